@@ -1,0 +1,47 @@
+#include "cli/CliContext.h"
+#include "cli/RegCommands.h"
+#include "cli/ScrambleCommand.h"
+#include "platform/Host.h"
+#include "platform/RunTimeError.h"
+
+#include <CLI/CLI.hpp>
+#include <QCoreApplication>
+#include <iostream>
+
+int main(int argc, char** argv) {
+    QCoreApplication qtApp(argc, argv);
+    CLI::App app{"LiveUpdate: downloads and verifies Pelvar 9 patches, and keeps the download "
+                 "settings",
+                 "liveupdate"};
+    pelvar::cli::GlobalOptions options;
+    app.add_option("--root", options.root, "Sandbox root for machine-wide files (PELVAR_ROOT)");
+    app.add_option("--app-folder", options.appFolder,
+                   "The component's folder with settings and location files (PELVAR_APP_FOLDER)");
+    auto* yes = app.add_flag("--yes", options.yes, "Answer Yes to every question");
+    app.add_flag("--no", options.no, "Answer No to every question")->excludes(yes);
+    app.require_subcommand(1);
+
+    int exitCode = 0;
+    pelvar::cli::addRegCommands(app, options, exitCode);
+    pelvar::cli::addScrambleCommand(app);
+
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::CallForHelp& e) {
+        return app.exit(e);
+    } catch (const CLI::CallForAllHelp& e) {
+        return app.exit(e);
+    } catch (const CLI::ParseError& e) {
+        // One line of error, one of usage, exit code 2.
+        std::cerr << "liveupdate: " << e.what() << '\n'
+                  << "usage: liveupdate [--root DIR] [--app-folder DIR] [--yes|--no] COMMAND ..."
+                     " (liveupdate --help for the commands)\n";
+        return 2;
+    } catch (const pelvar::HostProcessEnded&) {
+        return 0;
+    } catch (const pelvar::RunTimeError& e) {
+        std::cerr << "liveupdate: " << e.description() << " (" << e.numberText() << ")\n";
+        return 1;
+    }
+    return exitCode;
+}

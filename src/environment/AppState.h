@@ -1,0 +1,98 @@
+#pragma once
+
+#include "environment/SystemFile.h"
+#include "platform/Database.h"
+#include "platform/ProgramLauncher.h"
+#include "platform/SandboxPaths.h"
+#include "ui/settings/LocationRecord.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace pelvar {
+
+class Host;
+class Prompter;
+class RegistryStore;
+class MainSurface;
+class WizardSurface;
+class SettingsSurface;
+
+// The outside world as the component sees it. The host executable owns each service.
+struct Services {
+    const SandboxPaths& paths;
+    RegistryStore& registry;
+    Prompter& prompter;
+    Host& host;
+    DatabaseConfig database;
+    ProgramLauncher launcher;
+
+    Services(const SandboxPaths& p, RegistryStore& r, Prompter& pr, Host& h,
+             DatabaseConfig db = DatabaseConfig::fromEnvironment())
+        : paths(p), registry(r), prompter(pr), host(h), database(std::move(db)),
+          launcher(p.appFolder) {}
+};
+
+inline constexpr const char* PosEdition = "Point of Sale";
+inline constexpr const char* HoEdition = "Head Office";
+inline constexpr const char* InstallationMode = "Installation";
+
+// The process-wide values of one loaded component, owned by the host and passed to every
+// routine that reads or writes them.
+struct AppState {
+    explicit AppState(Services& s) : services(s), AppFolder(s.paths.appFolder) {}
+
+    Services& services;
+
+    // Product and edition texts.
+    std::string AppTitle = "Pelvar 9 LiveUpdate";
+    std::string PosProductName = "Pelvar 9 POS";
+    std::string HoProductName = "Pelvar 9 HO";
+    std::string PosEditionText = PosEdition;
+    std::string HoEditionText = HoEdition;
+    std::string EditionCode;
+    int EditionFlag = 0;
+    std::string SelectedEdition;
+
+    // Modes.
+    std::string RunMode;
+    std::string CurrentOperation;
+
+    // Folders.
+    std::string AppFolder;
+    std::string DownloadFolder;
+    std::string ProductAppPath;
+    std::string PatchRoot;
+    std::string PatchFolder;
+
+    // Database.
+    SystemFileInfo DatFileInfo;
+    std::string DatabaseType;
+    std::string SecurityConnectionString;
+    std::unique_ptr<DatabaseConnection> SecurityConnection;
+
+    // The download in progress.
+    LocationRecord DownloadLocation;
+    std::string CustomPatchFiles;
+    std::string PatchFiles;
+    std::vector<std::string> UpdateEntries;
+    std::string CurrentPatchFile;
+    bool PatchesDownloaded = false;
+    bool PatchesReady = false;
+    bool UpdatesReady = false;
+    int FtpConnectFailures = 0;
+
+    // Shared by the settings window and the location editor.
+    std::string EditMode;
+    std::string EditedLocationFile;
+
+    // The windows that are open, as the engine reaches them.
+    MainSurface* mainWindow = nullptr;
+    WizardSurface* wizard = nullptr;
+    SettingsSurface* settingsWindow = nullptr;
+
+    bool inWizardContext() const { return RunMode == InstallationMode; }
+};
+
+} // namespace pelvar

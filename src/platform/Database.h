@@ -1,0 +1,58 @@
+#pragma once
+
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace pelvar {
+
+// How server connection strings reach a database: the ODBC driver that stands in for the
+// SQL Server provider (FreeTDS in production, PostgreSQL's in tests; PELVAR_ODBC_DRIVER).
+struct DatabaseConfig {
+    std::string odbcDriver = "FreeTDS";
+    static DatabaseConfig fromEnvironment();
+};
+
+// The rows of one query, read to the end. Column names are compared ignoring case;
+// NULL comes back as nothing.
+class Recordset {
+  public:
+    std::vector<std::string> columns;
+    std::vector<std::vector<std::optional<std::string>>> rows;
+
+    std::size_t size() const { return rows.size(); }
+    bool empty() const { return rows.empty(); }
+    std::optional<std::string> value(std::size_t row, const std::string& column) const;
+    // NULL and a missing column read as the empty text.
+    std::string text(std::size_t row, const std::string& column) const;
+};
+
+// Keys of a connection string, lower-cased, with their values trimmed and unquoted.
+std::map<std::string, std::string> parseConnectionString(const std::string& connectionString);
+
+// One open database connection. Connection strings name either a database file
+// ("Provider=Microsoft.Jet...;Data Source='file'") opened as SQLite, or a server database
+// ("Provider=SQLOLEDB.1;...;Data Source=host[,port];Initial Catalog=db") reached through ODBC.
+// Failures raise numbered errors: 0x80040E37 for a missing table, 0x80040E2F for an
+// integrity violation, 0x80004005 for everything else.
+class DatabaseConnection {
+  public:
+    static std::unique_ptr<DatabaseConnection> open(const std::string& connectionString,
+                                                    const DatabaseConfig& config);
+    ~DatabaseConnection();
+    DatabaseConnection(const DatabaseConnection&) = delete;
+    DatabaseConnection& operator=(const DatabaseConnection&) = delete;
+
+    Recordset query(const std::string& sql);
+    void execute(const std::string& sql);
+    bool isFileDatabase() const { return fileDatabase_; }
+
+  private:
+    DatabaseConnection(std::string name, bool fileDatabase);
+    std::string name_;
+    bool fileDatabase_;
+};
+
+} // namespace pelvar

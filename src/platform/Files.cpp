@@ -1,0 +1,165 @@
+#include "platform/Files.h"
+
+#include "platform/RunTimeError.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+#include <sys/stat.h>
+
+namespace fs = std::filesystem;
+
+namespace pelvar::files {
+namespace {
+
+struct FileCloser {
+    void operator()(std::FILE* f) const { std::fclose(f); }
+};
+using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
+
+FilePtr openOrRaise(const std::string& path, const char* mode) {
+    errno = 0;
+    FilePtr f(std::fopen(path.c_str(), mode));
+    if (!f) {
+        if (errno == ENOENT && mode[0] == 'r') {
+            // A missing file in an existing folder is "file not found", otherwise "path not found".
+            const auto parent = fs::path(path).parent_path();
+            if (parent.empty() || folderExists(parent.string())) {
+                raise(err::FileNotFound, path);
+            }
+        }
+        raiseFromErrno(errno, path);
+    }
+    return f;
+}
+
+void writeOrRaise(std::FILE* f, const std::string& bytes, const std::string& path) {
+    errno = 0;
+    if (!bytes.empty() && std::fwrite(bytes.data(), 1, bytes.size(), f) != bytes.size()) {
+        raiseFromErrno(errno, path);
+    }
+}
+
+void closeOrRaise(FilePtr f, const std::string& path) {
+    errno = 0;
+    if (std::fclose(f.release()) != 0) {
+        raiseFromErrno(errno, path);
+    }
+}
+
+} // namespace
+
+std::string join(const std::string& folder, const std::string& name) {
+    if (!folder.empty() && folder.back() == '/') {
+        return folder + name;
+    }
+    return folder + "/" + name;
+}
+
+bool fileExists(const std::string& path) {
+    struct stat st {};
+    return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+bool folderExists(const std::string& path) {
+    struct stat st {};
+    return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+std::string readAll(const std::string& path) {
+    auto f = openOrRaise(path, "rb");
+    std::string bytes;
+    char buffer[8192];
+    std::size_t n = 0;
+    while ((n = std::fread(buffer, 1, sizeof buffer, f.get())) > 0) {
+        bytes.append(buffer, n);
+    }
+    if (std::ferror(f.get())) {
+        raise(err::PathFileAccess, path);
+    }
+    return bytes;
+}
+
+std::vector<std::string> readLines(const std::string& path) {
+    const std::string bytes = readAll(path);
+    std::vector<std::string> lines;
+    std::size_t start = 0;
+    while (start < bytes.size()) {
+        auto end = bytes.find('\n', start);
+        if (end == std::string::npos) {
+            end = bytes.size();
+        }
+        std::string line = bytes.substr(start, end - start);
+        if (!line.empty() && line.back() == '\r') {
+            line.pop_back();
+        }
+        lines.push_back(std::move(line));
+        start = end + 1;
+    }
+    return lines;
+}
+
+void appendLine(const std::string& path, const std::string& text) {
+    auto f = openOrRaise(path, "ab");
+    writeOrRaise(f.get(), text + "\r\n", path);
+    closeOrRaise(std::move(f), path);
+}
+
+void writeLine(const std::string& path, const std::string& text) { writeAll(path, text + "\r\n"); }
+
+void writeAll(const std::string& path, const std::string& bytes) {
+    auto f = openOrRaise(path, "wb");
+    writeOrRaise(f.get(), bytes, path);
+    closeOrRaise(std::move(f), path);
+}
+
+void deleteFile(const std::string& path) {
+    if (!fileExists(path)) {
+        raise(err::FileNotFound, path);
+    }
+    errno = 0;
+    if (std::remove(path.c_str()) != 0) {
+        raiseFromErrno(errno, path);
+    }
+}
+
+void copyFile(const std::string& from, const std::string& to, bool overwrite) {
+    std::error_code ec;
+    const auto options = overwrite ? fs::copy_options::overwrite_existing : fs::copy_options::none;
+    if (!fileExists(from)) {
+        raise(err::FileNotFound, from);
+    }
+    if (!fs::copy_file(from, to, options, ec) || ec) {
+        raiseFromErrno(ec ? ec.value() : EEXIST, to);
+    }
+}
+
+void createFolder(const std::string& path) {
+    std::error_code ec;
+    fs::create_directory(path, ec);
+    if (ec) {
+        raiseFromErrno(ec.value(), path);
+    }
+}
+
+void deleteFolder(const std::string& path) {
+    std::error_code ec;
+    if (!folderExists(path)) {
+        raise(err::PathNotFound, path);
+    }
+    fs::remove_all(path, ec);
+    if (ec) {
+        raiseFromErrno(ec.value(), path);
+    }
+}
+
+long long fileSize(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) {
+        raiseFromErrno(errno, path);
+    }
+    return static_cast<long long>(st.st_size);
+}
+
+} // namespace pelvar::files

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+// File operations of the system, raising the numbered errors the callers trap
+// (53 file not found, 76 path not found, 70 permission denied, 75 access error, 61 disk full).
+// Files keep their bytes; lines are written with CR LF and read with or without CR.
+namespace pelvar::files {
+
+// Joins folder text and a name with one separator (a trailing separator is not doubled).
+std::string join(const std::string& folder, const std::string& name);
+
+bool fileExists(const std::string& path);
+bool folderExists(const std::string& path);
+
+std::vector<std::string> readLines(const std::string& path);
+std::string readAll(const std::string& path);
+
+// Appends text and CR LF, creating the file when missing (its folder must exist).
+void appendLine(const std::string& path, const std::string& text);
+// Creates or truncates the file and writes text and CR LF.
+void writeLine(const std::string& path, const std::string& text);
+void writeAll(const std::string& path, const std::string& bytes);
+
+void deleteFile(const std::string& path);
+void copyFile(const std::string& from, const std::string& to, bool overwrite);
+void createFolder(const std::string& path);
+// Removes a folder with its contents.
+void deleteFolder(const std::string& path);
+long long fileSize(const std::string& path);
+
+} // namespace pelvar::files

@@ -1,0 +1,81 @@
+#include "platform/ProgramLauncher.h"
+
+#include "platform/Files.h"
+#include "platform/Text.h"
+
+#include <QProcess>
+#include <QStringList>
+#include <cstdlib>
+#include <filesystem>
+
+namespace pelvar {
+namespace {
+
+std::vector<std::string> splitCommandLine(const std::string& commandLine) {
+    // The program ends at ".exe"/".bat" (paths may hold blanks); the rest is one argument.
+    const std::string lowered = text::lower(commandLine);
+    for (const char* ext : {".exe", ".bat"}) {
+        const auto at = lowered.find(ext);
+        if (at != std::string::npos) {
+            const auto end = at + 4;
+            std::vector<std::string> parts{text::trim(commandLine.substr(0, end))};
+            const std::string rest = text::trim(commandLine.substr(end));
+            if (!rest.empty()) {
+                parts.push_back(rest);
+            }
+            return parts;
+        }
+    }
+    std::vector<std::string> parts;
+    for (auto& piece : text::splitAll(text::trim(commandLine), ' ')) {
+        if (!piece.empty()) {
+            parts.push_back(piece);
+        }
+    }
+    return parts;
+}
+
+} // namespace
+
+ProgramLauncher::ProgramLauncher(std::string appFolder) : appFolder_(std::move(appFolder)) {}
+
+std::vector<std::string> ProgramLauncher::resolve(const std::string& commandLine) const {
+    auto parts = splitCommandLine(text::replaceAll(commandLine, "\\", "/"));
+    if (parts.empty()) {
+        return parts;
+    }
+    std::string program = parts.front();
+    const std::string base = std::filesystem::path(program).filename().string();
+    if (text::equalsIgnoringCase(base, "notepad.exe")) {
+        const char* viewer = std::getenv("PELVAR_TEXT_VIEWER");
+        parts.front() = viewer && *viewer ? viewer : "xdg-open";
+        return parts;
+    }
+    if (text::endsWith(text::lower(program), ".exe")) {
+        program = program.substr(0, program.size() - 4);
+        if (!files::fileExists(program)) {
+            const std::string inAppFolder =
+                files::join(appFolder_, std::filesystem::path(program).filename().string());
+            if (files::fileExists(inAppFolder)) {
+                program = inAppFolder;
+            }
+        }
+    }
+    parts.front() = program;
+    return parts;
+}
+
+bool ProgramLauncher::start(const std::string& commandLine, bool /*hidden*/) const {
+    const auto parts = resolve(commandLine);
+    if (parts.empty()) {
+        return false;
+    }
+    QStringList arguments;
+    for (std::size_t i = 1; i < parts.size(); ++i) {
+        arguments << QString::fromLocal8Bit(parts[i].c_str());
+    }
+    return QProcess::startDetached(QString::fromLocal8Bit(parts.front().c_str()), arguments,
+                                   QString::fromLocal8Bit(appFolder_.c_str()));
+}
+
+} // namespace pelvar

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace pelvar {
+
+// Starts programs without waiting for them. Command lines are written the way the product
+// writes them ("Notepad.exe <file>", "<folder>\PelvarPU.exe"); names are resolved here:
+// "Notepad.exe" is the desktop's text viewer (PELVAR_TEXT_VIEWER, else xdg-open), and any
+// other "X.exe" is the program X beside it or in the component's folder.
+class ProgramLauncher {
+  public:
+    explicit ProgramLauncher(std::string appFolder);
+
+    // True when the program could be started.
+    bool start(const std::string& commandLine, bool hidden = false) const;
+
+    // The program and arguments a command line resolves to (empty when it names nothing).
+    std::vector<std::string> resolve(const std::string& commandLine) const;
+
+  private:
+    std::string appFolder_;
+};
+
+} // namespace pelvar

@@ -1,0 +1,39 @@
+#include "platform/SandboxPaths.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <system_error>
+
+namespace pelvar {
+
+SandboxPaths SandboxPaths::fromEnvironment(const std::string& rootOverride,
+                                           const std::string& appFolderOverride) {
+    SandboxPaths paths;
+    const char* envRoot = std::getenv("PELVAR_ROOT");
+    const char* envApp = std::getenv("PELVAR_APP_FOLDER");
+    if (!rootOverride.empty()) {
+        paths.root = rootOverride;
+    } else if (envRoot && *envRoot) {
+        paths.root = envRoot;
+    }
+    if (!appFolderOverride.empty()) {
+        paths.appFolder = appFolderOverride;
+    } else if (envApp && *envApp) {
+        paths.appFolder = envApp;
+    } else {
+        paths.appFolder = executableFolder();
+    }
+    return paths;
+}
+
+std::string SandboxPaths::under(const std::string& relative) const {
+    return (std::filesystem::path(root) / relative).lexically_normal().string();
+}
+
+std::string executableFolder() {
+    std::error_code ec;
+    const auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
+    return ec ? std::string(".") : exe.parent_path().string();
+}
+
+} // namespace pelvar

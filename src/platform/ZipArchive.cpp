@@ -1,0 +1,165 @@
+#include "platform/ZipArchive.h"
+
+#include "platform/Text.h"
+
+#include <array>
+#include <filesystem>
+#include <fnmatch.h>
+#include <fstream>
+#include <memory>
+#include <optional>
+#include <vector>
+#include <zip.h>
+
+namespace fs = std::filesystem;
+
+namespace pelvar {
+namespace {
+
+struct ArchiveCloser {
+    void operator()(zip_t* z) const { zip_discard(z); }
+};
+using ArchivePtr = std::unique_ptr<zip_t, ArchiveCloser>;
+
+struct EntryCloser {
+    void operator()(zip_file_t* f) const { zip_fclose(f); }
+};
+using EntryPtr = std::unique_ptr<zip_file_t, EntryCloser>;
+
+constexpr int Failure = 1;
+
+ArchivePtr openForReading(const std::string& path, int flags) {
+    int error = 0;
+    return ArchivePtr(zip_open(path.c_str(), ZIP_RDONLY | flags, &error));
+}
+
+// The target of an entry below the folder, or nothing when the entry would leave it.
+std::optional<fs::path> safeTarget(const fs::path& folder, const std::string& entryName) {
+    const std::string name = text::replaceAll(entryName, "\\", "/");
+    const fs::path relative(name);
+    if (name.empty() || relative.is_absolute() || relative.has_root_name()) {
+        return std::nullopt;
+    }
+    for (const auto& part : relative) {
+        if (part == "..") {
+            return std::nullopt;
+        }
+    }
+    return folder / relative.relative_path();
+}
+
+} // namespace
+
+int ZipArchive::test(bool) const {
+    auto archive = openForReading(archive_, ZIP_CHECKCONS);
+    if (!archive) {
+        return Failure;
+    }
+    const zip_int64_t count = zip_get_num_entries(archive.get(), 0);
+    if (count <= 0) {
+        return Failure;
+    }
+    std::array<char, 65536> buffer{};
+    for (zip_int64_t i = 0; i < count; ++i) {
+        EntryPtr entry(zip_fopen_index(archive.get(), static_cast<zip_uint64_t>(i), 0));
+        if (!entry) {
+            return Failure;
+        }
+        zip_int64_t n = 0;
+        while ((n = zip_fread(entry.get(), buffer.data(), buffer.size())) > 0) {
+        }
+        if (n < 0) {
+            return Failure;
+        }
+    }
+    return 0;
+}
+
+int ZipArchive::extractAll() const {
+    auto archive = openForReading(archive_, 0);
+    if (!archive) {
+        return Failure;
+    }
+    const fs::path folder(extractFolder_);
+    const zip_int64_t count = zip_get_num_entries(archive.get(), 0);
+    std::vector<std::pair<zip_uint64_t, fs::path>> targets;
+    for (zip_int64_t i = 0; i < count; ++i) {
+        const char* name = zip_get_name(archive.get(), static_cast<zip_uint64_t>(i), 0);
+        const auto target = name ? safeTarget(folder, name) : std::nullopt;
+        if (!target) {
+            return Failure;
+        }
+        targets.emplace_back(static_cast<zip_uint64_t>(i), *target);
+    }
+    std::error_code ec;
+    fs::create_directories(folder, ec);
+    if (ec) {
+        return Failure;
+    }
+    std::array<char, 65536> buffer{};
+    for (const auto& [index, target] : targets) {
+        const std::string name = zip_get_name(archive.get(), index, 0);
+        if (name.back() == '/' || name.back() == '\\') {
+            fs::create_directories(target, ec);
+            if (ec) {
+                return Failure;
+            }
+            continue;
+        }
+        fs::create_directories(target.parent_path(), ec);
+        EntryPtr entry(zip_fopen_index(archive.get(), index, 0));
+        std::ofstream out(target, std::ios::binary | std::ios::trunc);
+        if (ec || !entry || !out) {
+            return Failure;
+        }
+        zip_int64_t n = 0;
+        while ((n = zip_fread(entry.get(), buffer.data(), buffer.size())) > 0) {
+            out.write(buffer.data(), n);
+        }
+        if (n < 0 || !out.flush()) {
+            return Failure;
+        }
+    }
+    return 0;
+}
+
+int ZipArchive::create(const std::string& sourceFolder, const std::string& fileSpec,
+                       const std::string& excludedName) const {
+    std::error_code ec;
+    if (!fs::is_directory(sourceFolder, ec)) {
+        return Failure;
+    }
+    int error = 0;
+    zip_t* raw = zip_open(archive_.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &error);
+    if (!raw) {
+        return Failure;
+    }
+    ArchivePtr archive(raw);
+    for (auto it = fs::recursive_directory_iterator(sourceFolder, ec);
+         !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
+        const std::string name = it->path().filename().string();
+        if (!it->is_regular_file() || name == excludedName ||
+            fnmatch(fileSpec.c_str(), name.c_str(), 0) != 0 ||
+            fs::equivalent(it->path(), archive_, ec)) {
+            continue;
+        }
+        const std::string entryName = fs::relative(it->path(), sourceFolder).generic_string();
+        zip_source_t* source = zip_source_file(archive.get(), it->path().c_str(), 0, -1);
+        if (!source || zip_file_add(archive.get(), entryName.c_str(), source,
+                                    ZIP_FL_ENC_UTF_8 | ZIP_FL_OVERWRITE) < 0) {
+            zip_source_free(source);
+            return Failure;
+        }
+    }
+    if (ec) {
+        return Failure;
+    }
+    // Closing is where libzip writes; on failure the handle stays ours to discard.
+    if (zip_close(archive.get()) != 0) {
+        return Failure;
+    }
+    archive.release();
+    return 0;
+}
+
+} // namespace pelvar

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <string>
+
+namespace pelvar {
+
+// The archive object the windows carry: set an archive, test it, set an extraction
+// folder, extract everything, or create an archive from a folder. Results are 0 for
+// success and non-zero for failure.
+class ZipArchive {
+  public:
+    void setArchive(const std::string& path) { archive_ = path; }
+    void setExtractFolder(const std::string& folder) { extractFolder_ = folder; }
+
+    // Opens with a consistency check and reads every entry to its end, so that a bad CRC
+    // shows. An archive without entries, or one that cannot be opened, is damaged.
+    int test(bool verbose = false) const;
+
+    // Writes every entry below the extraction folder (created when missing). Entries whose
+    // path would leave that folder (absolute, or with "..") fail the whole extraction before
+    // anything is written.
+    int extractAll() const;
+
+    // Creates the archive from the files of `sourceFolder` (and its subfolders) whose names
+    // match `fileSpec` ("*" for all), leaving out files named `excludedName`.
+    int create(const std::string& sourceFolder, const std::string& fileSpec,
+               const std::string& excludedName) const;
+
+    const std::string& archive() const { return archive_; }
+
+  private:
+    std::string archive_;
+    std::string extractFolder_;
+};
+
+} // namespace pelvar
