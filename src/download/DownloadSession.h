@@ -1,0 +1,32 @@
+#pragma once
+
+#include <string>
+
+namespace pelvar {
+
+struct AppState;
+
+// Runs a download for SelectedEdition: the edition's settings file, then the custom
+// locations of the security database. The caller reads PatchesDownloaded, DownloadFolder
+// and the patch lists afterwards.
+void StartDownloadSession(AppState& state);
+
+// Walks one settings file: in download mode (CurrentOperation "Download") each location of
+// the edition is fetched; in listing mode each is added to the settings window's grid.
+void DownloadFromSettings(AppState& state, const std::string& settingsFile);
+
+// Fills DownloadLocation from AppFolder/<fileName>, line k unscrambled into field k.
+// Missing files or lines leave fields as they were; nothing is reported.
+void LoadDownloadLocation(AppState& state, const std::string& fileName);
+
+// Listing mode: adds DownloadLocation to the settings grid when it belongs to its edition.
+void AddLocationRow(AppState& state);
+
+// The progress bar of the context (wizard or main window): at 100 it drops by `setback`
+// and rises by `step`; below, it rises by `step` while that stays under 100.
+void AdvanceProgress(AppState& state, float step, float setback);
+
+// The settings file of an edition text ("Point of Sale"/"Head Office"); empty otherwise.
+std::string settingsFileName(const std::string& edition);
+
+} // namespace pelvar

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <string>
+
+namespace pelvar {
+
+struct AppState;
+class ZipArchive;
+
+// The main window's buttons and mouse pointer, as the download run drives them.
+class MainWindowControls {
+  public:
+    virtual ~MainWindowControls() = default;
+    virtual void setButtonsEnabled(bool enabled) = 0; // cmdDownload, cmdSettings, cmdExit
+    virtual void setBusyPointer(bool busy) = 0;
+};
+
+// What the Download button does for the edition text shown in the edition list: sets the
+// edition values, clears DownloadLocation, disables the buttons and runs the download,
+// the verification and the hand-over, with the window's error table.
+void DownloadButtonClicked(AppState& state, ZipArchive& zip, MainWindowControls& controls);
+
+// The download, verification and outcome under the window's error trap.
+void RunDownloadSession(AppState& state, ZipArchive& zip, MainWindowControls& controls);
+
+} // namespace pelvar

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <filesystem>
+#include <string>
+
+namespace pelvar::test {
+
+// A fresh folder below the system's temp folder, removed with everything in it.
+class TempDir {
+  public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+
+    const std::string& path() const { return path_; }
+    std::string operator/(const std::string& relative) const { return path_ + "/" + relative; }
+
+  private:
+    std::string path_;
+};
+
+// Writes a file (and its folders) with exactly these bytes.
+void writeFile(const std::string& path, const std::string& bytes);
+std::string readFile(const std::string& path);
+
+} // namespace pelvar::test

@@ -1,0 +1,26 @@
+#pragma once
+
+#include "platform/Host.h"
+
+namespace pelvar::test {
+
+// The host process as the tests see it: ending it unwinds with HostProcessEnded and is
+// counted, so a test can check that a fatal path ended the host.
+class TestHost : public Host {
+  public:
+    bool hasWindowTitled(const std::string& title) const override {
+        return hasMainWindow && title == windowTitle;
+    }
+    [[noreturn]] void terminate() override {
+        ++terminations;
+        throw HostProcessEnded();
+    }
+    void processEvents() override { ++eventTurns; }
+
+    bool hasMainWindow = true;
+    std::string windowTitle = "Pelvar 9 LiveUpdate";
+    int terminations = 0;
+    int eventTurns = 0;
+};
+
+} // namespace pelvar::test
