@@ -1,4 +1,5 @@
 #include "cli/CliContext.h"
+#include "cli/DownloadCommand.h"
 #include "cli/RegCommands.h"
 #include "cli/ScrambleCommand.h"
 #include "platform/Host.h"
@@ -7,6 +8,24 @@
 #include <CLI/CLI.hpp>
 #include <QCoreApplication>
 #include <iostream>
+
+namespace {
+
+// CLI11 checks for a missing subcommand before it looks at left-over words, so a mistyped
+// command would read "A subcommand is required"; name the word that was not understood.
+std::string parseErrorText(const CLI::App& app, const CLI::ParseError& e) {
+    const std::string text = e.what();
+    if (dynamic_cast<const CLI::RequiredError*>(&e) &&
+        text.find("subcommand") != std::string::npos) {
+        const auto extras = app.remaining(true);
+        if (!extras.empty()) {
+            return "unknown command '" + extras.front() + "'";
+        }
+    }
+    return text;
+}
+
+} // namespace
 
 int main(int argc, char** argv) {
     QCoreApplication qtApp(argc, argv);
@@ -24,6 +43,7 @@ int main(int argc, char** argv) {
     int exitCode = 0;
     pelvar::cli::addRegCommands(app, options, exitCode);
     pelvar::cli::addScrambleCommand(app);
+    pelvar::cli::addDownloadCommand(app, options, exitCode);
 
     try {
         app.parse(argc, argv);
@@ -33,7 +53,7 @@ int main(int argc, char** argv) {
         return app.exit(e);
     } catch (const CLI::ParseError& e) {
         // One line of error, one of usage, exit code 2.
-        std::cerr << "liveupdate: " << e.what() << '\n'
+        std::cerr << "liveupdate: " << parseErrorText(app, e) << '\n'
                   << "usage: liveupdate [--root DIR] [--app-folder DIR] [--yes|--no] COMMAND ..."
                      " (liveupdate --help for the commands)\n";
         return 2;

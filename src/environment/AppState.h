@@ -82,8 +82,11 @@ struct AppState {
     bool PatchesReady = false;
     bool UpdatesReady = false;
     int FtpConnectFailures = 0;
+    // The FTP session of the transfer under way; an extended-error report closes it.
+    bool FtpHandlesOpen = false;
 
     // Shared by the settings window and the location editor.
+    std::string SettingsCaption; // caption of the settings window, set by the main window
     std::string EditMode;
     std::string EditedLocationFile;
 

@@ -29,6 +29,10 @@ FilePtr openOrRaise(const std::string& path, const char* mode) {
                 raise(err::FileNotFound, path);
             }
         }
+        if ((errno == EACCES || errno == EPERM) && mode[0] != 'r') {
+            // Writing into a folder or file without the right to is an access error.
+            raise(err::PathFileAccess, path);
+        }
         raiseFromErrno(errno, path);
     }
     return f;

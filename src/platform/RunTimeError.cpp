@@ -19,6 +19,8 @@ std::string describeError(std::int64_t number) {
     switch (number) {
     case err::InvalidProcedureCall:
         return "Invalid procedure call or argument";
+    case err::Overflow:
+        return "Overflow";
     case err::SubscriptOutOfRange:
         return "Subscript out of range";
     case err::TypeMismatch:

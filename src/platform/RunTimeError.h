@@ -9,6 +9,7 @@ namespace pelvar {
 // Numbered run-time errors: the currency every error trap of the system catches.
 namespace err {
 constexpr std::int64_t InvalidProcedureCall = 5;
+constexpr std::int64_t Overflow = 6;
 constexpr std::int64_t SubscriptOutOfRange = 9;
 constexpr std::int64_t TypeMismatch = 13;
 constexpr std::int64_t BadFileNameOrNumber = 52;

@@ -1,0 +1,9 @@
+#!/bin/bash
+# Sets everything up, then runs LiveUpdate's main job on a demo installation: both editions
+# download their patches from loopback HTTP and FTP servers, verify them and report.
+# Everything lives in a temp folder; the servers started here are stopped by their PIDs.
+set -euo pipefail
+here=$(cd "$(dirname "$0")/.." && pwd)
+build=${BUILD_DIR:-$here/build}
+"$here/scripts/setup.sh" "$build" >/dev/null
+exec "$here/scripts/demo-run.sh" "$build/bin"

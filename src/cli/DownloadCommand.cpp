@@ -1,0 +1,30 @@
+#include "cli/DownloadCommand.h"
+
+#include "cli/CliContext.h"
+#include "ui/main/UnattendedDownload.h"
+
+#include <memory>
+
+namespace pelvar::cli {
+
+void addDownloadCommand(CLI::App& app, const GlobalOptions& options, int& exitCode) {
+    auto edition = std::make_shared<std::string>();
+    auto* download = app.add_subcommand(
+        "download", "Download, verify and report the patches of an edition, as the Download "
+                    "button does; message boxes are printed, questions answered by --yes/--no");
+    download
+        ->add_option("--edition", *edition,
+                     "POS or HO (also \"Point of Sale\" or \"Head Office\")")
+        ->required()
+        ->check([](const std::string& value) {
+            return editionTextFor(value).empty() ? "must be POS, HO, \"Point of Sale\" or "
+                                                   "\"Head Office\""
+                                                 : std::string();
+        });
+    download->callback([edition, &options, &exitCode] {
+        CliContext context(options);
+        exitCode = RunUnattendedDownload(context.state(), *edition);
+    });
+}
+
+} // namespace pelvar::cli

@@ -1,0 +1,147 @@
+#include "download/CustomLocations.h"
+
+#include "download/DownloadSession.h"
+#include "download/FtpTransfer.h"
+#include "download/HttpTransfer.h"
+#include "environment/AppState.h"
+#include "environment/Surfaces.h"
+#include "environment/UpdateLog.h"
+#include "platform/Files.h"
+#include "platform/Host.h"
+#include "platform/RunTimeError.h"
+#include "platform/Text.h"
+
+namespace pelvar {
+namespace {
+
+bool isTrue(const std::optional<std::string>& value) {
+    if (!value) {
+        return false;
+    }
+    const std::string v = text::lower(text::trim(*value));
+    return v == "1" || v == "-1" || v == "true" || v == "yes";
+}
+
+// Splits "host/dir/patches[/]" into the host part ("host/dir") and the folder ("patches").
+// An address without a folder has no valid host part: error 5.
+std::pair<std::string, std::string> splitFtpAddress(std::string address) {
+    if (!text::endsWith(address, "/")) {
+        address += "/";
+    }
+    const auto pieces = text::splitAll(address, '/');
+    std::string folder;
+    for (auto it = pieces.rbegin(); it != pieces.rend(); ++it) {
+        if (!it->empty()) {
+            folder = *it;
+            break;
+        }
+    }
+    const long long hostLength = static_cast<long long>(address.size()) -
+                                 static_cast<long long>(folder.size()) - 2;
+    if (hostLength < 0) {
+        raise(err::InvalidProcedureCall);
+    }
+    return {address.substr(0, static_cast<std::size_t>(hostLength)), folder};
+}
+
+void fetchRow(AppState& state, const Recordset& rows, std::size_t r) {
+    const std::string type = rows.text(r, "DownLoadType");
+    const std::string kind = text::upper(type);
+    const std::string address = rows.text(r, "LocationAddress");
+    LocationRecord& location = state.DownloadLocation;
+    const std::string product = state.mainWindow ? state.mainWindow->editionText()
+                                                 : state.SelectedEdition;
+    if (kind == "FTP") {
+        LogWrite(state, "Download Type is FTP.");
+        const auto [host, folder] = splitFtpAddress(address);
+        location.Location = host;
+        if (!IsNewCustomAddress(state, host)) {
+            return;
+        }
+        location = LocationRecord{};
+        location.Product = product;
+        location.Description = rows.text(r, "CustmPatchName");
+        location.DownloadType = type;
+        location.Location = host;
+        location.FolderLocation = "/" + folder + "/";
+        location.Port = rows.text(r, "PortNo");
+        location.UserName = rows.text(r, "UserName");
+        location.Password = rows.text(r, "Password");
+        location.ConnectToProxy = "0";
+        location.ActiveFtp = isTrue(rows.value(r, "ActiveFtp")) ? "YES" : "NO";
+        LogWrite(state, "Call Start FTP to download the Patches from FTP Location.");
+        StartFTP(state);
+    } else if (kind == "HTTP") {
+        LogWrite(state, "Download Type is HTTP.");
+        location.Location = address;
+        if (!IsNewCustomAddress(state, address)) {
+            return;
+        }
+        location = LocationRecord{};
+        location.Product = product;
+        location.Description = rows.text(r, "CustmPatchName");
+        location.DownloadType = type;
+        location.Location = address;
+        location.ConnectToProxy = "0";
+        LogWrite(state, "Call StartHTTP to download the Patches from HTTP Location.");
+        StartHTTP(state);
+    }
+}
+
+} // namespace
+
+void DownloadFromCustomLocations(AppState& state) {
+    try {
+        auto connection =
+            DatabaseConnection::open(state.SecurityConnectionString, state.services.database);
+        LogWrite(state, "Check any record exists in the table CustomPatchLocationDtls table.");
+        Recordset rows;
+        try {
+            rows = connection->query("SELECT * FROM CustomPatchLocationDtls WHERE ActiveFlag=1");
+        } catch (const RunTimeError& e) {
+            if (e.number() == err::TableNotFound) {
+                LogWrite(state, "CustomPatchLocationDtls table does not exist. Exit from the "
+                                "Custom patch Downloading.");
+                return;
+            }
+            throw;
+        }
+        if (rows.size() < 1) {
+            LogWrite(state, "There is no record in CustomPatchLocationDtls table. Exit from the "
+                            "Custom patch Downloading.");
+            return;
+        }
+        LogWrite(state, "There is a record in CustomPatchLocationDtls table.");
+        for (std::size_t r = 0; r < rows.size(); ++r) {
+            fetchRow(state, rows, r);
+        }
+        state.PatchesDownloaded = true;
+    } catch (const RunTimeError&) {
+        // Any other error ends the pass without a message.
+    }
+}
+
+bool IsNewCustomAddress(AppState& state, const std::string& address) {
+    bool isNew = false;
+    const auto lines = files::readLines(files::join(state.AppFolder, "POSDownloadSettings.config"));
+    for (const auto& line : lines) {
+        const auto kv = text::splitKeyValue(line);
+        if (kv.key == "Download File") {
+            LoadDownloadLocation(state, kv.value);
+            isNew = state.DownloadLocation.Location != address;
+        }
+    }
+    return isNew;
+}
+
+void AppendLineToFile(AppState& state, const std::string& text, const std::string& path) {
+    files::appendLine(path, text);
+    state.services.host.processEvents();
+}
+
+void WriteFileText(AppState& state, const std::string& text, const std::string& name) {
+    files::writeLine(files::join(state.AppFolder, name), text);
+    state.services.host.processEvents();
+}
+
+} // namespace pelvar

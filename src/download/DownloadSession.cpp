@@ -1,0 +1,216 @@
+#include "download/DownloadSession.h"
+
+#include "download/CustomLocations.h"
+#include "download/FtpTransfer.h"
+#include "download/HttpTransfer.h"
+#include "entry/EndHostProcess.h"
+#include "environment/AppState.h"
+#include "environment/RegistrySettings.h"
+#include "environment/Surfaces.h"
+#include "platform/Files.h"
+#include "platform/Host.h"
+#include "platform/Prompter.h"
+#include "platform/RunTimeError.h"
+#include "platform/Text.h"
+#include "ui/settings/ScrambleLine.h"
+
+namespace pelvar {
+namespace {
+
+constexpr float ProgressMax = 100.0F;
+
+ProgressSurface* contextBar(AppState& state) {
+    if (state.inWizardContext()) {
+        return state.wizard;
+    }
+    return state.mainWindow;
+}
+
+std::string shownEdition(const AppState& state) {
+    return state.mainWindow ? state.mainWindow->editionText() : state.SelectedEdition;
+}
+
+// One location line of a download walk.
+void fetchLocation(AppState& state, const std::string& locationFile) {
+    LoadDownloadLocation(state, locationFile);
+    const LocationRecord& location = state.DownloadLocation;
+    if (location.Product != state.SelectedEdition) {
+        return;
+    }
+    const bool ftp = location.DownloadType == "FTP";
+    const bool http = location.DownloadType == "HTTP";
+    if (!ftp && !http) {
+        return;
+    }
+    AdvanceProgress(state, 4, 30);
+    state.CustomPatchFiles.clear();
+    state.PatchFiles.clear();
+    if (ftp) {
+        StartFTP(state);
+    } else if (location.Description != "LUHTTP") {
+        StartHTTP(state);
+    }
+}
+
+void reportEndOfWalk(AppState& state) {
+    WizardSurface* wizard = state.wizard;
+    if (!wizard || wizard->progress() >= ProgressMax) {
+        return;
+    }
+    wizard->setProgress(ProgressMax);
+    if (state.PatchesDownloaded) {
+        wizard->setFileSize("");
+        wizard->setComplete("LiveUpdate is downloaded the patches");
+        state.services.prompter.show("Download of updates for Pelvar 9 completed", box::Information,
+                                     "Pelvar 9 LiveUpdate");
+    } else {
+        state.services.prompter.show("Pelvar 9 is already updated with the latest patches.There "
+                                     "are no patches available for download.",
+                                     box::Information, "Pelvar 9 LiveUpdate");
+        EndHostProcess(state);
+    }
+}
+
+} // namespace
+
+std::string settingsFileName(const std::string& edition) {
+    if (edition == HoEdition) {
+        return "HODownloadSettings.config";
+    }
+    if (edition == PosEdition) {
+        return "POSDownloadSettings.config";
+    }
+    return {};
+}
+
+void AdvanceProgress(AppState& state, float step, float setback) {
+    ProgressSurface* bar = contextBar(state);
+    if (!bar) {
+        return;
+    }
+    float value = bar->progress();
+    if (value == ProgressMax) {
+        value -= setback;
+        bar->setProgress(value);
+        bar->setProgress(value + step);
+    } else if (value + step < ProgressMax) {
+        bar->setProgress(value + step);
+    }
+}
+
+void StartDownloadSession(AppState& state) {
+    if (state.inWizardContext()) {
+        if (state.wizard) {
+            state.wizard->setProgressVisible(true);
+            state.wizard->setProgress(0);
+            state.wizard->setCancelEnabled(false);
+            state.wizard->setNextEnabled(false);
+        }
+    } else if (state.mainWindow) {
+        state.mainWindow->setProgressVisible(true);
+        state.mainWindow->setProgress(0);
+    }
+    state.CurrentOperation = "Download";
+    AdvanceProgress(state, 2, 2);
+    const std::string settings = settingsFileName(state.SelectedEdition);
+    if (!settings.empty()) {
+        DownloadFromSettings(state, files::join(state.AppFolder, settings));
+    }
+    DownloadFromCustomLocations(state);
+}
+
+void DownloadFromSettings(AppState& state, const std::string& settingsFile) {
+    const bool downloading = state.CurrentOperation == "Download";
+    Host& host = state.services.host;
+    try {
+        if (!files::fileExists(settingsFile)) {
+            if (downloading) {
+                state.services.prompter.show(
+                    "There is no download configuration set for" + shownEdition(state), box::Ok,
+                    state.AppTitle);
+                if (state.mainWindow) {
+                    state.mainWindow->setProgress(0);
+                    state.mainWindow->setProgressVisible(false);
+                    state.mainWindow->setStatus("");
+                }
+            }
+            return;
+        }
+        const auto lines = files::readLines(settingsFile);
+        state.DownloadFolder = lines.empty() ? std::string() : text::splitKeyValue(lines[0]).value;
+        if (!state.inWizardContext()) {
+            const std::string edition = shownEdition(state);
+            const char* registryName = edition == PosEdition  ? "POSDownloadPath"
+                                       : edition == HoEdition ? "HODownloadPath"
+                                                              : nullptr;
+            if (registryName) {
+                const std::string fromRegistry =
+                    ReadSetting(state.services.registry, registryName, keysel::LiveUpdate);
+                if (!fromRegistry.empty()) {
+                    state.DownloadFolder = fromRegistry;
+                }
+            }
+        }
+        for (std::size_t i = 1; i < lines.size(); ++i) {
+            if (lines[i].empty()) {
+                continue;
+            }
+            const auto kv = text::splitKeyValue(lines[i]);
+            if (kv.value.empty()) {
+                state.services.prompter.show("There is no download location defined", box::Ok, {});
+                return;
+            }
+            if (kv.key == "Current Version") {
+                return;
+            }
+            try {
+                if (downloading) {
+                    fetchLocation(state, kv.value);
+                } else {
+                    LoadDownloadLocation(state, kv.value);
+                    AddLocationRow(state);
+                }
+            } catch (const RunTimeError& e) {
+                if (e.number() != err::PathNotFound) {
+                    throw;
+                }
+                // A missing download folder is reported and the walk goes on.
+                state.services.prompter.show("Mentioned download path is not available.", box::Ok,
+                                             {});
+                if (state.settingsWindow) {
+                    state.settingsWindow->setDownloadPath("");
+                }
+            }
+        }
+        if (downloading && state.inWizardContext()) {
+            reportEndOfWalk(state);
+        }
+        host.processEvents();
+    } catch (const RunTimeError&) {
+        // Any other error ends the walk without a message.
+    }
+}
+
+void LoadDownloadLocation(AppState& state, const std::string& fileName) {
+    std::vector<std::string> lines;
+    try {
+        lines = files::readLines(files::join(state.AppFolder, fileName));
+    } catch (const RunTimeError&) {
+        return;
+    }
+    for (int k = 1; k <= LocationRecord::FieldCount && k <= static_cast<int>(lines.size()); ++k) {
+        const auto kv = text::splitKeyValue(ScrambleLine(lines[k - 1]));
+        if (kv.hasEquals) {
+            state.DownloadLocation.field(k) = kv.value;
+        }
+    }
+}
+
+void AddLocationRow(AppState& state) {
+    SettingsSurface* settings = state.settingsWindow;
+    if (settings && state.DownloadLocation.Product == settings->productName()) {
+        settings->addLocationRow(state.DownloadLocation);
+    }
+}
+
+} // namespace pelvar

@@ -1,0 +1,185 @@
+#include "download/FtpTransfer.h"
+
+#include "download/CustomLocations.h"
+#include "download/DownloadSession.h"
+#include "download/TransferProgress.h"
+#include "download/UpdateInformation.h"
+#include "environment/AppState.h"
+#include "environment/Surfaces.h"
+#include "environment/UpdateLog.h"
+#include "platform/Files.h"
+#include "platform/Host.h"
+#include "platform/InternetClient.h"
+#include "platform/Prompter.h"
+#include "platform/RunTimeError.h"
+#include "platform/Text.h"
+
+namespace pelvar {
+namespace {
+
+constexpr int MaxPort = 65535;
+
+// The port as the login takes it: empty is the FTP default, text that is no number is an
+// error of the walk.
+int loginPort(const std::string& port) {
+    if (port.empty()) {
+        return 0;
+    }
+    const long long value = text::toInteger(port);
+    if (value < 0 || value > MaxPort) {
+        raise(err::Overflow);
+    }
+    return static_cast<int>(value);
+}
+
+class FtpTransfer {
+  public:
+    explicit FtpTransfer(AppState& state) : state_(state), progress_(state) {}
+
+    void run();
+
+  private:
+    void connect();
+    void checkAndDownload();
+    // Fetches every name of a ":" list not yet in the download folder.
+    void fetchList(const std::string& list, bool nudgeAfterFetch);
+    TransferResult getFile(const std::string& remote, const std::string& local);
+    void nudgeProgress();
+
+    AppState& state_;
+    TransferProgress progress_;
+    FtpClient client_;
+    bool connected_ = false;
+};
+
+void FtpTransfer::run() {
+    showStatus(state_, "Please wait!");
+    AdvanceProgress(state_, 4, 30);
+    state_.services.host.processEvents();
+    LogWrite(state_, "Connecting to FTP Site");
+    state_.FtpHandlesOpen = true;
+    connect();
+    if (connected_) {
+        checkAndDownload();
+        AdvanceProgress(state_, 4, 30);
+    }
+    showStatus(state_, "Please wait!");
+    state_.services.host.processEvents();
+    client_.close();
+    state_.FtpHandlesOpen = false;
+}
+
+void FtpTransfer::connect() {
+    const LocationRecord& location = state_.DownloadLocation;
+    const std::string host = text::replaceAll(text::trim(location.Location), "ftp://", "");
+    LogWrite(state_, "Connecting to FTP Site: " + location.Location);
+    showStatus(state_, "Please wait! Connecting to Server " + text::trim(location.Location));
+    AdvanceProgress(state_, 4, 30);
+    state_.services.host.processEvents();
+
+    const TransferResult login =
+        client_.login(host, loginPort(location.Port), text::trim(location.UserName),
+                      text::trim(location.Password), location.ActiveFtp == "YES");
+    if (!login.ok) {
+        LogWrite(state_, "Connecting to FTP Site: " + text::trim(location.Location) + " : Failed");
+        state_.services.prompter.show("Failed to download the patches from " + location.Location +
+                                          ".\r\nCheck the corresponding download settings and "
+                                          "try again.",
+                                      box::Exclamation, state_.AppTitle);
+        ShowTransferError(state_, login.systemError, "FTP Connect", login.serverResponse,
+                          login.responseNumber);
+        ++state_.FtpConnectFailures;
+        return;
+    }
+    LogWrite(state_, "Connecting to FTP Site: " + text::trim(location.Location) + " : Success");
+    connected_ = true;
+    showStatus(state_, "Please wait! Connecting...");
+    AdvanceProgress(state_, 4, 30);
+}
+
+TransferResult FtpTransfer::getFile(const std::string& remote, const std::string& local) {
+    if (!state_.FtpHandlesOpen) {
+        client_.close();
+    }
+    return client_.getFile(remote, local, progress_.callback());
+}
+
+void FtpTransfer::checkAndDownload() {
+    const LocationRecord& location = state_.DownloadLocation;
+    LogWrite(state_, "Checking Updates to Download.");
+    showStatus(state_, "Please wait! Checking Updates to download...");
+    state_.services.host.processEvents();
+
+    const std::string infoName = "Pelvar9_" + location.Description + ".dat";
+    const TransferResult info = getFile(location.FolderLocation + "/" + infoName,
+                                        files::join(state_.DownloadFolder, infoName));
+    if (!info.ok) {
+        ShowTransferError(state_, info.systemError, "FtpGetFile", info.serverResponse,
+                          info.responseNumber);
+        return;
+    }
+    ReadUpdateInformation(state_);
+    if (!state_.CustomPatchFiles.empty()) {
+        fetchList(state_.CustomPatchFiles, false);
+        state_.PatchesReady = true;
+        showStatus(state_, "Please wait...");
+    }
+    if (state_.PatchFiles.empty()) {
+        state_.PatchesReady = false;
+        state_.PatchesDownloaded = true;
+        return;
+    }
+    fetchList(state_.PatchFiles, true);
+    state_.PatchesReady = true;
+}
+
+void FtpTransfer::fetchList(const std::string& list, bool nudgeAfterFetch) {
+    for (const auto& name : text::splitText(list, ":")) {
+        state_.CurrentPatchFile = name;
+        const std::string local = files::join(state_.DownloadFolder, name);
+        if (files::fileExists(local)) {
+            LogWrite(state_, "Skiped Downloading File: " + name);
+            continue;
+        }
+        showStatus(state_, "Please wait! Downloading File " + name);
+        if (!nudgeAfterFetch) {
+            AdvanceProgress(state_, 2, 30);
+        }
+        LogWrite(state_, "Downloading File: " + name);
+        const TransferResult fetched =
+            getFile(state_.DownloadLocation.FolderLocation + "/" + name, local);
+        AppendLineToFile(state_, "File Downloaded " + name,
+                         files::join(state_.DownloadFolder, "DownloadedPatchList.ini"));
+        if (nudgeAfterFetch) {
+            nudgeProgress();
+        }
+        if (!fetched.ok) {
+            ShowTransferError(state_, fetched.systemError, "FtpGetFile", fetched.serverResponse,
+                              fetched.responseNumber);
+        }
+    }
+}
+
+void FtpTransfer::nudgeProgress() {
+    ProgressSurface* bar = state_.inWizardContext() ? static_cast<ProgressSurface*>(state_.wizard)
+                                                    : state_.mainWindow;
+    if (!bar) {
+        return;
+    }
+    const float value = bar->progress();
+    if (value + 2 < 100) {
+        bar->setProgress(value + 2);
+    } else {
+        bar->setProgress(value - 20);
+        bar->setProgress(value - 18);
+    }
+}
+
+} // namespace
+
+void StartFTP(AppState& state) {
+    FtpTransfer transfer(state);
+    transfer.run();
+}
+
+} // namespace pelvar

@@ -1,0 +1,263 @@
+#include "download/HttpTransfer.h"
+
+#include "download/CustomLocations.h"
+#include "download/TransferProgress.h"
+#include "download/UpdateInformation.h"
+#include "entry/EndHostProcess.h"
+#include "environment/AppState.h"
+#include "environment/RegistrySettings.h"
+#include "environment/Surfaces.h"
+#include "environment/UpdateLog.h"
+#include "platform/Files.h"
+#include "platform/Host.h"
+#include "platform/InternetClient.h"
+#include "platform/Prompter.h"
+#include "platform/RunTimeError.h"
+#include "platform/SandboxPaths.h"
+#include "platform/Text.h"
+
+#include <filesystem>
+
+namespace pelvar {
+namespace {
+
+const char* const HttpTitle = "HTTP Download";
+
+std::string agentName() {
+    std::error_code ec;
+    const auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
+    return ec ? std::string("liveupdate") : exe.filename().string();
+}
+
+int editionSelector(const AppState& state) {
+    const std::string edition = state.mainWindow ? state.mainWindow->editionText()
+                                                 : state.SelectedEdition;
+    if (edition == PosEdition) {
+        return keysel::Pos;
+    }
+    if (edition == HoEdition) {
+        return keysel::Enterprise;
+    }
+    return 0;
+}
+
+// The patch number of an archive name "POS_a_b_c_05.zip": the fifth "_" piece without its
+// extension; "00" for other shapes.
+std::string archivePatchNumber(const std::string& name) {
+    const auto pieces = text::splitText(name, "_");
+    if (pieces.size() != 5) {
+        return "00";
+    }
+    const std::string& last = pieces[4];
+    if (last.size() < 4) {
+        raise(err::InvalidProcedureCall);
+    }
+    const std::string number = last.substr(0, last.size() - 4);
+    return number.empty() ? "00" : number;
+}
+
+// The installed patch number: the fourth part of a four-part version, else "00".
+std::string installedPatchNumber(const AppState& state) {
+    const RegistryStore& registry = state.services.registry;
+    std::string version = ReadSetting(registry, "PatchVer", editionSelector(state));
+    if (state.inWizardContext() && version.empty()) {
+        const std::string edition = state.mainWindow ? state.mainWindow->editionText()
+                                                     : state.SelectedEdition;
+        version = ReadSetting(registry, edition == HoEdition ? "HO" : "POS", keysel::LiveUpdate);
+    }
+    const auto parts = text::splitText(version, ".");
+    return parts.size() == 4 ? parts[3] : std::string("00");
+}
+
+// Sets a progress bar, refusing values outside its range with error 380.
+void setBarValue(ProgressSurface* bar, float value) {
+    if (!bar) {
+        return;
+    }
+    if (value < 0 || value > 100) {
+        raise(err::InvalidPropertyValue);
+    }
+    bar->setProgress(value);
+}
+
+class HttpTransfer {
+  public:
+    explicit HttpTransfer(AppState& state) : state_(state) {}
+    void run();
+
+  private:
+    void fetchArchive(const std::string& name);
+    void fetchCustomFiles();
+    void fetchPatchFiles();
+    void stepProgress(std::size_t count);
+    void reportFailure(const std::string& operation);
+
+    AppState& state_;
+    std::string workFolder_;
+};
+
+void HttpTransfer::run() {
+    const std::string& location = state_.DownloadLocation.Location;
+    const std::string& description = state_.DownloadLocation.Description;
+    workFolder_ = state_.DownloadFolder;
+    LogWrite(state_, "Checking Updates to Download.");
+    showStatus(state_, "Please wait! Checking Updates to download...");
+    state_.services.host.processEvents();
+
+    bool fetched = false;
+    for (const char* extension : {".dat", ".P9Q"}) {
+        const std::string name = "Pelvar9_" + description + extension;
+        const std::string local = files::join(workFolder_, name);
+        if (files::fileExists(local)) {
+            files::deleteFile(local);
+        }
+        fetched = HTTPGetFile(state_, location + "/" + name, local);
+    }
+    if (!fetched) {
+        reportFailure("HTTPGetFile");
+        return;
+    }
+    ReadUpdateInformation(state_);
+    if (!state_.CustomPatchFiles.empty()) {
+        fetchCustomFiles();
+    }
+    if (state_.PatchFiles.empty()) {
+        state_.PatchesReady = state_.PatchesDownloaded;
+        return;
+    }
+    fetchPatchFiles();
+    state_.PatchesReady = true;
+}
+
+void HttpTransfer::reportFailure(const std::string& operation) {
+    // A transfer that broke off carries no server answer; only answers are reported.
+    ShowTransferError(state_, neterr::ConnectionAborted, operation, {}, 0);
+}
+
+void HttpTransfer::fetchArchive(const std::string& name) {
+    state_.CurrentPatchFile = name;
+    showStatus(state_, "Please wait! Downloading File " + name);
+    state_.services.host.processEvents();
+    LogWrite(state_, "Downloading File: " + name);
+    const bool ok = HTTPGetFile(state_, state_.DownloadLocation.Location + "/" + name,
+                                files::join(workFolder_, name));
+    AppendLineToFile(state_, "File Downloaded " + name,
+                     files::join(state_.DownloadFolder, "DownloadedPatchList.ini"));
+    if (!ok) {
+        reportFailure("HTTPGetFile");
+    }
+}
+
+void HttpTransfer::fetchCustomFiles() {
+    const std::string applied =
+        text::right(ReadSetting(state_.services.registry, "CustPatchVer", editionSelector(state_)), 2);
+    for (const auto& name : text::splitText(state_.CustomPatchFiles, ":")) {
+        const std::string number = name.size() >= 6 ? name.substr(name.size() - 6, 2) : name;
+        if (number <= applied) {
+            LogWrite(state_, "Patch " + name +
+                                 " is already patched.Skiped downloading the same file again.");
+            continue;
+        }
+        if (files::fileExists(workFolder_ + "/" + name)) {
+            LogWrite(state_, "Skiped Downloading File: " + name);
+            continue;
+        }
+        fetchArchive(name);
+    }
+    state_.PatchesReady = true;
+    state_.PatchesDownloaded = true;
+    showStatus(state_, "Please wait...");
+}
+
+void HttpTransfer::stepProgress(std::size_t count) {
+    const float n = static_cast<float>(count);
+    for (ProgressSurface* bar : {static_cast<ProgressSurface*>(state_.mainWindow),
+                                 static_cast<ProgressSurface*>(state_.wizard)}) {
+        if (!bar) {
+            continue;
+        }
+        const float value = bar->progress();
+        const float next = count > 1 ? value + (100 - value) / (n - 1) - 5 : value + (100 - value) - 5;
+        try {
+            setBarValue(bar, next);
+        } catch (const RunTimeError& e) {
+            if (e.number() != err::InvalidPropertyValue) {
+                throw;
+            }
+            // A value out of range is not applied; the transfer goes on.
+        }
+    }
+}
+
+void HttpTransfer::fetchPatchFiles() {
+    const auto names = text::splitText(state_.PatchFiles, ":");
+    for (const auto& name : names) {
+        stepProgress(names.size());
+        state_.CurrentPatchFile = name;
+        const long long patch = text::toInteger(archivePatchNumber(name));
+        const long long installed = text::toInteger(installedPatchNumber(state_));
+        if (patch <= installed) {
+            LogWrite(state_, "Patch " + name +
+                                 " is already downloaded and patched.Skipped downloading the same.");
+            state_.PatchesDownloaded = false;
+            continue;
+        }
+        state_.PatchesDownloaded = true;
+        if (files::fileExists(workFolder_ + "/" + name)) {
+            LogWrite(state_, "Skiped Downloading File: " + name);
+        } else {
+            fetchArchive(name);
+        }
+        if (state_.inWizardContext()) {
+            WriteSetting(state_.services.registry, state_.EditionFlag == 0 ? "POSPatchVer" : "HOPatchVer",
+                         name, keysel::LiveUpdate);
+        }
+    }
+}
+
+} // namespace
+
+bool HTTPGetFile(AppState& state, const std::string& url, const std::string& localPath) {
+    const std::string status = "Please wait! Downloading file " + state.CurrentPatchFile +
+                               " from " + state.DownloadLocation.Location;
+    showStatus(state, status);
+    if (state.wizard) {
+        state.wizard->setComplete(status);
+    }
+    state.services.host.processEvents();
+    if (url.empty() || localPath.empty()) {
+        raise(err::InvalidProcedureCall);
+    }
+    TransferProgress progress(state);
+    const TransferResult result = httpGetFile(url, localPath, agentName(), progress.callback());
+    state.services.host.processEvents();
+    if (!result.ok && result.bytes == 0 && result.responseNumber == 0) {
+        // Nothing answered at that address.
+        throw RunTimeError(err::InternetFailure, "An error occurred calling InternetOpenUrl function",
+                           "HTTPGetFile");
+    }
+    return result.ok;
+}
+
+void StartHTTP(AppState& state) {
+    try {
+        HttpTransfer transfer(state);
+        transfer.run();
+    } catch (const RunTimeError& e) {
+        Prompter& prompter = state.services.prompter;
+        if (e.number() == err::InternetFailure) {
+            prompter.show("Could not able to download the patches from the HTTP location : " +
+                              state.DownloadLocation.Location + " ",
+                          box::Exclamation, HttpTitle);
+            EndHostProcess(state);
+        } else if (e.number() == err::InvalidProcedureCall) {
+            prompter.show("No patches are available in the download location", box::Exclamation,
+                          HttpTitle);
+            EndHostProcess(state);
+        } else {
+            prompter.show(e.description(), box::Exclamation, HttpTitle);
+        }
+    }
+}
+
+} // namespace pelvar

@@ -1,0 +1,262 @@
+#include "platform/InternetClient.h"
+
+#include "platform/Text.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <curl/curl.h>
+#include <mutex>
+#include <vector>
+
+namespace pelvar {
+namespace {
+
+void initialiseCurl() {
+    static std::once_flag once;
+    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+}
+
+constexpr std::size_t FileBufferSize = 1 << 20;
+
+// Streams the body into "<path>.part"; renamed to the final name when complete.
+class PartFile {
+  public:
+    explicit PartFile(std::string path) : path_(std::move(path)), part_(path_ + ".part") {}
+    ~PartFile() { discard(); }
+
+    bool open() {
+        file_ = std::fopen(part_.c_str(), "wb");
+        if (file_) {
+            buffer_.resize(FileBufferSize);
+            std::setvbuf(file_, buffer_.data(), _IOFBF, buffer_.size());
+        }
+        return file_ != nullptr;
+    }
+    bool write(const char* data, std::size_t n) {
+        if (std::fwrite(data, 1, n, file_) != n) {
+            return false;
+        }
+        written_ += static_cast<long long>(n);
+        return true;
+    }
+    bool commit() {
+        const bool closed = std::fclose(file_) == 0;
+        file_ = nullptr;
+        return closed && std::rename(part_.c_str(), path_.c_str()) == 0;
+    }
+    void discard() {
+        if (file_) {
+            std::fclose(file_);
+            file_ = nullptr;
+            std::remove(part_.c_str());
+        }
+    }
+    long long written() const { return written_; }
+
+  private:
+    std::string path_;
+    std::string part_;
+    std::FILE* file_ = nullptr;
+    std::vector<char> buffer_;
+    long long written_ = 0;
+};
+
+struct WriteTarget {
+    PartFile* file;
+    const ChunkCallback* onChunk;
+    bool failed = false;
+};
+
+size_t writeBody(char* data, size_t size, size_t count, void* user) {
+    auto* target = static_cast<WriteTarget*>(user);
+    const std::size_t n = size * count;
+    if (!target->file->write(data, n)) {
+        target->failed = true;
+        return 0;
+    }
+    if (target->onChunk && *target->onChunk) {
+        (*target->onChunk)(target->file->written());
+    }
+    return n;
+}
+
+size_t discardBody(char*, size_t size, size_t count, void*) { return size * count; }
+
+// Keeps the server's most recent reply: a command sent starts a new one.
+int recordReplies(CURL*, curl_infotype type, char* data, size_t size, void* user) {
+    auto* reply = static_cast<std::string*>(user);
+    if (type == CURLINFO_HEADER_OUT) {
+        reply->clear();
+    } else if (type == CURLINFO_HEADER_IN) {
+        reply->append(data, size);
+    }
+    return 0;
+}
+
+std::int32_t systemErrorFor(CURLcode code, long responseNumber) {
+    switch (code) {
+    case CURLE_COULDNT_RESOLVE_HOST:
+    case CURLE_URL_MALFORMAT:
+        return neterr::NameNotResolved;
+    case CURLE_COULDNT_CONNECT:
+        return neterr::CannotConnect;
+    case CURLE_OPERATION_TIMEDOUT:
+        return neterr::Timeout;
+    case CURLE_PARTIAL_FILE:
+    case CURLE_RECV_ERROR:
+    case CURLE_SEND_ERROR:
+    case CURLE_GOT_NOTHING:
+        return neterr::ConnectionAborted;
+    default:
+        return responseNumber >= 400 ? neterr::ExtendedError : neterr::ConnectionAborted;
+    }
+}
+
+TransferResult finish(CURL* curl, CURLcode code, const std::string& reply) {
+    TransferResult result;
+    curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &result.responseNumber);
+    result.ok = code == CURLE_OK;
+    result.serverResponse = text::trim(text::replaceAll(text::replaceAll(reply, "\r", ""), "\n", " "));
+    if (!result.ok) {
+        result.systemError = systemErrorFor(code, result.responseNumber);
+    }
+    return result;
+}
+
+void commonOptions(CURL* curl) {
+    curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT, 30L);
+    // A server that stops sending for a minute is given up rather than waited on forever.
+    curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
+    curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, 60L);
+    curl_easy_setopt(curl, CURLOPT_BUFFERSIZE, 262144L);
+}
+
+// Escapes every path segment, keeping the "/" between them.
+std::string escapePath(CURL* curl, const std::string& path) {
+    std::string out;
+    for (const auto& piece : text::splitAll(path, '/')) {
+        if (!out.empty() || path.front() == '/') {
+            out += '/';
+        }
+        char* escaped = curl_easy_escape(curl, piece.c_str(), static_cast<int>(piece.size()));
+        out += escaped ? escaped : "";
+        curl_free(escaped);
+    }
+    return out;
+}
+
+} // namespace
+
+struct FtpClient::Impl {
+    CURL* curl = nullptr;
+    std::string baseUrl;
+    std::string reply;
+};
+
+FtpClient::FtpClient() : impl_(std::make_unique<Impl>()) { initialiseCurl(); }
+
+FtpClient::~FtpClient() { close(); }
+
+bool FtpClient::isOpen() const { return impl_->curl != nullptr; }
+
+void FtpClient::close() {
+    if (impl_->curl) {
+        curl_easy_cleanup(impl_->curl);
+        impl_->curl = nullptr;
+    }
+}
+
+TransferResult FtpClient::login(const std::string& host, int port, const std::string& user,
+                                const std::string& password, bool active) {
+    close();
+    impl_->curl = curl_easy_init();
+    CURL* curl = impl_->curl;
+    commonOptions(curl);
+    impl_->baseUrl = "ftp://" + host + (port > 0 ? ":" + std::to_string(port) : std::string());
+    curl_easy_setopt(curl, CURLOPT_USERNAME, user.c_str());
+    curl_easy_setopt(curl, CURLOPT_PASSWORD, password.c_str());
+    if (active) {
+        curl_easy_setopt(curl, CURLOPT_FTPPORT, "-");
+    }
+    // Files are addressed by their whole path, without changing folders.
+    curl_easy_setopt(curl, CURLOPT_FTP_FILEMETHOD, static_cast<long>(CURLFTPMETHOD_NOCWD));
+    curl_easy_setopt(curl, CURLOPT_DEBUGFUNCTION, recordReplies);
+    curl_easy_setopt(curl, CURLOPT_DEBUGDATA, &impl_->reply);
+    curl_easy_setopt(curl, CURLOPT_VERBOSE, 1L);
+    curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, discardBody);
+
+    // Logging in alone: connect, authenticate, ask for the folder, transfer nothing.
+    curl_easy_setopt(curl, CURLOPT_URL, (impl_->baseUrl + "/").c_str());
+    curl_easy_setopt(curl, CURLOPT_NOBODY, 1L);
+    const CURLcode code = curl_easy_perform(curl);
+    curl_easy_setopt(curl, CURLOPT_NOBODY, 0L);
+    TransferResult result = finish(curl, code, impl_->reply);
+    if (!result.ok) {
+        close();
+    }
+    return result;
+}
+
+TransferResult FtpClient::getFile(const std::string& remotePath, const std::string& localPath,
+                                  const ChunkCallback& onChunk) {
+    if (!impl_->curl) {
+        TransferResult closed;
+        closed.systemError = neterr::InvalidHandle;
+        return closed;
+    }
+    CURL* curl = impl_->curl;
+    PartFile file(localPath);
+    if (!file.open()) {
+        TransferResult failed;
+        failed.systemError = errno;
+        return failed;
+    }
+    WriteTarget target{&file, &onChunk};
+    // The URL path after the host's "/" is sent as it stands: "/dir/file" from the root,
+    // "dir/file" from the login folder.
+    curl_easy_setopt(curl, CURLOPT_URL,
+                     (impl_->baseUrl + escapePath(curl, "/" + remotePath)).c_str());
+    curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, writeBody);
+    curl_easy_setopt(curl, CURLOPT_WRITEDATA, &target);
+    const CURLcode code = curl_easy_perform(curl);
+    curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, discardBody);
+    TransferResult result = finish(curl, code, impl_->reply);
+    result.bytes = file.written();
+    if (result.ok && !file.commit()) {
+        result.ok = false;
+        result.systemError = neterr::ConnectionAborted;
+    }
+    return result;
+}
+
+TransferResult httpGetFile(const std::string& url, const std::string& localPath,
+                           const std::string& agent, const ChunkCallback& onChunk) {
+    initialiseCurl();
+    std::unique_ptr<CURL, void (*)(CURL*)> curl(curl_easy_init(), curl_easy_cleanup);
+    commonOptions(curl.get());
+    PartFile file(localPath);
+    if (!file.open()) {
+        TransferResult failed;
+        failed.systemError = errno;
+        return failed;
+    }
+    WriteTarget target{&file, &onChunk};
+    std::string reply;
+    curl_easy_setopt(curl.get(), CURLOPT_URL, url.c_str());
+    curl_easy_setopt(curl.get(), CURLOPT_USERAGENT, agent.c_str());
+    curl_easy_setopt(curl.get(), CURLOPT_FOLLOWLOCATION, 1L);
+    curl_easy_setopt(curl.get(), CURLOPT_MAXREDIRS, 10L);
+    curl_easy_setopt(curl.get(), CURLOPT_WRITEFUNCTION, writeBody);
+    curl_easy_setopt(curl.get(), CURLOPT_WRITEDATA, &target);
+    const CURLcode code = curl_easy_perform(curl.get());
+    TransferResult result = finish(curl.get(), code, reply);
+    result.bytes = file.written();
+    if (result.ok && !file.commit()) {
+        result.ok = false;
+        result.systemError = neterr::ConnectionAborted;
+    }
+    return result;
+}
+
+} // namespace pelvar

@@ -1,0 +1,61 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+namespace pelvar {
+
+// System error codes of failed transfers, as the transfer reports know them.
+namespace neterr {
+constexpr std::int32_t InvalidHandle = 6;           // the session was closed before
+constexpr std::int32_t ExtendedError = 12003;       // the server answered with an error
+constexpr std::int32_t NameNotResolved = 12007;
+constexpr std::int32_t ConnectionAborted = 12030;   // the transfer broke off
+constexpr std::int32_t CannotConnect = 12029;
+constexpr std::int32_t Timeout = 12002;
+} // namespace neterr
+
+// The outcome of one transfer step. On failure `systemError` says why; when the server
+// answered, `serverResponse` holds its last reply (with its number in `responseNumber`).
+struct TransferResult {
+    bool ok = false;
+    std::int32_t systemError = 0;
+    long responseNumber = 0;
+    std::string serverResponse;
+    long long bytes = 0;
+};
+
+// Called after every chunk written to disk with the bytes of the file so far.
+using ChunkCallback = std::function<void(long long bytesSoFar)>;
+
+// An FTP session on one server: log in once, then fetch files by path relative to the
+// login folder. Files are streamed to "<local>.part" and renamed when complete, so a broken
+// transfer never leaves a partial file under the final name. Binary transfers, no proxy.
+class FtpClient {
+  public:
+    FtpClient();
+    ~FtpClient();
+    FtpClient(const FtpClient&) = delete;
+    FtpClient& operator=(const FtpClient&) = delete;
+
+    // Port 0 means the FTP default; `active` chooses active mode, passive otherwise.
+    TransferResult login(const std::string& host, int port, const std::string& user,
+                         const std::string& password, bool active);
+    TransferResult getFile(const std::string& remotePath, const std::string& localPath,
+                           const ChunkCallback& onChunk = {});
+    void close();
+    bool isOpen() const;
+
+  private:
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+};
+
+// Fetches a URL into a file, whatever the status code (an error page is stored as the body).
+// Proxies come from the system's settings (http_proxy and friends).
+TransferResult httpGetFile(const std::string& url, const std::string& localPath,
+                           const std::string& agent, const ChunkCallback& onChunk = {});
+
+} // namespace pelvar

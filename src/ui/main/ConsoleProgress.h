@@ -1,0 +1,42 @@
+#pragma once
+
+#include "environment/Surfaces.h"
+#include "ui/main/DownloadRun.h"
+
+#include <chrono>
+#include <cstdio>
+#include <string>
+
+namespace pelvar {
+
+// The main window's surface for runs without a window: progress, status and size go to a
+// stream as lines, at most four a second, so that a person can follow a live download.
+class ConsoleProgress : public MainSurface, public MainWindowControls {
+  public:
+    ConsoleProgress(std::string edition, std::FILE* out = stderr);
+
+    std::string editionText() const override { return edition_; }
+    float progress() const override { return progress_; }
+    void setProgress(float value) override;
+    void setProgressVisible(bool) override {}
+    void setFileSize(const std::string& text) override;
+    void setStatus(const std::string& text) override;
+    void setButtonsEnabled(bool) override {}
+    void setBusyPointer(bool) override {}
+
+    // Prints the current state now.
+    void flush();
+
+  private:
+    void changed();
+
+    std::string edition_;
+    std::FILE* out_;
+    float progress_ = 0;
+    std::string status_;
+    std::string fileSize_;
+    std::string lastPrinted_;
+    std::chrono::steady_clock::time_point lastPrint_{};
+};
+
+} // namespace pelvar

@@ -1,0 +1,83 @@
+#include "ui/main/DownloadRun.h"
+
+#include "download/DownloadSession.h"
+#include "entry/EndHostProcess.h"
+#include "environment/AppState.h"
+#include "environment/Surfaces.h"
+#include "platform/Prompter.h"
+#include "platform/RunTimeError.h"
+#include "ui/main/VerifyDownloadedPatches.h"
+
+#include <functional>
+
+namespace pelvar {
+namespace {
+
+enum class Outcome { Continue, Stop };
+
+// The window's error table for one statement of the run.
+Outcome handle(AppState& state, MainWindowControls& controls, const RunTimeError& e) {
+    Prompter& prompter = state.services.prompter;
+    switch (e.number()) {
+    case err::BadFileNameOrNumber:
+        return Outcome::Continue;
+    case err::InternetFailure:
+        prompter.show("Could not able to download the patches from the default HTTP location.",
+                      box::Exclamation, "HTTP Download");
+        EndHostProcess(state);
+        return Outcome::Stop;
+    case err::PathFileAccess:
+        prompter.show("Mentioned download path does not have the permission to download the "
+                      "patches. Please provide valid path and try again.",
+                      box::Ok, {});
+        controls.setBusyPointer(false);
+        controls.setButtonsEnabled(true);
+        return Outcome::Stop;
+    default:
+        prompter.show(e.description(), box::Exclamation, state.AppTitle);
+        return Outcome::Stop;
+    }
+}
+
+} // namespace
+
+void RunDownloadSession(AppState& state, ZipArchive& zip, MainWindowControls& controls) {
+    const std::function<void()> statements[] = {
+        [&] { StartDownloadSession(state); },
+        [&] { VerifyDownloadedPatches(state, zip); },
+        [&] {
+            controls.setBusyPointer(false);
+            controls.setButtonsEnabled(true);
+        },
+    };
+    for (const auto& statement : statements) {
+        try {
+            statement();
+        } catch (const RunTimeError& e) {
+            if (handle(state, controls, e) == Outcome::Stop) {
+                return;
+            }
+        }
+    }
+}
+
+void DownloadButtonClicked(AppState& state, ZipArchive& zip, MainWindowControls& controls) {
+    const std::string edition = state.mainWindow ? state.mainWindow->editionText() : "";
+    if (edition == HoEdition) {
+        state.EditionCode = "HO";
+        state.EditionFlag = 1;
+        state.SettingsCaption = state.HoProductName + " LiveUpdate Settings";
+    } else if (edition == PosEdition) {
+        state.EditionCode = "POS";
+        state.EditionFlag = 0;
+        state.SettingsCaption = state.PosProductName + " LiveUpdate Settings";
+    }
+    state.DownloadLocation.clear();
+    state.SelectedEdition = edition;
+    controls.setButtonsEnabled(false);
+    controls.setBusyPointer(true);
+    state.CurrentOperation = "Download";
+    RunDownloadSession(state, zip, controls);
+}
+
+} // namespace pelvar

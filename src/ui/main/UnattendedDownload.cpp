@@ -1,0 +1,44 @@
+#include "ui/main/UnattendedDownload.h"
+
+#include "environment/AppState.h"
+#include "environment/Connections.h"
+#include "platform/Host.h"
+#include "platform/Text.h"
+#include "platform/ZipArchive.h"
+#include "ui/main/ConsoleProgress.h"
+
+namespace pelvar {
+
+std::string editionTextFor(const std::string& editionOrCode) {
+    const std::string code = text::upper(text::trim(editionOrCode));
+    if (code == "POS" || code == text::upper(PosEdition)) {
+        return PosEdition;
+    }
+    if (code == "HO" || code == text::upper(HoEdition)) {
+        return HoEdition;
+    }
+    return {};
+}
+
+int RunUnattendedDownload(AppState& state, const std::string& edition) {
+    const std::string text = editionTextFor(edition);
+    if (text.empty()) {
+        return 2;
+    }
+    ConsoleProgress console(text);
+    MainSurface* previous = state.mainWindow;
+    state.mainWindow = &console;
+    // The window's load works out the connection data before a run; so does this one.
+    LoadConnectionData(state, text);
+    ZipArchive zip;
+    try {
+        DownloadButtonClicked(state, zip, console);
+    } catch (const HostProcessEnded&) {
+        // The run ended the host, as a fatal download or a hand-over does.
+    }
+    console.flush();
+    state.mainWindow = previous;
+    return 0;
+}
+
+} // namespace pelvar

@@ -1,0 +1,199 @@
+#include "ui/main/VerifyDownloadedPatches.h"
+
+#include "entry/EndHostProcess.h"
+#include "environment/AppState.h"
+#include "environment/RegistrySettings.h"
+#include "environment/Surfaces.h"
+#include "environment/UpdateLog.h"
+#include "platform/Files.h"
+#include "platform/Host.h"
+#include "platform/Prompter.h"
+#include "platform/RunTimeError.h"
+#include "platform/Text.h"
+#include "platform/ZipArchive.h"
+
+namespace pelvar {
+namespace {
+
+// Thrown to end the routine after an error that is reported (permission denied).
+struct VerificationEnded {};
+
+// Runs one statement under the routine's trap: permission denied is reported and ends the
+// routine; every other error resumes at the next statement.
+template <typename Statement> void guarded(AppState& state, Statement&& statement) {
+    try {
+        statement();
+    } catch (const RunTimeError& e) {
+        if (e.number() == err::PermissionDenied) {
+            state.services.prompter.show(e.description() + e.numberText(), box::Information,
+                                         state.AppTitle);
+            throw VerificationEnded{};
+        }
+    }
+}
+
+class Verifier {
+  public:
+    Verifier(AppState& state, ZipArchive& zip) : state_(state), zip_(zip) {}
+    void run();
+
+  private:
+    void verify(const std::string& name, const std::string& installed);
+    void damaged(const std::string& name, const std::string& archivePath, bool deleteArchive);
+    bool reportOutcome();
+    void offerHandOver();
+    void setStatus(const std::string& text);
+    void setProgress(float value);
+    void setFileSize(const std::string& text);
+    int ask(const std::string& text, int buttons, const std::string& title) {
+        return state_.services.prompter.show(text, buttons, title);
+    }
+
+    AppState& state_;
+    ZipArchive& zip_;
+};
+
+void Verifier::setStatus(const std::string& text) {
+    if (state_.mainWindow) {
+        state_.mainWindow->setStatus(text);
+    }
+}
+void Verifier::setProgress(float value) {
+    if (state_.mainWindow) {
+        state_.mainWindow->setProgress(value);
+    }
+}
+void Verifier::setFileSize(const std::string& text) {
+    if (state_.mainWindow) {
+        state_.mainWindow->setFileSize(text);
+    }
+}
+
+void Verifier::run() {
+    const std::string edition =
+        state_.mainWindow ? state_.mainWindow->editionText() : state_.SelectedEdition;
+    const int selector = edition == PosEdition ? keysel::Pos
+                         : edition == HoEdition ? keysel::Enterprise
+                                                : 0;
+    std::string list = state_.PatchFiles;
+    if (text::endsWith(list, ":")) {
+        list.pop_back();
+    }
+    guarded(state_, [&] { LogWrite(state_, "Verifying the zip files."); });
+    setFileSize("");
+    const std::string installed =
+        text::right(ReadSetting(state_.services.registry, "PatchVer", selector), 2);
+    for (const auto& name : text::splitText(list, ":")) {
+        if (text::left(name, 4) == "POS_" || text::left(name, 3) == "HO_") {
+            verify(name, installed);
+        }
+    }
+    setProgress(100);
+    setStatus("All the patches are downloaded and verified.");
+    setFileSize("");
+    if (reportOutcome()) {
+        offerHandOver();
+    }
+}
+
+void Verifier::verify(const std::string& name, const std::string& installed) {
+    guarded(state_, [&] {
+        LogWrite(state_, "Checking with the last updated patches with the current downloaded files.");
+    });
+    const std::string number = name.size() >= 6 ? name.substr(name.size() - 6, 2) : name;
+    if (number <= installed) {
+        return;
+    }
+    // The folder the settings window shows; without one, the folder of this download.
+    const std::string folder =
+        state_.settingsWindow ? state_.settingsWindow->downloadPath() : state_.DownloadFolder;
+    if (!files::fileExists(files::join(folder, name))) {
+        return;
+    }
+    const std::string archivePath = text::trim(folder + "/" + name);
+    const std::string base = name.substr(0, name.rfind('.'));
+    zip_.setArchive(archivePath);
+    setStatus("Please wait...." + std::string(94, ' ') + "Verifying the downloaded patch file " +
+              name);
+    if (zip_.test(false) != 0) {
+        damaged(name, archivePath, true);
+    }
+    state_.services.host.processEvents();
+    zip_.setExtractFolder(folder + "/" + base);
+    zip_.setArchive(archivePath);
+    guarded(state_, [&] { LogWrite(state_, "Unziping Files: " + name); });
+    setProgress(95);
+    setStatus("Please wait...." + std::string(90, ' ') + "Verifying the downloaded patch file " +
+              name);
+    const int extracted = zip_.extractAll();
+    const std::string scratch = files::join(folder, base);
+    guarded(state_, [&] {
+        if (files::folderExists(scratch)) {
+            files::deleteFolder(scratch);
+        }
+    });
+    if (extracted != 0) {
+        damaged(name, archivePath, false);
+    }
+}
+
+void Verifier::damaged(const std::string& name, const std::string& archivePath,
+                       bool deleteArchive) {
+    guarded(state_, [&] {
+        LogWrite(state_, "The downloaded file " + name +
+                             " is either empty or corrupted. Please check the connectivity to "
+                             "the download location and retry.");
+    });
+    ask("The downloaded file " + name + " is either empty or corrupted.\r\n\r\nPlease check the "
+        "connectivity to the download location and retry.",
+        box::Critical, state_.AppTitle);
+    if (deleteArchive) {
+        guarded(state_, [&] { files::deleteFile(archivePath); });
+    }
+    EndHostProcess(state_);
+}
+
+// False when the routine ends at the outcome (no log to show).
+bool Verifier::reportOutcome() {
+    const char* title = "Pelvar 9 LiveUpdate";
+    if (state_.FtpConnectFailures == 0) {
+        ask(state_.PatchesDownloaded ? "Download of updates for Pelvar 9 completed"
+                                     : "There is no updates are available to download",
+            box::Information, title);
+        return true;
+    }
+    const int answer = ask("Download of updates for Pelvar 9 completed with errors. Click Yes to "
+                           "view the log file",
+                           box::YesNo + box::Information, title);
+    if (answer != box::AnswerYes) {
+        return true;
+    }
+    const std::string log = logFilePath(state_.DownloadFolder);
+    if (!files::fileExists(log)) {
+        ask("There is no log file to view", box::Information, state_.AppTitle);
+        return false;
+    }
+    state_.services.launcher.start("Notepad.exe " + log);
+    return true;
+}
+
+void Verifier::offerHandOver() {
+    const int answer = ask("Do you want to update the Pelvar 9 with downloaded patches?",
+                           box::YesNo + box::Question, state_.AppTitle);
+    if (answer == box::AnswerYes) {
+        state_.services.launcher.start(state_.AppFolder + "/PelvarPU.exe");
+        EndHostProcess(state_);
+    }
+}
+
+} // namespace
+
+void VerifyDownloadedPatches(AppState& state, ZipArchive& zip) {
+    try {
+        Verifier(state, zip).run();
+    } catch (const VerificationEnded&) {
+        // Reported; the caller re-enables the window.
+    }
+}
+
+} // namespace pelvar
