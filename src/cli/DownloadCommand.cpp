@@ -13,8 +13,7 @@ void addDownloadCommand(CLI::App& app, const GlobalOptions& options, int& exitCo
         "download", "Download, verify and report the patches of an edition, as the Download "
                     "button does; message boxes are printed, questions answered by --yes/--no");
     download
-        ->add_option("--edition", *edition,
-                     "POS or HO (also \"Point of Sale\" or \"Head Office\")")
+        ->add_option("--edition", *edition, "POS or HO (also \"Point of Sale\" or \"Head Office\")")
         ->required()
         ->check([](const std::string& value) {
             return editionTextFor(value).empty() ? "must be POS, HO, \"Point of Sale\" or "

@@ -36,8 +36,8 @@ std::pair<std::string, std::string> splitFtpAddress(std::string address) {
             break;
         }
     }
-    const long long hostLength = static_cast<long long>(address.size()) -
-                                 static_cast<long long>(folder.size()) - 2;
+    const long long hostLength =
+        static_cast<long long>(address.size()) - static_cast<long long>(folder.size()) - 2;
     if (hostLength < 0) {
         raise(err::InvalidProcedureCall);
     }
@@ -49,8 +49,8 @@ void fetchRow(AppState& state, const Recordset& rows, std::size_t r) {
     const std::string kind = text::upper(type);
     const std::string address = rows.text(r, "LocationAddress");
     LocationRecord& location = state.DownloadLocation;
-    const std::string product = state.mainWindow ? state.mainWindow->editionText()
-                                                 : state.SelectedEdition;
+    const std::string product =
+        state.mainWindow ? state.mainWindow->editionText() : state.SelectedEdition;
     if (kind == "FTP") {
         LogWrite(state, "Download Type is FTP.");
         const auto [host, folder] = splitFtpAddress(address);

@@ -125,9 +125,9 @@ void DownloadFromSettings(AppState& state, const std::string& settingsFile) {
     try {
         if (!files::fileExists(settingsFile)) {
             if (downloading) {
-                state.services.prompter.show(
-                    "There is no download configuration set for" + shownEdition(state), box::Ok,
-                    state.AppTitle);
+                state.services.prompter.show("There is no download configuration set for" +
+                                                 shownEdition(state),
+                                             box::Ok, state.AppTitle);
                 if (state.mainWindow) {
                     state.mainWindow->setProgress(0);
                     state.mainWindow->setProgressVisible(false);

@@ -161,8 +161,8 @@ void FtpTransfer::fetchList(const std::string& list, bool nudgeAfterFetch) {
 }
 
 void FtpTransfer::nudgeProgress() {
-    ProgressSurface* bar = state_.inWizardContext() ? static_cast<ProgressSurface*>(state_.wizard)
-                                                    : state_.mainWindow;
+    ProgressSurface* bar =
+        state_.inWizardContext() ? static_cast<ProgressSurface*>(state_.wizard) : state_.mainWindow;
     if (!bar) {
         return;
     }

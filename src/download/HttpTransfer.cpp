@@ -30,8 +30,8 @@ std::string agentName() {
 }
 
 int editionSelector(const AppState& state) {
-    const std::string edition = state.mainWindow ? state.mainWindow->editionText()
-                                                 : state.SelectedEdition;
+    const std::string edition =
+        state.mainWindow ? state.mainWindow->editionText() : state.SelectedEdition;
     if (edition == PosEdition) {
         return keysel::Pos;
     }
@@ -61,8 +61,8 @@ std::string installedPatchNumber(const AppState& state) {
     const RegistryStore& registry = state.services.registry;
     std::string version = ReadSetting(registry, "PatchVer", editionSelector(state));
     if (state.inWizardContext() && version.empty()) {
-        const std::string edition = state.mainWindow ? state.mainWindow->editionText()
-                                                     : state.SelectedEdition;
+        const std::string edition =
+            state.mainWindow ? state.mainWindow->editionText() : state.SelectedEdition;
         version = ReadSetting(registry, edition == HoEdition ? "HO" : "POS", keysel::LiveUpdate);
     }
     const auto parts = text::splitText(version, ".");
@@ -149,8 +149,8 @@ void HttpTransfer::fetchArchive(const std::string& name) {
 }
 
 void HttpTransfer::fetchCustomFiles() {
-    const std::string applied =
-        text::right(ReadSetting(state_.services.registry, "CustPatchVer", editionSelector(state_)), 2);
+    const std::string applied = text::right(
+        ReadSetting(state_.services.registry, "CustPatchVer", editionSelector(state_)), 2);
     for (const auto& name : text::splitText(state_.CustomPatchFiles, ":")) {
         const std::string number = name.size() >= 6 ? name.substr(name.size() - 6, 2) : name;
         if (number <= applied) {
@@ -177,7 +177,8 @@ void HttpTransfer::stepProgress(std::size_t count) {
             continue;
         }
         const float value = bar->progress();
-        const float next = count > 1 ? value + (100 - value) / (n - 1) - 5 : value + (100 - value) - 5;
+        const float next =
+            count > 1 ? value + (100 - value) / (n - 1) - 5 : value + (100 - value) - 5;
         try {
             setBarValue(bar, next);
         } catch (const RunTimeError& e) {
@@ -197,8 +198,9 @@ void HttpTransfer::fetchPatchFiles() {
         const long long patch = text::toInteger(archivePatchNumber(name));
         const long long installed = text::toInteger(installedPatchNumber(state_));
         if (patch <= installed) {
-            LogWrite(state_, "Patch " + name +
-                                 " is already downloaded and patched.Skipped downloading the same.");
+            LogWrite(state_,
+                     "Patch " + name +
+                         " is already downloaded and patched.Skipped downloading the same.");
             state_.PatchesDownloaded = false;
             continue;
         }
@@ -209,8 +211,9 @@ void HttpTransfer::fetchPatchFiles() {
             fetchArchive(name);
         }
         if (state_.inWizardContext()) {
-            WriteSetting(state_.services.registry, state_.EditionFlag == 0 ? "POSPatchVer" : "HOPatchVer",
-                         name, keysel::LiveUpdate);
+            WriteSetting(state_.services.registry,
+                         state_.EditionFlag == 0 ? "POSPatchVer" : "HOPatchVer", name,
+                         keysel::LiveUpdate);
         }
     }
 }
@@ -233,8 +236,8 @@ bool HTTPGetFile(AppState& state, const std::string& url, const std::string& loc
     state.services.host.processEvents();
     if (!result.ok && result.bytes == 0 && result.responseNumber == 0) {
         // Nothing answered at that address.
-        throw RunTimeError(err::InternetFailure, "An error occurred calling InternetOpenUrl function",
-                           "HTTPGetFile");
+        throw RunTimeError(err::InternetFailure,
+                           "An error occurred calling InternetOpenUrl function", "HTTPGetFile");
     }
     return result.ok;
 }

@@ -30,7 +30,9 @@ void TransferProgress::onChunk(long long bytes) {
     }
 }
 
-void TransferProgress::clear() { lastShown_ = {}; }
+void TransferProgress::clear() {
+    lastShown_ = {};
+}
 
 void showStatus(AppState& state, const std::string& text) {
     if (state.mainWindow) {

@@ -126,7 +126,8 @@ bool IsReleaseApproved(AppState& state, const std::string& release) {
     try {
         const Recordset rows =
             db.query("SELECT DISTINCT ApprovedStatus FROM dbo.AuthorisedPOSPatches WHERE "
-                     "ReleaseNo >='" + release + "'");
+                     "ReleaseNo >='" +
+                     release + "'");
         approved = !rows.empty() && rows.text(0, "ApprovedStatus") == "1";
     } catch (const RunTimeError& e) {
         if (e.number() == err::TableNotFound) {

@@ -18,12 +18,15 @@ namespace {
 QString q(const std::string& s) { return QString::fromLocal8Bit(s.data(), qsizetype(s.size())); }
 std::string s(const QString& q) { return q.toLocal8Bit().toStdString(); }
 
+// One line: callers write the description into the update log, and drivers (psqlODBC among
+// them) end or split their messages with line breaks.
 std::string describe(const QSqlError& error) {
-    std::string text = s(error.databaseText());
-    if (text.empty()) {
-        text = s(error.text());
+    QString text = error.databaseText();
+    if (text.trimmed().isEmpty()) {
+        text = error.text();
     }
-    return text.empty() ? std::string("Unspecified error") : text;
+    text = text.simplified();
+    return text.isEmpty() ? std::string("Unspecified error") : s(text);
 }
 
 [[noreturn]] void raiseSqlError(const QSqlError& error) {

@@ -80,7 +80,9 @@ size_t writeBody(char* data, size_t size, size_t count, void* user) {
     return n;
 }
 
-size_t discardBody(char*, size_t size, size_t count, void*) { return size * count; }
+size_t discardBody(char*, size_t size, size_t count, void*) {
+    return size * count;
+}
 
 // Keeps the server's most recent reply: a command sent starts a new one.
 int recordReplies(CURL*, curl_infotype type, char* data, size_t size, void* user) {
@@ -116,7 +118,8 @@ TransferResult finish(CURL* curl, CURLcode code, const std::string& reply) {
     TransferResult result;
     curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &result.responseNumber);
     result.ok = code == CURLE_OK;
-    result.serverResponse = text::trim(text::replaceAll(text::replaceAll(reply, "\r", ""), "\n", " "));
+    result.serverResponse =
+        text::trim(text::replaceAll(text::replaceAll(reply, "\r", ""), "\n", " "));
     if (!result.ok) {
         result.systemError = systemErrorFor(code, result.responseNumber);
     }
@@ -154,11 +157,17 @@ struct FtpClient::Impl {
     std::string reply;
 };
 
-FtpClient::FtpClient() : impl_(std::make_unique<Impl>()) { initialiseCurl(); }
+FtpClient::FtpClient() : impl_(std::make_unique<Impl>()) {
+    initialiseCurl();
+}
 
-FtpClient::~FtpClient() { close(); }
+FtpClient::~FtpClient() {
+    close();
+}
 
-bool FtpClient::isOpen() const { return impl_->curl != nullptr; }
+bool FtpClient::isOpen() const {
+    return impl_->curl != nullptr;
+}
 
 void FtpClient::close() {
     if (impl_->curl) {

@@ -9,10 +9,10 @@ namespace pelvar {
 
 // System error codes of failed transfers, as the transfer reports know them.
 namespace neterr {
-constexpr std::int32_t InvalidHandle = 6;           // the session was closed before
-constexpr std::int32_t ExtendedError = 12003;       // the server answered with an error
+constexpr std::int32_t InvalidHandle = 6;     // the session was closed before
+constexpr std::int32_t ExtendedError = 12003; // the server answered with an error
 constexpr std::int32_t NameNotResolved = 12007;
-constexpr std::int32_t ConnectionAborted = 12030;   // the transfer broke off
+constexpr std::int32_t ConnectionAborted = 12030; // the transfer broke off
 constexpr std::int32_t CannotConnect = 12029;
 constexpr std::int32_t Timeout = 12002;
 } // namespace neterr

@@ -72,7 +72,7 @@ void Verifier::setFileSize(const std::string& text) {
 void Verifier::run() {
     const std::string edition =
         state_.mainWindow ? state_.mainWindow->editionText() : state_.SelectedEdition;
-    const int selector = edition == PosEdition ? keysel::Pos
+    const int selector = edition == PosEdition  ? keysel::Pos
                          : edition == HoEdition ? keysel::Enterprise
                                                 : 0;
     std::string list = state_.PatchFiles;
@@ -98,7 +98,8 @@ void Verifier::run() {
 
 void Verifier::verify(const std::string& name, const std::string& installed) {
     guarded(state_, [&] {
-        LogWrite(state_, "Checking with the last updated patches with the current downloaded files.");
+        LogWrite(state_,
+                 "Checking with the last updated patches with the current downloaded files.");
     });
     const std::string number = name.size() >= 6 ? name.substr(name.size() - 6, 2) : name;
     if (number <= installed) {
@@ -144,8 +145,9 @@ void Verifier::damaged(const std::string& name, const std::string& archivePath,
                              " is either empty or corrupted. Please check the connectivity to "
                              "the download location and retry.");
     });
-    ask("The downloaded file " + name + " is either empty or corrupted.\r\n\r\nPlease check the "
-        "connectivity to the download location and retry.",
+    ask("The downloaded file " + name +
+            " is either empty or corrupted.\r\n\r\nPlease check the "
+            "connectivity to the download location and retry.",
         box::Critical, state_.AppTitle);
     if (deleteArchive) {
         guarded(state_, [&] { files::deleteFile(archivePath); });

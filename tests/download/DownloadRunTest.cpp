@@ -1,0 +1,152 @@
+#include "ui/main/DownloadRun.h"
+
+#include "DownloadFixture.h"
+#include "environment/UpdateLog.h"
+#include "platform/RunTimeError.h"
+#include "platform/ZipArchive.h"
+#include "ui/main/VerifyDownloadedPatches.h"
+
+#include <chrono>
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <thread>
+#include <unistd.h>
+
+using namespace pelvar;
+using namespace pelvar::test;
+
+namespace {
+
+class Verification : public ::testing::Test, public DownloadFixture {
+  protected:
+    void verify() { VerifyDownloadedPatches(state, zip); }
+    ZipArchive zip;
+};
+
+TEST_F(Verification, SoundArchiveLeavesNoScratchFolder) {
+    makeZip(downloaded("POS_9_0_1_03.zip"), {{"a.txt", "a"}, {"sub/b.txt", "b"}});
+    state.PatchFiles = "POS_9_0_1_03.zip:";
+    state.PatchesDownloaded = true;
+    verify();
+    EXPECT_TRUE(std::filesystem::exists(downloaded("POS_9_0_1_03.zip")));
+    EXPECT_FALSE(std::filesystem::exists(downloaded("POS_9_0_1_03")));
+    EXPECT_TRUE(logHas("Unziping Files: POS_9_0_1_03.zip"));
+    EXPECT_EQ(
+        prompter.texts(),
+        (std::vector<std::string>{"Download of updates for Pelvar 9 completed",
+                                  "Do you want to update the Pelvar 9 with downloaded patches?"}));
+    EXPECT_EQ(surface.statuses.back(), "All the patches are downloaded and verified.");
+}
+
+TEST_F(Verification, TruncatedArchiveIsDeletedAndEndsTheHost) {
+    makeZip(downloaded("HO_9_0_1_03.zip"), {{"a.txt", std::string(5000, 'a')}});
+    const std::string bytes = readFile(downloaded("HO_9_0_1_03.zip"));
+    writeFile(downloaded("HO_9_0_1_03.zip"), bytes.substr(0, bytes.size() / 2));
+    state.PatchFiles = "HO_9_0_1_03.zip";
+    EXPECT_THROW(verify(), HostProcessEnded);
+    EXPECT_FALSE(std::filesystem::exists(downloaded("HO_9_0_1_03.zip")));
+    ASSERT_EQ(prompter.boxes.size(), 1U);
+    EXPECT_EQ(prompter.boxes[0].text, "The downloaded file HO_9_0_1_03.zip is either empty or "
+                                      "corrupted.\r\n\r\nPlease check the connectivity to the "
+                                      "download location and retry.");
+    EXPECT_EQ(prompter.boxes[0].buttons, 16);
+}
+
+TEST_F(Verification, SkipsWhatNeedsNoCheck) {
+    // Installed number 03 covers 03; no prefix; missing file: none of them is opened.
+    registry.write("Software\\Pelvar\\POS", "PatchVer", "9.0.1.03");
+    writeFile(downloaded("POS_9_0_1_03.zip"), "not a zip");
+    writeFile(downloaded("X_9_0_1_09.zip"), "not a zip");
+    state.PatchFiles = "POS_9_0_1_03.zip:X_9_0_1_09.zip:POS_9_0_1_08.zip";
+    verify();
+    EXPECT_EQ(prompter.texts().front(), "There is no updates are available to download");
+}
+
+TEST_F(Verification, FailedLoginsOfferTheLog) {
+    const std::string viewed = dir / "viewed.txt";
+    const std::string viewer = dir / "viewer.sh";
+    writeFile(viewer, "#!/bin/sh\necho \"$1\" > " + viewed + "\n");
+    std::filesystem::permissions(viewer, std::filesystem::perms::owner_all);
+    setenv("PELVAR_TEXT_VIEWER", viewer.c_str(), 1);
+    LogWrite(state.DownloadFolder, "a line");
+    state.FtpConnectFailures = 1;
+    prompter.answers = {box::AnswerYes, box::AnswerNo};
+    verify();
+    unsetenv("PELVAR_TEXT_VIEWER");
+    EXPECT_EQ(prompter.boxes[0].buttons, 68);
+    for (int i = 0; i < 100 && !std::filesystem::exists(viewed); ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    EXPECT_EQ(readFile(viewed), downloads() + "/PelvarUpdate.log\n");
+}
+
+TEST_F(Verification, HandOverStartsThePatcherAndEndsTheHost) {
+    const std::string marker = dir / "patcher-ran";
+    writeFile(appFolder() + "/PelvarPU", "#!/bin/sh\ntouch " + marker + "\n");
+    std::filesystem::permissions(appFolder() + "/PelvarPU", std::filesystem::perms::owner_all);
+    prompter.answers = {box::AnswerYes};
+    EXPECT_THROW(verify(), HostProcessEnded);
+    for (int i = 0; i < 100 && !std::filesystem::exists(marker); ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    EXPECT_TRUE(std::filesystem::exists(marker));
+}
+
+// A main window whose progress bar fails with a chosen error when the run starts.
+class FailingSurface : public RecordingSurface {
+  public:
+    explicit FailingSurface(std::int64_t number) : number_(number) {}
+    void setProgressVisible(bool) override {
+        throw RunTimeError(number_, "Failure " + std::to_string(number_));
+    }
+
+  private:
+    std::int64_t number_;
+};
+
+struct ErrorRow {
+    const char* name;
+    std::int64_t number;
+    const char* firstMessage;
+    bool buttonsEnabled;
+    bool hostEnded;
+};
+
+class DownloadRunErrors : public ::testing::TestWithParam<ErrorRow> {};
+
+TEST_P(DownloadRunErrors, FollowTheWindowsErrorTable) {
+    const ErrorRow& row = GetParam();
+    DownloadFixture f;
+    FailingSurface window(row.number);
+    f.state.mainWindow = &window;
+    ZipArchive zip;
+    bool ended = false;
+    try {
+        DownloadButtonClicked(f.state, zip, window);
+    } catch (const HostProcessEnded&) {
+        ended = true;
+    }
+    EXPECT_EQ(ended, row.hostEnded);
+    ASSERT_FALSE(f.prompter.boxes.empty());
+    EXPECT_EQ(f.prompter.boxes[0].text, row.firstMessage);
+    EXPECT_EQ(window.buttonsEnabled, row.buttonsEnabled);
+    EXPECT_EQ(f.state.EditionCode, "POS");
+    EXPECT_EQ(f.state.SettingsCaption, "Pelvar 9 POS LiveUpdate Settings");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Errors, DownloadRunErrors,
+    ::testing::Values(
+        // 52 resumes: the verification still reports the outcome.
+        ErrorRow{"BadFileName", 52, "There is no updates are available to download", true, false},
+        ErrorRow{"AccessError", 75,
+                 "Mentioned download path does not have the permission to download the patches. "
+                 "Please provide valid path and try again.",
+                 true, false},
+        ErrorRow{"Other", 13, "Failure 13", false, false},
+        ErrorRow{"InternetFailure", 0x800403E8,
+                 "Could not able to download the patches from the default HTTP location.", false,
+                 true}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+} // namespace

@@ -1,0 +1,107 @@
+#include "DownloadFixture.h"
+#include "download/DownloadSession.h"
+
+#include <filesystem>
+#include <gtest/gtest.h>
+
+using namespace pelvar;
+using namespace pelvar::test;
+
+namespace {
+
+class FtpTransfer : public ::testing::Test, public DownloadFixture {
+  protected:
+    FtpTransfer() : server(ftpRoot(), "shop", "s3cret") {
+        std::filesystem::create_directories(ftpRoot() + "/patches");
+    }
+    void publishPatches(const std::vector<std::string>& names) {
+        std::vector<std::string> entries;
+        for (const auto& name : names) {
+            makePatch(ftpRoot() + "/patches/" + name);
+            entries.push_back(name + ":9.0.1");
+        }
+        publish(ftpRoot() + "/patches/Pelvar9_HOftp.dat", entries);
+    }
+    void useEdition(const std::vector<std::string>& locations) {
+        state.SelectedEdition = surface.edition = "Head Office";
+        writeSettings("Head Office", locations);
+    }
+
+    FtpServer server;
+};
+
+class FtpModes : public FtpTransfer, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(FtpModes, FetchesPatchesWithoutPatchNumberCheck) {
+    publishPatches({"HO_9_0_1_03.zip", "HO_9_0_1_01.zip"});
+    // An FTP location compares no patch numbers: an older one is fetched all the same.
+    registry.write("Software\\Pelvar\\ENTERPRISE", "PatchVer", "9.0.1.02");
+    ftpLocation("HOftp", server.port(), "/patches", "shop", "s3cret", GetParam(), "Head Office");
+    useEdition({"HOftp.ini"});
+    StartDownloadSession(state);
+    for (const char* name : {"HO_9_0_1_03.zip", "HO_9_0_1_01.zip"}) {
+        EXPECT_EQ(readFile(downloaded(name)), readFile(ftpRoot() + "/patches/" + name)) << name;
+    }
+    EXPECT_TRUE(logHas("Connecting to FTP Site: ftp://127.0.0.1 : Success"));
+    EXPECT_EQ(state.FtpConnectFailures, 0);
+    EXPECT_TRUE(prompter.boxes.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Modes, FtpModes, ::testing::Values(false, true),
+                         [](const auto& info) { return info.param ? "Active" : "Passive"; });
+
+TEST_F(FtpTransfer, FailedLoginIsCountedAndTheWalkGoesOn) {
+    publishPatches({"HO_9_0_1_03.zip"});
+    ftpLocation("HOftp", server.port(), "/patches", "shop", "wrong", false, "Head Office");
+    ftpLocation("HOftp2", server.port(), "/patches", "shop", "s3cret", false, "Head Office");
+    publish(ftpRoot() + "/patches/Pelvar9_HOftp2.dat", {"HO_9_0_1_03.zip:9"});
+    useEdition({"HOftp.ini", "HOftp2.ini"});
+    StartDownloadSession(state);
+
+    EXPECT_EQ(state.FtpConnectFailures, 1);
+    ASSERT_EQ(prompter.boxes.size(), 2U);
+    EXPECT_EQ(prompter.boxes[0].text, "Failed to download the patches from ftp://127.0.0.1.\r\n"
+                                      "Check the corresponding download settings and try again.");
+    EXPECT_EQ(prompter.boxes[0].buttons, 48);
+    EXPECT_TRUE(prompter.boxes[1].text.starts_with("FTP Connect Extd Err: 530 "))
+        << prompter.boxes[1].text;
+    EXPECT_TRUE(logHas("Connecting to FTP Site: ftp://127.0.0.1 : Failed"));
+    EXPECT_TRUE(std::filesystem::exists(downloaded("HO_9_0_1_03.zip")));
+}
+
+TEST_F(FtpTransfer, MissingUpdateInformationIsReported) {
+    ftpLocation("HOftp", server.port(), "/patches", "shop", "s3cret", false, "Head Office");
+    useEdition({"HOftp.ini"});
+    StartDownloadSession(state);
+    ASSERT_EQ(prompter.boxes.size(), 1U);
+    EXPECT_TRUE(prompter.boxes[0].text.starts_with("FtpGetFile Extd Err: 550 "));
+    EXPECT_FALSE(std::filesystem::exists(downloaded("Pelvar9_HOftp.dat")));
+}
+
+TEST_F(FtpTransfer, ArchiveOnDiskIsKeptAndEmptyListMeansDownloaded) {
+    publishPatches({"HO_9_0_1_03.zip"});
+    writeFile(downloaded("HO_9_0_1_03.zip"), "already here");
+    ftpLocation("HOftp", server.port(), "/patches", "shop", "s3cret", false, "Head Office");
+    useEdition({"HOftp.ini"});
+    StartDownloadSession(state);
+    EXPECT_EQ(readFile(downloaded("HO_9_0_1_03.zip")), "already here");
+    EXPECT_TRUE(logHas("Skiped Downloading File: HO_9_0_1_03.zip"));
+
+    publish(ftpRoot() + "/patches/Pelvar9_HOftp.dat", {});
+    StartDownloadSession(state);
+    EXPECT_TRUE(state.PatchesDownloaded);
+    EXPECT_FALSE(state.PatchesReady);
+}
+
+TEST_F(FtpTransfer, NonNumericPortEndsTheWalkQuietly) {
+    publishPatches({"HO_9_0_1_03.zip"});
+    writeLocation("HOftp.ini", {"Head Office", "HOftp", "FTP", "ftp://127.0.0.1", "/patches", "21a",
+                                "shop", "s3cret", "0", "", "", "NO"});
+    ftpLocation("HOftp2", server.port(), "/patches", "shop", "s3cret", false, "Head Office");
+    useEdition({"HOftp.ini", "HOftp2.ini"});
+    StartDownloadSession(state);
+    EXPECT_TRUE(prompter.boxes.empty());
+    EXPECT_FALSE(std::filesystem::exists(downloaded("HO_9_0_1_03.zip")));
+}
+
+} // namespace

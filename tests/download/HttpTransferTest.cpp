@@ -1,0 +1,129 @@
+#include "download/HttpTransfer.h"
+
+#include "DownloadFixture.h"
+#include "download/DownloadSession.h"
+
+#include <filesystem>
+#include <gtest/gtest.h>
+
+using namespace pelvar;
+using namespace pelvar::test;
+
+namespace {
+
+class HttpTransfer : public ::testing::Test, public DownloadFixture {
+  protected:
+    HttpTransfer() : server(www()) {
+        std::filesystem::create_directories(www() + "/pos");
+        httpLocation("POShttp", server.url() + "/pos");
+        writeSettings("Point of Sale", {"POShttp.ini"});
+    }
+    void publishPatches(const std::vector<std::string>& names) {
+        std::vector<std::string> entries;
+        for (const auto& name : names) {
+            makePatch(www() + "/pos/" + name);
+            entries.push_back(name + ":9.0.1");
+        }
+        publish(www() + "/pos/Pelvar9_POShttp.dat", entries);
+        publish(www() + "/pos/Pelvar9_POShttp.P9Q", {});
+    }
+    void run() { StartDownloadSession(state); }
+
+    HttpServer server;
+};
+
+TEST_F(HttpTransfer, FetchesNewPatchesAndRecordsThem) {
+    publishPatches({"POS_9_0_1_03.zip", "POS_9_0_1_04.zip"});
+    run();
+    EXPECT_EQ(readFile(downloaded("POS_9_0_1_04.zip")), readFile(www() + "/pos/POS_9_0_1_04.zip"));
+    EXPECT_EQ(readFile(downloaded("DownloadedPatchList.ini")),
+              "File Downloaded POS_9_0_1_03.zip\r\nFile Downloaded POS_9_0_1_04.zip\r\n");
+    EXPECT_TRUE(state.PatchesDownloaded);
+    EXPECT_TRUE(state.PatchesReady);
+    EXPECT_TRUE(logHas("Downloading File: POS_9_0_1_03.zip"));
+    EXPECT_FALSE(std::filesystem::exists(downloaded("POS_9_0_1_04.zip.part")));
+}
+
+TEST_F(HttpTransfer, InstalledPatchNumberDecides) {
+    publishPatches({"POS_a_b_c_05.zip"});
+    registry.write("Software\\Pelvar\\POS", "PatchVer", "9.0.1.05");
+    run();
+    EXPECT_FALSE(std::filesystem::exists(downloaded("POS_a_b_c_05.zip")));
+    EXPECT_TRUE(logHas("Patch POS_a_b_c_05.zip is already downloaded and patched.Skipped "
+                       "downloading the same."));
+    EXPECT_FALSE(state.PatchesDownloaded);
+
+    registry.write("Software\\Pelvar\\POS", "PatchVer", "9.0.1.04");
+    run();
+    EXPECT_TRUE(std::filesystem::exists(downloaded("POS_a_b_c_05.zip")));
+    EXPECT_TRUE(state.PatchesDownloaded);
+}
+
+TEST_F(HttpTransfer, ArchiveOnDiskIsNeverFetchedAgain) {
+    publishPatches({"POS_9_0_1_03.zip"});
+    writeFile(downloaded("POS_9_0_1_03.zip"), "kept as it is");
+    run();
+    EXPECT_EQ(readFile(downloaded("POS_9_0_1_03.zip")), "kept as it is");
+    EXPECT_TRUE(logHas("Skiped Downloading File: POS_9_0_1_03.zip"));
+}
+
+TEST_F(HttpTransfer, ErrorPageIsStoredAndListsNothing) {
+    // Nothing is published: the server's error page becomes the update-information file.
+    httpLocation("hohttp", server.url() + "/nothing-here", "Head Office");
+    writeSettings("Head Office", {"hohttp.ini"});
+    state.SelectedEdition = surface.edition = "Head Office";
+    run();
+    EXPECT_TRUE(std::filesystem::exists(downloaded("Pelvar9_hohttp.dat")));
+    EXPECT_EQ(state.PatchFiles, "");
+    EXPECT_TRUE(prompter.boxes.empty());
+}
+
+TEST_F(HttpTransfer, MalformedPatchNameEndsTheDownloader) {
+    publishPatches({"POS_a_b_c_5.z"});
+    EXPECT_THROW(run(), HostProcessEnded);
+    EXPECT_EQ(prompter.texts(),
+              std::vector<std::string>{"No patches are available in the download location"});
+}
+
+TEST_F(HttpTransfer, UnreachableServerEndsTheDownloader) {
+    httpLocation("POShttp", "http://127.0.0.1:" + std::to_string(freePort()) + "/pos");
+    EXPECT_THROW(run(), HostProcessEnded);
+    ASSERT_EQ(prompter.boxes.size(), 1U);
+    EXPECT_EQ(prompter.boxes[0].title, "HTTP Download");
+    EXPECT_TRUE(prompter.boxes[0].text.starts_with(
+        "Could not able to download the patches from the HTTP location : http://127.0.0.1:"));
+}
+
+TEST_F(HttpTransfer, SinglePatchMovesTheBarTo95) {
+    publishPatches({"POS_9_0_1_03.zip"});
+    run();
+    // A single patch moves the bar to 95, whatever it stood at.
+    EXPECT_FLOAT_EQ(surface.value, 95.0F);
+}
+
+// A server that promises more bytes than it sends, then closes the connection.
+TEST(HttpGetFile, BrokenTransferLeavesNoFileUnderItsName) {
+    DownloadFixture fixture;
+    const int port = freePort();
+    const std::string script = fixture.dir / "broken.py";
+    writeFile(
+        script,
+        "import socket,sys\n"
+        "s=socket.socket(); s.setsockopt(socket.SOL_SOCKET,socket.SO_REUSEADDR,1)\n"
+        "s.bind(('127.0.0.1'," +
+            std::to_string(port) +
+            ")); s.listen(1)\n"
+            "while True:\n"
+            "  c,_=s.accept(); c.recv(4096)\n"
+            "  c.sendall(b'HTTP/1.1 200 OK\\r\\nContent-Length: 100000\\r\\n\\r\\n'+b'x'*5000)\n"
+            "  c.close()\n");
+    ChildProcess server({"/usr/bin/python3", script}, fixture.dir / "broken.log");
+    ASSERT_TRUE(waitForPort(port, 10));
+    const std::string target = fixture.downloaded("POS_9_0_1_03.zip");
+    EXPECT_FALSE(
+        HTTPGetFile(fixture.state, "http://127.0.0.1:" + std::to_string(port) + "/x", target));
+    EXPECT_FALSE(std::filesystem::exists(target));
+    EXPECT_FALSE(std::filesystem::exists(target + ".part"));
+}
+
+} // namespace
