@@ -1,0 +1,140 @@
+#include "Servers.h"
+#include "TempDir.h"
+#include "platform/RegistryStore.h"
+
+#include <QProcess>
+#include <QStringList>
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <memory>
+
+using pelvar::test::TempDir;
+
+namespace {
+
+struct Outcome {
+    int exitCode = -1;
+    std::string out;
+    std::string err;
+};
+
+QStringList arguments(const std::vector<std::string>& args) {
+    QStringList list;
+    for (const auto& a : args) {
+        list << QString::fromStdString(a);
+    }
+    return list;
+}
+
+// Runs the built command line as its own process and waits (bounded) for it to end.
+Outcome liveupdate(const std::vector<std::string>& args, const std::string& input = {}) {
+    QProcess process;
+    process.start(QString::fromStdString(pelvar::test::binaryDir() + "/liveupdate"),
+                  arguments(args));
+    if (!process.waitForStarted(10000)) {
+        return {};
+    }
+    process.write(input.data(), qint64(input.size()));
+    process.closeWriteChannel();
+    if (!process.waitForFinished(20000)) {
+        process.kill();
+        process.waitForFinished(5000);
+        return {};
+    }
+    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
+            process.readAllStandardOutput().toStdString(),
+            process.readAllStandardError().toStdString()};
+}
+
+TEST(CliReg, SetThenGetGivesTheValueBack) {
+    TempDir root;
+    const Outcome set = liveupdate(
+        {"--root", root.path(), "reg", "set", "Software\\Pelvar\\POS", "PatchVer", "9.0.1.05"});
+    ASSERT_EQ(set.exitCode, 0) << set.err;
+    const Outcome get =
+        liveupdate({"--root", root.path(), "reg", "get", "software\\pelvar\\pos", "PATCHVER"});
+    EXPECT_EQ(get.exitCode, 0);
+    EXPECT_EQ(get.out, "9.0.1.05\n");
+    // The value landed in the sandbox's registry file, where the component reads it.
+    pelvar::IniRegistryStore store(root / "etc/pelvar/registry.ini");
+    EXPECT_EQ(store.read("Software\\Pelvar\\POS", "PatchVer"), "9.0.1.05");
+
+    const Outcome missing =
+        liveupdate({"--root", root.path(), "reg", "get", "Software\\Pelvar\\POS", "Nothing"});
+    EXPECT_EQ(missing.exitCode, 1);
+    EXPECT_EQ(missing.out, "\n");
+}
+
+TEST(CliReg, ConcurrentWritersToDifferentValuesAllSurvive) {
+    TempDir root;
+    constexpr int writers = 6;
+    std::vector<std::unique_ptr<QProcess>> processes;
+    for (int i = 0; i < writers; ++i) {
+        auto p = std::make_unique<QProcess>();
+        p->start(QString::fromStdString(pelvar::test::binaryDir() + "/liveupdate"),
+                 arguments({"--root", root.path(), "reg", "set", "Software\\Pelvar\\LUInfo",
+                            "Value" + std::to_string(i), "v" + std::to_string(i)}));
+        processes.push_back(std::move(p));
+    }
+    for (auto& p : processes) {
+        ASSERT_TRUE(p->waitForFinished(20000));
+        EXPECT_EQ(p->exitCode(), 0);
+    }
+    pelvar::IniRegistryStore store(root / "etc/pelvar/registry.ini");
+    for (int i = 0; i < writers; ++i) {
+        EXPECT_EQ(store.read("Software\\Pelvar\\LUInfo", "Value" + std::to_string(i)),
+                  "v" + std::to_string(i));
+    }
+}
+
+struct UsageCase {
+    std::string name;
+    std::vector<std::string> args;
+    std::string mentions;
+};
+
+// Test names show the row name rather than the bytes of the row.
+void PrintTo(const UsageCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class CliUsage : public testing::TestWithParam<UsageCase> {};
+
+TEST_P(CliUsage, ExitsWithTwoAndOneErrorLine) {
+    TempDir root;
+    std::vector<std::string> args = {"--root", root.path()};
+    args.insert(args.end(), GetParam().args.begin(), GetParam().args.end());
+    const Outcome run = liveupdate(args);
+    EXPECT_EQ(run.exitCode, 2);
+    EXPECT_EQ(run.out, "");
+    const std::string firstLine = run.err.substr(0, run.err.find('\n'));
+    EXPECT_TRUE(firstLine.starts_with("liveupdate: ")) << run.err;
+    EXPECT_NE(firstLine.find(GetParam().mentions), std::string::npos) << run.err;
+    EXPECT_FALSE(std::filesystem::exists(root / "etc/pelvar/registry.ini"));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Mistakes, CliUsage,
+    testing::Values(
+        UsageCase{"UnknownCommand", {"frobnicate"}, "frobnicate"},
+        UsageCase{"UnknownRegCommand", {"reg", "fetch", "K", "N"}, "fetch"},
+        UsageCase{"MissingValue", {"reg", "set", "Software\\Pelvar\\POS", "PatchVer"}, "VALUE"},
+        UsageCase{"NoCommand", {}, "subcommand"}),
+    [](const auto& info) { return info.param.name; });
+
+TEST(CliScramble, TwiceGivesTheInputBackByteForByte) {
+    const std::string input = "Location Name =PelvarHTTP\r\nPort =80\r\n\r\nunix line\nlast";
+    const Outcome once = liveupdate({"scramble"}, input);
+    ASSERT_EQ(once.exitCode, 0) << once.err;
+    ASSERT_EQ(once.out.size(), input.size());
+    EXPECT_NE(once.out, input);
+    // Line ends stay where they were, unscrambled.
+    for (std::size_t i = 0; i < input.size(); ++i) {
+        const bool lineEnd = input[i] == '\r' || input[i] == '\n';
+        EXPECT_EQ(lineEnd, once.out[i] == input[i]) << "at " << i;
+    }
+    const Outcome twice = liveupdate({"scramble"}, once.out);
+    EXPECT_EQ(twice.out, input);
+}
+
+} // namespace
