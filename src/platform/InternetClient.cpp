@@ -126,13 +126,15 @@ TransferResult finish(CURL* curl, CURLcode code, const std::string& reply) {
     return result;
 }
 
-void commonOptions(CURL* curl) {
+void connectOptions(CURL* curl) {
     curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT, 30L);
-    // A server that stops sending for a minute is given up rather than waited on forever.
+}
+
+// A server that stops sending for a minute is given up rather than waited on forever.
+void stallLimit(CURL* curl) {
     curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
     curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, 60L);
-    curl_easy_setopt(curl, CURLOPT_BUFFERSIZE, 262144L);
 }
 
 // Escapes every path segment, keeping the "/" between them.
@@ -149,9 +151,37 @@ std::string escapePath(CURL* curl, const std::string& path) {
     return out;
 }
 
+// Runs one transfer on a multi handle, waking at least every 10 ms. curl's own blocking
+// perform can miss the readiness of a fresh FTP data connection on a reused control
+// connection and then sleeps a whole second before every file; short waits bound that.
+CURLcode perform(CURLM* multi, CURL* easy) {
+    constexpr int WaitMilliseconds = 10;
+    curl_multi_add_handle(multi, easy);
+    int running = 1;
+    CURLcode result = CURLE_OK;
+    while (running > 0) {
+        if (curl_multi_perform(multi, &running) != CURLM_OK) {
+            result = CURLE_SEND_ERROR;
+            break;
+        }
+        if (running > 0) {
+            curl_multi_poll(multi, nullptr, 0, WaitMilliseconds, nullptr);
+        }
+    }
+    int left = 0;
+    while (CURLMsg* message = curl_multi_info_read(multi, &left)) {
+        if (message->msg == CURLMSG_DONE && message->easy_handle == easy) {
+            result = message->data.result;
+        }
+    }
+    curl_multi_remove_handle(multi, easy);
+    return result;
+}
+
 } // namespace
 
 struct FtpClient::Impl {
+    CURLM* multi = nullptr; // holds the control connection between transfers
     CURL* curl = nullptr;
     std::string baseUrl;
     std::string reply;
@@ -174,22 +204,25 @@ void FtpClient::close() {
         curl_easy_cleanup(impl_->curl);
         impl_->curl = nullptr;
     }
+    if (impl_->multi) {
+        curl_multi_cleanup(impl_->multi);
+        impl_->multi = nullptr;
+    }
 }
 
 TransferResult FtpClient::login(const std::string& host, int port, const std::string& user,
                                 const std::string& password, bool active) {
     close();
+    impl_->multi = curl_multi_init();
     impl_->curl = curl_easy_init();
     CURL* curl = impl_->curl;
-    commonOptions(curl);
+    connectOptions(curl);
     impl_->baseUrl = "ftp://" + host + (port > 0 ? ":" + std::to_string(port) : std::string());
     curl_easy_setopt(curl, CURLOPT_USERNAME, user.c_str());
     curl_easy_setopt(curl, CURLOPT_PASSWORD, password.c_str());
     if (active) {
         curl_easy_setopt(curl, CURLOPT_FTPPORT, "-");
     }
-    // Files are addressed by their whole path, without changing folders.
-    curl_easy_setopt(curl, CURLOPT_FTP_FILEMETHOD, static_cast<long>(CURLFTPMETHOD_NOCWD));
     curl_easy_setopt(curl, CURLOPT_DEBUGFUNCTION, recordReplies);
     curl_easy_setopt(curl, CURLOPT_DEBUGDATA, &impl_->reply);
     curl_easy_setopt(curl, CURLOPT_VERBOSE, 1L);
@@ -198,8 +231,12 @@ TransferResult FtpClient::login(const std::string& host, int port, const std::st
     // Logging in alone: connect, authenticate, ask for the folder, transfer nothing.
     curl_easy_setopt(curl, CURLOPT_URL, (impl_->baseUrl + "/").c_str());
     curl_easy_setopt(curl, CURLOPT_NOBODY, 1L);
-    const CURLcode code = curl_easy_perform(curl);
+    const CURLcode code = perform(impl_->multi, curl);
     curl_easy_setopt(curl, CURLOPT_NOBODY, 0L);
+    // Files are addressed by their whole path, without changing folders. Set only after the
+    // login: with it set for the login itself, curl stalls a second before the next transfer.
+    curl_easy_setopt(curl, CURLOPT_FTP_FILEMETHOD, static_cast<long>(CURLFTPMETHOD_NOCWD));
+    stallLimit(curl);
     TransferResult result = finish(curl, code, impl_->reply);
     if (!result.ok) {
         close();
@@ -228,7 +265,7 @@ TransferResult FtpClient::getFile(const std::string& remotePath, const std::stri
                      (impl_->baseUrl + escapePath(curl, "/" + remotePath)).c_str());
     curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, writeBody);
     curl_easy_setopt(curl, CURLOPT_WRITEDATA, &target);
-    const CURLcode code = curl_easy_perform(curl);
+    const CURLcode code = perform(impl_->multi, curl);
     curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, discardBody);
     TransferResult result = finish(curl, code, impl_->reply);
     result.bytes = file.written();
@@ -243,7 +280,8 @@ TransferResult httpGetFile(const std::string& url, const std::string& localPath,
                            const std::string& agent, const ChunkCallback& onChunk) {
     initialiseCurl();
     std::unique_ptr<CURL, void (*)(CURL*)> curl(curl_easy_init(), curl_easy_cleanup);
-    commonOptions(curl.get());
+    connectOptions(curl.get());
+    stallLimit(curl.get());
     PartFile file(localPath);
     if (!file.open()) {
         TransferResult failed;

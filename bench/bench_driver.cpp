@@ -1,0 +1,57 @@
+// Runs one piece of the engine for bench/run.py:
+//   liveupdate-bench http URL FILE
+//   liveupdate-bench ftp HOST PORT USER PASSWORD REMOTE FILE
+//   liveupdate-bench verify FOLDER ARCHIVE_NAME
+#include "environment/AppState.h"
+#include "platform/ConsolePrompter.h"
+#include "platform/Host.h"
+#include "platform/InternetClient.h"
+#include "platform/RegistryStore.h"
+#include "platform/ZipArchive.h"
+#include "ui/main/ConsoleProgress.h"
+#include "ui/main/VerifyDownloadedPatches.h"
+
+#include <QCoreApplication>
+#include <cstdio>
+#include <string>
+
+using namespace pelvar;
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    const std::string mode = argc > 1 ? argv[1] : "";
+    if (mode == "http" && argc == 4) {
+        return httpGetFile(argv[2], argv[3], "liveupdate-bench").ok ? 0 : 1;
+    }
+    if (mode == "ftp" && argc == 8) {
+        FtpClient client;
+        if (!client.login(argv[2], std::stoi(argv[3]), argv[4], argv[5], false).ok) {
+            return 1;
+        }
+        return client.getFile(argv[6], argv[7]).ok ? 0 : 1;
+    }
+    if (mode == "verify" && argc == 4) {
+        SandboxPaths paths;
+        paths.root = argv[2];
+        paths.appFolder = argv[2];
+        IniRegistryStore registry(paths.registryFile());
+        ConsolePrompter prompter(false, "Pelvar 9 LiveUpdate", stderr);
+        ConsoleHost host;
+        Services services(paths, registry, prompter, host);
+        AppState state(services);
+        ConsoleProgress window("Head Office", stderr);
+        state.mainWindow = &window;
+        state.DownloadFolder = argv[2];
+        state.PatchFiles = argv[3];
+        ZipArchive zip;
+        try {
+            VerifyDownloadedPatches(state, zip);
+        } catch (const HostProcessEnded&) {
+            return 1; // a damaged archive
+        }
+        return 0;
+    }
+    std::fprintf(stderr, "usage: liveupdate-bench http URL FILE | ftp HOST PORT USER PASSWORD "
+                         "REMOTE FILE | verify FOLDER ARCHIVE_NAME\n");
+    return 2;
+}
