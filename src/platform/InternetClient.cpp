@@ -135,6 +135,8 @@ void connectOptions(CURL* curl) {
 void stallLimit(CURL* curl) {
     curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
     curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, 60L);
+    // Larger reads mean fewer wake-ups per megabyte on fast local networks.
+    curl_easy_setopt(curl, CURLOPT_BUFFERSIZE, 262144L);
 }
 
 // Escapes every path segment, keeping the "/" between them.

@@ -61,11 +61,10 @@ TEST_F(UpdateInformation, ApprovalsFollowTheSecurityDatabase) {
     read("hohttp", {"HO_a.zip:x:9.0.1.03"});
     EXPECT_EQ(state.PatchFiles, "HO_a.zip");
 
-    // With rows, the first status at or above the release decides; none at all refuses.
-    sqlite(securityDatabase(), "INSERT INTO AuthorisedPOSPatches VALUES ('9.0.1.03', '1'),"
-                               "('9.0.1.05', '0');");
+    // With rows, the status of the releases at or above decides; none at all refuses.
+    sqlite(securityDatabase(), "INSERT INTO AuthorisedPOSPatches VALUES ('9.0.1.05', '1');");
     state.PatchFiles.clear();
-    read("hohttp", {"HO_a.zip:x:9.0.1.02", "HO_b.zip:x:9.0.1.05", "HO_c.zip:x:9.0.1.06"});
+    read("hohttp", {"HO_a.zip:x:9.0.1.04", "HO_b.zip:x:9.0.1.06"});
     EXPECT_EQ(state.PatchFiles, "HO_a.zip");
     EXPECT_TRUE(logHas("Release 9.0.1.06 is not approved."));
 }

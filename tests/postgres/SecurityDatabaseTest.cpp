@@ -1,5 +1,6 @@
 #include "Sandbox.h"
 #include "Servers.h"
+#include "download/UpdateInformation.h"
 #include "environment/Connections.h"
 #include "platform/RunTimeError.h"
 
@@ -84,6 +85,24 @@ TEST_F(SecurityDatabaseServer, WrongPasswordOrNoServerIsFalseAndLogged) {
         EXPECT_GT(log[1].size(), std::string("Connection with Secutity Database Failed.").size() +
                                      std::string("-2147467259").size());
     }
+}
+
+TEST_F(SecurityDatabaseServer, ReleasesAreApprovedByTheServerTable) {
+    sb.state.SecurityConnectionString = serverString(port, test::postgresPassword(), catalog);
+    // No table at all approves every release.
+    EXPECT_TRUE(IsReleaseApproved(sb.state, "9.0.1.03"));
+
+    auto db = DatabaseConnection::open(sb.state.SecurityConnectionString, Postgres);
+    db->execute("CREATE TABLE dbo.AuthorisedPOSPatches (ReleaseNo varchar(20), "
+                "ApprovedStatus varchar(1))");
+    EXPECT_TRUE(IsReleaseApproved(sb.state, "9.0.1.03")) << "an empty table approves everything";
+
+    db->execute("INSERT INTO dbo.AuthorisedPOSPatches VALUES ('9.0.1.04', '1')");
+    EXPECT_TRUE(IsReleaseApproved(sb.state, "9.0.1.03"));
+    EXPECT_TRUE(IsReleaseApproved(sb.state, "9.0.1.04"));
+    EXPECT_FALSE(IsReleaseApproved(sb.state, "9.0.1.05")) << "no row at or above it";
+    db->execute("UPDATE dbo.AuthorisedPOSPatches SET ApprovedStatus = '0'");
+    EXPECT_FALSE(IsReleaseApproved(sb.state, "9.0.1.04"));
 }
 
 } // namespace
