@@ -180,6 +180,28 @@ CURLcode perform(CURLM* multi, CURL* easy) {
     return result;
 }
 
+// Streams the transfer set up on `curl` into localPath (through its ".part" file).
+TransferResult fetchInto(CURLM* multi, CURL* curl, const std::string& localPath,
+                         const ChunkCallback& onChunk, const std::string& reply) {
+    PartFile file(localPath);
+    if (!file.open()) {
+        TransferResult failed;
+        failed.systemError = errno;
+        return failed;
+    }
+    WriteTarget target{&file, &onChunk};
+    curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, writeBody);
+    curl_easy_setopt(curl, CURLOPT_WRITEDATA, &target);
+    const CURLcode code = perform(multi, curl);
+    TransferResult result = finish(curl, code, reply);
+    result.bytes = file.written();
+    if (result.ok && !file.commit()) {
+        result.ok = false;
+        result.systemError = neterr::ConnectionAborted;
+    }
+    return result;
+}
+
 } // namespace
 
 struct FtpClient::Impl {
@@ -253,59 +275,28 @@ TransferResult FtpClient::getFile(const std::string& remotePath, const std::stri
         closed.systemError = neterr::InvalidHandle;
         return closed;
     }
-    CURL* curl = impl_->curl;
-    PartFile file(localPath);
-    if (!file.open()) {
-        TransferResult failed;
-        failed.systemError = errno;
-        return failed;
-    }
-    WriteTarget target{&file, &onChunk};
     // The URL path after the host's "/" is sent as it stands: "/dir/file" from the root,
     // "dir/file" from the login folder.
-    curl_easy_setopt(curl, CURLOPT_URL,
-                     (impl_->baseUrl + escapePath(curl, "/" + remotePath)).c_str());
-    curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, writeBody);
-    curl_easy_setopt(curl, CURLOPT_WRITEDATA, &target);
-    const CURLcode code = perform(impl_->multi, curl);
-    curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, discardBody);
-    TransferResult result = finish(curl, code, impl_->reply);
-    result.bytes = file.written();
-    if (result.ok && !file.commit()) {
-        result.ok = false;
-        result.systemError = neterr::ConnectionAborted;
-    }
+    curl_easy_setopt(impl_->curl, CURLOPT_URL,
+                     (impl_->baseUrl + escapePath(impl_->curl, "/" + remotePath)).c_str());
+    TransferResult result = fetchInto(impl_->multi, impl_->curl, localPath, onChunk, impl_->reply);
+    curl_easy_setopt(impl_->curl, CURLOPT_WRITEFUNCTION, discardBody);
     return result;
 }
 
 TransferResult httpGetFile(const std::string& url, const std::string& localPath,
                            const std::string& agent, const ChunkCallback& onChunk) {
     initialiseCurl();
+    std::unique_ptr<CURLM, CURLMcode (*)(CURLM*)> multi(curl_multi_init(), curl_multi_cleanup);
     std::unique_ptr<CURL, void (*)(CURL*)> curl(curl_easy_init(), curl_easy_cleanup);
     connectOptions(curl.get());
     stallLimit(curl.get());
-    PartFile file(localPath);
-    if (!file.open()) {
-        TransferResult failed;
-        failed.systemError = errno;
-        return failed;
-    }
-    WriteTarget target{&file, &onChunk};
-    std::string reply;
     curl_easy_setopt(curl.get(), CURLOPT_URL, url.c_str());
     curl_easy_setopt(curl.get(), CURLOPT_USERAGENT, agent.c_str());
     curl_easy_setopt(curl.get(), CURLOPT_FOLLOWLOCATION, 1L);
     curl_easy_setopt(curl.get(), CURLOPT_MAXREDIRS, 10L);
-    curl_easy_setopt(curl.get(), CURLOPT_WRITEFUNCTION, writeBody);
-    curl_easy_setopt(curl.get(), CURLOPT_WRITEDATA, &target);
-    const CURLcode code = curl_easy_perform(curl.get());
-    TransferResult result = finish(curl.get(), code, reply);
-    result.bytes = file.written();
-    if (result.ok && !file.commit()) {
-        result.ok = false;
-        result.systemError = neterr::ConnectionAborted;
-    }
-    return result;
+    // Removed from the multi handle before either is cleaned up.
+    return fetchInto(multi.get(), curl.get(), localPath, onChunk, {});
 }
 
 } // namespace pelvar

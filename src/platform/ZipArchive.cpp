@@ -158,7 +158,7 @@ int ZipArchive::create(const std::string& sourceFolder, const std::string& fileS
     if (zip_close(archive.get()) != 0) {
         return Failure;
     }
-    archive.release();
+    static_cast<void>(archive.release());
     return 0;
 }
 
