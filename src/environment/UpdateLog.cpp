@@ -18,7 +18,11 @@ void LogWrite(const std::string& downloadFolder, const std::string& message,
 }
 
 void LogWrite(const AppState& state, const std::string& message, const std::string& flag) {
-    LogWrite(state.DownloadFolder, message, flag);
+    // Without a download folder the log goes to the root of the product's drive, which the
+    // sandbox root keeps apart from the machine's own root.
+    const std::string& folder =
+        state.DownloadFolder.empty() ? state.services.paths.driveC() : state.DownloadFolder;
+    LogWrite(folder, message, flag);
 }
 
 } // namespace pelvar

@@ -11,6 +11,7 @@ struct AppState;
 // line; errors (a missing folder, no permission) reach the caller.
 void LogWrite(const std::string& downloadFolder, const std::string& message,
               const std::string& flag = {});
+// The same in the state's DownloadFolder (the product drive's root when it is empty).
 void LogWrite(const AppState& state, const std::string& message, const std::string& flag = {});
 
 std::string logFilePath(const std::string& downloadFolder);
