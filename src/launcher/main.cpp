@@ -1,0 +1,73 @@
+#include "entry/clsVAMenu.h"
+#include "environment/AppState.h"
+#include "platform/ConsolePrompter.h"
+#include "platform/Host.h"
+#include "platform/RegistryStore.h"
+#include "platform/RunTimeError.h"
+#include "platform/SandboxPaths.h"
+#include "platform/Text.h"
+#include "ui/main/UnattendedDownload.h"
+
+#include <QApplication>
+#include <QCoreApplication>
+#include <cstdio>
+#include <exception>
+#include <string>
+
+namespace {
+
+constexpr const char* Usage = "usage: PelvarLU [Scheduled,POS | Scheduled,HO]\n"
+                              "  no argument: open the LiveUpdate downloader window\n"
+                              "  Scheduled,<edition>: download the edition's patches unattended\n";
+
+int openWindow(int argc, char** argv) {
+    QApplication app(argc, argv);
+    pelvar::clsVAMenu menu;
+    try {
+        menu.StartProcess();
+    } catch (const pelvar::HostProcessEnded&) {
+    }
+    return 0;
+}
+
+// The scheduler starts this without anyone watching: questions are answered No, and the
+// run ends by itself.
+int runScheduled(int argc, char** argv, const std::string& edition) {
+    QCoreApplication app(argc, argv);
+    const pelvar::SandboxPaths paths = pelvar::SandboxPaths::fromEnvironment();
+    pelvar::IniRegistryStore registry(paths.registryFile());
+    pelvar::ConsolePrompter prompter(false, "Pelvar 9 LiveUpdate");
+    pelvar::ConsoleHost host;
+    pelvar::Services services(paths, registry, prompter, host);
+    pelvar::AppState state(services);
+    try {
+        return pelvar::RunUnattendedDownload(state, edition);
+    } catch (const pelvar::HostProcessEnded&) {
+        return 0;
+    } catch (const pelvar::RunTimeError& e) {
+        std::fprintf(stderr, "PelvarLU: %s (%s)\n", e.description().c_str(),
+                     e.numberText().c_str());
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "PelvarLU: %s\n", e.what());
+    }
+    return 1;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2) {
+        return openWindow(argc, argv);
+    }
+    const std::string argument = argv[1];
+    const std::string prefix = "Scheduled,";
+    if (argc == 2 &&
+        pelvar::text::equalsIgnoringCase(pelvar::text::left(argument, prefix.size()), prefix)) {
+        const std::string edition = argument.substr(prefix.size());
+        if (!pelvar::editionTextFor(edition).empty()) {
+            return runScheduled(argc, argv, edition);
+        }
+    }
+    std::fputs(Usage, stderr);
+    return 2;
+}

@@ -1,0 +1,146 @@
+#include "ui/main/MainWindowLoad.h"
+
+#include "environment/AppState.h"
+#include "environment/Connections.h"
+#include "environment/RegistrySettings.h"
+#include "platform/Database.h"
+#include "platform/RunTimeError.h"
+#include "platform/Text.h"
+
+namespace pelvar {
+namespace {
+
+struct EditionVersionValues {
+    const char* edition;
+    int selector;
+    const char* archiveValue; // name of the last downloaded archive (LiveUpdate key)
+    const char* directValue;  // a version stored as is (LiveUpdate key)
+    std::size_t prefixLength; // "HO_" or "POS_"
+};
+
+// Head Office first, so the connection data left in force afterwards is Point of Sale's.
+constexpr EditionVersionValues MigrationOrder[] = {
+    {HoEdition, keysel::Enterprise, "HOPatchVer", "HO", 3},
+    {PosEdition, keysel::Pos, "POSPatchVer", "POS", 4},
+};
+
+// "HO_9_1_2.ZIP" -> "9.1.2". A name too short to carry the extension is the same
+// invalid-argument error the product has always raised for it.
+std::string versionFromArchiveName(const std::string& archive, std::size_t prefixLength) {
+    std::string version = text::replaceAll(
+        archive.size() > prefixLength ? archive.substr(prefixLength) : "", "_", ".");
+    if (version.size() < 4) {
+        raise(err::InvalidProcedureCall, "MigratePatchVersions");
+    }
+    version.resize(version.size() - 4);
+    return version;
+}
+
+void migrateEdition(AppState& state, const EditionVersionValues& edition) {
+    RegistryStore& registry = state.services.registry;
+    const std::string patchVer = ReadSetting(registry, "PatchVer", edition.selector);
+    if (!patchVer.empty() && text::right(patchVer, 2) != "00") {
+        LoadConnectionData(state, edition.edition);
+        return;
+    }
+    std::string version;
+    const std::string archive = ReadSetting(registry, edition.archiveValue, keysel::LiveUpdate);
+    if (!archive.empty()) {
+        version = versionFromArchiveName(archive, edition.prefixLength);
+    } else {
+        version = ReadSetting(registry, edition.directValue, keysel::LiveUpdate);
+        if (version.empty()) {
+            return;
+        }
+    }
+    WriteSetting(registry, "PatchVer", version, edition.selector);
+    LoadConnectionData(state, edition.edition);
+    RecordPatchHistory(state, version);
+}
+
+} // namespace
+
+void PrepareMainWindowState(AppState& state) {
+    state.AppTitle = "Pelvar 9 LiveUpdate";
+    state.PosProductName = "Pelvar 9 POS";
+    state.PosEditionText = PosEdition;
+    state.HoProductName = "Pelvar 9 HO";
+    state.HoEditionText = HoEdition;
+    state.AppFolder = state.services.paths.appFolder;
+}
+
+EditionLabels ReadEditionLabels(AppState& state, const std::string& editionText) {
+    EditionLabels labels;
+    int selector = 0;
+    if (editionText == PosEdition) {
+        state.EditionFlag = 0;
+        selector = keysel::Pos;
+    } else if (editionText == HoEdition) {
+        state.EditionFlag = 1;
+        selector = keysel::Enterprise;
+    } else {
+        return labels;
+    }
+    const RegistryStore& registry = state.services.registry;
+    const std::string patchVer = ReadSetting(registry, "PatchVer", selector);
+    const std::string lastUpdated = ReadSetting(registry, "LastUpdated", selector);
+    labels.known = true;
+    labels.patchNo = patchVer.empty() ? "N/A" : patchVer;
+    labels.lastUpdated = text::trim(lastUpdated).empty() ? "N/A" : lastUpdated;
+    return labels;
+}
+
+void MigratePatchVersions(AppState& state) {
+    if (state.RunMode == InstallationMode) {
+        return;
+    }
+    for (const auto& edition : MigrationOrder) {
+        migrateEdition(state, edition);
+    }
+}
+
+void RecordPatchHistory(AppState& state, const std::string& version) {
+    std::string nodeId = ReadSetting(state.services.registry, "NodeId", keysel::NodeInfo);
+    if (nodeId.empty()) {
+        nodeId = "N/A";
+    }
+    if (!OpenSecurityDatabase(state, FailureLogging::UnspecifiedOnly)) {
+        return;
+    }
+    // A row that is already there means this version was recorded before: stop quietly.
+    // Anything else only costs the one statement.
+    Recordset companies;
+    try {
+        companies = state.SecurityConnection->query("SELECT * FROM VaCompany");
+    } catch (const RunTimeError& e) {
+        if (e.number() == err::IntegrityViolation) {
+            return;
+        }
+    }
+    for (std::size_t row = 0; row < companies.size(); ++row) {
+        try {
+            state.SecurityConnection->execute(
+                "INSERT INTO VAPatchDtls (CompCd,CompanyNm,NodeId,PatchVersion,OtherRmks)"
+                "VALUES ('" +
+                companies.text(row, "CompCode") + "','" + companies.text(row, "Nm") + "','" +
+                nodeId + "','" + version + "','')");
+        } catch (const RunTimeError& e) {
+            if (e.number() == err::IntegrityViolation) {
+                return;
+            }
+        }
+    }
+}
+
+void PrepareSettingsOpen(AppState& state, const std::string& editionText) {
+    state.CurrentOperation = " ";
+    if (editionText == HoEdition) {
+        state.EditionCode = "HO";
+        state.SettingsCaption = state.HoProductName + " LiveUpdate Settings";
+    } else if (editionText == PosEdition) {
+        state.EditionCode = "POS";
+        state.SettingsCaption = state.PosProductName + " LiveUpdate Settings";
+    }
+}
+
+} // namespace pelvar

@@ -1,0 +1,157 @@
+#include "Sandbox.h"
+#include "environment/Connections.h"
+#include "environment/RegistrySettings.h"
+#include "ui/main/MainWindowLoad.h"
+
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+
+namespace pelvar::test {
+namespace {
+
+// An Access-type installation of both editions whose security database is a SQLite file.
+// VAPatchDtls has a key, so recording the same version twice is an integrity violation.
+class PatchHistory : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        sqlite(database, "CREATE TABLE VaCompany (CompCode TEXT, Nm TEXT);"
+                         "CREATE TABLE VAPatchDtls (CompCd TEXT, CompanyNm TEXT, NodeId TEXT,"
+                         " PatchVersion TEXT, OtherRmks TEXT,"
+                         " PRIMARY KEY (CompCd, NodeId, PatchVersion));");
+        set(keysel::SetupType, "SetupType", "Server");
+        for (int selector : {keysel::Pos, keysel::Enterprise}) {
+            set(selector, "SERVERTYPE", "ACCESS");
+            set(selector, "VASECDBPATH", s.dir.path());
+            set(selector, "VASECDBNAME", "security.mdb");
+            set(selector, "PROVIDER", "Microsoft.Jet.OLEDB.4.0");
+        }
+    }
+
+    void set(int selector, const std::string& name, const std::string& value) {
+        ASSERT_TRUE(WriteSetting(s.registry, name, value, selector));
+    }
+    std::string get(int selector, const std::string& name) {
+        return ReadSetting(s.registry, name, selector);
+    }
+    void addCompanies(const std::string& values) {
+        sqlite(database, "INSERT INTO VaCompany VALUES " + values + ";");
+    }
+
+    // VAPatchDtls in insertion order, one "CompCd|CompanyNm|NodeId|PatchVersion|OtherRmks" each.
+    std::vector<std::string> history() {
+        std::vector<std::string> rows;
+        sqlite3* db = nullptr;
+        sqlite3_open(database.c_str(), &db);
+        sqlite3_exec(
+            db,
+            "SELECT CompCd||'|'||CompanyNm||'|'||NodeId||'|'||PatchVersion||'|'||"
+            "OtherRmks FROM VAPatchDtls",
+            [](void* out, int, char** values, char**) {
+                static_cast<std::vector<std::string>*>(out)->push_back(values[0]);
+                return 0;
+            },
+            &rows, nullptr);
+        sqlite3_close(db);
+        return rows;
+    }
+
+    Sandbox s;
+    std::string database = s.dir / "security.mdb";
+};
+
+struct MigrationCase {
+    const char* name;
+    std::vector<std::tuple<int, std::string, std::string>> registry;
+    std::string hoPatchVer;
+    std::string posPatchVer;
+    std::vector<std::string> history;
+    const char* runMode = "";
+};
+
+class PatchVersionMigration : public PatchHistory,
+                              public ::testing::WithParamInterface<MigrationCase> {};
+
+TEST_P(PatchVersionMigration, WritesPatchVerAndRecordsMigratedVersions) {
+    addCompanies("('C1','Main Street'),('C2','Harbour')");
+    for (const auto& [selector, name, value] : GetParam().registry) {
+        set(selector, name, value);
+    }
+    s.state.RunMode = GetParam().runMode;
+    MigratePatchVersions(s.state);
+
+    EXPECT_EQ(get(keysel::Enterprise, "PatchVer"), GetParam().hoPatchVer);
+    EXPECT_EQ(get(keysel::Pos, "PatchVer"), GetParam().posPatchVer);
+    EXPECT_EQ(history(), GetParam().history);
+    EXPECT_TRUE(s.prompter.boxes.empty());
+}
+
+constexpr int LU = keysel::LiveUpdate;
+
+INSTANTIATE_TEST_SUITE_P(Load, PatchVersionMigration,
+                         ::testing::Values(
+                             // Head Office is migrated and recorded before Point of Sale.
+                             MigrationCase{"ArchiveNames",
+                                           {{LU, "HOPatchVer", "HO_9_1_2.ZIP"},
+                                            {LU, "POSPatchVer", "POS_9_1_3.ZIP"},
+                                            {keysel::NodeInfo, "NodeId", "N7"}},
+                                           "9.1.2",
+                                           "9.1.3",
+                                           {"C1|Main Street|N7|9.1.2|", "C2|Harbour|N7|9.1.2|",
+                                            "C1|Main Street|N7|9.1.3|", "C2|Harbour|N7|9.1.3|"}},
+                             MigrationCase{"DirectValues",
+                                           {{LU, "HO", "9.2.1"}, {LU, "POS", "9.2.0"}},
+                                           "9.2.1",
+                                           "9.2.0",
+                                           {"C1|Main Street|N/A|9.2.1|", "C2|Harbour|N/A|9.2.1|",
+                                            "C1|Main Street|N/A|9.2.0|", "C2|Harbour|N/A|9.2.0|"}},
+                             // The archive name wins over the direct value.
+                             MigrationCase{"PatchVerEndingIn00Replaced",
+                                           {{keysel::Enterprise, "PatchVer", "9.1.00"},
+                                            {LU, "HOPatchVer", "HO_9_1_5.ZIP"},
+                                            {LU, "HO", "9.9.9"}},
+                                           "9.1.5",
+                                           "",
+                                           {"C1|Main Street|N/A|9.1.5|", "C2|Harbour|N/A|9.1.5|"}},
+                             MigrationCase{"CurrentPatchVerKept",
+                                           {{keysel::Pos, "PatchVer", "9.1.2"},
+                                            {LU, "POSPatchVer", "POS_9_1_7.ZIP"},
+                                            {LU, "POS", "9.3"}},
+                                           "",
+                                           "9.1.2",
+                                           {}},
+                             MigrationCase{"NothingToMigrate", {}, "", "", {}},
+                             // The wizard's download leaves the registry and the database alone.
+                             MigrationCase{
+                                 "InstallationMode",
+                                 {{LU, "HOPatchVer", "HO_9_1_2.ZIP"}, {LU, "POS", "9.2.0"}},
+                                 "",
+                                 "",
+                                 {},
+                                 "Installation"}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(PatchHistory, ExistingRowEndsTheRoutineQuietly) {
+    addCompanies("('C1','Main Street'),('C2','Harbour'),('C3','Airport')");
+    sqlite(database, "INSERT INTO VAPatchDtls VALUES ('C2','Harbour','N/A','9.1.2','old');");
+    ASSERT_TRUE(LoadConnectionData(s.state, "Point of Sale"));
+    RecordPatchHistory(s.state, "9.1.2");
+
+    // C1 before the duplicate stays; C3 after it is never reached.
+    EXPECT_EQ(history(),
+              (std::vector<std::string>{"C2|Harbour|N/A|9.1.2|old", "C1|Main Street|N/A|9.1.2|"}));
+    EXPECT_TRUE(s.prompter.boxes.empty());
+}
+
+TEST_F(PatchHistory, OtherFailuresSkipOnlyTheirStatement) {
+    // Names go into the statement unescaped, so this one breaks its INSERT.
+    addCompanies("('C1','Main Street'),('C2','O''Brien'),('C3','Airport')");
+    ASSERT_TRUE(LoadConnectionData(s.state, "Point of Sale"));
+    RecordPatchHistory(s.state, "9.1.2");
+
+    EXPECT_EQ(history(),
+              (std::vector<std::string>{"C1|Main Street|N/A|9.1.2|", "C3|Airport|N/A|9.1.2|"}));
+    EXPECT_TRUE(s.prompter.boxes.empty());
+}
+
+} // namespace
+} // namespace pelvar::test
