@@ -1,6 +1,8 @@
 #include "cli/CliContext.h"
 #include "cli/DownloadCommand.h"
+#include "cli/LocationsCommands.h"
 #include "cli/RegCommands.h"
+#include "cli/ScheduleCommands.h"
 #include "cli/ScrambleCommand.h"
 #include "platform/Host.h"
 #include "platform/RunTimeError.h"
@@ -14,7 +16,7 @@ namespace {
 // CLI11 checks for a missing subcommand before it looks at left-over words, so a mistyped
 // command would read "A subcommand is required"; name the word that was not understood.
 std::string parseErrorText(const CLI::App& app, const CLI::ParseError& e) {
-    const std::string text = e.what();
+    std::string text = e.what();
     if (dynamic_cast<const CLI::RequiredError*>(&e) &&
         text.find("subcommand") != std::string::npos) {
         const auto extras = app.remaining(true);
@@ -43,6 +45,8 @@ int main(int argc, char** argv) {
     int exitCode = 0;
     pelvar::cli::addRegCommands(app, options, exitCode);
     pelvar::cli::addScrambleCommand(app);
+    pelvar::cli::addLocationsCommands(app, options, exitCode);
+    pelvar::cli::addScheduleCommands(app, options, exitCode);
     pelvar::cli::addDownloadCommand(app, options, exitCode);
 
     try {
@@ -61,6 +65,9 @@ int main(int argc, char** argv) {
         return 0;
     } catch (const pelvar::RunTimeError& e) {
         std::cerr << "liveupdate: " << e.description() << " (" << e.numberText() << ")\n";
+        return 1;
+    } catch (const std::exception& e) {
+        std::cerr << "liveupdate: " << e.what() << '\n';
         return 1;
     }
     return exitCode;

@@ -74,8 +74,7 @@ std::string cronEntry(const ScheduledTask& task) {
 
     // Nothing runs before the begin date. cron turns a bare "%" into a line break.
     std::string command = std::string("[ \"$(date +%Y%m%d)\" ") +
-                          (task.trigger == Trigger::Once ? "=" : "-ge") + " " + yyyymmdd(b) +
-                          " ]";
+                          (task.trigger == Trigger::Once ? "=" : "-ge") + " " + yyyymmdd(b) + " ]";
     if (task.flags & ScheduledTask::FlagRunOnlyIfLoggedOn) {
         command += " && who | grep -q " + shellQuoted("^" + task.account + " ");
     }

@@ -22,12 +22,12 @@ struct ScheduledTask {
     std::string comment;
     int flags = 0;
     std::string account;
-    std::string password; // empty: no password
+    std::string password;          // empty: no password
     datetext::LocalDateTime begin; // date and time of the first run
     Trigger trigger = Trigger::Daily;
-    int weekdays = 0;      // weekly: weekday flags, Sunday 1 .. Saturday 64
-    int monthDay = 1;      // monthly: the day of the month
-    int months = 0xFFF;    // monthly: January 1 .. December 0x800
+    int weekdays = 0;   // weekly: weekday flags, Sunday 1 .. Saturday 64
+    int monthDay = 1;   // monthly: the day of the month
+    int months = 0xFFF; // monthly: January 1 .. December 0x800
 };
 
 // The machine's task scheduler.

@@ -1,0 +1,114 @@
+#include "cli/ScheduleCommands.h"
+
+#include "cli/CliContext.h"
+#include "cli/EditionOption.h"
+#include "platform/CronTaskScheduler.h"
+#include "platform/Text.h"
+#include "ui/settings/ScheduleSettings.h"
+#include "ui/settings/SettingsFiles.h"
+
+#include <iostream>
+#include <memory>
+#include <optional>
+
+namespace pelvar::cli {
+namespace {
+
+struct ScheduleArguments {
+    std::string edition;
+    std::optional<std::string> date;
+    std::optional<std::string> time;
+    std::optional<std::string> frequency;
+    std::string account;
+    std::string password;
+};
+
+bool isScheduled(CronTaskScheduler& scheduler, const std::string& taskName) {
+    for (const auto& name : scheduler.taskNames()) {
+        if (text::equalsIgnoringCase(name, taskName)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+} // namespace
+
+void addScheduleCommands(CLI::App& app, const GlobalOptions& options, int& exitCode) {
+    auto a = std::make_shared<ScheduleArguments>();
+    auto* schedule = app.add_subcommand("schedule", "The unattended download of an edition");
+    schedule->require_subcommand(1);
+
+    auto* show = schedule->add_subcommand("show", "Show the saved schedule and the task");
+    addEditionOption(show, a->edition);
+    show->callback([a, &options] {
+        CliContext context(options);
+        const ScheduleValues v = ReadScheduleFile(context.state(), scheduleFileName(a->edition));
+        CronTaskScheduler scheduler(context.paths().schedulerFolder());
+        const std::string task = scheduleTaskName(a->edition);
+        std::cout << "Product=" << v.product << "\nStart Date=" << v.startDate
+                  << "\nStart Time=" << v.startTime << "\nFrequency=" << v.frequency << "\nTask "
+                  << task << (isScheduled(scheduler, task) ? " is scheduled in " : " is not in ")
+                  << scheduler.folder() << '\n';
+    });
+
+    auto* set = schedule->add_subcommand(
+        "set", "Save the schedule and create or replace the task (unset values: as saved before, "
+               "else today, now, Daily)");
+    addEditionOption(set, a->edition);
+    set->add_option("--date", a->date, "Starting date (M/D/YYYY or YYYY-MM-DD)");
+    set->add_option("--time", a->time, "Starting time (h:mm[:ss] AM/PM or HH:MM[:SS])");
+    set->add_option("--frequency", a->frequency, "Once, Daily, Weekly or Monthly")
+        ->check(CLI::IsMember({"Once", "Daily", "Weekly", "Monthly"}));
+    set->add_option("--account", a->account, "The user the download runs as");
+    set->add_option("--password", a->password, "That user's password");
+    set->callback([a, &options, &exitCode] {
+        CliContext context(options);
+        AppState& state = context.state();
+        state.EditionCode = a->edition;
+        const ScheduleValues opened = ReadScheduleFile(state, scheduleFileName(a->edition));
+
+        // Unset values are what the window would show: the saved ones, else now and "Daily".
+        const auto now = datetext::now();
+        const std::string dateText = a->date.value_or(opened.startDate);
+        const std::string timeText = a->time.value_or(opened.startTime);
+        const auto date = dateText.empty() ? std::optional(now) : datetext::parse(dateText);
+        const auto time = timeText.empty() ? std::optional(now) : datetext::parseTime(timeText);
+        if (!date || !time) {
+            std::cerr << "liveupdate: not a " << (date ? "time: " : "date: ")
+                      << (date ? timeText : dateText) << '\n';
+            exitCode = 2;
+            return;
+        }
+        ScheduleEntry entry;
+        entry.editionCode = a->edition;
+        entry.edition = editionTextOf(a->edition);
+        entry.startDate = *date;
+        entry.startTime = *time;
+        entry.frequency =
+            a->frequency.value_or(opened.frequency.empty() ? "Daily" : opened.frequency);
+        entry.account = a->account;
+        entry.password = a->password;
+
+        CronTaskScheduler scheduler(context.paths().schedulerFolder());
+        const ScheduleSaved saved = SaveSchedule(state, scheduler, entry, opened);
+        if (saved == ScheduleSaved::Kept) {
+            std::cout << "Task " << scheduleTaskName(a->edition) << " left as it was\n";
+        } else if (saved == ScheduleSaved::Created) {
+            std::cout << "Task " << scheduleTaskName(a->edition) << " created in "
+                      << scheduler.folder() << '\n';
+        }
+        exitCode = saved == ScheduleSaved::Kept || saved == ScheduleSaved::Created ? 0 : 1;
+    });
+
+    auto* off = schedule->add_subcommand(
+        "off", "Remove the task after asking (--yes answers); the saved schedule stays");
+    addEditionOption(off, a->edition);
+    off->callback([a, &options, &exitCode] {
+        CliContext context(options);
+        CronTaskScheduler scheduler(context.paths().schedulerFolder());
+        exitCode = TurnOffSchedule(context.state(), scheduler, a->edition) ? 0 : 1;
+    });
+}
+
+} // namespace pelvar::cli

@@ -1,0 +1,160 @@
+#include "ui/settings/ScheduleSettings.h"
+
+#include "download/CustomLocations.h"
+#include "environment/AppState.h"
+#include "platform/Files.h"
+#include "platform/Prompter.h"
+#include "platform/RunTimeError.h"
+#include "platform/TaskScheduler.h"
+#include "platform/Text.h"
+
+#include <array>
+
+namespace pelvar {
+
+std::string scheduleFileName(const std::string& editionCode) {
+    if (editionCode == "POS" || editionCode == "HO") {
+        return editionCode + "Schedule.ini";
+    }
+    return {};
+}
+
+std::string scheduleTaskName(const std::string& editionCode) {
+    if (editionCode == "POS" || editionCode == "HO") {
+        return editionCode + "LiveUpdate";
+    }
+    return {};
+}
+
+ScheduleValues ReadScheduleFile(AppState& state, const std::string& fileName) {
+    ScheduleValues values;
+    const std::string path = files::join(state.AppFolder, fileName);
+    if (!files::fileExists(path)) {
+        return values;
+    }
+    const std::array<std::string*, 4> fields = {&values.product, &values.startDate,
+                                                &values.startTime, &values.frequency};
+    const auto lines = files::readLines(path);
+    for (std::size_t i = 0; i < fields.size() && i < lines.size(); ++i) {
+        *fields[i] = text::splitKeyValue(lines[i]).value;
+    }
+    return values;
+}
+
+void WriteScheduleFile(AppState& state, const std::string& fileName, const ScheduleValues& v) {
+    WriteFileText(state, "Product=" + v.product, fileName);
+    const std::string path = files::join(state.AppFolder, fileName);
+    AppendLineToFile(state, "Start Date=" + v.startDate, path);
+    AppendLineToFile(state, "Start Time=" + v.startTime, path);
+    AppendLineToFile(state, "Frequency=" + v.frequency, path);
+}
+
+ScheduleValues scheduleValuesOf(const ScheduleEntry& entry) {
+    return {entry.edition, datetext::shortDate(entry.startDate),
+            datetext::longTime(entry.startTime), entry.frequency};
+}
+
+int StartDayFlag(const datetext::LocalDateTime& date) {
+    return 1 << datetext::weekday(date);
+}
+
+void DeleteTask(TaskScheduler& scheduler, const std::string& taskName) {
+    try {
+        for (const auto& name : scheduler.taskNames()) {
+            if (text::equalsIgnoringCase(text::trim(name), taskName)) {
+                scheduler.deleteTask(taskName);
+                return;
+            }
+        }
+    } catch (const RunTimeError&) {
+        // A task that cannot be removed stays as it is.
+    }
+}
+
+namespace {
+
+bool isListed(TaskScheduler& scheduler, const std::string& taskName) {
+    for (const auto& name : scheduler.taskNames()) {
+        if (text::upper(text::trim(name)) == text::upper(taskName)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+ScheduledTask taskOf(const AppState& state, const ScheduleEntry& entry) {
+    ScheduledTask task;
+    task.name = scheduleTaskName(entry.editionCode);
+    task.application = files::join(state.AppFolder, "PelvarLU");
+    task.parameters = "Scheduled," + entry.editionCode;
+    task.workingDirectory = state.AppFolder;
+    task.comment = "This Program will launch the download for";
+    task.flags = ScheduledTask::FlagInteractive | ScheduledTask::FlagRunOnlyIfLoggedOn;
+    task.account = entry.account;
+    task.password = entry.password;
+    task.begin = entry.startDate;
+    task.begin.hour = entry.startTime.hour;
+    task.begin.minute = entry.startTime.minute;
+    task.begin.second = entry.startTime.second;
+    if (entry.frequency == "Once") {
+        task.trigger = ScheduledTask::Trigger::Once;
+    } else if (entry.frequency == "Weekly") {
+        task.trigger = ScheduledTask::Trigger::Weekly;
+        task.weekdays = StartDayFlag(entry.startDate);
+    } else if (entry.frequency == "Monthly") {
+        task.trigger = ScheduledTask::Trigger::Monthly;
+        task.monthDay = 1;
+        task.months = 0xFFF;
+    } else {
+        task.trigger = ScheduledTask::Trigger::Daily;
+    }
+    return task;
+}
+
+} // namespace
+
+ScheduleSaved SaveSchedule(AppState& state, TaskScheduler& scheduler, const ScheduleEntry& entry,
+                           const ScheduleValues& opened) {
+    const std::string fileName = scheduleFileName(entry.editionCode);
+    const std::string taskName = scheduleTaskName(entry.editionCode);
+    if (fileName.empty()) {
+        return ScheduleSaved::NoEdition;
+    }
+    const ScheduleValues now = scheduleValuesOf(entry);
+    WriteScheduleFile(state, fileName, now);
+    if (now.startDate != opened.startDate || now.startTime != opened.startTime ||
+        now.frequency != opened.frequency) {
+        DeleteTask(scheduler, taskName);
+    }
+    Prompter& prompter = state.services.prompter;
+    try {
+        if (isListed(scheduler, taskName)) {
+            return ScheduleSaved::Kept;
+        }
+        if (entry.account.empty()) {
+            prompter.show("Please Enter Your Windows Login ID", box::Ok, "Pelvar 9 LiveUpdate");
+            return ScheduleSaved::AccountMissing;
+        }
+        scheduler.saveTask(taskOf(state, entry));
+        return ScheduleSaved::Created;
+    } catch (const RunTimeError& e) {
+        prompter.show(e.number() == err::AccountNotFound
+                          ? "Task Created. But the Specified Account is invalid"
+                          : "Error in Creating the Specified Task",
+                      box::Ok, {});
+        return ScheduleSaved::Failed;
+    }
+}
+
+bool TurnOffSchedule(AppState& state, TaskScheduler& scheduler, const std::string& editionCode) {
+    const int answer = state.services.prompter.show(
+        "Are you sure to turn-off the automatic download of LiveUpdate", box::YesNo + box::Question,
+        "Pelvar 9 LiveUpdate");
+    if (answer != box::AnswerYes) {
+        return false;
+    }
+    DeleteTask(scheduler, scheduleTaskName(editionCode));
+    return true;
+}
+
+} // namespace pelvar

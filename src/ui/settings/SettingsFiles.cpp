@@ -1,0 +1,143 @@
+#include "ui/settings/SettingsFiles.h"
+
+#include "download/CustomLocations.h"
+#include "download/DownloadSession.h"
+#include "environment/AppState.h"
+#include "environment/RegistrySettings.h"
+#include "platform/Files.h"
+#include "platform/Host.h"
+#include "platform/Prompter.h"
+#include "platform/Text.h"
+#include "ui/settings/ScrambleLine.h"
+
+namespace pelvar {
+
+std::string editionTextOf(const std::string& editionCode) {
+    if (editionCode == "POS") {
+        return PosEdition;
+    }
+    if (editionCode == "HO") {
+        return HoEdition;
+    }
+    return {};
+}
+
+bool WriteSettingsFile(AppState& state, const std::string& edition, const std::string& downloadPath,
+                       const std::vector<std::string>& rowNames) {
+    const std::string name = settingsFileName(edition);
+    if (name.empty()) {
+        return false;
+    }
+    WriteFileText(state, "Download path=" + downloadPath, name);
+    const std::string path = files::join(state.AppFolder, name);
+    for (const auto& row : rowNames) {
+        if (!row.empty()) {
+            AppendLineToFile(state, "Download File=" + row + ".ini", path);
+        }
+    }
+    return true;
+}
+
+std::array<std::string, LocationRecord::FieldCount> composeLocationLines(const LocationRecord& l) {
+    std::array<std::string, LocationRecord::FieldCount> lines;
+    for (int k = 1; k <= LocationRecord::FieldCount; ++k) {
+        lines[k - 1] = locationFileKeys()[k - 1] + l.field(k);
+    }
+    return lines;
+}
+
+void WriteLocationFile(AppState& state, const std::string& fileName, const LocationRecord& l) {
+    const auto lines = composeLocationLines(l);
+    WriteFileText(state, ScrambleLine(lines[0]), fileName);
+    const std::string path = files::join(state.AppFolder, fileName);
+    for (std::size_t i = 1; i < lines.size(); ++i) {
+        AppendLineToFile(state, ScrambleLine(lines[i]), path);
+    }
+}
+
+std::vector<std::string> LocationList::rowNames() const {
+    std::vector<std::string> names;
+    for (const auto& row : rows) {
+        names.push_back(row.Description);
+    }
+    return names;
+}
+
+bool ListLocations(AppState& state, SettingsSurface& surface) {
+    state.DownloadLocation.clear();
+    const std::string name = settingsFileName(surface.productName());
+    if (!name.empty()) {
+        // Any other operation than "Download" makes the walk list instead of fetch.
+        state.CurrentOperation = " ";
+        SettingsSurface* shown = state.settingsWindow;
+        state.settingsWindow = &surface;
+        DownloadFromSettings(state, files::join(state.AppFolder, name));
+        state.settingsWindow = shown;
+    }
+    return !state.DownloadLocation.Description.empty();
+}
+
+std::optional<std::string> modifyRefusal(const std::string& locationFile) {
+    if (locationFile == "hohttp.ini" || locationFile == "POShttp.ini") {
+        return "Pelvar 9 default http location can not be modified.";
+    }
+    return std::nullopt;
+}
+
+std::optional<std::string> deleteRefusal(const std::string& edition, const std::string& name) {
+    // The HTTP defaults are protected by their exact names in both editions; each FTP
+    // default only in its own edition, whatever its case.
+    if (name == "hohttp" || name == "POShttp") {
+        return "Pelvar 9 default http location can not be deleted.";
+    }
+    if (edition == HoEdition && text::equalsIgnoringCase(name, "HOftp")) {
+        return "Pelvar Default ftp location can not be deleted.";
+    }
+    if (edition == PosEdition && text::equalsIgnoringCase(name, "POSftp")) {
+        return "Pelvar 9 Default ftp location can not be deleted.";
+    }
+    return std::nullopt;
+}
+
+bool DeleteLocation(AppState& state, const std::string& edition, const std::string& downloadPath,
+                    std::vector<std::string>& rows, int activeRow) {
+    const bool hasRow = activeRow >= 0 && activeRow < static_cast<int>(rows.size());
+    const std::string name = hasRow ? rows[static_cast<std::size_t>(activeRow)] : std::string();
+    if (const auto refusal = deleteRefusal(edition, name)) {
+        state.services.prompter.show(*refusal, box::Information, DownloaderTitle);
+        return false;
+    }
+    if (hasRow) {
+        rows.erase(rows.begin() + activeRow);
+    }
+    state.EditMode = "Delete";
+    WriteSettingsFile(state, edition, downloadPath, rows);
+    const std::string file = files::join(state.AppFolder, name + ".ini");
+    if (files::fileExists(file)) {
+        files::deleteFile(file);
+        state.services.host.processEvents();
+    } else {
+        state.services.prompter.show("There is no download details are available to delete.",
+                                     box::Information, "Pelvar LiveUpdate");
+    }
+    return true;
+}
+
+bool SaveDownloadSettings(AppState& state, const std::string& edition,
+                          const std::string& registryEdition, const std::string& downloadPath,
+                          const std::vector<std::string>& rows) {
+    if (!files::folderExists(downloadPath)) {
+        state.services.prompter.show("Mentioned download path is not available.", box::Ok, {});
+        return false;
+    }
+    WriteSettingsFile(state, edition, downloadPath, rows);
+    if (registryEdition == PosEdition) {
+        WriteSetting(state.services.registry, "POSDownloadPath", downloadPath, keysel::LiveUpdate);
+    } else if (registryEdition == HoEdition) {
+        WriteSetting(state.services.registry, "HODownloadPath", downloadPath, keysel::LiveUpdate);
+    }
+    state.services.prompter.show("Download Settings Saved", box::Information, state.AppTitle);
+    return true;
+}
+
+} // namespace pelvar

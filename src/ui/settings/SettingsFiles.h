@@ -1,0 +1,78 @@
+#pragma once
+
+#include "environment/Surfaces.h"
+#include "ui/settings/LocationRecord.h"
+
+#include <array>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace pelvar {
+
+struct AppState;
+
+// Title of the boxes that refuse changes to the reserved locations.
+inline constexpr const char* DownloaderTitle = "LiveUpdate Downloader";
+
+// "Point of Sale" for "POS", "Head Office" for "HO", empty otherwise.
+std::string editionTextOf(const std::string& editionCode);
+
+// Rewrites the edition's settings file: "Download path=" + the folder text, then one
+// "Download File=" line per non-empty row name, in row order. Nothing is written for an
+// edition text other than the two editions (false).
+bool WriteSettingsFile(AppState& state, const std::string& edition, const std::string& downloadPath,
+                       const std::vector<std::string>& rowNames);
+
+// The twelve lines of a location file before scrambling: key text + field, in field order.
+std::array<std::string, LocationRecord::FieldCount> composeLocationLines(const LocationRecord& l);
+
+// Writes AppFolder/<fileName>: the first line creates or truncates it, the rest are appended,
+// each scrambled.
+void WriteLocationFile(AppState& state, const std::string& fileName, const LocationRecord& l);
+
+// The settings grid of a window-less caller (the command line): rows as the listing walk adds
+// them, for the edition `productName`.
+class LocationList : public SettingsSurface {
+  public:
+    explicit LocationList(std::string edition) : edition_(std::move(edition)) {}
+
+    std::string productName() const override { return edition_; }
+    void addLocationRow(const LocationRecord& location) override { rows.push_back(location); }
+    std::string downloadPath() const override { return path; }
+    void setDownloadPath(const std::string& text) override { path = text; }
+
+    std::vector<std::string> rowNames() const;
+
+    std::vector<LocationRecord> rows;
+    std::string path;
+
+  private:
+    std::string edition_;
+};
+
+// Walks the settings file of surface.productName() in listing mode: the surface receives the
+// edition's locations and DownloadFolder is set (registry value first). True when a location
+// was loaded, which is what keeps Modify enabled.
+bool ListLocations(AppState& state, SettingsSurface& surface);
+
+// The box that refuses to modify or delete a reserved location, if any.
+std::optional<std::string> modifyRefusal(const std::string& locationFile);
+std::optional<std::string> deleteRefusal(const std::string& edition, const std::string& name);
+
+// Deletes row `activeRow` of `rows` (names of the grid's rows, no row when out of range):
+// a reserved name is refused with its box (false, nothing changes); otherwise the row leaves
+// `rows`, the settings file is rewritten with `downloadPath` as typed, and the location file
+// is removed, or its absence reported.
+bool DeleteLocation(AppState& state, const std::string& edition, const std::string& downloadPath,
+                    std::vector<std::string>& rows, int activeRow);
+
+// Saves the folder and the list: a folder that does not exist is refused with its box
+// (false, nothing written); otherwise the settings file is rewritten, the registry copy of
+// `registryEdition` (the edition chosen in the main window) updated, and "Download Settings
+// Saved" shown.
+bool SaveDownloadSettings(AppState& state, const std::string& edition,
+                          const std::string& registryEdition, const std::string& downloadPath,
+                          const std::vector<std::string>& rows);
+
+} // namespace pelvar

@@ -1,0 +1,148 @@
+#include "Servers.h"
+#include "TempDir.h"
+
+#include <QProcess>
+#include <QStringList>
+#include <filesystem>
+#include <gtest/gtest.h>
+
+using pelvar::test::readFile;
+using pelvar::test::TempDir;
+
+namespace {
+
+struct CliRun {
+    int exitCode = -1;
+    std::string out;
+    std::string err;
+};
+
+// The built command line in a sandbox root, as its own process, bounded in time.
+class SettingsCli : public ::testing::Test {
+  protected:
+    SettingsCli() { std::filesystem::create_directories(app()); }
+
+    CliRun liveupdate(const std::vector<std::string>& args) {
+        QStringList list = {"--root", QString::fromStdString(root / "root"), "--app-folder",
+                            QString::fromStdString(app())};
+        for (const auto& a : args) {
+            list << QString::fromStdString(a);
+        }
+        QProcess process;
+        process.start(QString::fromStdString(pelvar::test::binaryDir() + "/liveupdate"), list);
+        if (!process.waitForStarted(10000) || !process.waitForFinished(20000)) {
+            process.kill();
+            process.waitForFinished(5000);
+            return {};
+        }
+        return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
+                process.readAllStandardOutput().toStdString(),
+                process.readAllStandardError().toStdString()};
+    }
+
+    std::string app() const { return root / "app"; }
+    std::string settings() const { return readFile(app() + "/POSDownloadSettings.config"); }
+
+    TempDir root;
+};
+
+TEST_F(SettingsCli, LocationsAreAddedListedModifiedAndDeleted) {
+    ASSERT_EQ(liveupdate({"locations", "folder", "--edition", "pos", root.path()}).exitCode, 0);
+    ASSERT_EQ(
+        liveupdate({"locations", "add", "--edition", "Point of Sale", "--name", "Shop", "--type",
+                    "ftp", "--address", "FTP://host/a/b", "--user", "u", "--password", "pw "})
+            .exitCode,
+        0);
+    ASSERT_EQ(liveupdate({"locations", "add", "--edition", "POS", "--name", "Web", "--address",
+                          "host/patches", "--port", "8080"})
+                  .exitCode,
+              0);
+
+    const CliRun list = liveupdate({"locations", "list", "--edition", "POS"});
+    EXPECT_EQ(list.exitCode, 0);
+    EXPECT_EQ(list.out, "Download path=" + root.path() +
+                            "\nLocation Name\tDownload Using\tFrom Location\tProxy Server\tUser "
+                            "Name\tPassword\nShop\tFTP\tFTP://host/a/b\t\tu\t***\n"
+                            "Web\tHTTP\thttp://host/patches:8080\t8080\t\t\n");
+
+    // Modifying changes what is given and keeps the rest; the HTTP default stays as it is.
+    EXPECT_EQ(
+        liveupdate({"locations", "modify", "--edition", "POS", "--name", "Shop", "--user", "v"})
+            .exitCode,
+        0);
+    EXPECT_NE(liveupdate({"locations", "list", "--edition", "POS"})
+                  .out.find("Shop\tFTP\tFTP://host/a/b\t\tv\t***\n"),
+              std::string::npos);
+    ASSERT_EQ(liveupdate({"locations", "add", "--edition", "POS", "--name", "POShttp", "--address",
+                          "pelvar/patches"})
+                  .exitCode,
+              0);
+    const CliRun refused =
+        liveupdate({"locations", "modify", "--edition", "POS", "--name", "POShttp", "--port", "1"});
+    EXPECT_EQ(refused.exitCode, 1);
+    EXPECT_EQ(refused.out,
+              "[LiveUpdate Downloader] Pelvar 9 default http location can not be modified.\n");
+
+    EXPECT_EQ(liveupdate({"locations", "delete", "--edition", "POS", "--name", "Shop"}).exitCode,
+              0);
+    EXPECT_EQ(settings(), "Download path=" + root.path() +
+                              "\r\nDownload File=Web.ini\r\nDownload File=POShttp.ini\r\n");
+    EXPECT_FALSE(std::filesystem::exists(app() + "/Shop.ini"));
+}
+
+TEST_F(SettingsCli, RefusalsPrintTheMessageFailAndWriteNothing) {
+    struct Refused {
+        std::vector<std::string> args;
+        std::string message;
+    };
+    const std::vector<Refused> cases = {
+        {{"locations", "add", "--edition", "POS", "--name", "A", "--address", "http://"},
+         "Invalid Web Address"},
+        {{"locations", "add", "--edition", "POS", "--name", "A", "--address", "h", "--port", "80a"},
+         "Invalid Remote Port No."},
+        {{"locations", "add", "--edition", "POS", "--name", "A", "--address", "h", "--proxy"},
+         "Please Enter Proxy Server Address."},
+        {{"locations", "add", "--edition", "POS", "--name", "A", "--type", "FTP", "--address",
+          "h/p", "--password", "x", "--confirm-password", "y"},
+         "Passwords do not match."},
+        {{"locations", "folder", "--edition", "HO", root / "missing"},
+         "Mentioned download path is not available."},
+        {{"schedule", "set", "--edition", "POS", "--account", "no-such-user-lu"},
+         "Task Created. But the Specified Account is invalid"}};
+    for (const auto& c : cases) {
+        const CliRun run = liveupdate(c.args);
+        EXPECT_EQ(run.exitCode, 1) << c.message;
+        EXPECT_NE(run.out.find("] " + c.message + "\n"), std::string::npos) << run.out;
+    }
+    // Only the schedule file, which is written before the account is checked.
+    std::vector<std::string> written;
+    for (const auto& f : std::filesystem::directory_iterator(app())) {
+        written.push_back(f.path().filename().string());
+    }
+    EXPECT_EQ(written, std::vector<std::string>{"POSSchedule.ini"});
+    EXPECT_EQ(liveupdate({"locations", "list", "--edition", "Branch"}).exitCode, 2);
+}
+
+TEST_F(SettingsCli, ScheduleIsCreatedOnceAndTurnedOff) {
+    const std::vector<std::string> set = {"schedule",    "set",        "--edition", "HO",
+                                          "--date",      "2025-06-07", "--time",    "06:15",
+                                          "--frequency", "Weekly",     "--account", "root"};
+    const CliRun first = liveupdate(set);
+    ASSERT_EQ(first.exitCode, 0) << first.out << first.err;
+    const std::string entry = root / "root/etc/cron.d/HOLiveUpdate";
+    EXPECT_NE(readFile(entry).find("15 6 * * 6 root "), std::string::npos);
+    EXPECT_NE(readFile(entry).find("'Scheduled,HO'"), std::string::npos);
+    EXPECT_EQ(liveupdate(set).out, "Task HOLiveUpdate left as it was\n");
+
+    const CliRun kept = liveupdate({"--no", "schedule", "off", "--edition", "HO"});
+    EXPECT_EQ(kept.exitCode, 1);
+    EXPECT_TRUE(std::filesystem::exists(entry));
+    EXPECT_EQ(liveupdate({"--yes", "schedule", "off", "--edition", "HO"}).exitCode, 0);
+    EXPECT_FALSE(std::filesystem::exists(entry));
+    EXPECT_EQ(liveupdate({"schedule", "show", "--edition", "HO"}).out,
+              "Product=Head Office\nStart Date=6/7/2025\nStart Time=6:15:00 AM\n"
+              "Frequency=Weekly\nTask HOLiveUpdate is not in " +
+                  root.path() + "/root/etc/cron.d\n");
+}
+
+} // namespace

@@ -1,0 +1,155 @@
+#include "ui/settings/SettingsFiles.h"
+
+#include "LocationFiles.h"
+#include "Sandbox.h"
+#include "environment/AppState.h"
+#include "environment/RegistrySettings.h"
+#include "platform/Files.h"
+
+#include <gtest/gtest.h>
+
+using namespace pelvar;
+using pelvar::test::readFile;
+
+namespace {
+
+class SettingsFilesTest : public ::testing::Test {
+  protected:
+    std::string app(const std::string& name) const { return box.appFolder() + "/" + name; }
+
+    // A settings file of `edition` listing these names, each with a location file.
+    void install(const std::string& edition, const std::vector<std::string>& names) {
+        std::vector<LocationRecord> records;
+        for (const auto& n : names) {
+            records.push_back(test::location(edition, n, "HTTP", "http://" + n));
+        }
+        test::installLocations(box, settingsFile(edition), "/srv/patches", records);
+    }
+
+    static std::string settingsFile(const std::string& edition) {
+        return edition == HoEdition ? "HODownloadSettings.config" : "POSDownloadSettings.config";
+    }
+
+    test::Sandbox box;
+};
+
+struct DeleteCase {
+    const char* name;
+    const char* edition;
+    const char* location;
+    const char* refusal; // empty when the location may go
+};
+
+// Failures name the row instead of dumping its bytes.
+void PrintTo(const DeleteCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class ProtectedDelete : public SettingsFilesTest,
+                        public ::testing::WithParamInterface<DeleteCase> {};
+
+TEST_P(ProtectedDelete, FollowsTheEditionsProtections) {
+    const DeleteCase& c = GetParam();
+    install(c.edition, {"First", c.location});
+    const std::string before = readFile(app(settingsFile(c.edition)));
+    std::vector<std::string> rows = {"First", c.location};
+
+    const bool deleted = DeleteLocation(box.state, c.edition, "/srv/patches", rows, 1);
+
+    if (*c.refusal) {
+        EXPECT_FALSE(deleted);
+        ASSERT_EQ(box.prompter.boxes.size(), 1U);
+        EXPECT_EQ(box.prompter.boxes[0].text, c.refusal);
+        EXPECT_EQ(box.prompter.boxes[0].title, "LiveUpdate Downloader");
+        EXPECT_EQ(rows.size(), 2U);
+        EXPECT_EQ(readFile(app(settingsFile(c.edition))), before);
+        EXPECT_TRUE(files::fileExists(app(std::string(c.location) + ".ini")));
+    } else {
+        EXPECT_TRUE(deleted);
+        EXPECT_TRUE(box.prompter.boxes.empty());
+        EXPECT_EQ(rows, std::vector<std::string>{"First"});
+        EXPECT_EQ(readFile(app(settingsFile(c.edition))),
+                  "Download path=/srv/patches\r\nDownload File=First.ini\r\n");
+        EXPECT_FALSE(files::fileExists(app(std::string(c.location) + ".ini")));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Names, ProtectedDelete,
+    ::testing::Values(DeleteCase{"PosHttpDefault", PosEdition, "POShttp",
+                                 "Pelvar 9 default http location can not be deleted."},
+                      DeleteCase{"PosHttpInCapitals", PosEdition, "POSHTTP", ""},
+                      DeleteCase{"HoHttpDefaultInShop", PosEdition, "hohttp",
+                                 "Pelvar 9 default http location can not be deleted."},
+                      DeleteCase{"PosFtpInShop", PosEdition, "posFTP",
+                                 "Pelvar 9 Default ftp location can not be deleted."},
+                      DeleteCase{"PosFtpInHeadOffice", HoEdition, "POSftp", ""},
+                      DeleteCase{"HoFtpInHeadOffice", HoEdition, "hoftp",
+                                 "Pelvar Default ftp location can not be deleted."},
+                      DeleteCase{"HoFtpInShop", PosEdition, "HOftp", ""}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(ModifyRefusal, CoversOnlyTheHttpDefaults) {
+    EXPECT_EQ(modifyRefusal("hohttp.ini"), "Pelvar 9 default http location can not be modified.");
+    EXPECT_EQ(modifyRefusal("POShttp.ini"), "Pelvar 9 default http location can not be modified.");
+    EXPECT_EQ(modifyRefusal("HOftp.ini"), std::nullopt);
+    EXPECT_EQ(modifyRefusal("HOHTTP.ini"), std::nullopt);
+}
+
+TEST_F(SettingsFilesTest, DeletingARowWithoutItsFileStillRewritesTheList) {
+    install(PosEdition, {"First", "Gone"});
+    files::deleteFile(app("Gone.ini"));
+    std::vector<std::string> rows = {"First", "Gone"};
+    // The folder text goes in as currently typed.
+    EXPECT_TRUE(DeleteLocation(box.state, PosEdition, "/typed/now", rows, 1));
+    EXPECT_EQ(readFile(app("POSDownloadSettings.config")),
+              "Download path=/typed/now\r\nDownload File=First.ini\r\n");
+    ASSERT_EQ(box.prompter.boxes.size(), 1U);
+    EXPECT_EQ(box.prompter.boxes[0].text, "There is no download details are available to delete.");
+    EXPECT_EQ(box.prompter.boxes[0].title, "Pelvar LiveUpdate");
+}
+
+TEST_F(SettingsFilesTest, ListingShowsOnlyTheEditionsLocationsAndADeleteDropsTheOthers) {
+    std::vector<LocationRecord> records = {
+        test::location(PosEdition, "Shop", "FTP", "ftp://shop", "/p", "s3cret"),
+        test::location(HoEdition, "Office", "HTTP", "http://office"),
+        test::location(PosEdition, "Spare", "HTTP", "http://spare")};
+    test::installLocations(box, "POSDownloadSettings.config", "/srv/patches", records);
+
+    LocationList list(PosEdition);
+    EXPECT_TRUE(ListLocations(box.state, list));
+    EXPECT_EQ(list.rowNames(), (std::vector<std::string>{"Shop", "Spare"}));
+    EXPECT_EQ(list.rows[0], records[0]);
+    EXPECT_EQ(box.state.DownloadFolder, "/srv/patches");
+
+    std::vector<std::string> rows = list.rowNames();
+    ASSERT_TRUE(DeleteLocation(box.state, PosEdition, "/srv/patches", rows, 1));
+    EXPECT_EQ(readFile(app("POSDownloadSettings.config")),
+              "Download path=/srv/patches\r\nDownload File=Shop.ini\r\n");
+}
+
+TEST_F(SettingsFilesTest, SavingRefusesAMissingFolderAndWritesNothing) {
+    install(PosEdition, {"First"});
+    const std::string before = readFile(app("POSDownloadSettings.config"));
+    EXPECT_FALSE(
+        SaveDownloadSettings(box.state, PosEdition, PosEdition, box.dir / "missing", {"First"}));
+    ASSERT_EQ(box.prompter.boxes.size(), 1U);
+    EXPECT_EQ(box.prompter.boxes[0].text, "Mentioned download path is not available.");
+    EXPECT_EQ(readFile(app("POSDownloadSettings.config")), before);
+    EXPECT_EQ(ReadSetting(box.registry, "POSDownloadPath", keysel::LiveUpdate), "");
+}
+
+TEST_F(SettingsFilesTest, SavingWritesEveryNamedRowAndTheMainWindowsRegistryValue) {
+    WriteSetting(box.registry, "HODownloadPath", "/old", keysel::LiveUpdate);
+    const std::string folder = box.downloads();
+    ASSERT_TRUE(
+        SaveDownloadSettings(box.state, HoEdition, HoEdition, folder, {"hohttp", "", "Office"}));
+    EXPECT_EQ(readFile(app("HODownloadSettings.config")),
+              "Download path=" + folder +
+                  "\r\nDownload File=hohttp.ini\r\nDownload File=Office.ini\r\n");
+    EXPECT_EQ(ReadSetting(box.registry, "HODownloadPath", keysel::LiveUpdate), folder);
+    EXPECT_EQ(ReadSetting(box.registry, "POSDownloadPath", keysel::LiveUpdate), "");
+    EXPECT_EQ(box.prompter.texts(), std::vector<std::string>{"Download Settings Saved"});
+}
+
+} // namespace

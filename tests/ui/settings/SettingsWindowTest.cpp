@@ -1,0 +1,181 @@
+#include "LocationFiles.h"
+#include "Sandbox.h"
+#include "environment/AppState.h"
+#include "ui/settings/frmDownloadLocations.h"
+#include "ui/settings/frmSchedule.h"
+#include "ui/settings/frmSettings.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDateEdit>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+using namespace pelvar;
+
+namespace {
+
+class SettingsWindows : public ::testing::Test {
+  protected:
+    SettingsWindows() {
+        box.state.EditionCode = "POS";
+        box.state.CurrentOperation = " ";
+        test::installLocations(
+            box, "POSDownloadSettings.config", "/srv/patches",
+            {test::location(PosEdition, "Shop", "FTP", "ftp://shop", "/p", "s3cret"),
+             test::location(HoEdition, "Office", "HTTP", "http://office"),
+             test::location(PosEdition, "POShttp", "HTTP", "http://pelvar/patches")});
+    }
+
+    static QString cell(const frmSettings& w, int row, int column) {
+        return w.fpDownloadInfo->item(row, column)->text();
+    }
+
+    test::Sandbox box;
+};
+
+TEST_F(SettingsWindows, OpeningListsTheEditionsLocationsWithTheirPasswordsMasked) {
+    frmSettings window(box.state);
+    window.Form_Load();
+    EXPECT_EQ(box.state.settingsWindow, &window);
+    EXPECT_EQ(window.windowTitle(), "Pelvar 9 POS LiveUpdate Settings");
+    EXPECT_EQ(window.lblProductName->text(), "Point of Sale");
+    EXPECT_EQ(window.txtDownloadPath->text(), "/srv/patches");
+    ASSERT_EQ(window.fpDownloadInfo->rowCount(), 2);
+    const QStringList shop = {cell(window, 0, 0), cell(window, 0, 1), cell(window, 0, 2),
+                              cell(window, 0, 3), cell(window, 0, 4), cell(window, 0, 5)};
+    EXPECT_EQ(shop, (QStringList{"Shop", "FTP", "ftp://shop/p", "", "patches", "******"}));
+    EXPECT_EQ(cell(window, 1, 0), "POShttp");
+    EXPECT_TRUE(window.cmdModify->isEnabled());
+}
+
+TEST_F(SettingsWindows, AnEditionWithoutLocationsCannotModify) {
+    box.state.EditionCode = "HO";
+    test::writeFile(box.appFolder() + "/HODownloadSettings.config", "Download path=/ho\r\n");
+    frmSettings window(box.state);
+    window.Form_Load();
+    EXPECT_EQ(window.fpDownloadInfo->rowCount(), 0);
+    EXPECT_FALSE(window.cmdModify->isEnabled());
+}
+
+TEST_F(SettingsWindows, TheEditorShowsItsRefusalAndFocusesTheBox) {
+    frmDownloadLocations editor(box.state, nullptr);
+    editor.Form_Load();
+    editor.show();
+    EXPECT_EQ(editor.lblProductName->text(), "Point of Sale");
+    EXPECT_EQ(editor.cmbDownLdType->currentText(), "HTTP");
+    EXPECT_TRUE(editor.txtUserName->isHidden());
+
+    editor.txtLocCaption->setText("Branch");
+    editor.txtRemoteHost->setText("host");
+    editor.txtRemotePort->setText("80a");
+    editor.cmdOk->click();
+
+    EXPECT_EQ(box.prompter.texts(), std::vector<std::string>{"Invalid Remote Port No."});
+    EXPECT_EQ(editor.txtRemotePort->text(), "");
+    EXPECT_EQ(editor.focusWidget(), editor.txtRemotePort);
+    EXPECT_FALSE(editor.LocationSaved());
+    EXPECT_FALSE(files::fileExists(box.appFolder() + "/Branch.ini"));
+
+    // Choosing FTP shows the login boxes and ticks Active FTP.
+    editor.cmbDownLdType->setCurrentIndex(1);
+    emit editor.cmbDownLdType->activated(1);
+    EXPECT_EQ(editor.lblWebAddress->text(), "FTP Address");
+    EXPECT_FALSE(editor.txtUserName->isHidden());
+    EXPECT_TRUE(editor.chkActiveFTP->isChecked());
+}
+
+TEST_F(SettingsWindows, ModifyingReloadsTheListBeneath) {
+    frmSettings window(box.state);
+    window.Form_Load();
+    window.fpDownloadInfo->setCurrentCell(0, 0);
+    bool editorSeen = false;
+    QTimer::singleShot(0, [&] {
+        auto* editor = qobject_cast<frmDownloadLocations*>(QApplication::activeModalWidget());
+        if (!editor) {
+            return;
+        }
+        editorSeen = true;
+        EXPECT_FALSE(editor->txtLocCaption->isEnabled());
+        EXPECT_EQ(editor->txtRemoteHost->text(), "ftp://shop/p");
+        EXPECT_EQ(editor->txtConfPassword->text(), "s3cret");
+        editor->txtUserName->setText("uploads");
+        editor->cmdOk->click();
+    });
+    // Bounds the modal loop should the editor not close.
+    QTimer guard;
+    guard.setSingleShot(true);
+    QObject::connect(&guard, &QTimer::timeout, [] {
+        if (QWidget* w = QApplication::activeModalWidget()) {
+            w->close();
+        }
+    });
+    guard.start(5000);
+    window.cmdModify->click();
+
+    ASSERT_TRUE(editorSeen);
+    EXPECT_EQ(box.state.EditMode, "Modify");
+    ASSERT_EQ(window.fpDownloadInfo->rowCount(), 2);
+    EXPECT_EQ(cell(window, 0, 4), "uploads");
+}
+
+TEST_F(SettingsWindows, TheScheduleOpensOnTodayDailyAndAsksForTheAccount) {
+    frmSchedule schedule(box.state);
+    schedule.Form_Load();
+    schedule.show();
+    EXPECT_EQ(schedule.lblProductName->text(), "Point of Sale");
+    EXPECT_EQ(schedule.DTStartDate->date(), QDate::currentDate());
+    EXPECT_EQ(schedule.cmbFrequency->currentText(), "Daily");
+    EXPECT_EQ(schedule.cmbFrequency->count(), 4);
+
+    schedule.cmdOk->click();
+    EXPECT_EQ(box.prompter.texts(), std::vector<std::string>{"Please Enter Your Windows Login ID"});
+    EXPECT_EQ(schedule.focusWidget(), schedule.txtAccount);
+    EXPECT_TRUE(files::fileExists(box.appFolder() + "/POSSchedule.ini"));
+}
+
+TEST_F(SettingsWindows, AddingClosesTheListAndReopensItWithTheNewLocation) {
+    // Drives whichever window is modal: the list, then the editor, then the reopened list.
+    std::vector<std::string> seen;
+    int reopenedRows = -1;
+    QTimer driver;
+    QObject::connect(&driver, &QTimer::timeout, [&] {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (seen.size() > 5) {
+            if (modal) {
+                modal->close(); // something went wrong: end the modal loops
+            }
+            return;
+        }
+        if (auto* list = qobject_cast<frmSettings*>(modal)) {
+            seen.push_back("settings");
+            if (seen.size() == 1) {
+                list->cmdAdd->click();
+            } else {
+                reopenedRows = list->fpDownloadInfo->rowCount();
+                list->cmdClose->click();
+            }
+        } else if (auto* editor = qobject_cast<frmDownloadLocations*>(modal)) {
+            seen.push_back("editor");
+            editor->txtLocCaption->setText("Branch");
+            editor->txtRemoteHost->setText("branch.example/patches");
+            editor->cmdOk->click();
+        }
+    });
+    driver.start(20);
+    ShowSettingsWindow(box.state, nullptr);
+    driver.stop();
+
+    EXPECT_EQ(seen, (std::vector<std::string>{"settings", "editor", "settings"}));
+    EXPECT_EQ(reopenedRows, 3);
+    EXPECT_EQ(test::readFile(box.appFolder() + "/POSDownloadSettings.config"),
+              "Download path=/srv/patches\r\nDownload File=Shop.ini\r\nDownload "
+              "File=Office.ini\r\nDownload File=POShttp.ini\r\nDownload File=Branch.ini\r\n");
+}
+
+} // namespace
