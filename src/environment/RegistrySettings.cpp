@@ -32,7 +32,7 @@ std::string ReadRegString(const RegistryStore& registry, const std::string& subK
 bool WriteRegString(RegistryStore& registry, const std::string& subKey, const std::string& name,
                     std::string& value) {
     if (value.empty()) {
-        value = " ";
+        value.assign(1, ' '); // (assigning " " trips a false -Wrestrict in GCC 12 at -O2)
     }
     return registry.write(subKey, name, value);
 }

@@ -1,3 +1,4 @@
+#include "CommandLine.h"
 #include "Servers.h"
 #include "TempDir.h"
 #include "platform/RegistryStore.h"
@@ -12,38 +13,10 @@ using pelvar::test::TempDir;
 
 namespace {
 
-struct Outcome {
-    int exitCode = -1;
-    std::string out;
-    std::string err;
-};
+using Outcome = pelvar::test::CliRun;
 
-QStringList arguments(const std::vector<std::string>& args) {
-    QStringList list;
-    for (const auto& a : args) {
-        list << QString::fromStdString(a);
-    }
-    return list;
-}
-
-// Runs the built command line as its own process and waits (bounded) for it to end.
 Outcome liveupdate(const std::vector<std::string>& args, const std::string& input = {}) {
-    QProcess process;
-    process.start(QString::fromStdString(pelvar::test::binaryDir() + "/liveupdate"),
-                  arguments(args));
-    if (!process.waitForStarted(10000)) {
-        return {};
-    }
-    process.write(input.data(), qint64(input.size()));
-    process.closeWriteChannel();
-    if (!process.waitForFinished(20000)) {
-        process.kill();
-        process.waitForFinished(5000);
-        return {};
-    }
-    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
-            process.readAllStandardOutput().toStdString(),
-            process.readAllStandardError().toStdString()};
+    return pelvar::test::runLiveupdate(args, input);
 }
 
 TEST(CliReg, SetThenGetGivesTheValueBack) {
@@ -72,8 +45,8 @@ TEST(CliReg, ConcurrentWritersToDifferentValuesAllSurvive) {
     for (int i = 0; i < writers; ++i) {
         auto p = std::make_unique<QProcess>();
         p->start(QString::fromStdString(pelvar::test::binaryDir() + "/liveupdate"),
-                 arguments({"--root", root.path(), "reg", "set", "Software\\Pelvar\\LUInfo",
-                            "Value" + std::to_string(i), "v" + std::to_string(i)}));
+                 {"--root", QString::fromStdString(root.path()), "reg", "set",
+                  "Software\\Pelvar\\LUInfo", QString("Value%1").arg(i), QString("v%1").arg(i)});
         processes.push_back(std::move(p));
     }
     for (auto& p : processes) {

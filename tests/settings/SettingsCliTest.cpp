@@ -1,8 +1,7 @@
+#include "CommandLine.h"
 #include "Servers.h"
 #include "TempDir.h"
 
-#include <QProcess>
-#include <QStringList>
 #include <filesystem>
 #include <gtest/gtest.h>
 
@@ -11,33 +10,16 @@ using pelvar::test::TempDir;
 
 namespace {
 
-struct CliRun {
-    int exitCode = -1;
-    std::string out;
-    std::string err;
-};
+using pelvar::test::CliRun;
 
 // The built command line in a sandbox root, as its own process, bounded in time.
 class SettingsCli : public ::testing::Test {
   protected:
     SettingsCli() { std::filesystem::create_directories(app()); }
 
-    CliRun liveupdate(const std::vector<std::string>& args) {
-        QStringList list = {"--root", QString::fromStdString(root / "root"), "--app-folder",
-                            QString::fromStdString(app())};
-        for (const auto& a : args) {
-            list << QString::fromStdString(a);
-        }
-        QProcess process;
-        process.start(QString::fromStdString(pelvar::test::binaryDir() + "/liveupdate"), list);
-        if (!process.waitForStarted(10000) || !process.waitForFinished(20000)) {
-            process.kill();
-            process.waitForFinished(5000);
-            return {};
-        }
-        return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
-                process.readAllStandardOutput().toStdString(),
-                process.readAllStandardError().toStdString()};
+    CliRun liveupdate(std::vector<std::string> args) {
+        args.insert(args.begin(), {"--root", root / "root", "--app-folder", app()});
+        return pelvar::test::runLiveupdate(args);
     }
 
     std::string app() const { return root / "app"; }
