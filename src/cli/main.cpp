@@ -27,9 +27,7 @@ std::string parseErrorText(const CLI::App& app, const CLI::ParseError& e) {
     return text;
 }
 
-} // namespace
-
-int main(int argc, char** argv) {
+int run(int argc, char** argv) {
     QCoreApplication qtApp(argc, argv);
     CLI::App app{"LiveUpdate: downloads and verifies Pelvar 9 patches, and keeps the download "
                  "settings",
@@ -71,4 +69,16 @@ int main(int argc, char** argv) {
         return 1;
     }
     return exitCode;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    try {
+        return run(argc, argv);
+    } catch (...) {
+        // Setting up the commands failed before anything ran.
+        std::cerr << "liveupdate: internal error\n";
+        return 1;
+    }
 }
