@@ -154,6 +154,7 @@ void FtpTransfer::fetchList(const std::string& list, bool nudgeAfterFetch) {
             nudgeProgress();
         }
         if (!fetched.ok) {
+            LogWrite(state_, "Failed Downloading File: " + name);
             ShowTransferError(state_, fetched.systemError, "FtpGetFile", fetched.serverResponse,
                               fetched.responseNumber);
         }

@@ -144,6 +144,8 @@ void HttpTransfer::fetchArchive(const std::string& name) {
     AppendLineToFile(state_, "File Downloaded " + name,
                      files::join(state_.DownloadFolder, "DownloadedPatchList.ini"));
     if (!ok) {
+        // Nothing is left under the archive's name; say so, as no server answer will.
+        LogWrite(state_, "Failed Downloading File: " + name);
         reportFailure("HTTPGetFile");
     }
 }

@@ -3,8 +3,10 @@
 #include "DownloadFixture.h"
 #include "download/DownloadSession.h"
 
+#include <cstdlib>
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <random>
 
 using namespace pelvar;
 using namespace pelvar::test;
@@ -124,6 +126,54 @@ TEST(HttpGetFile, BrokenTransferLeavesNoFileUnderItsName) {
         HTTPGetFile(fixture.state, "http://127.0.0.1:" + std::to_string(port) + "/x", target));
     EXPECT_FALSE(std::filesystem::exists(target));
     EXPECT_FALSE(std::filesystem::exists(target + ".part"));
+}
+
+// A download folder on a small file system of its own, unmounted at the end.
+class SmallFolder {
+  public:
+    explicit SmallFolder(const std::string& path) : path_(path) {
+        std::filesystem::create_directories(path);
+        mounted_ =
+            ::system(("mount -t tmpfs -o size=256k tmpfs '" + path + "' 2>/dev/null").c_str()) == 0;
+    }
+    ~SmallFolder() {
+        if (mounted_) {
+            static_cast<void>(::system(("umount '" + path_ + "'").c_str()));
+        }
+    }
+    bool mounted() const { return mounted_; }
+
+  private:
+    std::string path_;
+    bool mounted_ = false;
+};
+
+TEST_F(HttpTransfer, FullDownloadFolderKeepsWhatIsThereAndGoesOn) {
+    SmallFolder small(dir / "small");
+    if (!small.mounted()) {
+        GTEST_SKIP() << "mounting a small file system needs root";
+    }
+    std::string noise(1 << 20, '\0');
+    std::mt19937 random(7);
+    for (auto& c : noise) {
+        c = static_cast<char>(random());
+    }
+    makeZip(www() + "/pos/POS_9_0_1_03.zip", {{"big.bin", noise}});
+    makePatch(www() + "/pos/POS_9_0_1_04.zip");
+    publish(www() + "/pos/Pelvar9_POShttp.dat", {"POS_9_0_1_03.zip:9", "POS_9_0_1_04.zip:9"});
+    publish(www() + "/pos/Pelvar9_POShttp.P9Q", {});
+    writeFile(appFolder() + "/POSDownloadSettings.config",
+              "Download path=" + dir / "small" + "\r\nDownload File=POShttp.ini\r\n");
+    writeFile(dir / "small/POS_9_0_1_02.zip", "downloaded before");
+
+    StartDownloadSession(state);
+    EXPECT_FALSE(std::filesystem::exists(dir / "small/POS_9_0_1_03.zip"));
+    EXPECT_FALSE(std::filesystem::exists(dir / "small/POS_9_0_1_03.zip.part"));
+    EXPECT_TRUE(std::filesystem::exists(dir / "small/POS_9_0_1_04.zip")) << "the run goes on";
+    EXPECT_EQ(readFile(dir / "small/POS_9_0_1_02.zip"), "downloaded before");
+    EXPECT_NE(
+        readFile(dir / "small/PelvarUpdate.log").find("Failed Downloading File: POS_9_0_1_03.zip"),
+        std::string::npos);
 }
 
 } // namespace
