@@ -16,9 +16,7 @@ std::optional<bool> presetAnswer(const GlobalOptions& options) {
 } // namespace
 
 CliContext::CliContext(const GlobalOptions& options)
-    : paths_(SandboxPaths::fromEnvironment(options.root, options.appFolder)),
-      registry_(paths_.registryFile()),
-      prompter_(presetAnswer(options), "Pelvar 9 LiveUpdate"),
-      services_(paths_, registry_, prompter_, host_), state_(services_) {}
+    : ConsoleComponent(SandboxPaths::fromEnvironment(options.root, options.appFolder),
+                       presetAnswer(options)) {}
 
 } // namespace pelvar::cli

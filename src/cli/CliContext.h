@@ -1,12 +1,7 @@
 #pragma once
 
-#include "environment/AppState.h"
-#include "platform/ConsolePrompter.h"
-#include "platform/Host.h"
-#include "platform/RegistryStore.h"
-#include "platform/SandboxPaths.h"
+#include "entry/ConsoleComponent.h"
 
-#include <optional>
 #include <string>
 
 namespace pelvar::cli {
@@ -20,21 +15,9 @@ struct GlobalOptions {
 };
 
 // The services and state of one command-line run, built from the global options.
-class CliContext {
+class CliContext : public ConsoleComponent {
   public:
     explicit CliContext(const GlobalOptions& options);
-
-    AppState& state() { return state_; }
-    RegistryStore& registry() { return registry_; }
-    const SandboxPaths& paths() const { return paths_; }
-
-  private:
-    SandboxPaths paths_;
-    IniRegistryStore registry_;
-    ConsolePrompter prompter_;
-    ConsoleHost host_;
-    Services services_;
-    AppState state_;
 };
 
 } // namespace pelvar::cli

@@ -1,8 +1,6 @@
+#include "entry/ConsoleComponent.h"
 #include "entry/clsVAMenu.h"
-#include "environment/AppState.h"
-#include "platform/ConsolePrompter.h"
 #include "platform/Host.h"
-#include "platform/RegistryStore.h"
 #include "platform/RunTimeError.h"
 #include "platform/SandboxPaths.h"
 #include "platform/Text.h"
@@ -34,12 +32,8 @@ int openWindow(int argc, char** argv) {
 // run ends by itself.
 int runScheduled(int argc, char** argv, const std::string& edition) {
     QCoreApplication app(argc, argv);
-    const pelvar::SandboxPaths paths = pelvar::SandboxPaths::fromEnvironment();
-    pelvar::IniRegistryStore registry(paths.registryFile());
-    pelvar::ConsolePrompter prompter(false, "Pelvar 9 LiveUpdate");
-    pelvar::ConsoleHost host;
-    pelvar::Services services(paths, registry, prompter, host);
-    pelvar::AppState state(services);
+    pelvar::ConsoleComponent component(pelvar::SandboxPaths::fromEnvironment(), false);
+    pelvar::AppState& state = component.state();
     try {
         return pelvar::RunUnattendedDownload(state, edition);
     } catch (const pelvar::HostProcessEnded&) {

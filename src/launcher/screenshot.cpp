@@ -1,9 +1,7 @@
 // Renders the downloader window to a PNG, idle or in the middle of a download, with the
 // registry and folders of PELVAR_ROOT / PELVAR_APP_FOLDER.
-#include "environment/AppState.h"
-#include "platform/ConsolePrompter.h"
+#include "entry/ConsoleComponent.h"
 #include "platform/Host.h"
-#include "platform/RegistryStore.h"
 #include "platform/SandboxPaths.h"
 #include "ui/main/frmMain.h"
 
@@ -21,12 +19,8 @@ int main(int argc, char** argv) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     }
     QApplication app(argc, argv);
-    const pelvar::SandboxPaths paths = pelvar::SandboxPaths::fromEnvironment();
-    pelvar::IniRegistryStore registry(paths.registryFile());
-    pelvar::ConsolePrompter prompter(false, "Pelvar 9 LiveUpdate");
-    pelvar::ConsoleHost host;
-    pelvar::Services services(paths, registry, prompter, host);
-    pelvar::AppState state(services);
+    pelvar::ConsoleComponent component(pelvar::SandboxPaths::fromEnvironment(), false);
+    pelvar::AppState& state = component.state();
 
     pelvar::frmMain window(state);
     window.Form_Load();

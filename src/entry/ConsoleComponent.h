@@ -1,0 +1,35 @@
+#pragma once
+
+#include "environment/AppState.h"
+#include "platform/ConsolePrompter.h"
+#include "platform/Host.h"
+#include "platform/RegistryStore.h"
+#include "platform/SandboxPaths.h"
+
+#include <optional>
+
+namespace pelvar {
+
+// The component as a program without windows hosts it: the sandbox's registry, message
+// boxes printed on the console (questions answered by `presetAnswer`, else asked on a
+// terminal, else No) and a host that ends the run by unwinding.
+class ConsoleComponent {
+  public:
+    ConsoleComponent(SandboxPaths paths, std::optional<bool> presetAnswer);
+    ConsoleComponent(const ConsoleComponent&) = delete;
+    ConsoleComponent& operator=(const ConsoleComponent&) = delete;
+
+    AppState& state() { return state_; }
+    RegistryStore& registry() { return registry_; }
+    const SandboxPaths& paths() const { return paths_; }
+
+  private:
+    SandboxPaths paths_;
+    IniRegistryStore registry_;
+    ConsolePrompter prompter_;
+    ConsoleHost host_;
+    Services services_;
+    AppState state_;
+};
+
+} // namespace pelvar
