@@ -2,11 +2,9 @@
 //   liveupdate-bench http URL FILE
 //   liveupdate-bench ftp HOST PORT USER PASSWORD REMOTE FILE
 //   liveupdate-bench verify FOLDER ARCHIVE_NAME
-#include "environment/AppState.h"
-#include "platform/ConsolePrompter.h"
+#include "entry/ConsoleComponent.h"
 #include "platform/Host.h"
 #include "platform/InternetClient.h"
-#include "platform/RegistryStore.h"
 #include "platform/ZipArchive.h"
 #include "ui/main/ConsoleProgress.h"
 #include "ui/main/VerifyDownloadedPatches.h"
@@ -34,11 +32,8 @@ int main(int argc, char** argv) {
         SandboxPaths paths;
         paths.root = argv[2];
         paths.appFolder = argv[2];
-        IniRegistryStore registry(paths.registryFile());
-        ConsolePrompter prompter(false, "Pelvar 9 LiveUpdate", stderr);
-        ConsoleHost host;
-        Services services(paths, registry, prompter, host);
-        AppState state(services);
+        ConsoleComponent component(paths, false);
+        AppState& state = component.state();
         ConsoleProgress window("Head Office", stderr);
         state.mainWindow = &window;
         state.DownloadFolder = argv[2];
