@@ -44,45 +44,45 @@ std::pair<std::string, std::string> splitFtpAddress(std::string address) {
     return {address.substr(0, static_cast<std::size_t>(hostLength)), folder};
 }
 
+// The fields every custom location shares; the caller adds what its type needs.
+LocationRecord customLocation(const AppState& state, const Recordset& rows, std::size_t r,
+                              const std::string& address) {
+    LocationRecord location;
+    location.Product = state.mainWindow ? state.mainWindow->editionText() : state.SelectedEdition;
+    location.Description = rows.text(r, "CustmPatchName");
+    location.DownloadType = rows.text(r, "DownLoadType");
+    location.Location = address;
+    location.ConnectToProxy = "0";
+    return location;
+}
+
 void fetchRow(AppState& state, const Recordset& rows, std::size_t r) {
-    const std::string type = rows.text(r, "DownLoadType");
-    const std::string kind = text::upper(type);
+    const std::string kind = text::upper(rows.text(r, "DownLoadType"));
     const std::string address = rows.text(r, "LocationAddress");
-    LocationRecord& location = state.DownloadLocation;
-    const std::string product =
-        state.mainWindow ? state.mainWindow->editionText() : state.SelectedEdition;
     if (kind == "FTP") {
         LogWrite(state, "Download Type is FTP.");
         const auto [host, folder] = splitFtpAddress(address);
-        location.Location = host;
+        state.DownloadLocation.Location = host;
+        // The check loads configured locations into DownloadLocation: fill it afterwards.
         if (!IsNewCustomAddress(state, host)) {
             return;
         }
-        location = LocationRecord{};
-        location.Product = product;
-        location.Description = rows.text(r, "CustmPatchName");
-        location.DownloadType = type;
-        location.Location = host;
+        LocationRecord location = customLocation(state, rows, r, host);
         location.FolderLocation = "/" + folder + "/";
         location.Port = rows.text(r, "PortNo");
         location.UserName = rows.text(r, "UserName");
         location.Password = rows.text(r, "Password");
-        location.ConnectToProxy = "0";
         location.ActiveFtp = isTrue(rows.value(r, "ActiveFtp")) ? "YES" : "NO";
+        state.DownloadLocation = location;
         LogWrite(state, "Call Start FTP to download the Patches from FTP Location.");
         StartFTP(state);
     } else if (kind == "HTTP") {
         LogWrite(state, "Download Type is HTTP.");
-        location.Location = address;
+        state.DownloadLocation.Location = address;
         if (!IsNewCustomAddress(state, address)) {
             return;
         }
-        location = LocationRecord{};
-        location.Product = product;
-        location.Description = rows.text(r, "CustmPatchName");
-        location.DownloadType = type;
-        location.Location = address;
-        location.ConnectToProxy = "0";
+        state.DownloadLocation = customLocation(state, rows, r, address);
         LogWrite(state, "Call StartHTTP to download the Patches from HTTP Location.");
         StartHTTP(state);
     }
