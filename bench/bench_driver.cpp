@@ -2,12 +2,12 @@
 //   liveupdate-bench http URL FILE
 //   liveupdate-bench ftp HOST PORT USER PASSWORD REMOTE FILE
 //   liveupdate-bench verify FOLDER ARCHIVE_NAME
-#include "entry/ConsoleComponent.h"
+#include "download/ConsoleProgress.h"
+#include "download/VerifyDownloadedPatches.h"
+#include "environment/ConsoleComponent.h"
 #include "platform/Host.h"
 #include "platform/InternetClient.h"
 #include "platform/ZipArchive.h"
-#include "ui/main/ConsoleProgress.h"
-#include "ui/main/VerifyDownloadedPatches.h"
 
 #include <QCoreApplication>
 #include <cstdio>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "entry/ConsoleComponent.h"
+#include "environment/ConsoleComponent.h"
 
 #include <string>
 

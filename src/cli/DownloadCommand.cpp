@@ -1,7 +1,7 @@
 #include "cli/DownloadCommand.h"
 
 #include "cli/CliContext.h"
-#include "ui/main/UnattendedDownload.h"
+#include "download/UnattendedDownload.h"
 
 #include <memory>
 

@@ -3,10 +3,11 @@
 #include "cli/CliContext.h"
 #include "cli/EditionOption.h"
 #include "download/DownloadSession.h"
+#include "download/LocationListing.h"
 #include "platform/Prompter.h"
 #include "platform/Text.h"
-#include "ui/settings/LocationEntry.h"
-#include "ui/settings/SettingsFiles.h"
+#include "settings/LocationEntry.h"
+#include "settings/SettingsFiles.h"
 
 #include <iostream>
 #include <memory>

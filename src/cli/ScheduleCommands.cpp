@@ -4,8 +4,8 @@
 #include "cli/EditionOption.h"
 #include "platform/CronTaskScheduler.h"
 #include "platform/Text.h"
-#include "ui/settings/ScheduleSettings.h"
-#include "ui/settings/SettingsFiles.h"
+#include "settings/ScheduleSettings.h"
+#include "settings/SettingsFiles.h"
 
 #include <iostream>
 #include <memory>

@@ -1,6 +1,6 @@
 #include "cli/ScrambleCommand.h"
 
-#include "ui/settings/ScrambleLine.h"
+#include "settings/ScrambleLine.h"
 
 #include <iostream>
 

@@ -4,6 +4,7 @@
 #include "download/FtpTransfer.h"
 #include "download/HttpTransfer.h"
 #include "environment/AppState.h"
+#include "environment/FileText.h"
 #include "environment/Surfaces.h"
 #include "environment/UpdateLog.h"
 #include "platform/Files.h"
@@ -132,16 +133,6 @@ bool IsNewCustomAddress(AppState& state, const std::string& address) {
         }
     }
     return isNew;
-}
-
-void AppendLineToFile(AppState& state, const std::string& text, const std::string& path) {
-    files::appendLine(path, text);
-    state.services.host.processEvents();
-}
-
-void WriteFileText(AppState& state, const std::string& text, const std::string& name) {
-    files::writeLine(files::join(state.AppFolder, name), text);
-    state.services.host.processEvents();
 }
 
 } // namespace pelvar

@@ -3,8 +3,8 @@
 #include "download/CustomLocations.h"
 #include "download/FtpTransfer.h"
 #include "download/HttpTransfer.h"
-#include "entry/EndHostProcess.h"
 #include "environment/AppState.h"
+#include "environment/EndHostProcess.h"
 #include "environment/RegistrySettings.h"
 #include "environment/Surfaces.h"
 #include "platform/Files.h"
@@ -12,7 +12,8 @@
 #include "platform/Prompter.h"
 #include "platform/RunTimeError.h"
 #include "platform/Text.h"
-#include "ui/settings/ScrambleLine.h"
+#include "settings/ScrambleLine.h"
+#include "settings/SettingsFiles.h"
 
 namespace pelvar {
 namespace {
@@ -72,16 +73,6 @@ void reportEndOfWalk(AppState& state) {
 }
 
 } // namespace
-
-std::string settingsFileName(const std::string& edition) {
-    if (edition == HoEdition) {
-        return "HODownloadSettings.config";
-    }
-    if (edition == PosEdition) {
-        return "POSDownloadSettings.config";
-    }
-    return {};
-}
 
 void AdvanceProgress(AppState& state, float step, float setback) {
     ProgressSurface* bar = contextBar(state);

@@ -26,7 +26,4 @@ void AddLocationRow(AppState& state);
 // and rises by `step`; below, it rises by `step` while that stays under 100.
 void AdvanceProgress(AppState& state, float step, float setback);
 
-// The settings file of an edition text ("Point of Sale"/"Head Office"); empty otherwise.
-std::string settingsFileName(const std::string& edition);
-
 } // namespace pelvar

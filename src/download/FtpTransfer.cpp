@@ -1,10 +1,10 @@
 #include "download/FtpTransfer.h"
 
-#include "download/CustomLocations.h"
 #include "download/DownloadSession.h"
 #include "download/TransferProgress.h"
 #include "download/UpdateInformation.h"
 #include "environment/AppState.h"
+#include "environment/FileText.h"
 #include "environment/Surfaces.h"
 #include "environment/UpdateLog.h"
 #include "platform/Files.h"

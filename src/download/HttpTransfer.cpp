@@ -1,10 +1,10 @@
 #include "download/HttpTransfer.h"
 
-#include "download/CustomLocations.h"
 #include "download/TransferProgress.h"
 #include "download/UpdateInformation.h"
-#include "entry/EndHostProcess.h"
 #include "environment/AppState.h"
+#include "environment/EndHostProcess.h"
+#include "environment/FileText.h"
 #include "environment/RegistrySettings.h"
 #include "environment/Surfaces.h"
 #include "environment/UpdateLog.h"

@@ -1,15 +1,15 @@
 #include "download/UpdateInformation.h"
 
 #include "download/DownloadSession.h"
-#include "entry/EndHostProcess.h"
 #include "environment/AppState.h"
 #include "environment/Connections.h"
+#include "environment/EndHostProcess.h"
 #include "environment/UpdateLog.h"
 #include "platform/Files.h"
 #include "platform/Prompter.h"
 #include "platform/RunTimeError.h"
 #include "platform/Text.h"
-#include "ui/settings/ScrambleLine.h"
+#include "settings/ScrambleLine.h"
 
 namespace pelvar {
 namespace {

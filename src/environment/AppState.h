@@ -1,10 +1,10 @@
 #pragma once
 
+#include "environment/LocationRecord.h"
 #include "environment/SystemFile.h"
 #include "platform/Database.h"
 #include "platform/ProgramLauncher.h"
 #include "platform/SandboxPaths.h"
-#include "ui/settings/LocationRecord.h"
 
 #include <memory>
 #include <string>

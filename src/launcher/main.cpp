@@ -1,10 +1,10 @@
-#include "entry/ConsoleComponent.h"
+#include "download/UnattendedDownload.h"
 #include "entry/clsVAMenu.h"
+#include "environment/ConsoleComponent.h"
 #include "platform/Host.h"
 #include "platform/RunTimeError.h"
 #include "platform/SandboxPaths.h"
 #include "platform/Text.h"
-#include "ui/main/UnattendedDownload.h"
 
 #include <QApplication>
 #include <QCoreApplication>

@@ -1,6 +1,6 @@
 // Renders the downloader window to a PNG, idle or in the middle of a download, with the
 // registry and folders of PELVAR_ROOT / PELVAR_APP_FOLDER.
-#include "entry/ConsoleComponent.h"
+#include "environment/ConsoleComponent.h"
 #include "platform/Host.h"
 #include "platform/SandboxPaths.h"
 #include "ui/main/frmMain.h"

@@ -1,10 +1,10 @@
-#include "ui/main/DownloadRun.h"
+#include "download/DownloadRun.h"
 
 #include "DownloadFixture.h"
+#include "download/VerifyDownloadedPatches.h"
 #include "environment/UpdateLog.h"
 #include "platform/RunTimeError.h"
 #include "platform/ZipArchive.h"
-#include "ui/main/VerifyDownloadedPatches.h"
 
 #include <chrono>
 #include <filesystem>

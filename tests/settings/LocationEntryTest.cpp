@@ -1,4 +1,4 @@
-#include "ui/settings/LocationEntry.h"
+#include "settings/LocationEntry.h"
 
 #include "LocationFiles.h"
 #include "Sandbox.h"

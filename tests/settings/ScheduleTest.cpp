@@ -2,7 +2,7 @@
 #include "environment/AppState.h"
 #include "platform/CronTaskScheduler.h"
 #include "platform/Files.h"
-#include "ui/settings/ScheduleSettings.h"
+#include "settings/ScheduleSettings.h"
 
 #include <filesystem>
 #include <gtest/gtest.h>

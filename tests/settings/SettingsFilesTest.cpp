@@ -1,7 +1,8 @@
-#include "ui/settings/SettingsFiles.h"
+#include "settings/SettingsFiles.h"
 
 #include "LocationFiles.h"
 #include "Sandbox.h"
+#include "download/LocationListing.h"
 #include "environment/AppState.h"
 #include "environment/RegistrySettings.h"
 #include "platform/Files.h"

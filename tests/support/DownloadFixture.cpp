@@ -2,7 +2,7 @@
 
 #include "environment/Connections.h"
 #include "platform/Files.h"
-#include "ui/settings/ScrambleLine.h"
+#include "settings/ScrambleLine.h"
 
 #include <algorithm>
 #include <filesystem>

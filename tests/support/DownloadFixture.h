@@ -2,8 +2,8 @@
 
 #include "Sandbox.h"
 #include "Servers.h"
+#include "download/DownloadRun.h"
 #include "environment/Surfaces.h"
-#include "ui/main/DownloadRun.h"
 
 #include <string>
 #include <utility>

@@ -2,9 +2,9 @@
 
 #include "Sandbox.h"
 #include "TempDir.h"
+#include "environment/LocationRecord.h"
 #include "platform/Files.h"
-#include "ui/settings/LocationRecord.h"
-#include "ui/settings/ScrambleLine.h"
+#include "settings/ScrambleLine.h"
 
 #include <string>
 #include <vector>

@@ -1,11 +1,11 @@
 #include "ui/main/frmMain.h"
 
-#include "entry/EndHostProcess.h"
+#include "download/MainWindowLoad.h"
 #include "environment/AppState.h"
+#include "environment/EndHostProcess.h"
 #include "platform/Host.h"
 #include "platform/Prompter.h"
 #include "platform/RunTimeError.h"
-#include "ui/main/MainWindowLoad.h"
 #include "ui/main/QtText.h"
 
 #include <QComboBox>

@@ -1,8 +1,8 @@
 #pragma once
 
+#include "download/DownloadRun.h"
 #include "environment/Surfaces.h"
 #include "platform/ZipArchive.h"
-#include "ui/main/DownloadRun.h"
 
 #include <QDialog>
 #include <functional>

@@ -3,8 +3,8 @@
 #include "download/DownloadSession.h"
 #include "environment/AppState.h"
 #include "platform/Prompter.h"
+#include "settings/SettingsFiles.h"
 #include "ui/main/QtText.h"
-#include "ui/settings/SettingsFiles.h"
 #include "ui/settings/WindowHandler.h"
 #include "ui/settings/frmSettings.h"
 

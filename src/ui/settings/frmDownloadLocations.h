@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ui/settings/LocationEntry.h"
+#include "settings/LocationEntry.h"
 
 #include <QDialog>
 

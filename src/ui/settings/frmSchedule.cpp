@@ -2,8 +2,8 @@
 
 #include "environment/AppState.h"
 #include "platform/CronTaskScheduler.h"
+#include "settings/SettingsFiles.h"
 #include "ui/main/QtText.h"
-#include "ui/settings/SettingsFiles.h"
 #include "ui/settings/WindowHandler.h"
 
 #include <QComboBox>

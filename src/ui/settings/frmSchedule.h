@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ui/settings/ScheduleSettings.h"
+#include "settings/ScheduleSettings.h"
 
 #include <QDialog>
 #include <memory>

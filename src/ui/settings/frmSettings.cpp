@@ -1,9 +1,10 @@
 #include "ui/settings/frmSettings.h"
 
+#include "download/LocationListing.h"
 #include "environment/AppState.h"
 #include "platform/Prompter.h"
+#include "settings/SettingsFiles.h"
 #include "ui/main/QtText.h"
-#include "ui/settings/SettingsFiles.h"
 #include "ui/settings/WindowHandler.h"
 #include "ui/settings/frmDownloadLocations.h"
 #include "ui/settings/frmSchedule.h"

@@ -1,4 +1,4 @@
-#include "entry/ConsoleComponent.h"
+#include "environment/ConsoleComponent.h"
 
 namespace pelvar {
 

@@ -1,7 +1,7 @@
 #pragma once
 
+#include "environment/LocationRecord.h"
 #include "environment/Surfaces.h"
-#include "ui/settings/LocationRecord.h"
 
 #include <array>
 #include <optional>
@@ -11,6 +11,9 @@
 namespace pelvar {
 
 struct AppState;
+
+// The settings file of an edition text ("Point of Sale"/"Head Office"); empty otherwise.
+std::string settingsFileName(const std::string& edition);
 
 // Title of the boxes that refuse changes to the reserved locations.
 inline constexpr const char* DownloaderTitle = "LiveUpdate Downloader";
@@ -30,31 +33,6 @@ std::array<std::string, LocationRecord::FieldCount> composeLocationLines(const L
 // Writes AppFolder/<fileName>: the first line creates or truncates it, the rest are appended,
 // each scrambled.
 void WriteLocationFile(AppState& state, const std::string& fileName, const LocationRecord& l);
-
-// The settings grid of a window-less caller (the command line): rows as the listing walk adds
-// them, for the edition `productName`.
-class LocationList : public SettingsSurface {
-  public:
-    explicit LocationList(std::string edition) : edition_(std::move(edition)) {}
-
-    std::string productName() const override { return edition_; }
-    void addLocationRow(const LocationRecord& location) override { rows.push_back(location); }
-    std::string downloadPath() const override { return path; }
-    void setDownloadPath(const std::string& text) override { path = text; }
-
-    std::vector<std::string> rowNames() const;
-
-    std::vector<LocationRecord> rows;
-    std::string path;
-
-  private:
-    std::string edition_;
-};
-
-// Walks the settings file of surface.productName() in listing mode: the surface receives the
-// edition's locations and DownloadFolder is set (registry value first). True when a location
-// was loaded, which is what keeps Modify enabled.
-bool ListLocations(AppState& state, SettingsSurface& surface);
 
 // The box that refuses to modify or delete a reserved location, if any.
 std::optional<std::string> modifyRefusal(const std::string& locationFile);

@@ -1,4 +1,4 @@
-#include "ui/main/MainWindowLoad.h"
+#include "download/MainWindowLoad.h"
 
 #include "environment/AppState.h"
 #include "environment/Connections.h"

@@ -1,12 +1,12 @@
-#include "ui/main/DownloadRun.h"
+#include "download/DownloadRun.h"
 
 #include "download/DownloadSession.h"
-#include "entry/EndHostProcess.h"
+#include "download/VerifyDownloadedPatches.h"
 #include "environment/AppState.h"
+#include "environment/EndHostProcess.h"
 #include "environment/Surfaces.h"
 #include "platform/Prompter.h"
 #include "platform/RunTimeError.h"
-#include "ui/main/VerifyDownloadedPatches.h"
 
 #include <functional>
 

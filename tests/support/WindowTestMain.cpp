@@ -1,7 +1,7 @@
 #include <QApplication>
 #include <gtest/gtest.h>
 
-// The settings windows are tested without a display.
+// Window tests run without a display (offscreen platform).
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);

@@ -1,4 +1,4 @@
-#include "ui/settings/ScrambleLine.h"
+#include "settings/ScrambleLine.h"
 
 namespace pelvar {
 namespace {

@@ -1,11 +1,11 @@
-#include "ui/main/UnattendedDownload.h"
+#include "download/UnattendedDownload.h"
 
+#include "download/ConsoleProgress.h"
 #include "environment/AppState.h"
 #include "environment/Connections.h"
 #include "platform/Host.h"
 #include "platform/Text.h"
 #include "platform/ZipArchive.h"
-#include "ui/main/ConsoleProgress.h"
 
 namespace pelvar {
 

@@ -1,12 +1,11 @@
-#include "ui/settings/LocationEntry.h"
+#include "settings/LocationEntry.h"
 
-#include "download/CustomLocations.h"
-#include "download/DownloadSession.h"
 #include "environment/AppState.h"
+#include "environment/FileText.h"
 #include "platform/Files.h"
 #include "platform/Prompter.h"
 #include "platform/Text.h"
-#include "ui/settings/SettingsFiles.h"
+#include "settings/SettingsFiles.h"
 
 namespace pelvar {
 namespace {

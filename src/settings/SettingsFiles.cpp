@@ -1,14 +1,13 @@
-#include "ui/settings/SettingsFiles.h"
+#include "settings/SettingsFiles.h"
 
-#include "download/CustomLocations.h"
-#include "download/DownloadSession.h"
 #include "environment/AppState.h"
+#include "environment/FileText.h"
 #include "environment/RegistrySettings.h"
 #include "platform/Files.h"
 #include "platform/Host.h"
 #include "platform/Prompter.h"
 #include "platform/Text.h"
-#include "ui/settings/ScrambleLine.h"
+#include "settings/ScrambleLine.h"
 
 namespace pelvar {
 
@@ -18,6 +17,16 @@ std::string editionTextOf(const std::string& editionCode) {
     }
     if (editionCode == "HO") {
         return HoEdition;
+    }
+    return {};
+}
+
+std::string settingsFileName(const std::string& edition) {
+    if (edition == HoEdition) {
+        return "HODownloadSettings.config";
+    }
+    if (edition == PosEdition) {
+        return "POSDownloadSettings.config";
     }
     return {};
 }
@@ -53,28 +62,6 @@ void WriteLocationFile(AppState& state, const std::string& fileName, const Locat
     for (std::size_t i = 1; i < lines.size(); ++i) {
         AppendLineToFile(state, ScrambleLine(lines[i]), path);
     }
-}
-
-std::vector<std::string> LocationList::rowNames() const {
-    std::vector<std::string> names;
-    for (const auto& row : rows) {
-        names.push_back(row.Description);
-    }
-    return names;
-}
-
-bool ListLocations(AppState& state, SettingsSurface& surface) {
-    state.DownloadLocation.clear();
-    const std::string name = settingsFileName(surface.productName());
-    if (!name.empty()) {
-        // Any other operation than "Download" makes the walk list instead of fetch.
-        state.CurrentOperation = " ";
-        SettingsSurface* shown = state.settingsWindow;
-        state.settingsWindow = &surface;
-        DownloadFromSettings(state, files::join(state.AppFolder, name));
-        state.settingsWindow = shown;
-    }
-    return !state.DownloadLocation.Description.empty();
 }
 
 std::optional<std::string> modifyRefusal(const std::string& locationFile) {

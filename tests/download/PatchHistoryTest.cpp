@@ -1,7 +1,7 @@
 #include "Sandbox.h"
+#include "download/MainWindowLoad.h"
 #include "environment/Connections.h"
 #include "environment/RegistrySettings.h"
-#include "ui/main/MainWindowLoad.h"
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>

@@ -1,7 +1,7 @@
-#include "ui/settings/ScheduleSettings.h"
+#include "settings/ScheduleSettings.h"
 
-#include "download/CustomLocations.h"
 #include "environment/AppState.h"
+#include "environment/FileText.h"
 #include "platform/Files.h"
 #include "platform/Prompter.h"
 #include "platform/RunTimeError.h"

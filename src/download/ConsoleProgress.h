@@ -1,7 +1,7 @@
 #pragma once
 
+#include "download/DownloadRun.h"
 #include "environment/Surfaces.h"
-#include "ui/main/DownloadRun.h"
 
 #include <chrono>
 #include <cstdio>

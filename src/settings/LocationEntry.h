@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ui/settings/LocationRecord.h"
+#include "environment/LocationRecord.h"
 
 #include <string>
 

@@ -1,4 +1,4 @@
-#include "entry/EndHostProcess.h"
+#include "environment/EndHostProcess.h"
 
 #include "environment/AppState.h"
 #include "platform/Host.h"

@@ -1,4 +1,4 @@
-#include "ui/main/ConsoleProgress.h"
+#include "download/ConsoleProgress.h"
 
 #include "platform/Text.h"
 

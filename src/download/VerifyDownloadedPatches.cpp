@@ -1,7 +1,7 @@
-#include "ui/main/VerifyDownloadedPatches.h"
+#include "download/VerifyDownloadedPatches.h"
 
-#include "entry/EndHostProcess.h"
 #include "environment/AppState.h"
+#include "environment/EndHostProcess.h"
 #include "environment/RegistrySettings.h"
 #include "environment/Surfaces.h"
 #include "environment/UpdateLog.h"

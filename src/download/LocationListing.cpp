@@ -1,0 +1,32 @@
+#include "download/LocationListing.h"
+
+#include "download/DownloadSession.h"
+#include "environment/AppState.h"
+#include "platform/Files.h"
+#include "settings/SettingsFiles.h"
+
+namespace pelvar {
+
+std::vector<std::string> LocationList::rowNames() const {
+    std::vector<std::string> names;
+    for (const auto& row : rows) {
+        names.push_back(row.Description);
+    }
+    return names;
+}
+
+bool ListLocations(AppState& state, SettingsSurface& surface) {
+    state.DownloadLocation.clear();
+    const std::string name = settingsFileName(surface.productName());
+    if (!name.empty()) {
+        // Any other operation than "Download" makes the walk list instead of fetch.
+        state.CurrentOperation = " ";
+        SettingsSurface* shown = state.settingsWindow;
+        state.settingsWindow = &surface;
+        DownloadFromSettings(state, files::join(state.AppFolder, name));
+        state.settingsWindow = shown;
+    }
+    return !state.DownloadLocation.Description.empty();
+}
+
+} // namespace pelvar
