@@ -1,0 +1,36 @@
+#include "patcher/WizardProgress.h"
+
+#include "environment/AppState.h"
+#include "environment/Surfaces.h"
+#include "patcher/PatchRun.h"
+#include "platform/Files.h"
+#include "platform/Prompter.h"
+#include "platform/RunTimeError.h"
+
+namespace pelvar {
+
+void NudgeProgress(AppState& state, int step) {
+    if (!state.wizard) {
+        return;
+    }
+    float value = state.wizard->progress();
+    if (value > 96) {
+        value = 0;
+    }
+    state.wizard->setProgress(value + static_cast<float>(step));
+}
+
+void WriteProgressLine(PatchRun& run, const std::string& text) {
+    try {
+        files::appendLine(files::join(run.state.ProductAppPath, "Process3.log"), text);
+    } catch (const RunTimeError& e) {
+        ShowStepError(run.state, e.number(), e.description());
+    }
+}
+
+void ShowStepError(AppState& state, std::int64_t number, const std::string& description) {
+    state.services.prompter.show(std::to_string(number) + " " + description, box::Information,
+                                 state.AppTitle);
+}
+
+} // namespace pelvar

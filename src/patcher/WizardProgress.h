@@ -1,0 +1,22 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace pelvar {
+
+struct AppState;
+struct PatchRun;
+
+// The wizard's busy indicator: above 96 the bar starts again from 0, then rises by `step`
+// (1, 2 or 4). It shows that work goes on, not how much is done. No wizard, no change.
+void NudgeProgress(AppState& state, int step);
+
+// Appends one record to ProductAppPath/Process3.log. Errors are shown as the wizard's error
+// box and the caller goes on.
+void WriteProgressLine(PatchRun& run, const std::string& text);
+
+// The wizard's error box: the error's number and description, information icon, AppTitle.
+void ShowStepError(AppState& state, std::int64_t number, const std::string& description);
+
+} // namespace pelvar
