@@ -30,8 +30,9 @@ class MainSurface : public ProgressSurface {
 class WizardSurface : public ProgressSurface {
   public:
     virtual void setComplete(const std::string& text) = 0; // lblComplete
-    virtual void setCancelEnabled(bool enabled) = 0;      // cmdCancel
-    virtual void setNextEnabled(bool enabled) = 0;        // cmdNext
+    virtual void setStatus(const std::string& text) = 0;   // the wizard's status label
+    virtual void setCancelEnabled(bool enabled) = 0;       // cmdCancel
+    virtual void setNextEnabled(bool enabled) = 0;         // cmdNext
 };
 
 // The settings window, filled by the settings-file walk in listing mode.

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <string>
+
+namespace pelvar {
+
+struct PatchRun;
+
+// The update wizard's work, shared by the window (frmLU), PelvarPU and `liveupdate apply`.
+// Message boxes go through the state's Prompter, progress to state.wizard; stopping messages
+// end the host process through EndHostProcess.
+
+// "Pelvar 9 POS LiveUpdate" / "Pelvar 9 HO LiveUpdate" by edition code.
+std::string WizardCaption(const std::string& editionCode);
+// "Pelvar 9 POS LiveUpdate will check for available updates" / the HO text.
+std::string WizardHeading(const std::string& editionCode);
+
+// Form_Load's work: SelectedEdition in the scheduled run, the product system file and the
+// database settings, the security-database connection, PatchRoot and the run's folders.
+void LoadWizard(PatchRun& run);
+
+// "Check for Updates" + Next: RunMode "Installation", SelectedEdition from the edition code,
+// the download session, the busy indicator, ApplyUpdates. Does not end the host process.
+void CheckForUpdates(PatchRun& run);
+
+// The scheduled run's timer: the download session only.
+void RunScheduledDownload(PatchRun& run);
+
+void ApplyUpdates(PatchRun& run);
+void VerifyOrResume(PatchRun& run);
+void RunPatchSteps(PatchRun& run);
+
+} // namespace pelvar

@@ -1,0 +1,21 @@
+#include "platform/PlainName.h"
+
+namespace pelvar {
+
+bool isPlainFileName(const std::string& name) {
+    if (name.empty() || name == "." || name == "..") {
+        return false;
+    }
+    if (name.size() >= 2 && name[1] == ':') {
+        return false;
+    }
+    for (const char c : name) {
+        const auto u = static_cast<unsigned char>(c);
+        if (c == '/' || c == '\\' || u < 0x20 || u == 0x7f) {
+            return false;
+        }
+    }
+    return true;
+}
+
+} // namespace pelvar
