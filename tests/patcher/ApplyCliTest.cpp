@@ -1,3 +1,4 @@
+#include "CommandLine.h"
 #include "PatchFixture.h"
 #include "Servers.h"
 #include "platform/ComponentRegistry.h"
@@ -181,6 +182,8 @@ TEST_F(ApplyRun, CustomThenRegularPatchFromALoopbackServer) {
                                   "REGSVR32 " + grid + " /S", product() + "/Till.exe /REGSERVER"}));
     EXPECT_TRUE(waitForRegistrations({"Grid.ocx", "Till.exe"}));
     EXPECT_EQ(registry.read(components::ComponentsKey, "Grid.ocx"), grid);
+    const CliRun listed = runLiveupdate({"--root", root(), "reg", "list"});
+    EXPECT_NE(listed.out.find("Grid.ocx=" + grid + "\n"), std::string::npos) << listed.out;
 }
 
 // Large incompressible files make the backup and the copy slow enough to be interrupted.
