@@ -155,7 +155,7 @@ void BackupPackedFiles(PatchRun& run) {
             const std::string collection = freshFolder(files::join(run.TempFolder, patch));
             std::vector<PackingRecord> records;
             if (files::fileExists(packingList)) {
-                records = parsePackingList(files::readAll(packingList));
+                records = parsePackingList(patchfiles::readBounded(packingList));
             }
             for (const auto& file : patchfiles::filesIn(source)) {
                 const std::string upper = text::upper(file);

@@ -134,7 +134,7 @@ void FindInPackingList(PatchRun& run, const std::string& packingListPath,
     }
     std::optional<PackingRecord> record;
     try {
-        record = findRecord(parsePackingList(files::readAll(packingListPath)), fileName);
+        record = findRecord(parsePackingList(patchfiles::readBounded(packingListPath)), fileName);
     } catch (const CorruptPackingList&) {
         StopOnCorruptPackingList(run);
     }

@@ -194,6 +194,20 @@ void RunScheduledDownload(PatchRun& run) {
     StartDownloadSession(run.state);
 }
 
+std::string ReadCurrentVersion(const PatchRun& run, const std::string& fileName) {
+    const std::string path = files::join(run.state.PatchRoot, fileName);
+    if (!files::fileExists(path)) {
+        return {};
+    }
+    for (const auto& line : files::readLines(path)) {
+        const auto kv = text::splitKeyValue(line);
+        if (kv.key == "Current Version") {
+            return kv.value;
+        }
+    }
+    return {};
+}
+
 void ApplyUpdates(PatchRun& run) {
     AppState& state = run.state;
     try {

@@ -57,6 +57,9 @@ std::vector<std::string> ProgramLauncher::batchRunner(const std::string& command
         parts.insert(parts.end(), {"--root", sandboxRoot_});
     }
     parts.emplace_back("run-batch");
+    if (lastRunnerPid_ > 0) {
+        parts.insert(parts.end(), {"--after", std::to_string(lastRunnerPid_)});
+    }
     if (regsvr) {
         parts.insert(parts.end(), {"--line", trimmed});
     } else {
@@ -105,8 +108,14 @@ bool ProgramLauncher::start(const std::string& commandLine, bool /*hidden*/) con
     }
     // The batch runner works on absolute paths; the component's folder may not exist for it.
     const bool runner = !batchRunner(commandLine).empty();
-    return QProcess::startDetached(QString::fromLocal8Bit(parts.front().c_str()), arguments,
-                                   runner ? QString() : QString::fromLocal8Bit(appFolder_.c_str()));
+    qint64 pid = 0;
+    const bool started = QProcess::startDetached(
+        QString::fromLocal8Bit(parts.front().c_str()), arguments,
+        runner ? QString() : QString::fromLocal8Bit(appFolder_.c_str()), &pid);
+    if (started && runner) {
+        lastRunnerPid_ = pid;
+    }
+    return started;
 }
 
 } // namespace pelvar

@@ -103,6 +103,13 @@ TEST_F(PatchTest, AcceptingTheResumeContinuesAfterTheLastRecord) {
     EXPECT_EQ(progressLines().at(1), "Step8: Over");
 }
 
+TEST_F(PatchTest, TheCurrentVersionIsTheFirstSuchLineOfTheFile) {
+    writeFile(inProduct("POSDownloadSettings.config"),
+              "Download path=x\r\nCurrent Version=9.0.1.05\r\nCurrent Version=1\r\n");
+    EXPECT_EQ(ReadCurrentVersion(run, "POSDownloadSettings.config"), "9.0.1.05");
+    EXPECT_EQ(ReadCurrentVersion(run, "Missing.config"), "");
+}
+
 TEST(WizardProgress, TheBusyIndicatorStartsAgainAbove96) {
     Sandbox box;
     RecordingWizard wizard;
