@@ -1,6 +1,7 @@
 #include "CommandLine.h"
 #include "PatchFixture.h"
 #include "Servers.h"
+#include "patcher/PatchFiles.h"
 #include "platform/ComponentRegistry.h"
 #include "platform/ZipArchive.h"
 
@@ -79,18 +80,8 @@ class ApplyRun : public PatchTest {
     }
 
     std::string backupFolder() const {
-        const auto found = patchfiles_subfolders(product() + "/Backup");
+        const auto found = patchfiles::subfoldersIn(product() + "/Backup");
         return found.empty() ? std::string() : product() + "/Backup/" + found.front();
-    }
-    static std::vector<std::string> patchfiles_subfolders(const std::string& folder) {
-        std::vector<std::string> names;
-        std::error_code ec;
-        for (const auto& e : std::filesystem::directory_iterator(folder, ec)) {
-            if (e.is_directory()) {
-                names.push_back(e.path().filename().string());
-            }
-        }
-        return names;
     }
     bool waitForRegistrations(const std::vector<std::string>& names) {
         for (int i = 0; i < 150; ++i) {
@@ -224,21 +215,13 @@ class InterruptedRun : public ApplyRun {
         }
     }
     void expectOnlyCompleteBackups() {
-        for (const auto& name : patchfiles_files(backupFolder())) {
+        for (const auto& name : patchfiles::filesIn(backupFolder())) {
             if (text::endsWith(name, ".Zip")) {
                 ZipArchive zip;
                 zip.setArchive(backupFolder() + "/" + name);
                 EXPECT_EQ(zip.test(), 0) << name;
             }
         }
-    }
-    static std::vector<std::string> patchfiles_files(const std::string& folder) {
-        std::vector<std::string> names;
-        std::error_code ec;
-        for (const auto& e : std::filesystem::directory_iterator(folder, ec)) {
-            names.push_back(e.path().filename().string());
-        }
-        return names;
     }
     std::string lastProgressLine() const {
         const auto all = progressLines();
@@ -259,7 +242,7 @@ TEST_F(InterruptedRun, KilledDuringTheCopyResumesStepEight) {
 
 TEST_F(InterruptedRun, KilledDuringTheBackupFollowsTheTable) {
     ASSERT_TRUE(applyAndKillWhen([&] {
-        for (const auto& name : patchfiles_files(backupFolder())) {
+        for (const auto& name : patchfiles::filesIn(backupFolder())) {
             // Ours ("….Zip.PID.part") or libzip's own temporary file beside it.
             if (text::contains(name, ".Zip.")) {
                 return true;
