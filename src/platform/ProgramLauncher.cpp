@@ -97,7 +97,7 @@ std::vector<std::string> ProgramLauncher::resolve(const std::string& commandLine
     return parts;
 }
 
-bool ProgramLauncher::start(const std::string& commandLine, bool /*hidden*/) const {
+bool ProgramLauncher::start(const std::string& commandLine, bool hidden) const {
     const auto parts = resolve(commandLine);
     if (parts.empty()) {
         return false;
@@ -108,10 +108,18 @@ bool ProgramLauncher::start(const std::string& commandLine, bool /*hidden*/) con
     }
     // The batch runner works on absolute paths; the component's folder may not exist for it.
     const bool runner = !batchRunner(commandLine).empty();
+    QProcess process;
+    process.setProgram(QString::fromLocal8Bit(parts.front().c_str()));
+    process.setArguments(arguments);
+    if (!runner) {
+        process.setWorkingDirectory(QString::fromLocal8Bit(appFolder_.c_str()));
+    }
+    if (hidden) {
+        // A hidden window shows nothing; errors still reach standard error.
+        process.setStandardOutputFile(QProcess::nullDevice());
+    }
     qint64 pid = 0;
-    const bool started = QProcess::startDetached(
-        QString::fromLocal8Bit(parts.front().c_str()), arguments,
-        runner ? QString() : QString::fromLocal8Bit(appFolder_.c_str()), &pid);
+    const bool started = process.startDetached(&pid);
     if (started && runner) {
         lastRunnerPid_ = pid;
     }
