@@ -1,5 +1,6 @@
-#include "PatchFixture.h"
 #include "patcher/Replacement.h"
+
+#include "PatchFixture.h"
 #include "platform/Host.h"
 
 #include <QProcess>
@@ -76,6 +77,56 @@ INSTANTIATE_TEST_SUITE_P(
                       CopyErrorRow{"MissingSubfolderNo", Cause::MissingSubfolder, box::AnswerNo},
                       CopyErrorRow{"RunningProgramYes", Cause::RunningProgram, box::AnswerYes},
                       CopyErrorRow{"RunningProgramNo", Cause::RunningProgram, box::AnswerNo}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+} // namespace
+
+namespace {
+
+struct PlacementRow {
+    const char* name;
+    int setupType;
+    std::vector<std::string> placed; // relative to the sandbox root's "product" or "drive_c"
+    std::vector<std::string> skipped;
+};
+
+class FirstPassPlacement : public ::testing::WithParamInterface<PlacementRow>, public PatchTest {};
+
+TEST_P(FirstPassPlacement, PutsEachFileWhereTheSetupTypeSays) {
+    run.SetupType = GetParam().setupType;
+    unpacked("POSSECAU_1", {{"Till.exe", "t"},
+                            {"PR426000.exe", "installer"},
+                            {"AppDets.ini", "settings"},
+                            {"POS9005.SY", "sy"},
+                            {"Ini/Menu.ini", "menu"},
+                            {"SCRIPT/s.sql", "sql"},
+                            {"crystal/r.dll", "report engine"},
+                            {"Reports/Day.rpt", "day"}});
+    ReplaceProgramFiles(run);
+    EXPECT_FALSE(run.Failed);
+    for (const auto& file : GetParam().placed) {
+        EXPECT_TRUE(files::fileExists(root() + "/../" + file)) << file;
+    }
+    for (const auto& file : GetParam().skipped) {
+        EXPECT_FALSE(files::fileExists(root() + "/../" + file)) << file;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    SetupTypes, FirstPassPlacement,
+    ::testing::Values(
+        PlacementRow{"Regular",
+                     0,
+                     {"product/Till.exe", "product/PR426000.exe", "product/AppDets.ini",
+                      "product/Ini/Menu.ini", "product/Reports/Day.rpt",
+                      "root/drive_c/WINDOWS/crystal/r.dll"},
+                     {"product/POS9005.SY", "product/SCRIPT/s.sql", "product/crystal/r.dll"}},
+        PlacementRow{"SetupTypeFour",
+                     4,
+                     {"product/Till.exe", "product/Ini/Menu.ini"},
+                     {"product/PR426000.exe", "product/AppDets.ini", "product/POS9005.SY",
+                      "product/SCRIPT/s.sql", "product/Reports/Day.rpt",
+                      "root/drive_c/WINDOWS/crystal/r.dll"}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace
