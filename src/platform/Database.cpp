@@ -15,8 +15,12 @@
 namespace pelvar {
 namespace {
 
-QString q(const std::string& s) { return QString::fromLocal8Bit(s.data(), qsizetype(s.size())); }
-std::string s(const QString& q) { return q.toLocal8Bit().toStdString(); }
+QString q(const std::string& s) {
+    return QString::fromLocal8Bit(s.data(), qsizetype(s.size()));
+}
+std::string s(const QString& q) {
+    return q.toLocal8Bit().toStdString();
+}
 
 // One line: callers write the description into the update log, and drivers (psqlODBC among
 // them) end or split their messages with line breaks.
