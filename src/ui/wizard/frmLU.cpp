@@ -201,6 +201,13 @@ void frmLU::handle(const std::function<void()>& handler) {
     }
 }
 
+void frmLU::reject() {
+    if (busy_) {
+        return;
+    }
+    QDialog::reject();
+}
+
 void frmLU::keyPressEvent(QKeyEvent* event) {
     // Escape would close the window in the middle of a run; it closes by its buttons only.
     if (event->key() == Qt::Key_Escape) {

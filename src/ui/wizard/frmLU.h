@@ -63,6 +63,9 @@ class frmLU : public QDialog, public WizardSurface {
     void cmdCancel_Click();
     void Timer1_Timer();
 
+    // The window does not close while a run is under way (it yields to the event loop).
+    void reject() override;
+
   protected:
     void keyPressEvent(QKeyEvent* event) override;
 

@@ -172,6 +172,38 @@ TEST_F(WizardChoice, CheckForUpdatesDownloadsAppliesAndEndsTheHost) {
     EXPECT_EQ(state.SelectedEdition, "Point of Sale");
 }
 
+// A wizard whose user tries to close it, cancel and start again while the run is under way.
+class ImpatientWizard : public frmLU {
+  public:
+    using frmLU::frmLU;
+    void setStatus(const std::string& text) override {
+        frmLU::setStatus(text);
+        if (!tried) {
+            tried = true;
+            close();
+            cmdCancel->click();
+            cmdNext->click();
+            visibleWhileBusy = isVisible();
+        }
+    }
+    bool tried = false;
+    bool visibleWhileBusy = false;
+};
+
+TEST_F(WizardChoice, RunUnderWayIgnoresCloseCancelAndNext) {
+    run.EditionCode = "POS";
+    ImpatientWizard window(run);
+    window.Form_Load();
+    window.show();
+    window.optChkUpdates->setChecked(true);
+    window.cmdNext->click();
+
+    ASSERT_TRUE(window.tried) << "the run writes its status";
+    EXPECT_TRUE(window.visibleWhileBusy);
+    EXPECT_EQ(host.terminations, 1) << "only the finished run ends the host";
+    EXPECT_EQ(readFile(dir / "pos-product/Report.txt"), "new report of POS_9_0_1_03");
+}
+
 TEST_F(WizardChoice, ScheduledTimerDownloadsOnlyAndEndsTheHost) {
     auto window = open("HO", true);
     window->Timer1_Timer();
