@@ -53,21 +53,6 @@ void deleteIfPresent(const std::string& path) {
     }
 }
 
-// "ddmmyy" of today.
-std::string backupDate() {
-    const std::string date = patchfiles::todayDate(); // DD/MM/YYYY
-    return date.substr(0, 2) + date.substr(3, 2) + date.substr(8, 2);
-}
-
-void formBackupFolder(PatchRun& run) {
-    AppState& state = run.state;
-    const std::string nodeId = ReadSetting(state.services.registry, "NodeId", keysel::NodeInfo);
-    run.BackupFolder =
-        files::join(files::join(state.PatchRoot, "Backup"), "PatchUpdate" + nodeId + backupDate());
-    createFolders(files::join(state.PatchRoot, "Backup"));
-    createFolders(run.BackupFolder);
-}
-
 void runFirstPass(PatchRun& run) {
     AppState& state = run.state;
     Host& host = state.services.host;
@@ -75,7 +60,7 @@ void runFirstPass(PatchRun& run) {
     deleteIfPresent(run.UnregBatch);
     deleteIfPresent(run.RegBatch);
     run.BatchHeaderWritten = false;
-    formBackupFolder(run);
+    FormBackupFolder(run);
     BackupProgramFiles(run);
     if (files::fileExists(run.UnregBatch)) {
         LogWrite(state, "Started un-registering Component(s)");
@@ -114,7 +99,6 @@ std::string versionOfLastEntry(const PatchRun& run) {
 void runStep(PatchRun& run, ResumeStep step) {
     switch (step) {
     case ResumeStep::Backup:
-        formBackupFolder(run);
         BackupPackedFiles(run);
         break;
     case ResumeStep::SecurityScripts:
@@ -244,7 +228,7 @@ void VerifyOrResume(PatchRun& run) {
             }
         }
         if (files::fileExists(progress)) {
-            LogWrite(state, "Cont", "*******************************************");
+            LogWrite(state, "*******************************************", "Cont");
             LogWrite(state, "Final Task were terminated, continuing...");
             NudgeProgress(state, 2);
             ListUnpackedFolders(run);

@@ -103,8 +103,10 @@ bool ProgramLauncher::start(const std::string& commandLine, bool /*hidden*/) con
     for (std::size_t i = 1; i < parts.size(); ++i) {
         arguments << QString::fromLocal8Bit(parts[i].c_str());
     }
+    // The batch runner works on absolute paths; the component's folder may not exist for it.
+    const bool runner = !batchRunner(commandLine).empty();
     return QProcess::startDetached(QString::fromLocal8Bit(parts.front().c_str()), arguments,
-                                   QString::fromLocal8Bit(appFolder_.c_str()));
+                                   runner ? QString() : QString::fromLocal8Bit(appFolder_.c_str()));
 }
 
 } // namespace pelvar
