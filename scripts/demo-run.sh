@@ -34,9 +34,9 @@ printf 'PELVARAPPPATH=%s\r\nSETUPTYPE=Server\r\nNODEID=1\r\n' "$ho_app" >"$root/
 # record "base\-#-sub\-#-register") and a PackingList.ini of records "-GO-", fields "-#-".
 make_patch() { # folder archive version file...
     local folder=$1 archive=$2 version=$3; shift 3
-    local work list="" spec name record; work=$(mktemp -d)
-    for spec in "$@"; do
-        name=${spec%%=*} record=${spec#*=}
+    local work list="" item name record; work=$(mktemp -d)
+    for item in "$@"; do
+        name=${item%%=*} record=${item#*=}
         printf '%s %s\r\n' "$name" "$version" >"$work/$name"
         [ -n "$list" ] && list+=$'\r\n'
         list+="$name-#-${record%-#-*}-#-$name-#-${record##*-#-}-GO-"
