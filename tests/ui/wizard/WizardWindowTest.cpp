@@ -10,9 +10,11 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTimer>
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <thread>
 
 namespace pelvar::test {
 namespace {
@@ -221,21 +223,26 @@ TEST_F(WizardChoice, ScheduledTimerDownloadsOnlyAndEndsTheHost) {
 // The main window's hand-over starts PelvarPU without arguments; the edition travels in
 // the environment the child inherits.
 TEST_F(WizardChoice, DownloadRunHandsTheEditionToThePatcher) {
+    // A stand-in patcher in the component's folder reports how it was started.
+    const std::string report = dir / "patcher-started";
+    writeFile(appFolder() + "/PelvarPU", "#!/bin/sh\necho \"$#:$PELVAR_EDITION\" > " + report +
+                                             ".tmp && mv " + report + ".tmp " + report + "\n");
+    std::filesystem::permissions(appFolder() + "/PelvarPU", std::filesystem::perms::owner_all);
     RecordingSurface main;
     main.edition = "Head Office";
     state.mainWindow = &main;
     ::unsetenv("PELVAR_EDITION");
     ZipArchive zip;
-    prompter.answers = {box::AnswerNo, box::AnswerNo};
-    try {
-        DownloadButtonClicked(state, zip, main);
-    } catch (const HostProcessEnded&) {
-    }
-    const char* edition = std::getenv("PELVAR_EDITION");
-    ASSERT_NE(edition, nullptr);
-    EXPECT_STREQ(edition, "HO");
-    EXPECT_TRUE(std::filesystem::exists(downloaded("HO_9_0_1_03.zip")));
+    prompter.answers = {box::AnswerYes};
+    EXPECT_THROW(DownloadButtonClicked(state, zip, main), HostProcessEnded);
     ::unsetenv("PELVAR_EDITION");
+
+    EXPECT_TRUE(std::filesystem::exists(downloaded("HO_9_0_1_03.zip")));
+    for (int i = 0; i < 250 && !std::filesystem::exists(report); ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    ASSERT_TRUE(std::filesystem::exists(report)) << "the patcher was not started";
+    EXPECT_EQ(readFile(report), "0:HO\n") << "no arguments, the edition inherited";
 }
 
 } // namespace
