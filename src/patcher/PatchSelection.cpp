@@ -46,7 +46,7 @@ std::vector<std::string> filesMatching(const std::string& folder, const std::str
     run.Failed = true;
     run.state.services.prompter.show(text, icon, title);
     EndHostProcess(run.state);
-    throw HostProcessEnded();
+    throw RunStopped();
 }
 
 [[noreturn]] void tampered(PatchRun& run) {

@@ -48,7 +48,7 @@ void copyFolderFiles(PatchRun& run, const std::string& from, const std::string& 
         files::deleteFile(progress);
     }
     EndHostProcess(run.state);
-    throw HostProcessEnded();
+    throw RunStopped();
 }
 
 bool askToContinue(PatchRun& run, const std::string& text, int icon) {

@@ -178,9 +178,13 @@ void CheckForUpdates(PatchRun& run) {
     if (!edition.empty()) {
         state.SelectedEdition = edition;
     }
-    StartDownloadSession(state);
-    NudgeProgress(state, 4);
-    ApplyUpdates(run);
+    try {
+        StartDownloadSession(state);
+        NudgeProgress(state, 4);
+        ApplyUpdates(run);
+    } catch (const RunStopped&) {
+        // A stopping message was shown; the host goes on without the run.
+    }
 }
 
 void RunScheduledDownload(PatchRun& run) {
@@ -206,6 +210,8 @@ void ApplyUpdates(PatchRun& run) {
         NudgeProgress(state, 4);
     } catch (const RunTimeError& e) {
         ShowStepError(run, e.number(), e.description());
+    } catch (const RunStopped&) {
+        // A stopping message was shown; the host goes on without the run.
     }
 }
 

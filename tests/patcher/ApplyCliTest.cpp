@@ -1,3 +1,4 @@
+#include "CommandLine.h"
 #include "PatchFixture.h"
 #include "Servers.h"
 #include "platform/ComponentRegistry.h"
@@ -147,10 +148,12 @@ TEST_F(ApplyRun, CustomThenRegularPatchFromALoopbackServer) {
              {"PackingList.ini", packingRecord("Pelvar\\", "Pelvar\\", "Till.exe", "Y") +
                                      packingRecord("Shared\\", "bin\\", "Grid.ocx", "Y") +
                                      packingRecord("Reports\\", "AppPath\\", "Day.rpt", "N")}});
+    // lighttpd caches a file's size for a second; a quicker rewrite would be served cut short.
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
     publish(www() + "/Pelvar9_POSHTTP.dat", {"POSSECAU_9_0_1_04.zip:x", "POS_9_0_1_05.zip:9.0.1"});
     const Finished second = apply();
     ASSERT_EQ(second.exitCode, 0) << second.out;
-    EXPECT_EQ(readFile(inProduct("Till.exe")), "till 3");
+    EXPECT_EQ(readFile(inProduct("Till.exe")), "till 3") << second.out << logText();
     EXPECT_EQ(readFile(root() + "/drive_c/Shared/bin/Grid.ocx"), "grid 3");
     EXPECT_EQ(readFile(inProduct("Reports/Day.rpt")), "day 3");
     EXPECT_EQ(readFile(inProduct("LiveUpdatePatches/9.0.1.05/bin/Grid.ocx")), "grid 3");
@@ -179,6 +182,8 @@ TEST_F(ApplyRun, CustomThenRegularPatchFromALoopbackServer) {
                                   "REGSVR32 " + grid + " /S", product() + "/Till.exe /REGSERVER"}));
     EXPECT_TRUE(waitForRegistrations({"Grid.ocx", "Till.exe"}));
     EXPECT_EQ(registry.read(components::ComponentsKey, "Grid.ocx"), grid);
+    const CliRun listed = runLiveupdate({"--root", root(), "reg", "list"});
+    EXPECT_NE(listed.out.find("Grid.ocx=" + grid + "\n"), std::string::npos) << listed.out;
 }
 
 // Large incompressible files make the backup and the copy slow enough to be interrupted.
@@ -255,7 +260,8 @@ TEST_F(InterruptedRun, KilledDuringTheCopyResumesStepEight) {
 TEST_F(InterruptedRun, KilledDuringTheBackupFollowsTheTable) {
     ASSERT_TRUE(applyAndKillWhen([&] {
         for (const auto& name : patchfiles_files(backupFolder())) {
-            if (text::endsWith(name, ".part")) {
+            // Ours ("….Zip.PID.part") or libzip's own temporary file beside it.
+            if (text::contains(name, ".Zip.")) {
                 return true;
             }
         }

@@ -1,0 +1,81 @@
+#include "PatchFixture.h"
+#include "patcher/Replacement.h"
+#include "platform/Host.h"
+
+#include <QProcess>
+#include <gtest/gtest.h>
+
+using namespace pelvar;
+using namespace pelvar::test;
+
+namespace {
+
+enum class Cause { MissingSubfolder, RunningProgram };
+
+struct CopyErrorRow {
+    const char* name;
+    Cause cause;
+    int answer;
+};
+
+class CopyError : public ::testing::WithParamInterface<CopyErrorRow>, public PatchTest {};
+
+TEST_P(CopyError, AsksAndGoesOnOrAbandonsTheRun) {
+    const CopyErrorRow& row = GetParam();
+    std::filesystem::create_directories(root() + "/drive_c/Shared");
+    writeFile(progressFile(), "Step8: Started\r\n");
+    QProcess running;
+    std::string list;
+    if (row.cause == Cause::MissingSubfolder) {
+        list = packingRecord("Shared\\", "bin\\", "Till.exe", "N");
+    } else {
+        // A program that is running cannot be replaced.
+        std::filesystem::copy_file("/bin/sleep", inProduct("Till.exe"));
+        running.start(QString::fromStdString(inProduct("Till.exe")), {"30"});
+        ASSERT_TRUE(running.waitForStarted(5000));
+        list = packingRecord("Pelvar\\", "Pelvar\\", "Till.exe", "N");
+    }
+    unpacked("POS_9_0_1_05", {{"Till.exe", "new"}, {"PackingList.ini", list}});
+    prompter.answers = {row.answer};
+    bool ended = false;
+    try {
+        CopyPackedFile(run, "Till.exe", state.PatchFolder + "/POS_9_0_1_05", "9.0.1.05");
+    } catch (const HostProcessEnded&) {
+        ended = true;
+    }
+    running.kill();
+    running.waitForFinished(5000);
+
+    ASSERT_EQ(prompter.boxes.size(), 1U);
+    const std::string expectedText =
+        row.cause == Cause::MissingSubfolder
+            ? "Destination path mentioned in the Packing List is not available.\nDo you want to "
+              "Continue?"
+            : "Till.exe could not be copied to the mentioned directory.\nThe requested operation "
+              "cannot be performed on a file with a user-mapped section open.\nDo you want to "
+              "Continue?";
+    EXPECT_EQ(prompter.boxes[0].text, expectedText);
+    EXPECT_EQ(prompter.boxes[0].buttons, box::YesNo + box::Critical);
+    if (row.answer == box::AnswerYes) {
+        EXPECT_FALSE(ended);
+        EXPECT_FALSE(run.Failed);
+        EXPECT_TRUE(files::fileExists(progressFile()));
+        EXPECT_TRUE(row.cause == Cause::MissingSubfolder
+                        ? logHas("Destination path mentioned in the Packing List is not available.")
+                        : logHas("Trying to copy other files..."));
+    } else {
+        EXPECT_TRUE(ended);
+        EXPECT_TRUE(run.Failed);
+        EXPECT_FALSE(files::fileExists(progressFile()));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Answers, CopyError,
+    ::testing::Values(CopyErrorRow{"MissingSubfolderYes", Cause::MissingSubfolder, box::AnswerYes},
+                      CopyErrorRow{"MissingSubfolderNo", Cause::MissingSubfolder, box::AnswerNo},
+                      CopyErrorRow{"RunningProgramYes", Cause::RunningProgram, box::AnswerYes},
+                      CopyErrorRow{"RunningProgramNo", Cause::RunningProgram, box::AnswerNo}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+} // namespace
