@@ -79,8 +79,6 @@ int runWizard(int argc, char** argv, const Launch& launch) {
     pelvar::PatchRun run(state);
     run.EditionCode = launch.editionCode;
     run.Scheduled = launch.scheduled;
-    state.EditionCode = launch.editionCode;
-    state.EditionFlag = launch.editionCode == "HO" ? 1 : 0;
 
     pelvar::frmLU window(run);
     try {
