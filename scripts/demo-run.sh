@@ -6,7 +6,8 @@ bin=$(cd "$1" && pwd)
 demo=${2:-$(mktemp -d /tmp/liveupdate-demo-XXXXXX)}
 mkdir -p "$demo"
 root=$demo/root app=$demo/app downloads=$demo/downloads www=$demo/www ftp=$demo/ftp
-mkdir -p "$root/var/lib" "$app" "$downloads" "$www/pos" "$www/ho" "$www/custom" "$ftp/pos" "$ftp/ho" "$demo/db"
+# Each edition downloads into its own folder: the wizard applies everything its folder holds.
+mkdir -p "$root/var/lib" "$app" "$downloads/POS" "$downloads/HO" "$www/pos" "$www/ho" "$www/custom" "$ftp/pos" "$ftp/ho" "$demo/db"
 lu() { "$bin/liveupdate" --root "$root" --app-folder "$app" "$@"; }
 
 pids=()
@@ -19,12 +20,29 @@ echo "== Demo installation in $demo"
 http_port=$(free_port)
 ftp_port=$(free_port)
 
+# --- The installed product: each edition's program folder with the files the patches replace,
+# and a shared folder at the drive root that one patch writes into.
+pos_app=$root/drive_c/Pelvar9 ho_app=$root/drive_c/Pelvar9HO
+mkdir -p "$pos_app/Help" "$ho_app" "$root/drive_c/PelvarShared/Terminals" "$root/var/lib/Orken/Pelvar9"
+for f in PLPOS.exe PLRcpt.dll PLStock.dll PLSecAu.dll; do printf '%s 9.0.1.02\r\n' "$f" >"$pos_app/$f"; done
+for f in PLHO.exe PLRepl.dll PLPrice.dll; do printf '%s 9.0.1.02\r\n' "$f" >"$ho_app/$f"; done
+printf 'PELVARAPPPATH=%s\r\nSETUPTYPE=Server\r\nNODEID=1\r\n' "$pos_app" >"$root/var/lib/Orken/Pelvar9/PelvarPOSSystem.DAT"
+printf 'PELVARAPPPATH=%s\r\nSETUPTYPE=Server\r\nNODEID=1\r\n' "$ho_app" >"$root/var/lib/Orken/Pelvar9/PelvarHOSystem.DAT"
+
 # --- Patch archives and update-information files, as a publisher makes them.
-make_patch() { # folder name
-    local work; work=$(mktemp -d)
-    printf 'Patch %s for the Pelvar 9 demo\r\n' "$2" >"$work/readme.txt"
-    printf '[Files]\r\nreadme.txt=C:\\Pelvar9\r\n' >"$work/PackingList.ini"
-    (cd "$work" && zip -q "$1/$2" readme.txt PackingList.ini)
+# A patch: its files (each "name" or "name=destination", the destination being a packing-list
+# record "base\-#-sub\-#-register") and a PackingList.ini of records "-GO-", fields "-#-".
+make_patch() { # folder archive version file...
+    local folder=$1 archive=$2 version=$3; shift 3
+    local work list="" item name record; work=$(mktemp -d)
+    for item in "$@"; do
+        name=${item%%=*} record=${item#*=}
+        printf '%s %s\r\n' "$name" "$version" >"$work/$name"
+        [ -n "$list" ] && list+=$'\r\n'
+        list+="$name-#-${record%-#-*}-#-$name-#-${record##*-#-}-GO-"
+    done
+    printf '%s' "$list" >"$work/PackingList.ini"
+    (cd "$work" && zip -q "$folder/$archive" ./*)
     rm -rf "$work"
 }
 # An entry line: four publisher fields, then "archive:version:release:remark" scrambled.
@@ -33,13 +51,15 @@ publish() { # file entries...
     local file=$1; shift
     { printf '// Pelvar 9 update information\r\n'; for e in "$@"; do entry "$e" "$(basename "$file")"; done; } >"$file"
 }
-make_patch "$www/pos" POS_9_0_1_02.zip
-make_patch "$www/pos" POS_9_0_1_03.zip
-make_patch "$ftp/pos" POS_9_0_1_04.zip
-make_patch "$www/ho" HO_9_0_1_03.zip
-make_patch "$ftp/ho" HO_9_0_1_04.zip
-make_patch "$www/custom" POSSECAU_9_0_1_03.zip
-publish "$www/pos/Pelvar9_POShttp.dat" "POS_9_0_1_02.zip:9.0.1:9.0.1.02:Earlier fix" "POS_9_0_1_03.zip:9.0.1:9.0.1.03:Receipt printing fix"
+in_app='Pelvar9\-#-Pelvar9\'
+in_ho='Pelvar9HO\-#-Pelvar9HO\'
+make_patch "$www/pos" POS_9_0_1_03.zip 9.0.1.03 "PLPOS.exe=$in_app-#-Y" "PLRcpt.dll=$in_app-#-Y" \
+    'Till.ini=PelvarShared\-#-Terminals\-#-N'
+make_patch "$ftp/pos" POS_9_0_1_04.zip 9.0.1.04 "PLStock.dll=$in_app-#-Y" 'StockHelp.txt=Help\-#-AppPath\-#-N'
+make_patch "$www/ho" HO_9_0_1_03.zip 9.0.1.03 "PLHO.exe=$in_ho-#-Y" "PLRepl.dll=$in_ho-#-Y"
+make_patch "$ftp/ho" HO_9_0_1_04.zip 9.0.1.04 "PLPrice.dll=$in_ho-#-Y"
+make_patch "$www/custom" POSSECAU_9_0_1_03.zip 9.0.1.03 "PLSecAu.dll=$in_app-#-Y"
+publish "$www/pos/Pelvar9_POShttp.dat" "POS_9_0_1_03.zip:9.0.1:9.0.1.03:Receipt printing fix"
 printf '// no further entries\r\n' >"$www/pos/Pelvar9_POShttp.P9Q"
 publish "$ftp/pos/Pelvar9_POSftp.dat" "POS_9_0_1_04.zip:9.0.1:9.0.1.04:Stock report fix"
 publish "$www/ho/Pelvar9_hohttp.dat" "HO_9_0_1_03.zip:9.0.1:9.0.1.03:Replication fix"
@@ -58,22 +78,26 @@ location POShttp.ini "Point of Sale" POShttp HTTP "http://127.0.0.1:$http_port/p
 location POSftp.ini "Point of Sale" POSftp FTP "ftp://127.0.0.1" "/pos" "$ftp_port" demo demo-pass NO
 location hohttp.ini "Head Office" hohttp HTTP "http://127.0.0.1:$http_port/ho" "" "" "" "" NO
 location HOftp.ini "Head Office" HOftp FTP "ftp://127.0.0.1" "/ho" "$ftp_port" demo demo-pass YES
-printf 'Download path=%s\r\nDownload File=POShttp.ini\r\nDownload File=POSftp.ini\r\n' "$downloads" >"$app/POSDownloadSettings.config"
-printf 'Download path=%s\r\nDownload File=hohttp.ini\r\nDownload File=HOftp.ini\r\n' "$downloads" >"$app/HODownloadSettings.config"
+printf 'Download path=%s\r\nDownload File=POShttp.ini\r\nDownload File=POSftp.ini\r\n' "$downloads/POS" >"$app/POSDownloadSettings.config"
+printf 'Download path=%s\r\nDownload File=hohttp.ini\r\nDownload File=HOftp.ini\r\n' "$downloads/HO" >"$app/HODownloadSettings.config"
 
-# --- The product's registry values and its security database.
+# --- The product's registry values and the editions' security databases: the shop's lists a
+# custom patch location for its security update, the head office's has none.
 for key in POS ENTERPRISE; do
     lu reg set "Software\\Pelvar\\$key" SERVERTYPE ACCESS
     lu reg set "Software\\Pelvar\\$key" PROVIDER Microsoft.Jet.OLEDB.4.0
     lu reg set "Software\\Pelvar\\$key" VASECDBPATH "$demo/db"
-    lu reg set "Software\\Pelvar\\$key" VASECDBNAME Security.mdb
     lu reg set "Software\\Pelvar\\$key" VASECDBPASSWORD demo
     lu reg set "Software\\Pelvar\\$key" PatchVer 9.0.1.02
-    lu reg set "Software\\Pelvar\\$key" PELVARAPPPATH "$root/drive_c/Pelvar9"
 done
+lu reg set 'Software\Pelvar\POS' VASECDBNAME Security.mdb
+lu reg set 'Software\Pelvar\ENTERPRISE' VASECDBNAME SecurityHO.mdb
+lu reg set 'Software\Pelvar\POS' PELVARAPPPATH "$pos_app"
+lu reg set 'Software\Pelvar\ENTERPRISE' PELVARAPPPATH "$ho_app"
 lu reg set 'Software\Pelvar\SetupType' SetupType Server
 lu reg set 'Software\Pelvar\NodeInfo' NodeId 1
-sqlite3 "$demo/db/Security.mdb" <<SQL
+security_db() { # file
+    sqlite3 "$1" <<SQL
 CREATE TABLE VaCompany (CompCode TEXT PRIMARY KEY, Nm TEXT);
 INSERT INTO VaCompany VALUES ('C01', 'Demo Retail North'), ('C02', 'Demo Retail South');
 CREATE TABLE VAPatchDtls (CompCd TEXT, CompanyNm TEXT, NodeId TEXT, PatchVersion TEXT, OtherRmks TEXT);
@@ -81,8 +105,12 @@ CREATE TABLE AuthorisedPOSPatches (ReleaseNo TEXT, ApprovedStatus TEXT);
 INSERT INTO AuthorisedPOSPatches VALUES ('9.0.1.03', '1'), ('9.0.1.04', '1');
 CREATE TABLE CustomPatchLocationDtls (ActiveFlag INTEGER, DownLoadType TEXT, LocationAddress TEXT,
     CustmPatchName TEXT, PortNo TEXT, UserName TEXT, Password TEXT, ActiveFtp INTEGER);
-INSERT INTO CustomPatchLocationDtls VALUES (1, 'HTTP', 'http://127.0.0.1:$http_port/custom', 'POS_Custom', NULL, NULL, NULL, 0);
 SQL
+}
+security_db "$demo/db/Security.mdb"
+security_db "$demo/db/SecurityHO.mdb"
+sqlite3 "$demo/db/Security.mdb" \
+    "INSERT INTO CustomPatchLocationDtls VALUES (1, 'HTTP', 'http://127.0.0.1:$http_port/custom', 'POS_Custom', NULL, NULL, NULL, 0);"
 
 # --- Loopback servers.
 cat >"$demo/lighttpd.conf" <<CONF
@@ -108,10 +136,57 @@ done
 
 echo
 echo "== Downloaded archives"
-ls -l "$downloads"/*.zip
+ls -l "$downloads"/*/*.zip
 echo
 echo "== DownloadedPatchList.ini"
-cat "$downloads/DownloadedPatchList.ini"
+for edition in POS HO; do echo "-- $edition"; cat "$downloads/$edition/DownloadedPatchList.ini"; done
+
+# --- Apply what was downloaded: the wizard's "Check for Updates" without a window. The
+# database steps are placeholders for now; they log their progress and the chain goes on.
+# The shop edition has a custom patch: its first run applies that one (first pass) and stops,
+# asking to run again; the second run applies the regular patches step by step.
+for edition in POS POS HO; do
+    echo
+    echo "== liveupdate --yes apply --edition $edition"
+    lu --yes apply --edition "$edition"
+done
+
+# Registration runs in the background (the batch files are not waited for): give it a moment.
+for _ in $(seq 1 50); do
+    lu reg list 'Software\Pelvar\Registered Components' 2>/dev/null | grep -qi 'PLPrice.dll' && break
+    sleep 0.1
+done
+
+show_crlf() { sed 's/\r$//' "$1"; }
+for app_dir in "$pos_app" "$ho_app"; do
+    echo
+    echo "== Program files now in $app_dir"
+    for f in "$app_dir"/*.exe "$app_dir"/*.dll "$app_dir"/Help/*; do
+        [ -f "$f" ] || continue
+        printf '%-18s %s\n' "${f#"$app_dir"/}" "$(head -c 40 "$f" | tr -d '\r\n')"
+    done
+    echo
+    echo "== $app_dir/GenUpdate.dat"
+    if [ -f "$app_dir/GenUpdate.dat" ]; then show_crlf "$app_dir/GenUpdate.dat"; else echo "(none: no custom patch for this edition)"; fi
+    echo
+    echo "== Backup archives"
+    find "$app_dir/Backup" -iname '*.zip' -print0 2>/dev/null | sort -z | while IFS= read -r -d '' z; do
+        unzip -l "$z"
+    done
+    for bat in Unreg_3.bat Reg_3.bat; do
+        echo
+        echo "== $app_dir/$bat"
+        if [ -f "$app_dir/$bat" ]; then show_crlf "$app_dir/$bat"; else echo "(none)"; fi
+    done
+    echo
+    echo "== Progress file: $([ -f "$app_dir/Process3.log" ] && echo "left behind" || echo "gone, the run ended normally")"
+done
 echo
-echo "== End of the update log ($downloads/PelvarUpdate.log)"
-tail -n 25 "$downloads/PelvarUpdate.log"
+echo "== Files for folders at the drive root and their copies under LiveUpdatePatches"
+find "$root/drive_c/PelvarShared" "$pos_app/LiveUpdatePatches" -type f 2>/dev/null | sed "s|^$root/||" | sort
+echo
+echo "== Recorded component registrations"
+lu reg list 'Software\Pelvar\Registered Components'
+echo
+echo "== End of the Point of Sale update log ($downloads/POS/PelvarUpdate.log)"
+tail -n 30 "$downloads/POS/PelvarUpdate.log"

@@ -1,6 +1,6 @@
 #!/bin/bash
-# Sets everything up, then runs LiveUpdate's main job on a demo installation: both editions
-# download their patches from loopback HTTP and FTP servers, verify them and report.
+# Sets everything up, then runs LiveUpdate on a demo installation: both editions download their
+# patches from loopback HTTP and FTP servers, verify them, apply them and show what changed.
 # Everything lives in a temp folder; the servers started here are stopped by their PIDs.
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)

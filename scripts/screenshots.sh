@@ -17,6 +17,11 @@ mkdir -p "$PELVAR_ROOT" "$PELVAR_APP_FOLDER"
 "$build/bin/liveupdate" reg set 'Software\Pelvar\POS' PatchVer 9.1.2
 "$build/bin/liveupdate" reg set 'Software\Pelvar\POS' LastUpdated '12/4/2026 4:15:02 PM'
 
+# The product folder that the wizard reads from the edition's system file.
+mkdir -p "$PELVAR_ROOT/var/lib/Orken/Pelvar9" "$sandbox/product"
+printf 'PELVARAPPPATH=%s\r\n' "$sandbox/product" >"$PELVAR_ROOT/var/lib/Orken/Pelvar9/PelvarPOSSystem.DAT"
+
 "$build/bin/pelvar-screenshot" "$out/main-idle.png"
 "$build/bin/pelvar-screenshot" "$out/main-downloading.png" --downloading
+"$build/bin/pelvar-screenshot" "$out/wizard.png" --wizard POS
 echo "screenshots: written to $out"

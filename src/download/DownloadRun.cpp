@@ -8,6 +8,7 @@
 #include "platform/Prompter.h"
 #include "platform/RunTimeError.h"
 
+#include <cstdlib>
 #include <functional>
 
 namespace pelvar {
@@ -71,6 +72,11 @@ void DownloadButtonClicked(AppState& state, ZipArchive& zip, MainWindowControls&
         state.EditionCode = "POS";
         state.EditionFlag = 0;
         state.SettingsCaption = state.PosProductName + " LiveUpdate Settings";
+    }
+    // The hand-over starts PelvarPU without arguments; the child inherits the environment and
+    // opens the wizard on the edition just downloaded.
+    if (!state.EditionCode.empty()) {
+        ::setenv("PELVAR_EDITION", state.EditionCode.c_str(), 1);
     }
     state.DownloadLocation.clear();
     state.SelectedEdition = edition;

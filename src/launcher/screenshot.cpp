@@ -1,18 +1,71 @@
-// Renders the downloader window to a PNG, idle or in the middle of a download, with the
-// registry and folders of PELVAR_ROOT / PELVAR_APP_FOLDER.
+// Renders a window to a PNG with the registry and folders of PELVAR_ROOT / PELVAR_APP_FOLDER:
+// the downloader window, idle or in the middle of a download, or the update wizard.
 #include "environment/ConsoleComponent.h"
+#include "patcher/PatchRun.h"
 #include "platform/Host.h"
+#include "platform/RunTimeError.h"
 #include "platform/SandboxPaths.h"
 #include "ui/main/frmMain.h"
+#include "ui/wizard/frmLU.h"
 
 #include <QApplication>
 #include <QPixmap>
+#include <QRadioButton>
 #include <cstdio>
 #include <string>
 
+namespace {
+
+constexpr const char* Usage =
+    "usage: pelvar-screenshot FILE.png [--downloading | --wizard POS|HO]\n";
+
+bool save(QWidget& window, const char* file) {
+    window.show();
+    QApplication::processEvents();
+    if (!window.grab().save(QString::fromLocal8Bit(file), "PNG")) {
+        std::fprintf(stderr, "pelvar-screenshot: cannot write %s\n", file);
+        return false;
+    }
+    return true;
+}
+
+int mainWindow(pelvar::AppState& state, const char* file, bool downloading) {
+    pelvar::frmMain window(state);
+    window.Form_Load();
+    if (downloading) {
+        // What the engine shows while it fetches an archive.
+        window.setButtonsEnabled(false);
+        window.setProgress(46);
+        window.setFileSize("Downloaded 1204KB");
+        window.setStatus("Please wait! Downloading file POS_9_1_3.ZIP from "
+                         "http://updates.example.com/pelvar9");
+    }
+    return save(window, file) ? 0 : 1;
+}
+
+int wizard(pelvar::AppState& state, const char* file, const std::string& edition) {
+    pelvar::PatchRun run(state);
+    run.EditionCode = edition;
+    pelvar::frmLU window(run);
+    try {
+        window.Form_Load();
+    } catch (const pelvar::RunTimeError& e) {
+        // The texts are set before the installation is read; the picture still shows them.
+        std::fprintf(stderr, "pelvar-screenshot: %s\n", e.description().c_str());
+    }
+    window.optChkUpdates->setChecked(true);
+    return save(window, file) ? 0 : 1;
+}
+
+} // namespace
+
 int main(int argc, char** argv) {
-    if (argc < 2 || argc > 3 || (argc == 3 && std::string(argv[2]) != "--downloading")) {
-        std::fputs("usage: pelvar-screenshot FILE.png [--downloading]\n", stderr);
+    const std::string option = argc >= 3 ? argv[2] : "";
+    const bool downloading = argc == 3 && option == "--downloading";
+    const bool wizardShot = argc == 4 && option == "--wizard" &&
+                            (std::string(argv[3]) == "POS" || std::string(argv[3]) == "HO");
+    if (argc < 2 || (argc > 2 && !downloading && !wizardShot)) {
+        std::fputs(Usage, stderr);
         return 2;
     }
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
@@ -21,22 +74,5 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     pelvar::ConsoleComponent component(pelvar::SandboxPaths::fromEnvironment(), false);
     pelvar::AppState& state = component.state();
-
-    pelvar::frmMain window(state);
-    window.Form_Load();
-    if (argc == 3) {
-        // What the engine shows while it fetches an archive.
-        window.setButtonsEnabled(false);
-        window.setProgress(46);
-        window.setFileSize("Downloaded 1204KB");
-        window.setStatus("Please wait! Downloading file POS_9_1_3.ZIP from "
-                         "http://updates.example.com/pelvar9");
-    }
-    window.show();
-    QApplication::processEvents();
-    if (!window.grab().save(QString::fromLocal8Bit(argv[1]), "PNG")) {
-        std::fprintf(stderr, "pelvar-screenshot: cannot write %s\n", argv[1]);
-        return 1;
-    }
-    return 0;
+    return wizardShot ? wizard(state, argv[1], argv[3]) : mainWindow(state, argv[1], downloading);
 }

@@ -1,0 +1,249 @@
+#include "DownloadFixture.h"
+#include "download/DownloadRun.h"
+#include "patcher/PatchRun.h"
+#include "platform/Files.h"
+#include "platform/ZipArchive.h"
+#include "ui/wizard/frmLU.h"
+
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTimer>
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <thread>
+
+namespace pelvar::test {
+namespace {
+
+std::string text(const QLabel* label) {
+    return label->text().toStdString();
+}
+
+// An installed product of both editions with its system files, a security database and a
+// patch site on a loopback HTTP server that offers one patch for each edition.
+class Wizard : public DownloadFixture {
+  public:
+    Wizard() : server(www()), run(state) {
+        for (const auto& [file, folder] : {std::pair{"PelvarPOSSystem.DAT", "pos-product"},
+                                           std::pair{"PelvarHOSystem.DAT", "ho-product"}}) {
+            std::filesystem::create_directories(dir / folder);
+            writeFile(paths.commonAppData() + "/Orken/Pelvar9/" + file,
+                      "PELVARAPPPATH=" + (dir / folder) + "\r\nNODEID=7\r\n");
+        }
+        useSecurityDatabase();
+        for (const auto& [prefix, folder, location] :
+             {std::tuple{"POS_", "pos", "POShttp"}, std::tuple{"HO_", "ho", "hohttp"}}) {
+            const std::string patch = std::string(prefix) + "9_0_1_03";
+            makeZip(www() + "/" + folder + "/" + patch + ".zip",
+                    {{"PackingList.ini", "1-#-Pelvar9\\-#-Pelvar9\\-#-Report.txt-#-N-GO-"},
+                     {"Report.txt", "new report of " + patch}});
+            publish(www() + "/" + folder + "/Pelvar9_" + location + ".dat", {patch + ".zip:9.0.1"});
+            publish(www() + "/" + folder + "/Pelvar9_" + location + ".P9Q", {});
+            httpLocation(location, server.url() + "/" + folder,
+                         folder == std::string("ho") ? "Head Office" : "Point of Sale");
+        }
+        writeSettings("Point of Sale", {"POShttp.ini"});
+        writeSettings("Head Office", {"hohttp.ini"});
+        writeFile(dir / "pos-product/Report.txt", "old report");
+        // The download engine writes to the wizard here, not to a main window.
+        state.mainWindow = nullptr;
+    }
+
+    // The window as PelvarPU opens it.
+    std::unique_ptr<frmLU> open(const std::string& code, bool scheduled = false) {
+        run.EditionCode = code;
+        run.Scheduled = scheduled;
+        auto window = std::make_unique<frmLU>(run);
+        window->Form_Load();
+        window->show();
+        return window;
+    }
+
+    HttpServer server;
+    PatchRun run;
+};
+
+struct OpenCase {
+    const char* name;
+    const char* code;
+    bool scheduled;
+    const char* caption;
+    const char* heading;
+};
+
+class WizardOpens : public ::testing::TestWithParam<OpenCase> {};
+
+TEST_P(WizardOpens, WithTheEditionsTextsAndLayout) {
+    const OpenCase& c = GetParam();
+    Wizard w;
+    auto window = w.open(c.code, c.scheduled);
+
+    EXPECT_EQ(window->windowTitle().toStdString(), c.caption);
+    EXPECT_EQ(text(window->lblLU), c.heading);
+    EXPECT_EQ(w.state.wizard, window.get()) << "the engine reaches the open wizard";
+    EXPECT_EQ(window->optChkUpdates->text().toStdString(), "&Check for Updates");
+    EXPECT_EQ(window->optSkipUpdates->text().toStdString(), "&Skip Updates");
+    EXPECT_EQ(window->cmdNext->text().toStdString(), "&Next >");
+    // The scheduled run shows only that it is downloading; no button can interrupt it.
+    EXPECT_EQ(window->cmdNext->isVisible(), !c.scheduled);
+    EXPECT_EQ(window->cmdCancel->isVisible(), !c.scheduled);
+    EXPECT_EQ(window->lblLU->isVisible(), !c.scheduled);
+    EXPECT_EQ(window->lblComplete->isVisible(), c.scheduled);
+    EXPECT_TRUE(window->Timer1->isActive());
+    EXPECT_EQ(w.host.terminations, 0);
+
+    window.reset();
+    EXPECT_EQ(w.state.wizard, nullptr) << "a closed wizard is no longer written to";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Editions, WizardOpens,
+    ::testing::Values(OpenCase{"PointOfSale", "POS", false, "Pelvar 9 POS LiveUpdate",
+                               "Pelvar 9 POS LiveUpdate will check for available updates"},
+                      OpenCase{"HeadOffice", "HO", false, "Pelvar 9 HO LiveUpdate",
+                               "Pelvar 9 HO LiveUpdate will check for available updates"},
+                      OpenCase{"ScheduledPointOfSale", "POS", true, "Pelvar 9 POS LiveUpdate",
+                               "Pelvar 9 POS LiveUpdate will check for available updates"},
+                      OpenCase{"ScheduledHeadOffice", "HO", true, "Pelvar 9 HO LiveUpdate",
+                               "Pelvar 9 HO LiveUpdate will check for available updates"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+class WizardChoice : public ::testing::Test, public Wizard {};
+
+TEST_F(WizardChoice, SkipAndCancelEndTheHostWithoutDownloading) {
+    auto window = open("POS");
+    window->optSkipUpdates->setChecked(true);
+    window->cmdNext->click();
+    EXPECT_EQ(host.terminations, 1);
+    EXPECT_TRUE(window->hostEnded());
+
+    auto second = open("POS");
+    second->cmdCancel->click();
+    EXPECT_EQ(host.terminations, 2);
+
+    EXPECT_FALSE(std::filesystem::exists(downloaded("POS_9_0_1_03.zip")));
+    EXPECT_EQ(readFile(dir / "pos-product/Report.txt"), "old report");
+}
+
+TEST_F(WizardChoice, NextWithoutAChoiceDoesNothing) {
+    auto window = open("POS");
+    ASSERT_FALSE(window->optChkUpdates->isChecked());
+    ASSERT_FALSE(window->optSkipUpdates->isChecked());
+    window->cmdNext->click();
+    EXPECT_EQ(host.terminations, 0);
+    EXPECT_TRUE(prompter.boxes.empty());
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_TRUE(window->cmdNext->isEnabled());
+    EXPECT_FALSE(std::filesystem::exists(downloaded("POS_9_0_1_03.zip")));
+}
+
+TEST_F(WizardChoice, TimerOutsideTheScheduledRunOnlyStopsItself) {
+    auto window = open("POS");
+    window->Timer1_Timer();
+    EXPECT_FALSE(window->Timer1->isActive());
+    EXPECT_EQ(host.terminations, 0);
+    EXPECT_FALSE(std::filesystem::exists(downloaded("POS_9_0_1_03.zip")));
+}
+
+TEST_F(WizardChoice, CheckForUpdatesDownloadsAppliesAndEndsTheHost) {
+    auto window = open("POS");
+    window->optChkUpdates->setChecked(true);
+    prompter.answers = {box::AnswerYes};
+    window->cmdNext->click();
+
+    EXPECT_EQ(host.terminations, 1) << "the run ends the host when it is done";
+    // The download's outcome, then the applied patches; a regular patch needs a company for
+    // its database steps, which this installation does not have.
+    EXPECT_EQ(prompter.texts(),
+              (std::vector<std::string>{
+                  "Download of updates for Pelvar 9 completed",
+                  "Required file has been updated successfully.\nMore updates need to Apply which "
+                  "requires atleast one Pelvar Company.\nPlease Create a Pelvar Company and run "
+                  "the Pelvar LiveUpdate."}));
+    EXPECT_TRUE(std::filesystem::exists(downloaded("POS_9_0_1_03.zip")));
+    EXPECT_EQ(readFile(dir / "pos-product/Report.txt"), "new report of POS_9_0_1_03");
+    EXPECT_FALSE(std::filesystem::exists(dir / "pos-product/Process3.log"))
+        << "a run that ended normally leaves no progress file";
+    EXPECT_TRUE(logHas("Verifying Files...")) << logText();
+    EXPECT_GT(host.eventTurns, 0) << "the window repaints during the run";
+    EXPECT_EQ(state.RunMode, "Installation");
+    EXPECT_EQ(state.SelectedEdition, "Point of Sale");
+}
+
+// A wizard whose user tries to close it, cancel and start again while the run is under way.
+class ImpatientWizard : public frmLU {
+  public:
+    using frmLU::frmLU;
+    void setStatus(const std::string& text) override {
+        frmLU::setStatus(text);
+        if (!tried) {
+            tried = true;
+            close();
+            cmdCancel->click();
+            cmdNext->click();
+            visibleWhileBusy = isVisible();
+        }
+    }
+    bool tried = false;
+    bool visibleWhileBusy = false;
+};
+
+TEST_F(WizardChoice, RunUnderWayIgnoresCloseCancelAndNext) {
+    run.EditionCode = "POS";
+    ImpatientWizard window(run);
+    window.Form_Load();
+    window.show();
+    window.optChkUpdates->setChecked(true);
+    window.cmdNext->click();
+
+    ASSERT_TRUE(window.tried) << "the run writes its status";
+    EXPECT_TRUE(window.visibleWhileBusy);
+    EXPECT_EQ(host.terminations, 1) << "only the finished run ends the host";
+    EXPECT_EQ(readFile(dir / "pos-product/Report.txt"), "new report of POS_9_0_1_03");
+}
+
+TEST_F(WizardChoice, ScheduledTimerDownloadsOnlyAndEndsTheHost) {
+    auto window = open("HO", true);
+    window->Timer1_Timer();
+
+    EXPECT_EQ(host.terminations, 1);
+    EXPECT_TRUE(std::filesystem::exists(downloaded("HO_9_0_1_03.zip")));
+    EXPECT_FALSE(std::filesystem::exists(dir / "ho-product/Report.txt"))
+        << "the scheduled run applies nothing";
+    EXPECT_FALSE(window->ProgressBar1->isHidden());
+    EXPECT_EQ(window->ProgressBar1->value(), 100);
+    EXPECT_EQ(text(window->lblComplete), "All updates for Pelvar 9 is downloaded");
+    EXPECT_EQ(state.SelectedEdition, "Head Office");
+}
+
+// The main window's hand-over starts PelvarPU without arguments; the edition travels in
+// the environment the child inherits.
+TEST_F(WizardChoice, DownloadRunHandsTheEditionToThePatcher) {
+    // A stand-in patcher in the component's folder reports how it was started.
+    const std::string report = dir / "patcher-started";
+    writeFile(appFolder() + "/PelvarPU", "#!/bin/sh\necho \"$#:$PELVAR_EDITION\" > " + report +
+                                             ".tmp && mv " + report + ".tmp " + report + "\n");
+    std::filesystem::permissions(appFolder() + "/PelvarPU", std::filesystem::perms::owner_all);
+    RecordingSurface main;
+    main.edition = "Head Office";
+    state.mainWindow = &main;
+    ::unsetenv("PELVAR_EDITION");
+    ZipArchive zip;
+    prompter.answers = {box::AnswerYes};
+    EXPECT_THROW(DownloadButtonClicked(state, zip, main), HostProcessEnded);
+    ::unsetenv("PELVAR_EDITION");
+
+    EXPECT_TRUE(std::filesystem::exists(downloaded("HO_9_0_1_03.zip")));
+    for (int i = 0; i < 250 && !std::filesystem::exists(report); ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    ASSERT_TRUE(std::filesystem::exists(report)) << "the patcher was not started";
+    EXPECT_EQ(readFile(report), "0:HO\n") << "no arguments, the edition inherited";
+}
+
+} // namespace
+} // namespace pelvar::test
