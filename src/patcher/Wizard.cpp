@@ -255,11 +255,8 @@ void VerifyOrResume(PatchRun& run) {
             RunPatchSteps(run);
             return;
         }
+        // The verification of this system checks archives only; it takes no version text.
         LogWrite(state, "Verifying Files...");
-        std::string versionText = text::replaceAll(run.HeldVersion, ".", "");
-        if (versionText.empty()) {
-            versionText = "0";
-        }
         if (patchfiles::filesIn(state.PatchFolder).empty()) {
             state.services.prompter.show("There are no Updates present to verify.",
                                          box::Information, state.AppTitle);

@@ -1,11 +1,13 @@
 #include "platform/BatchRunner.h"
 
+#include "CommandLine.h"
 #include "Servers.h"
 #include "TempDir.h"
 #include "platform/ComponentRegistry.h"
 #include "platform/ProgramLauncher.h"
 #include "platform/RegistryStore.h"
 
+#include <QProcess>
 #include <chrono>
 #include <gtest/gtest.h>
 #include <sstream>
@@ -92,6 +94,21 @@ TEST(BatchLauncher, StartsTheRunnerDetachedInTheSandbox) {
                components::isRegistered(registry, "PLPRFW04.dll");
     }
     EXPECT_TRUE(both);
+}
+
+TEST(BatchLauncher, ARunnerWaitsForTheOneStartedBeforeIt) {
+    TempDir root;
+    writeFile(root / "Grid.ocx", "binary");
+    qint64 earlier = 0;
+    ASSERT_TRUE(QProcess::startDetached("sleep", {"2"}, QString(), &earlier));
+    const auto start = std::chrono::steady_clock::now();
+    const auto run = pelvar::test::runLiveupdate({"--root", root.path(), "run-batch", "--after",
+                                                  std::to_string(earlier), "--line",
+                                                  "REGSVR32 " + root.path() + "/Grid.ocx /S"});
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(1500));
+    EXPECT_TRUE(
+        components::isRegistered(IniRegistryStore(root / "etc/pelvar/registry.ini"), "Grid.ocx"));
 }
 
 } // namespace
