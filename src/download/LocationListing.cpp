@@ -20,7 +20,8 @@ bool ListLocations(AppState& state, SettingsSurface& surface) {
     const std::string name = settingsFileName(surface.productName());
     if (!name.empty()) {
         // Any other operation than "Download" makes the walk list instead of fetch.
-        state.CurrentOperation = " ";
+        state.CurrentOperation.assign(1,
+                                      ' '); // " "; assign() dodges a GCC 12 -Wrestrict false alarm
         SettingsSurface* shown = state.settingsWindow;
         state.settingsWindow = &surface;
         DownloadFromSettings(state, files::join(state.AppFolder, name));
