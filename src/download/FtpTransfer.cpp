@@ -115,6 +115,7 @@ void FtpTransfer::checkAndDownload() {
 
     const std::string infoName = "Pelvar9_" + location.Description + ".dat";
     if (!isPlainFileName(infoName)) {
+        state_.RunFailed = true;
         raise(err::BadFileNameOrNumber, "FtpCheckAndDownload");
     }
     const TransferResult info = getFile(location.FolderLocation + "/" + infoName,
