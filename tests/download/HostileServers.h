@@ -114,4 +114,30 @@ while True:
 )PY";
 }
 
+// pyftpdlib with every command line written to ARGS[3]; a RETR of a name holding "_04"
+// is refused with 426, as a server does when the data connection breaks.
+inline const char* recordingFtp() {
+    return R"PY(
+from pyftpdlib.authorizers import DummyAuthorizer
+from pyftpdlib.handlers import FTPHandler
+from pyftpdlib.servers import FTPServer
+ROOT, USER, PASSWORD, COMMANDS = ARGS
+class Handler(FTPHandler):
+    auth_failed_timeout = 0
+    def pre_process_command(self, line, cmd, arg):
+        with open(COMMANDS, 'a') as f:
+            f.write(line + '\n')
+        return FTPHandler.pre_process_command(self, line, cmd, arg)
+    def ftp_RETR(self, file):
+        if '_04' in os.path.basename(file):
+            self.respond('426 Connection closed; transfer aborted.')
+            return
+        return FTPHandler.ftp_RETR(self, file)
+authorizer = DummyAuthorizer()
+authorizer.add_user(USER, PASSWORD, ROOT, perm='elr')
+Handler.authorizer = authorizer
+FTPServer(('127.0.0.1', PORT), Handler).serve_forever()
+)PY";
+}
+
 } // namespace pelvar::test

@@ -1,5 +1,4 @@
 #include "TempDir.h"
-#include "platform/EditionLock.h"
 #include "platform/ZipArchive.h"
 
 #include <cstdlib>
@@ -73,21 +72,6 @@ INSTANTIATE_TEST_SUITE_P(
                       BombRow{"TotalSize", "LIVEUPDATE_MAX_UNPACKED_MB", "2", 8U << 20}),
     [](const auto& info) { return std::string(info.param.label); });
 
-TEST(UnpackLimit, OrdinaryArchiveStaysWithinIt) {
-    TempDir dir;
-    std::string text;
-    for (int i = 0; text.size() < (2U << 20); ++i) {
-        text += "line " + std::to_string(i * 7919 % 100003) + " of a patch readme\n";
-    }
-    makeZip(dir / "patch.zip", "readme.txt", text);
-    ZipArchive zip;
-    zip.setArchive(dir / "patch.zip");
-    zip.setExtractFolder(dir / "out");
-    EXPECT_EQ(zip.test(false), 0);
-    EXPECT_EQ(zip.extractAll(), 0);
-    EXPECT_EQ(bytesBelow(dir / "out"), static_cast<long long>(text.size()));
-}
-
 TEST(ExtractionFolder, LinkIsRefusedAndLinksInsideAreNotFollowed) {
     TempDir dir;
     makeZip(dir / "patch.zip", "a.txt", "patched");
@@ -129,24 +113,6 @@ TEST(CreateArchive, NoMatchingFileGivesAValidEmptyArchive) {
     ASSERT_NE(z, nullptr);
     EXPECT_EQ(zip_get_num_entries(z, 0), 0);
     zip_discard(z);
-}
-
-TEST(EditionLockFile, IsExclusiveWhileHeldAndPerEditionAndFolder) {
-    TempDir dir;
-    const std::string pos = pelvar::editionLockFile(dir / "locks", "Point of Sale", dir / "dl");
-    const std::string ho = pelvar::editionLockFile(dir / "locks", "Head Office", dir / "dl");
-    const std::string other = pelvar::editionLockFile(dir / "locks", "Point of Sale", dir / "x");
-    EXPECT_NE(pos, ho);
-    EXPECT_NE(pos, other);
-    EXPECT_EQ(pos, pelvar::editionLockFile(dir / "locks", "Point of Sale", dir / "dl/"));
-    {
-        auto held = pelvar::EditionLock::tryAcquire(pos);
-        ASSERT_TRUE(held);
-        // flock locks belong to the open file: a second open in this process is refused too.
-        EXPECT_FALSE(pelvar::EditionLock::tryAcquire(pos));
-        EXPECT_TRUE(pelvar::EditionLock::tryAcquire(ho));
-    }
-    EXPECT_TRUE(pelvar::EditionLock::tryAcquire(pos));
 }
 
 } // namespace
