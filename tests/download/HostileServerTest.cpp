@@ -76,39 +76,10 @@ INSTANTIATE_TEST_SUITE_P(
 
 // ---- Redirects -----------------------------------------------------------------------
 
-// lighttpd with redirect rules: /loop redirects to itself, /file to a local file.
-class RedirectingServer {
-  public:
-    RedirectingServer() : port_(freePort()) {
-        const std::string conf = config_ / "lighttpd.conf";
-        writeFile(conf, "server.modules = ( \"mod_redirect\" )\n"
-                        "server.bind = \"127.0.0.1\"\n"
-                        "server.port = " +
-                            std::to_string(port_) +
-                            "\n"
-                            "server.document-root = \"" +
-                            config_.path() +
-                            "\"\n"
-                            "url.redirect = ( \"^/loop/(.*)$\" => \"/loop/$1\",\n"
-                            "                 \"^/file/.*$\" => \"file:///etc/passwd\" )\n");
-        process_ = std::make_unique<ChildProcess>(
-            std::vector<std::string>{"/usr/sbin/lighttpd", "-D", "-f", conf}, config_ / "out.log");
-        if (!waitForPort(port_, 10)) {
-            throw std::runtime_error("lighttpd did not start: " + readFile(config_ / "out.log"));
-        }
-    }
-    std::string url() const { return "http://127.0.0.1:" + std::to_string(port_); }
-
-  private:
-    TempDir config_;
-    int port_;
-    std::unique_ptr<ChildProcess> process_;
-};
-
 class Redirect : public ::testing::TestWithParam<const char*>, public DownloadFixture {};
 
 TEST_P(Redirect, IsAUrlThatCannotBeOpened) {
-    RedirectingServer server;
+    PythonServer server(misbehavingHttp(), {www(), "plain", dir / "seen.txt"});
     const std::string location = server.url() + GetParam();
     httpLocation("POShttp", location);
     writeSettings("Point of Sale", {"POShttp.ini"});

@@ -66,7 +66,8 @@ class PythonServer {
 // An HTTP server that serves files of ARGS[0] and misbehaves on archives (names ending in
 // ".zip") as ARGS[1] says: "trickle" (a byte every 0.2 s for at most 15 s), "endless" (a body
 // without length, 64 MiB at most), "drop" (5000 of 100000 promised bytes). "slowinfo" holds
-// every ".dat" answer back 4 s. Each request path is appended to ARGS[2].
+// every ".dat" answer back 4 s. Paths below /loop/ redirect to themselves, below /file/ to
+// a local file. Each request path is appended to ARGS[2].
 inline const char* misbehavingHttp() {
     return R"PY(
 ROOT, MODE, SEEN = ARGS
@@ -81,7 +82,13 @@ def serve(c):
         path = req.split(b' ')[1].decode()
         with open(SEEN, 'a') as f:
             f.write(path + '\n')
-        if path.endswith('.zip') and MODE == 'trickle':
+        if path.startswith('/loop/'):
+            c.sendall(b'HTTP/1.1 302 Found\r\nLocation: %s\r\nContent-Length: 0\r\n\r\n'
+                      % path.encode())
+        elif path.startswith('/file/'):
+            c.sendall(b'HTTP/1.1 302 Found\r\nLocation: file:///etc/passwd\r\n'
+                      b'Content-Length: 0\r\n\r\n')
+        elif path.endswith('.zip') and MODE == 'trickle':
             c.sendall(b'HTTP/1.1 200 OK\r\nContent-Length: 100000\r\n\r\n')
             end = time.time() + 15
             while time.time() < end:
