@@ -6,6 +6,7 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <utility>
 
@@ -13,10 +14,15 @@ namespace pelvar {
 
 std::optional<EditionLock> EditionLock::tryAcquire(const std::string& lockFile) {
     std::error_code ec;
-    std::filesystem::create_directories(std::filesystem::path(lockFile).parent_path(), ec);
-    const int fd = ::open(lockFile.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0644);
+    const std::string folder = std::filesystem::path(lockFile).parent_path().string();
+    if (std::filesystem::create_directories(folder, ec)) {
+        // Runs of every account share the folder, as they share /run/lock itself.
+        ::chmod(folder.c_str(), 01777);
+    }
+    const int fd = ::open(lockFile.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0666);
     if (fd < 0) {
-        return std::nullopt;
+        // A lock folder this account cannot use is no reason to refuse the download itself.
+        return EditionLock(-1);
     }
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
         ::close(fd);

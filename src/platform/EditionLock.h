@@ -9,8 +9,9 @@ namespace pelvar {
 // drops it when the process dies, so a killed run never blocks the next one.
 class EditionLock {
   public:
-    // Takes the lock without waiting; nothing when another process holds it or the lock file
-    // cannot be opened. The lock file's folder is created when missing.
+    // Takes the lock without waiting; nothing when another process holds it. The lock file's
+    // folder is created when missing; when the lock file cannot be opened at all the result
+    // holds no lock, so that the run is not refused for it.
     static std::optional<EditionLock> tryAcquire(const std::string& lockFile);
 
     EditionLock(EditionLock&& other) noexcept;
