@@ -78,7 +78,7 @@ class PartFile {
     }
     bool commit() {
         errno = 0;
-        const bool flushed = std::fflush(file_) == 0 && ::fsync(::fileno(file_)) == 0;
+        const bool flushed = std::fflush(file_) == 0;
         if (!flushed) {
             error_ = errno != 0 ? errno : EIO;
         }
