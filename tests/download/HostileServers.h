@@ -83,11 +83,11 @@ def serve(c):
         with open(SEEN, 'a') as f:
             f.write(path + '\n')
         if path.startswith('/loop/'):
-            c.sendall(b'HTTP/1.1 302 Found\r\nLocation: %s\r\nContent-Length: 0\r\n\r\n'
-                      % path.encode())
+            c.sendall(b'HTTP/1.1 302 Found\r\nLocation: %s\r\nContent-Length: 0\r\n'
+                      b'Connection: close\r\n\r\n' % path.encode())
         elif path.startswith('/file/'):
             c.sendall(b'HTTP/1.1 302 Found\r\nLocation: file:///etc/passwd\r\n'
-                      b'Content-Length: 0\r\n\r\n')
+                      b'Content-Length: 0\r\nConnection: close\r\n\r\n')
         elif path.endswith('.zip') and MODE == 'trickle':
             c.sendall(b'HTTP/1.1 200 OK\r\nContent-Length: 100000\r\n\r\n')
             end = time.time() + 15
