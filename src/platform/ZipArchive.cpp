@@ -61,7 +61,7 @@ class UnpackBudget {
         std::error_code ec;
         const auto size = static_cast<std::int64_t>(fs::file_size(archive, ec));
         const std::int64_t byRatio = ec ? 0 : size * limits::maximumUnpackRatio();
-        // Tiny archives of a few small files have ratios no real bomb needs a megabyte for.
+        // Small archives may compress very well; below a megabyte of output no ratio matters.
         constexpr std::int64_t Floor = 1LL << 20;
         limit_ = std::min(limits::maximumUnpackedBytes(), std::max(byRatio, Floor));
     }
