@@ -5,6 +5,7 @@
 #include "environment/AppState.h"
 #include "environment/EndHostProcess.h"
 #include "environment/Surfaces.h"
+#include "platform/EditionLock.h"
 #include "platform/Prompter.h"
 #include "platform/RunTimeError.h"
 
@@ -19,6 +20,9 @@ enum class Outcome { Continue, Stop };
 // The window's error table for one statement of the run.
 Outcome handle(AppState& state, MainWindowControls& controls, const RunTimeError& e) {
     Prompter& prompter = state.services.prompter;
+    if (e.number() != err::BadFileNameOrNumber) {
+        state.RunFailed = true;
+    }
     switch (e.number()) {
     case err::BadFileNameOrNumber:
         return Outcome::Continue;
@@ -40,9 +44,27 @@ Outcome handle(AppState& state, MainWindowControls& controls, const RunTimeError
     }
 }
 
+// One run per edition and download folder at a time: a scheduled run and a click must not
+// share scratch files or verify each other's half-written archives.
+std::optional<EditionLock> lockRun(AppState& state) {
+    const std::string folder = sessionDownloadFolder(state);
+    return EditionLock::tryAcquire(editionLockFile(state.services.paths.under("var/lock/pelvar"),
+                                                   state.SelectedEdition, folder));
+}
+
 } // namespace
 
 void RunDownloadSession(AppState& state, ZipArchive& zip, MainWindowControls& controls) {
+    const auto lock = lockRun(state);
+    if (!lock) {
+        state.RunFailed = true;
+        state.services.prompter.show("Another download of " + state.SelectedEdition +
+                                         " is in progress. Try again when it has finished.",
+                                     box::Exclamation, state.AppTitle);
+        controls.setBusyPointer(false);
+        controls.setButtonsEnabled(true);
+        return;
+    }
     const std::function<void()> statements[] = {
         [&] { StartDownloadSession(state); },
         [&] { VerifyDownloadedPatches(state, zip); },

@@ -53,6 +53,25 @@ void fetchLocation(AppState& state, const std::string& locationFile) {
     }
 }
 
+// Line 1 of the settings file, unless the registry names the folder of the shown edition.
+std::string resolveDownloadFolder(AppState& state, const std::vector<std::string>& lines) {
+    std::string folder = lines.empty() ? std::string() : text::splitKeyValue(lines[0]).value;
+    if (!state.inWizardContext()) {
+        const std::string edition = shownEdition(state);
+        const char* registryName = edition == PosEdition  ? "POSDownloadPath"
+                                   : edition == HoEdition ? "HODownloadPath"
+                                                          : nullptr;
+        if (registryName) {
+            const std::string fromRegistry =
+                ReadSetting(state.services.registry, registryName, keysel::LiveUpdate);
+            if (!fromRegistry.empty()) {
+                folder = fromRegistry;
+            }
+        }
+    }
+    return folder;
+}
+
 void reportEndOfWalk(AppState& state) {
     WizardSurface* wizard = state.wizard;
     if (!wizard || wizard->progress() >= ProgressMax) {
@@ -116,6 +135,7 @@ void DownloadFromSettings(AppState& state, const std::string& settingsFile) {
     try {
         if (!files::fileExists(settingsFile)) {
             if (downloading) {
+                state.RunFailed = true;
                 state.services.prompter.show("There is no download configuration set for" +
                                                  shownEdition(state),
                                              box::Ok, state.AppTitle);
@@ -128,26 +148,14 @@ void DownloadFromSettings(AppState& state, const std::string& settingsFile) {
             return;
         }
         const auto lines = files::readLines(settingsFile);
-        state.DownloadFolder = lines.empty() ? std::string() : text::splitKeyValue(lines[0]).value;
-        if (!state.inWizardContext()) {
-            const std::string edition = shownEdition(state);
-            const char* registryName = edition == PosEdition  ? "POSDownloadPath"
-                                       : edition == HoEdition ? "HODownloadPath"
-                                                              : nullptr;
-            if (registryName) {
-                const std::string fromRegistry =
-                    ReadSetting(state.services.registry, registryName, keysel::LiveUpdate);
-                if (!fromRegistry.empty()) {
-                    state.DownloadFolder = fromRegistry;
-                }
-            }
-        }
+        state.DownloadFolder = resolveDownloadFolder(state, lines);
         for (std::size_t i = 1; i < lines.size(); ++i) {
             if (lines[i].empty()) {
                 continue;
             }
             const auto kv = text::splitKeyValue(lines[i]);
             if (kv.value.empty()) {
+                state.RunFailed = downloading || state.RunFailed;
                 state.services.prompter.show("There is no download location defined", box::Ok, {});
                 return;
             }
@@ -166,6 +174,7 @@ void DownloadFromSettings(AppState& state, const std::string& settingsFile) {
                     throw;
                 }
                 // A missing download folder is reported and the walk goes on.
+                state.RunFailed = true;
                 state.services.prompter.show("Mentioned download path is not available.", box::Ok,
                                              {});
                 if (state.settingsWindow) {
@@ -179,6 +188,26 @@ void DownloadFromSettings(AppState& state, const std::string& settingsFile) {
         host.processEvents();
     } catch (const RunTimeError&) {
         // Any other error ends the walk without a message.
+    }
+}
+
+void requireDownloadFolder(const AppState& state) {
+    if (text::trim(state.DownloadFolder).empty()) {
+        raise(err::PathNotFound);
+    }
+}
+
+std::string sessionDownloadFolder(AppState& state) {
+    const std::string settings = settingsFileName(state.SelectedEdition);
+    const std::string path =
+        settings.empty() ? std::string() : files::join(state.AppFolder, settings);
+    if (path.empty() || !files::fileExists(path)) {
+        return {};
+    }
+    try {
+        return resolveDownloadFolder(state, files::readLines(path));
+    } catch (const RunTimeError&) {
+        return {};
     }
 }
 

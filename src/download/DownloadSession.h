@@ -19,6 +19,14 @@ void DownloadFromSettings(AppState& state, const std::string& settingsFile);
 // Missing files or lines leave fields as they were; nothing is reported.
 void LoadDownloadLocation(AppState& state, const std::string& fileName);
 
+// Raises "Path not found" (76) when DownloadFolder is empty: an empty folder is a missing
+// one, never the file system's root.
+void requireDownloadFolder(const AppState& state);
+
+// The download folder a run of the edition's settings file would use (line 1, or the
+// registry's value outside the wizard); empty when there is no settings file.
+std::string sessionDownloadFolder(AppState& state);
+
 // Listing mode: adds DownloadLocation to the settings grid when it belongs to its edition.
 void AddLocationRow(AppState& state);
 

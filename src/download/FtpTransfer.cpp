@@ -10,6 +10,7 @@
 #include "platform/Files.h"
 #include "platform/Host.h"
 #include "platform/InternetClient.h"
+#include "platform/PlainName.h"
 #include "platform/Prompter.h"
 #include "platform/RunTimeError.h"
 #include "platform/Text.h"
@@ -45,6 +46,7 @@ class FtpTransfer {
     void fetchList(const std::string& list, bool nudgeAfterFetch);
     TransferResult getFile(const std::string& remote, const std::string& local);
     void nudgeProgress();
+    void reportFailedFetch(const std::string& name, const TransferResult& result);
 
     AppState& state_;
     TransferProgress progress_;
@@ -53,6 +55,7 @@ class FtpTransfer {
 };
 
 void FtpTransfer::run() {
+    requireDownloadFolder(state_);
     showStatus(state_, "Please wait!");
     AdvanceProgress(state_, 4, 30);
     state_.services.host.processEvents();
@@ -111,11 +114,14 @@ void FtpTransfer::checkAndDownload() {
     state_.services.host.processEvents();
 
     const std::string infoName = "Pelvar9_" + location.Description + ".dat";
+    if (!isPlainFileName(infoName)) {
+        state_.RunFailed = true;
+        raise(err::BadFileNameOrNumber, "FtpCheckAndDownload");
+    }
     const TransferResult info = getFile(location.FolderLocation + "/" + infoName,
                                         files::join(state_.DownloadFolder, infoName));
     if (!info.ok) {
-        ShowTransferError(state_, info.systemError, "FtpGetFile", info.serverResponse,
-                          info.responseNumber);
+        reportFailedFetch(infoName, info);
         return;
     }
     ReadUpdateInformation(state_);
@@ -154,11 +160,21 @@ void FtpTransfer::fetchList(const std::string& list, bool nudgeAfterFetch) {
             nudgeProgress();
         }
         if (!fetched.ok) {
-            LogWrite(state_, "Failed Downloading File: " + name);
-            ShowTransferError(state_, fetched.systemError, "FtpGetFile", fetched.serverResponse,
-                              fetched.responseNumber);
+            reportFailedFetch(name, fetched);
         }
     }
+}
+
+// A server reply goes through the extended-error report; a transfer that broke off without
+// one (dropped connection, stall, full disk) is logged, as nothing else would say it.
+void FtpTransfer::reportFailedFetch(const std::string& name, const TransferResult& result) {
+    ++state_.TransferFailures;
+    if (result.systemError == neterr::ExtendedError) {
+        ShowTransferError(state_, result.systemError, "FtpGetFile", result.serverResponse,
+                          result.responseNumber);
+        return;
+    }
+    LogWrite(state_, "Failed Downloading File: " + name);
 }
 
 void FtpTransfer::nudgeProgress() {

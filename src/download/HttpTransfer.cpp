@@ -1,5 +1,6 @@
 #include "download/HttpTransfer.h"
 
+#include "download/DownloadSession.h"
 #include "download/TransferProgress.h"
 #include "download/UpdateInformation.h"
 #include "environment/AppState.h"
@@ -11,11 +12,13 @@
 #include "platform/Files.h"
 #include "platform/Host.h"
 #include "platform/InternetClient.h"
+#include "platform/PlainName.h"
 #include "platform/Prompter.h"
 #include "platform/RunTimeError.h"
 #include "platform/SandboxPaths.h"
 #include "platform/Text.h"
 
+#include <cerrno>
 #include <filesystem>
 
 namespace pelvar {
@@ -80,6 +83,33 @@ void setBarValue(ProgressSurface* bar, float value) {
     bar->setProgress(value);
 }
 
+// The error a failed fetch raises, as the transfer's handler reports it.
+[[noreturn]] void raiseTransferError(const TransferResult& result, const std::string& localPath) {
+    const char* source = "HTTPGetFile";
+    if (result.systemError == neterr::RedirectRefused ||
+        (result.bytes == 0 && result.responseNumber == 0 && result.localError == 0)) {
+        // Nothing answered at that address, or it only led elsewhere than the web.
+        throw RunTimeError(err::InternetFailure,
+                           "An error occurred calling InternetOpenUrl function", source);
+    }
+    switch (result.localError) {
+    case 0:
+        break;
+    case ENOSPC:
+        raise(err::DiskFull, source);
+    case EFBIG:
+        throw RunTimeError(neterr::ConnectionAborted,
+                           "The file is larger than the size limit for downloads", source);
+    default:
+        raiseFromErrno(result.localError, localPath);
+    }
+    if (result.systemError == neterr::Timeout) {
+        throw RunTimeError(neterr::Timeout, "The operation timed out", source);
+    }
+    throw RunTimeError(neterr::ConnectionAborted,
+                       "The connection with the server was terminated abnormally", source);
+}
+
 class HttpTransfer {
   public:
     explicit HttpTransfer(AppState& state) : state_(state) {}
@@ -90,7 +120,6 @@ class HttpTransfer {
     void fetchCustomFiles();
     void fetchPatchFiles();
     void stepProgress(std::size_t count);
-    void reportFailure(const std::string& operation);
 
     AppState& state_;
     std::string workFolder_;
@@ -100,22 +129,22 @@ void HttpTransfer::run() {
     const std::string& location = state_.DownloadLocation.Location;
     const std::string& description = state_.DownloadLocation.Description;
     workFolder_ = state_.DownloadFolder;
+    requireDownloadFolder(state_);
     LogWrite(state_, "Checking Updates to Download.");
     showStatus(state_, "Please wait! Checking Updates to download...");
     state_.services.host.processEvents();
 
-    bool fetched = false;
     for (const char* extension : {".dat", ".P9Q"}) {
         const std::string name = "Pelvar9_" + description + extension;
+        if (!isPlainFileName(name)) {
+            raise(err::BadFileNameOrNumber, "StartHTTP");
+        }
         const std::string local = files::join(workFolder_, name);
         if (files::fileExists(local)) {
             files::deleteFile(local);
         }
-        fetched = HTTPGetFile(state_, location + "/" + name, local);
-    }
-    if (!fetched) {
-        reportFailure("HTTPGetFile");
-        return;
+        // A fetch that fails raises its error, which ends the transfer in StartHTTP.
+        HTTPGetFile(state_, location + "/" + name, local);
     }
     ReadUpdateInformation(state_);
     if (!state_.CustomPatchFiles.empty()) {
@@ -129,25 +158,16 @@ void HttpTransfer::run() {
     state_.PatchesReady = true;
 }
 
-void HttpTransfer::reportFailure(const std::string& operation) {
-    // A transfer that broke off carries no server answer; only answers are reported.
-    ShowTransferError(state_, neterr::ConnectionAborted, operation, {}, 0);
-}
-
 void HttpTransfer::fetchArchive(const std::string& name) {
     state_.CurrentPatchFile = name;
     showStatus(state_, "Please wait! Downloading File " + name);
     state_.services.host.processEvents();
     LogWrite(state_, "Downloading File: " + name);
-    const bool ok = HTTPGetFile(state_, state_.DownloadLocation.Location + "/" + name,
-                                files::join(workFolder_, name));
+    // A transfer that breaks off raises its error: StartHTTP shows it and the run reports errors.
+    HTTPGetFile(state_, state_.DownloadLocation.Location + "/" + name,
+                files::join(workFolder_, name));
     AppendLineToFile(state_, "File Downloaded " + name,
                      files::join(state_.DownloadFolder, "DownloadedPatchList.ini"));
-    if (!ok) {
-        // Nothing is left under the archive's name; say so, as no server answer will.
-        LogWrite(state_, "Failed Downloading File: " + name);
-        reportFailure("HTTPGetFile");
-    }
 }
 
 void HttpTransfer::fetchCustomFiles() {
@@ -236,12 +256,10 @@ bool HTTPGetFile(AppState& state, const std::string& url, const std::string& loc
     TransferProgress progress(state);
     const TransferResult result = httpGetFile(url, localPath, agentName(), progress.callback());
     state.services.host.processEvents();
-    if (!result.ok && result.bytes == 0 && result.responseNumber == 0) {
-        // Nothing answered at that address.
-        throw RunTimeError(err::InternetFailure,
-                           "An error occurred calling InternetOpenUrl function", "HTTPGetFile");
+    if (!result.ok) {
+        raiseTransferError(result, localPath);
     }
-    return result.ok;
+    return true;
 }
 
 void StartHTTP(AppState& state) {
@@ -249,6 +267,7 @@ void StartHTTP(AppState& state) {
         HttpTransfer transfer(state);
         transfer.run();
     } catch (const RunTimeError& e) {
+        state.RunFailed = true;
         Prompter& prompter = state.services.prompter;
         if (e.number() == err::InternetFailure) {
             prompter.show("Could not able to download the patches from the HTTP location : " +
@@ -260,6 +279,7 @@ void StartHTTP(AppState& state) {
                           HttpTitle);
             EndHostProcess(state);
         } else {
+            ++state.TransferFailures;
             prompter.show(e.description(), box::Exclamation, HttpTitle);
         }
     }

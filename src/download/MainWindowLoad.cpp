@@ -119,11 +119,12 @@ void RecordPatchHistory(AppState& state, const std::string& version) {
     }
     for (std::size_t row = 0; row < companies.size(); ++row) {
         try {
+            // Company names, the node id and the version are data, bound as such: a quote in
+            // a company's name must not end the statement.
             state.SecurityConnection->execute(
                 "INSERT INTO VAPatchDtls (CompCd,CompanyNm,NodeId,PatchVersion,OtherRmks)"
-                "VALUES ('" +
-                companies.text(row, "CompCode") + "','" + companies.text(row, "Nm") + "','" +
-                nodeId + "','" + version + "','')");
+                "VALUES (?,?,?,?,'')",
+                {companies.text(row, "CompCode"), companies.text(row, "Nm"), nodeId, version});
         } catch (const RunTimeError& e) {
             if (e.number() == err::IntegrityViolation) {
                 return;

@@ -38,7 +38,10 @@ int RunUnattendedDownload(AppState& state, const std::string& edition) {
     }
     console.flush();
     state.mainWindow = previous;
-    return 0;
+    // A run that showed an error or a failure, or could not fetch a file, did not succeed.
+    const bool failed =
+        state.RunFailed || state.FtpConnectFailures > 0 || state.TransferFailures > 0;
+    return failed ? 1 : 0;
 }
 
 } // namespace pelvar

@@ -6,10 +6,15 @@
 #include "environment/EndHostProcess.h"
 #include "environment/UpdateLog.h"
 #include "platform/Files.h"
+#include "platform/Limits.h"
+#include "platform/PlainName.h"
 #include "platform/Prompter.h"
 #include "platform/RunTimeError.h"
 #include "platform/Text.h"
 #include "settings/ScrambleLine.h"
+
+#include <cstdio>
+#include <memory>
 
 namespace pelvar {
 namespace {
@@ -43,6 +48,14 @@ std::string archiveName(const std::string& entry) {
     return entry.substr(0, at);
 }
 
+[[noreturn]] void tampered(AppState& state) {
+    state.RunFailed = true;
+    state.services.prompter.show("Updates Information Tampered", box::Information, state.AppTitle);
+    EndHostProcess(state);
+    // The host normally ends above; a host that comes back must not see the entry used.
+    raise(err::InvalidProcedureCall);
+}
+
 void handleEntry(AppState& state, const std::string& entry) {
     const std::string& description = state.DownloadLocation.Description;
     const bool custom = isCustomEntry(entry);
@@ -50,10 +63,14 @@ void handleEntry(AppState& state, const std::string& entry) {
         state.UpdateEntries.push_back(text::upper(text::trim(entry)));
         // A genuine entry carries its fields after the name: one ":" from the third character on.
         if (entry.size() < 3 || entry.find(':', 2) == std::string::npos) {
-            state.services.prompter.show("Updates Information Tampered", box::Information,
-                                         state.AppTitle);
-            EndHostProcess(state);
+            tampered(state);
         }
+    }
+    // The name becomes a file in the download folder: anything that could leave it, or forge
+    // a log line, is a tampered entry.
+    const auto colon = entry.find(':');
+    if (colon != std::string::npos && !isPlainFileName(text::trim(entry.substr(0, colon)))) {
+        tampered(state);
     }
     if (custom || text::startsWith(description, "POS_")) {
         text::appendToList(state.CustomPatchFiles, text::trim(archiveName(entry)));
@@ -75,8 +92,44 @@ void handleEntry(AppState& state, const std::string& entry) {
     }
 }
 
+struct FileCloser {
+    void operator()(std::FILE* f) const { std::fclose(f); }
+};
+
+// Reads one line (without its CR LF) of at most the line cap; false at the end of the file.
+// A line or a file over its cap is a tampered file.
+bool nextLine(AppState& state, std::FILE* file, std::int64_t& total, std::string& line) {
+    line.clear();
+    int c = 0;
+    while ((c = std::getc(file)) != EOF) {
+        if (++total > limits::InfoFileBytes) {
+            tampered(state);
+        }
+        if (c == '\n') {
+            break;
+        }
+        if (static_cast<std::int64_t>(line.size()) >= limits::InfoLineBytes) {
+            tampered(state);
+        }
+        line += static_cast<char>(c);
+    }
+    if (c == EOF && line.empty()) {
+        return false;
+    }
+    if (!line.empty() && line.back() == '\r') {
+        line.pop_back();
+    }
+    return true;
+}
+
 void readFile(AppState& state, const std::string& path) {
-    for (const auto& line : files::readLines(path)) {
+    std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
+    if (!file) {
+        raise(err::FileNotFound, path);
+    }
+    std::int64_t total = 0;
+    std::string line;
+    while (nextLine(state, file.get(), total, line)) {
         if (const auto entry = entryText(line)) {
             handleEntry(state, *entry);
         }
@@ -124,10 +177,10 @@ bool IsReleaseApproved(AppState& state, const std::string& release) {
         }
     }
     try {
-        const Recordset rows =
-            db.query("SELECT DISTINCT ApprovedStatus FROM dbo.AuthorisedPOSPatches WHERE "
-                     "ReleaseNo >='" +
-                     release + "'");
+        // The release comes from the server's file: bound, never spliced into the statement.
+        const Recordset rows = db.query(
+            "SELECT DISTINCT ApprovedStatus FROM dbo.AuthorisedPOSPatches WHERE ReleaseNo >= ?",
+            {release});
         approved = !rows.empty() && rows.text(0, "ApprovedStatus") == "1";
     } catch (const RunTimeError& e) {
         if (e.number() == err::TableNotFound) {
@@ -145,6 +198,7 @@ void ShowTransferError(AppState& state, std::int32_t code, const std::string& op
     const std::string& description = state.DownloadLocation.Description;
     if (!text::contains(lastResponse, "The system cannot find the file specified")) {
         LogWrite(state, lastResponse);
+        state.RunFailed = true;
         state.services.prompter.show(operation + " Extd Err: " + std::to_string(responseNumber) +
                                          " " + lastResponse,
                                      box::Ok, state.AppTitle);
@@ -154,6 +208,7 @@ void ShowTransferError(AppState& state, std::int32_t code, const std::string& op
     if (text::contains(lastResponse, "Pelvar9_" + description + ".dat") &&
         text::contains(lastResponse, "Pelvar9_" + description + ".P9Q")) {
         LogWrite(state, "Updates Information File Not Found... Quiting");
+        state.RunFailed = true;
         state.services.prompter.show("Updates Information File Not Found.", box::Information,
                                      state.AppTitle);
         state.FtpHandlesOpen = false;

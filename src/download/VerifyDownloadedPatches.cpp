@@ -9,8 +9,11 @@
 #include "platform/Host.h"
 #include "platform/Prompter.h"
 #include "platform/RunTimeError.h"
+#include "platform/ScratchFiles.h"
 #include "platform/Text.h"
 #include "platform/ZipArchive.h"
+
+#include <optional>
 
 namespace pelvar {
 namespace {
@@ -108,7 +111,8 @@ void Verifier::verify(const std::string& name, const std::string& installed) {
     // The folder the settings window shows; without one, the folder of this download.
     const std::string folder =
         state_.settingsWindow ? state_.settingsWindow->downloadPath() : state_.DownloadFolder;
-    if (!files::fileExists(files::join(folder, name))) {
+    // No folder is no folder: never the file system's root.
+    if (text::trim(folder).empty() || !files::fileExists(files::join(folder, name))) {
         return;
     }
     const std::string archivePath = text::trim(folder + "/" + name);
@@ -120,17 +124,20 @@ void Verifier::verify(const std::string& name, const std::string& installed) {
         damaged(name, archivePath, true);
     }
     state_.services.host.processEvents();
-    zip_.setExtractFolder(folder + "/" + base);
+    // The trial extraction goes to a fresh folder of its own ("<base>.XXXXXX"), so that a link
+    // or folder planted under the archive's base name receives nothing.
+    const std::optional<std::string> trialFolder =
+        scratch::createUniqueFolder(files::join(folder, base));
+    zip_.setExtractFolder(trialFolder.value_or(std::string()));
     zip_.setArchive(archivePath);
     guarded(state_, [&] { LogWrite(state_, "Unziping Files: " + name); });
     setProgress(95);
     setStatus("Please wait...." + std::string(90, ' ') + "Verifying the downloaded patch file " +
               name);
-    const int extracted = zip_.extractAll();
-    const std::string scratch = files::join(folder, base);
+    const int extracted = trialFolder ? zip_.extractAll() : 1;
     guarded(state_, [&] {
-        if (files::folderExists(scratch)) {
-            files::deleteFolder(scratch);
+        if (trialFolder && files::folderExists(*trialFolder)) {
+            files::deleteFolder(*trialFolder);
         }
     });
     if (extracted != 0) {
@@ -140,6 +147,7 @@ void Verifier::verify(const std::string& name, const std::string& installed) {
 
 void Verifier::damaged(const std::string& name, const std::string& archivePath,
                        bool deleteArchive) {
+    state_.RunFailed = true;
     guarded(state_, [&] {
         LogWrite(state_, "The downloaded file " + name +
                              " is either empty or corrupted. Please check the connectivity to "
@@ -158,7 +166,8 @@ void Verifier::damaged(const std::string& name, const std::string& archivePath,
 // False when the routine ends at the outcome (no log to show).
 bool Verifier::reportOutcome() {
     const char* title = "Pelvar 9 LiveUpdate";
-    if (state_.FtpConnectFailures == 0) {
+    // A file whose transfer broke off is an error of the run as much as a failed login.
+    if (state_.FtpConnectFailures == 0 && state_.TransferFailures == 0) {
         ask(state_.PatchesDownloaded ? "Download of updates for Pelvar 9 completed"
                                      : "There is no updates are available to download",
             box::Information, title);

@@ -84,6 +84,10 @@ struct AppState {
     int FtpConnectFailures = 0;
     // The FTP session of the transfer under way; an extended-error report closes it.
     bool FtpHandlesOpen = false;
+    // Files whose transfer broke off in this run: the outcome then reports errors.
+    int TransferFailures = 0;
+    // The run ended on an error or a failure message (the command line exits 1).
+    bool RunFailed = false;
 
     // Shared by the settings window and the location editor.
     std::string SettingsCaption; // caption of the settings window, set by the main window

@@ -95,11 +95,19 @@ void loadRecord(const std::string& path, SystemRecord& record, bool headOffice) 
 
 std::string GetDatFilePath(const SandboxPaths& paths) {
     const std::string root = paths.commonAppData();
+    // A fresh sandbox may lack the folder: make it, rather than let callers fall back to a
+    // path outside the root.
+    std::error_code ec;
+    std::filesystem::create_directories(root, ec);
     return files::folderExists(root) ? root : std::string();
 }
 
 std::string systemFilePath(const SandboxPaths& paths, int editionIndex) {
-    const std::string folder = GetDatFilePath(paths) + "/Orken/Pelvar9/";
+    const std::string base = GetDatFilePath(paths);
+    if (base.empty()) {
+        return {};
+    }
+    const std::string folder = base + "/Orken/Pelvar9/";
     if (editionIndex == 1) {
         return folder + "PelvarPOSSystem.DAT";
     }
@@ -145,8 +153,8 @@ void LoadPelvarDatFileInfo(SystemFileInfo& info, const SandboxPaths& paths) {
     }
 }
 
-void ReWritePelvarDatFileInfo(const SandboxPaths& paths, std::string& key,
-                              const std::string& value, int editionIndex) {
+void ReWritePelvarDatFileInfo(const SandboxPaths& paths, std::string& key, const std::string& value,
+                              int editionIndex) {
     key = text::upper(text::trim(key)) + "=";
     const std::string path = systemFilePath(paths, editionIndex);
     if (path.empty() || !files::fileExists(path)) {
@@ -210,14 +218,14 @@ void CreateSystemFileFromRegistry(SystemFileInfo& info, const SandboxPaths& path
     auto edition = [&](const char* name) { return ReadSetting(registry, name, selector); };
     put("SERVERTYPE", edition("SERVERTYPE"));
     put("SETUPTYPE", ReadSetting(registry, "SetupType", 3));
-    for (const char* name : {"PELVARAPPPATH", "VSPDBTYP", "PROVIDER", "SERVERID", "VASEC-DB",
-                             "USER-INF1"}) {
+    for (const char* name :
+         {"PELVARAPPPATH", "VSPDBTYP", "PROVIDER", "SERVERID", "VASEC-DB", "USER-INF1"}) {
         put(name, edition(name));
     }
     const std::string userInf2 = edition("USER-INF2");
     put("USER-INF2", userInf2.empty() ? userInf2 : userInf2.substr(1));
-    for (const char* name : {"PASSWORD", "IMP-PATH", "PRODTYPE", "HELP-KEY", "HELPFILE",
-                             "SYSSTATS"}) {
+    for (const char* name :
+         {"PASSWORD", "IMP-PATH", "PRODTYPE", "HELP-KEY", "HELPFILE", "SYSSTATS"}) {
         put(name, edition(name));
     }
     put("NODEID", ReadSetting(registry, "NODEID", 2));
@@ -235,7 +243,8 @@ void CreateSystemFileFromRegistry(SystemFileInfo& info, const SandboxPaths& path
         put("PELVARHOSERVER", ReadRegString(registry, hoKey, "PelvarHOServer"));
         put("PELVARHOAST", ReadRegString(registry, hoKey, "PelvarHOAST"));
     }
-    put("PATCHDOWNPATH", ReadSetting(registry, index == 2 ? "HODOWNLOADPATH" : "POSDOWNLOADPATH", 6));
+    put("PATCHDOWNPATH",
+        ReadSetting(registry, index == 2 ? "HODOWNLOADPATH" : "POSDOWNLOADPATH", 6));
     LoadPelvarDatFileInfo(info, paths);
 }
 

@@ -33,9 +33,11 @@ struct SystemFileInfo {
     bool HoFileExists = false;
 };
 
-// The common application-data folder; empty when it cannot be obtained.
+// The common application-data folder below the root, created when missing; empty when it
+// cannot be made.
 std::string GetDatFilePath(const SandboxPaths& paths);
-// The system file of edition index 1 (Point of Sale) or 2 (Head Office); empty otherwise.
+// The system file of edition index 1 (Point of Sale) or 2 (Head Office); empty otherwise and
+// when there is no application-data folder.
 std::string systemFilePath(const SandboxPaths& paths, int editionIndex);
 
 // Reads both system files that exist; a failure ends the load with what was read so far.
@@ -46,8 +48,8 @@ void applySystemFileLine(SystemRecord& record, const std::string& line, bool hea
 
 // Sets one key in one system file through a work file. `key` receives its stored form
 // (upper-cased, trimmed, "=" appended). Errors reach the caller.
-void ReWritePelvarDatFileInfo(const SandboxPaths& paths, std::string& key,
-                              const std::string& value, int editionIndex);
+void ReWritePelvarDatFileInfo(const SandboxPaths& paths, std::string& key, const std::string& value,
+                              int editionIndex);
 
 // Builds a missing system file ("1" or "2") from the registry; an existing one is left alone.
 void CreateSystemFileFromRegistry(SystemFileInfo& info, const SandboxPaths& paths,

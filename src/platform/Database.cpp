@@ -183,12 +183,9 @@ DatabaseConnection::~DatabaseConnection() {
     QSqlDatabase::removeDatabase(q(name_));
 }
 
-Recordset DatabaseConnection::query(const std::string& sql) {
-    QSqlQuery query(QSqlDatabase::database(q(name_), false));
-    query.setForwardOnly(true);
-    if (!query.exec(q(sql))) {
-        raiseSqlError(query.lastError());
-    }
+namespace {
+
+Recordset readRows(QSqlQuery& query) {
     Recordset result;
     const QSqlRecord record = query.record();
     for (int c = 0; c < record.count(); ++c) {
@@ -203,6 +200,46 @@ Recordset DatabaseConnection::query(const std::string& sql) {
         result.rows.push_back(std::move(row));
     }
     return result;
+}
+
+void bindAll(QSqlQuery& query, const std::string& sql, const std::vector<std::string>& parameters) {
+    if (!query.prepare(q(sql))) {
+        raiseSqlError(query.lastError());
+    }
+    for (const auto& value : parameters) {
+        query.addBindValue(q(value));
+    }
+}
+
+} // namespace
+
+Recordset DatabaseConnection::query(const std::string& sql) {
+    QSqlQuery query(QSqlDatabase::database(q(name_), false));
+    query.setForwardOnly(true);
+    if (!query.exec(q(sql))) {
+        raiseSqlError(query.lastError());
+    }
+    return readRows(query);
+}
+
+Recordset DatabaseConnection::query(const std::string& sql,
+                                    const std::vector<std::string>& parameters) {
+    QSqlQuery query(QSqlDatabase::database(q(name_), false));
+    query.setForwardOnly(true);
+    bindAll(query, sql, parameters);
+    if (!query.exec()) {
+        raiseSqlError(query.lastError());
+    }
+    return readRows(query);
+}
+
+void DatabaseConnection::execute(const std::string& sql,
+                                 const std::vector<std::string>& parameters) {
+    QSqlQuery query(QSqlDatabase::database(q(name_), false));
+    bindAll(query, sql, parameters);
+    if (!query.exec()) {
+        raiseSqlError(query.lastError());
+    }
 }
 
 void DatabaseConnection::execute(const std::string& sql) {

@@ -47,6 +47,10 @@ class DatabaseConnection {
 
     Recordset query(const std::string& sql);
     void execute(const std::string& sql);
+    // The same with "?" placeholders bound, in order, to text values: outside text never
+    // becomes part of the statement.
+    Recordset query(const std::string& sql, const std::vector<std::string>& parameters);
+    void execute(const std::string& sql, const std::vector<std::string>& parameters);
     bool isFileDatabase() const { return fileDatabase_; }
 
   private:

@@ -1,11 +1,14 @@
 #include "platform/InternetClient.h"
 
+#include "platform/Limits.h"
+#include "platform/ScratchFiles.h"
 #include "platform/Text.h"
 
 #include <cerrno>
 #include <cstdio>
 #include <curl/curl.h>
 #include <mutex>
+#include <unistd.h>
 #include <vector>
 
 namespace pelvar {
@@ -16,33 +19,83 @@ void initialiseCurl() {
     std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
 }
 
+constexpr int MaxRedirects = 10;
 constexpr std::size_t FileBufferSize = 1 << 20;
 
-// Streams the body into "<path>.part"; renamed to the final name when complete.
+// Streams the body into a fresh "<path>.XXXXXX.part" file, created exclusively so that no
+// link planted in the folder can redirect the write; renamed to the final name when complete.
+// Stops at the size cap and when the announced size does not fit on the disk.
 class PartFile {
   public:
-    explicit PartFile(std::string path) : path_(std::move(path)), part_(path_ + ".part") {}
+    explicit PartFile(std::string path) : path_(std::move(path)) {}
     ~PartFile() { discard(); }
+    PartFile(const PartFile&) = delete;
+    PartFile& operator=(const PartFile&) = delete;
 
     bool open() {
-        file_ = std::fopen(part_.c_str(), "wb");
-        if (file_) {
-            buffer_.resize(FileBufferSize);
-            std::setvbuf(file_, buffer_.data(), _IOFBF, buffer_.size());
+        const scratch::CreatedFile created = scratch::createUniqueFile(path_, ".part");
+        if (created.fd < 0) {
+            error_ = created.error;
+            return false;
         }
-        return file_ != nullptr;
+        part_ = created.path;
+        file_ = ::fdopen(created.fd, "wb");
+        if (!file_) {
+            error_ = errno;
+            ::close(created.fd);
+            std::remove(part_.c_str());
+            return false;
+        }
+        buffer_.resize(FileBufferSize);
+        std::setvbuf(file_, buffer_.data(), _IOFBF, buffer_.size());
+        return true;
+    }
+    // Checks a size the server announced before any byte is kept.
+    bool admit(long long announced) {
+        if (announced > limit_) {
+            error_ = EFBIG;
+            return false;
+        }
+        const long long space = scratch::freeBytes(part_);
+        if (announced > 0 && space >= 0 && announced > space) {
+            error_ = ENOSPC;
+            return false;
+        }
+        return true;
     }
     bool write(const char* data, std::size_t n) {
+        if (written_ + static_cast<long long>(n) > limit_) {
+            error_ = EFBIG;
+            return false;
+        }
+        errno = 0;
         if (std::fwrite(data, 1, n, file_) != n) {
+            error_ = errno != 0 ? errno : EIO;
             return false;
         }
         written_ += static_cast<long long>(n);
         return true;
     }
     bool commit() {
+        errno = 0;
+        const bool flushed = std::fflush(file_) == 0;
+        if (!flushed) {
+            error_ = errno != 0 ? errno : EIO;
+        }
         const bool closed = std::fclose(file_) == 0;
         file_ = nullptr;
-        return closed && std::rename(part_.c_str(), path_.c_str()) == 0;
+        if (!flushed || !closed) {
+            std::remove(part_.c_str());
+            error_ = error_ != 0 ? error_ : EIO;
+            return false;
+        }
+        // rename replaces a link at the final name instead of writing through it.
+        if (std::rename(part_.c_str(), path_.c_str()) != 0) {
+            error_ = errno;
+            std::remove(part_.c_str());
+            return false;
+        }
+        return true;
     }
     void discard() {
         if (file_) {
@@ -52,6 +105,7 @@ class PartFile {
         }
     }
     long long written() const { return written_; }
+    int error() const { return error_; }
 
   private:
     std::string path_;
@@ -59,19 +113,29 @@ class PartFile {
     std::FILE* file_ = nullptr;
     std::vector<char> buffer_;
     long long written_ = 0;
+    long long limit_ = limits::maximumFileBytes();
+    int error_ = 0;
 };
 
 struct WriteTarget {
     PartFile* file;
     const ChunkCallback* onChunk;
-    bool failed = false;
+    CURL* curl;
+    bool started = false;
 };
 
 size_t writeBody(char* data, size_t size, size_t count, void* user) {
     auto* target = static_cast<WriteTarget*>(user);
     const std::size_t n = size * count;
+    if (!target->started) {
+        target->started = true;
+        curl_off_t announced = -1;
+        curl_easy_getinfo(target->curl, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &announced);
+        if (!target->file->admit(static_cast<long long>(announced))) {
+            return 0;
+        }
+    }
     if (!target->file->write(data, n)) {
-        target->failed = true;
         return 0;
     }
     if (target->onChunk && *target->onChunk) {
@@ -96,6 +160,13 @@ int recordReplies(CURL*, curl_infotype type, char* data, size_t size, void* user
 }
 
 std::int32_t systemErrorFor(CURLcode code, long responseNumber) {
+    if (code == CURLE_TOO_MANY_REDIRECTS || code == CURLE_UNSUPPORTED_PROTOCOL) {
+        return neterr::RedirectRefused;
+    }
+    // A server that ended the transfer with an error reply (a 426 included) has something to say.
+    if (responseNumber >= 400 && code != CURLE_WRITE_ERROR) {
+        return neterr::ExtendedError;
+    }
     switch (code) {
     case CURLE_COULDNT_RESOLVE_HOST:
     case CURLE_URL_MALFORMAT:
@@ -131,21 +202,24 @@ void connectOptions(CURL* curl) {
     curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT, 30L);
 }
 
-// A server that stops sending for a minute is given up rather than waited on forever.
+// A server that stalls or trickles is given up rather than waited on forever.
 void stallLimit(CURL* curl) {
-    curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
-    curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, 60L);
+    curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, static_cast<long>(limits::minimumSpeedBytes()));
+    curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME,
+                     static_cast<long>(limits::minimumSpeedSeconds()));
     // Larger reads mean fewer wake-ups per megabyte on fast local networks.
     curl_easy_setopt(curl, CURLOPT_BUFFERSIZE, 262144L);
 }
 
-// Escapes every path segment, keeping the "/" between them.
+// Escapes every path segment, keeping each "/" between them exactly as given.
 std::string escapePath(CURL* curl, const std::string& path) {
     std::string out;
+    bool first = true;
     for (const auto& piece : text::splitAll(path, '/')) {
-        if (!out.empty() || path.front() == '/') {
+        if (!first) {
             out += '/';
         }
+        first = false;
         char* escaped = curl_easy_escape(curl, piece.c_str(), static_cast<int>(piece.size()));
         out += escaped ? escaped : "";
         curl_free(escaped);
@@ -186,10 +260,10 @@ TransferResult fetchInto(CURLM* multi, CURL* curl, const std::string& localPath,
     PartFile file(localPath);
     if (!file.open()) {
         TransferResult failed;
-        failed.systemError = errno;
+        failed.localError = file.error();
         return failed;
     }
-    WriteTarget target{&file, &onChunk};
+    WriteTarget target{&file, &onChunk, curl};
     curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, writeBody);
     curl_easy_setopt(curl, CURLOPT_WRITEDATA, &target);
     const CURLcode code = perform(multi, curl);
@@ -198,6 +272,9 @@ TransferResult fetchInto(CURLM* multi, CURL* curl, const std::string& localPath,
     if (result.ok && !file.commit()) {
         result.ok = false;
         result.systemError = neterr::ConnectionAborted;
+    }
+    if (!result.ok) {
+        result.localError = file.error();
     }
     return result;
 }
@@ -242,6 +319,8 @@ TransferResult FtpClient::login(const std::string& host, int port, const std::st
     CURL* curl = impl_->curl;
     connectOptions(curl);
     impl_->baseUrl = "ftp://" + host + (port > 0 ? ":" + std::to_string(port) : std::string());
+    // The session is direct: ftp_proxy or all_proxy must never see the login.
+    curl_easy_setopt(curl, CURLOPT_PROXY, "");
     curl_easy_setopt(curl, CURLOPT_USERNAME, user.c_str());
     curl_easy_setopt(curl, CURLOPT_PASSWORD, password.c_str());
     if (active) {
@@ -278,7 +357,7 @@ TransferResult FtpClient::getFile(const std::string& remotePath, const std::stri
     // The URL path after the host's "/" is sent as it stands: "/dir/file" from the root,
     // "dir/file" from the login folder.
     curl_easy_setopt(impl_->curl, CURLOPT_URL,
-                     (impl_->baseUrl + escapePath(impl_->curl, "/" + remotePath)).c_str());
+                     (impl_->baseUrl + "/" + escapePath(impl_->curl, remotePath)).c_str());
     TransferResult result = fetchInto(impl_->multi, impl_->curl, localPath, onChunk, impl_->reply);
     curl_easy_setopt(impl_->curl, CURLOPT_WRITEFUNCTION, discardBody);
     return result;
@@ -293,8 +372,11 @@ TransferResult httpGetFile(const std::string& url, const std::string& localPath,
     stallLimit(curl.get());
     curl_easy_setopt(curl.get(), CURLOPT_URL, url.c_str());
     curl_easy_setopt(curl.get(), CURLOPT_USERAGENT, agent.c_str());
+    curl_easy_setopt(curl.get(), CURLOPT_PROTOCOLS_STR, "http,https");
+    // Redirects stay on the web and end: no file:// or other scheme, no endless loops.
     curl_easy_setopt(curl.get(), CURLOPT_FOLLOWLOCATION, 1L);
-    curl_easy_setopt(curl.get(), CURLOPT_MAXREDIRS, 10L);
+    curl_easy_setopt(curl.get(), CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(curl.get(), CURLOPT_MAXREDIRS, static_cast<long>(MaxRedirects));
     // Removed from the multi handle before either is cleaned up.
     return fetchInto(multi.get(), curl.get(), localPath, onChunk, {});
 }

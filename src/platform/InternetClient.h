@@ -15,6 +15,7 @@ constexpr std::int32_t NameNotResolved = 12007;
 constexpr std::int32_t ConnectionAborted = 12030; // the transfer broke off
 constexpr std::int32_t CannotConnect = 12029;
 constexpr std::int32_t Timeout = 12002;
+constexpr std::int32_t RedirectRefused = 12156; // a redirect loop or a scheme other than http(s)
 } // namespace neterr
 
 // The outcome of one transfer step. On failure `systemError` says why; when the server
@@ -25,14 +26,18 @@ struct TransferResult {
     long responseNumber = 0;
     std::string serverResponse;
     long long bytes = 0;
+    // errno of a local failure: ENOSPC (disk full), EFBIG (over the size cap), or why the
+    // scratch file could not be created.
+    int localError = 0;
 };
 
 // Called after every chunk written to disk with the bytes of the file so far.
 using ChunkCallback = std::function<void(long long bytesSoFar)>;
 
 // An FTP session on one server: log in once, then fetch files by path relative to the
-// login folder. Files are streamed to "<local>.part" and renamed when complete, so a broken
-// transfer never leaves a partial file under the final name. Binary transfers, no proxy.
+// login folder. Files are streamed to a fresh "<local>.XXXXXX.part" and renamed when complete,
+// so a broken transfer never leaves a partial file under the final name. Binary transfers, no
+// proxy (not even one from the environment).
 class FtpClient {
   public:
     FtpClient();
@@ -54,7 +59,8 @@ class FtpClient {
 };
 
 // Fetches a URL into a file, whatever the status code (an error page is stored as the body).
-// Proxies come from the system's settings (http_proxy and friends).
+// Proxies come from the system's settings (http_proxy and friends). Only http and https, also
+// as redirect targets, and at most 10 redirects.
 TransferResult httpGetFile(const std::string& url, const std::string& localPath,
                            const std::string& agent, const ChunkCallback& onChunk = {});
 

@@ -1,13 +1,18 @@
 #include "platform/ZipArchive.h"
 
+#include "platform/Limits.h"
+#include "platform/ScratchFiles.h"
 #include "platform/Text.h"
 
 #include <array>
+#include <cerrno>
+#include <fcntl.h>
 #include <filesystem>
 #include <fnmatch.h>
 #include <fstream>
 #include <memory>
 #include <optional>
+#include <unistd.h>
 #include <vector>
 #include <zip.h>
 
@@ -48,6 +53,65 @@ std::optional<fs::path> safeTarget(const fs::path& folder, const std::string& en
     return folder / relative.relative_path();
 }
 
+// What one archive may unpack to: a fixed cap, a multiple of the archive's own size (a
+// small archive of zeros is a bomb, not a patch), and the free space of the target.
+class UnpackBudget {
+  public:
+    explicit UnpackBudget(const std::string& archive) {
+        std::error_code ec;
+        const auto size = static_cast<std::int64_t>(fs::file_size(archive, ec));
+        const std::int64_t byRatio = ec ? 0 : size * limits::maximumUnpackRatio();
+        // Small archives may compress very well; below a megabyte of output no ratio matters.
+        constexpr std::int64_t Floor = 1LL << 20;
+        limit_ = std::min(limits::maximumUnpackedBytes(), std::max(byRatio, Floor));
+    }
+    // Counts bytes about to be written below `folder` (empty: nothing written, only read).
+    bool take(std::int64_t n, const std::string& folder) {
+        used_ += n;
+        if (used_ > limit_) {
+            return false;
+        }
+        if (!folder.empty() && used_ - checkedAt_ >= CheckEvery) {
+            checkedAt_ = used_;
+            const long long space = scratch::freeBytes(folder);
+            if (space >= 0 && space < CheckEvery) {
+                return false;
+            }
+        }
+        return true;
+    }
+
+  private:
+    static constexpr std::int64_t CheckEvery = 4LL << 20;
+    std::int64_t limit_ = 0;
+    std::int64_t used_ = 0;
+    std::int64_t checkedAt_ = 0;
+};
+
+// Writes one entry's bytes to a new file; an existing link at the target is not followed.
+bool writeEntry(zip_file_t* entry, const fs::path& target, UnpackBudget& budget,
+                const std::string& folder) {
+    const int fd =
+        ::open(target.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0644);
+    if (fd < 0) {
+        return false;
+    }
+    std::array<char, 65536> buffer{};
+    zip_int64_t n = 0;
+    bool ok = true;
+    while (ok && (n = zip_fread(entry, buffer.data(), buffer.size())) > 0) {
+        ok = budget.take(n, folder) && ::write(fd, buffer.data(), static_cast<std::size_t>(n)) == n;
+    }
+    ok = ::close(fd) == 0 && ok && n >= 0;
+    if (!ok) {
+        ::unlink(target.c_str());
+    }
+    return ok;
+}
+
+// The bytes of an archive with no entries: the end-of-central-directory record alone.
+constexpr std::array<char, 22> EmptyArchive = {'P', 'K', 5, 6};
+
 } // namespace
 
 int ZipArchive::test(bool) const {
@@ -60,6 +124,7 @@ int ZipArchive::test(bool) const {
         return Failure;
     }
     std::array<char, 65536> buffer{};
+    UnpackBudget budget(archive_);
     for (zip_int64_t i = 0; i < count; ++i) {
         EntryPtr entry(zip_fopen_index(archive.get(), static_cast<zip_uint64_t>(i), 0));
         if (!entry) {
@@ -67,6 +132,9 @@ int ZipArchive::test(bool) const {
         }
         zip_int64_t n = 0;
         while ((n = zip_fread(entry.get(), buffer.data(), buffer.size())) > 0) {
+            if (!budget.take(n, {})) {
+                return Failure;
+            }
         }
         if (n < 0) {
             return Failure;
@@ -81,6 +149,10 @@ int ZipArchive::extractAll() const {
         return Failure;
     }
     const fs::path folder(extractFolder_);
+    // A folder that is a link could send the files anywhere.
+    if (extractFolder_.empty() || scratch::isLink(extractFolder_)) {
+        return Failure;
+    }
     const zip_int64_t count = zip_get_num_entries(archive.get(), 0);
     std::vector<std::pair<zip_uint64_t, fs::path>> targets;
     for (zip_int64_t i = 0; i < count; ++i) {
@@ -96,7 +168,7 @@ int ZipArchive::extractAll() const {
     if (ec) {
         return Failure;
     }
-    std::array<char, 65536> buffer{};
+    UnpackBudget budget(archive_);
     for (const auto& [index, target] : targets) {
         const std::string name = zip_get_name(archive.get(), index, 0);
         if (name.back() == '/' || name.back() == '\\') {
@@ -108,15 +180,7 @@ int ZipArchive::extractAll() const {
         }
         fs::create_directories(target.parent_path(), ec);
         EntryPtr entry(zip_fopen_index(archive.get(), index, 0));
-        std::ofstream out(target, std::ios::binary | std::ios::trunc);
-        if (ec || !entry || !out) {
-            return Failure;
-        }
-        zip_int64_t n = 0;
-        while ((n = zip_fread(entry.get(), buffer.data(), buffer.size())) > 0) {
-            out.write(buffer.data(), n);
-        }
-        if (n < 0 || !out.flush()) {
+        if (ec || !entry || !writeEntry(entry.get(), target, budget, extractFolder_)) {
             return Failure;
         }
     }
@@ -153,6 +217,12 @@ int ZipArchive::create(const std::string& sourceFolder, const std::string& fileS
     }
     if (ec) {
         return Failure;
+    }
+    if (zip_get_num_entries(archive.get(), 0) == 0) {
+        // libzip writes nothing for an archive without entries; callers rely on the file.
+        std::ofstream out(archive_, std::ios::binary | std::ios::trunc);
+        out.write(EmptyArchive.data(), EmptyArchive.size());
+        return out.flush() ? 0 : Failure;
     }
     // Closing is where libzip writes; on failure the handle stays ours to discard.
     if (zip_close(archive.get()) != 0) {

@@ -13,16 +13,19 @@ class ZipArchive {
     void setExtractFolder(const std::string& folder) { extractFolder_ = folder; }
 
     // Opens with a consistency check and reads every entry to its end, so that a bad CRC
-    // shows. An archive without entries, or one that cannot be opened, is damaged.
+    // shows. An archive without entries, or one that cannot be opened, is damaged, and so is
+    // one that unpacks to more than the unpacking limits allow (README, "Limits").
     int test(bool verbose = false) const;
 
     // Writes every entry below the extraction folder (created when missing). Entries whose
     // path would leave that folder (absolute, or with "..") fail the whole extraction before
-    // anything is written.
+    // anything is written; so does an extraction folder that is a symbolic link. Writing
+    // stops, with failure, at the unpacking limits or when the disk runs out of space.
     int extractAll() const;
 
     // Creates the archive from the files of `sourceFolder` (and its subfolders) whose names
-    // match `fileSpec` ("*" for all), leaving out files named `excludedName`.
+    // match `fileSpec` ("*" for all), leaving out files named `excludedName`. With no such
+    // file the result is a valid archive without entries.
     int create(const std::string& sourceFolder, const std::string& fileSpec,
                const std::string& excludedName) const;
 

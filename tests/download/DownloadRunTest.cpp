@@ -74,10 +74,13 @@ TEST_F(Verification, FailedLoginsOfferTheLog) {
     verify();
     unsetenv("PELVAR_TEXT_VIEWER");
     EXPECT_EQ(prompter.boxes[0].buttons, 68);
-    for (int i = 0; i < 100 && !std::filesystem::exists(viewed); ++i) {
+    // The viewer runs on its own: wait until it has written its line, not just opened the file.
+    const std::string expected = downloads() + "/PelvarUpdate.log\n";
+    for (int i = 0; i < 100 && (!std::filesystem::exists(viewed) || readFile(viewed) != expected);
+         ++i) {
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
-    EXPECT_EQ(readFile(viewed), downloads() + "/PelvarUpdate.log\n");
+    EXPECT_EQ(readFile(viewed), expected);
 }
 
 TEST_F(Verification, HandOverStartsThePatcherAndEndsTheHost) {

@@ -1,8 +1,12 @@
 #include "DownloadFixture.h"
+#include "HostileServers.h"
+#include "download/DownloadRun.h"
 #include "download/DownloadSession.h"
+#include "platform/ZipArchive.h"
 
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <sstream>
 
 using namespace pelvar;
 using namespace pelvar::test;
@@ -11,8 +15,18 @@ namespace {
 
 class FtpTransfer : public ::testing::Test, public DownloadFixture {
   protected:
-    FtpTransfer() : server(ftpRoot(), "shop", "s3cret") {
+    FtpTransfer() : server(recordingFtp(), {ftpRoot(), "shop", "s3cret", dir / "commands.txt"}) {
         std::filesystem::create_directories(ftpRoot() + "/patches");
+    }
+    // Whether a command line the server received starts with `prefix`.
+    bool sent(const std::string& prefix) const {
+        std::istringstream in(readFile(dir / "commands.txt"));
+        for (std::string line; std::getline(in, line);) {
+            if (line.starts_with(prefix)) {
+                return true;
+            }
+        }
+        return false;
     }
     void publishPatches(const std::vector<std::string>& names) {
         std::vector<std::string> entries;
@@ -27,7 +41,7 @@ class FtpTransfer : public ::testing::Test, public DownloadFixture {
         writeSettings("Head Office", locations);
     }
 
-    FtpServer server;
+    PythonServer server;
 };
 
 class FtpModes : public FtpTransfer, public ::testing::WithParamInterface<bool> {};
@@ -45,6 +59,12 @@ TEST_P(FtpModes, FetchesPatchesWithoutPatchNumberCheck) {
     EXPECT_TRUE(logHas("Connecting to FTP Site: ftp://127.0.0.1 : Success"));
     EXPECT_EQ(state.FtpConnectFailures, 0);
     EXPECT_TRUE(prompter.boxes.empty());
+    // On the wire: FolderLocation + "/" + name exactly, in the mode the location chose.
+    EXPECT_TRUE(sent("RETR /patches/Pelvar9_HOftp.dat"));
+    EXPECT_TRUE(sent("RETR /patches/HO_9_0_1_03.zip"));
+    EXPECT_FALSE(sent("RETR //"));
+    EXPECT_EQ(sent("PASV") || sent("EPSV"), !GetParam());
+    EXPECT_EQ(sent("PORT") || sent("EPRT"), GetParam());
 }
 
 INSTANTIATE_TEST_SUITE_P(Modes, FtpModes, ::testing::Values(false, true),
@@ -102,6 +122,27 @@ TEST_F(FtpTransfer, NonNumericPortEndsTheWalkQuietly) {
     StartDownloadSession(state);
     EXPECT_TRUE(prompter.boxes.empty());
     EXPECT_FALSE(std::filesystem::exists(downloaded("HO_9_0_1_03.zip")));
+}
+
+TEST_F(FtpTransfer, RefusedTransferIsReportedWithTheServersReply) {
+    makePatch(ftpRoot() + "/patches/HO_9_0_1_03.zip");
+    makePatch(ftpRoot() + "/patches/HO_9_0_1_04.zip");
+    publish(ftpRoot() + "/patches/Pelvar9_HOftp.dat", {"HO_9_0_1_04.zip:9", "HO_9_0_1_03.zip:9"});
+    ftpLocation("HOftp", server.port(), "/patches", "shop", "s3cret", false, "Head Office");
+    useEdition({"HOftp.ini"});
+    state.mainWindow = &surface;
+    ZipArchive zip;
+    DownloadButtonClicked(state, zip, surface);
+
+    ASSERT_GE(prompter.boxes.size(), 2U);
+    EXPECT_EQ(prompter.boxes[0].text,
+              "FtpGetFile Extd Err: 426 426 Connection closed; transfer aborted.");
+    EXPECT_EQ(prompter.boxes[1].text, "Download of updates for Pelvar 9 completed with errors. "
+                                      "Click Yes to view the log file");
+    EXPECT_FALSE(logHas("Failed Downloading File: HO_9_0_1_04.zip"));
+    EXPECT_FALSE(std::filesystem::exists(downloaded("HO_9_0_1_04.zip")));
+    // The report closes the session, so the next name fails without a reply: only the log says so.
+    EXPECT_TRUE(logHas("Failed Downloading File: HO_9_0_1_03.zip"));
 }
 
 } // namespace

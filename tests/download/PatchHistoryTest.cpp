@@ -143,13 +143,15 @@ TEST_F(PatchHistory, ExistingRowEndsTheRoutineQuietly) {
 }
 
 TEST_F(PatchHistory, OtherFailuresSkipOnlyTheirStatement) {
-    // Names go into the statement unescaped, so this one breaks its INSERT.
-    addCompanies("('C1','Main Street'),('C2','O''Brien'),('C3','Airport')");
+    // A trigger refuses C2's row; a quote in a company's name is data and breaks nothing.
+    addCompanies("('C1','Main Street'),('C2','Harbour'),('C3','O''Brien')");
+    sqlite(database, "CREATE TRIGGER refuse BEFORE INSERT ON VAPatchDtls WHEN NEW.CompCd = 'C2' "
+                     "BEGIN SELECT RAISE(ABORT, 'refused'); END;");
     ASSERT_TRUE(LoadConnectionData(s.state, "Point of Sale"));
     RecordPatchHistory(s.state, "9.1.2");
 
     EXPECT_EQ(history(),
-              (std::vector<std::string>{"C1|Main Street|N/A|9.1.2|", "C3|Airport|N/A|9.1.2|"}));
+              (std::vector<std::string>{"C1|Main Street|N/A|9.1.2|", "C3|O'Brien|N/A|9.1.2|"}));
     EXPECT_TRUE(s.prompter.boxes.empty());
 }
 

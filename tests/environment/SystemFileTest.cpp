@@ -4,6 +4,7 @@
 #include "environment/RegistrySettings.h"
 #include "platform/Files.h"
 
+#include <filesystem>
 #include <functional>
 #include <gtest/gtest.h>
 
@@ -186,6 +187,14 @@ TEST_F(SystemFileFromRegistry, WritesTheHoFileWithItsOwnKeys) {
               expectedFile("ho-", "PELVARHOCLIENT=hc\r\nPELVARHOSERVER=hs\r\nPELVARHOAST=\r\n"
                                   "PATCHDOWNPATH=/srv/ho\r\n"));
     EXPECT_EQ(info.Ho.PelvarHoServer, "hs");
+}
+
+TEST_F(SystemFileFromRegistry, MissingDataFolderIsCreatedBelowTheRoot) {
+    std::filesystem::remove_all(sb.paths.commonAppData());
+    CreateSystemFileFromRegistry(info, sb.paths, sb.registry, "1");
+    const std::string written = systemFilePath(sb.paths, 1);
+    EXPECT_TRUE(written.starts_with(sb.root() + "/")) << written;
+    EXPECT_TRUE(files::fileExists(written));
 }
 
 TEST_F(SystemFileFromRegistry, LeavesAnExistingFileAlone) {

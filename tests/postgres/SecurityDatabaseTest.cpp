@@ -101,6 +101,10 @@ TEST_F(SecurityDatabaseServer, ReleasesAreApprovedByTheServerTable) {
     EXPECT_TRUE(IsReleaseApproved(sb.state, "9.0.1.03"));
     EXPECT_TRUE(IsReleaseApproved(sb.state, "9.0.1.04"));
     EXPECT_FALSE(IsReleaseApproved(sb.state, "9.0.1.05")) << "no row at or above it";
+    // A release from the server's file is data: neither a second statement nor a union runs.
+    EXPECT_FALSE(IsReleaseApproved(sb.state, "~'; DELETE FROM dbo.VaCompany; SELECT '1' AS x --"));
+    EXPECT_FALSE(IsReleaseApproved(sb.state, "~' UNION SELECT '1' --"));
+    EXPECT_EQ(db->query("SELECT * FROM dbo.VaCompany").size(), 1U);
     db->execute("UPDATE dbo.AuthorisedPOSPatches SET ApprovedStatus = '0'");
     EXPECT_FALSE(IsReleaseApproved(sb.state, "9.0.1.04"));
 }

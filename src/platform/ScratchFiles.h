@@ -1,0 +1,29 @@
+#pragma once
+
+#include <optional>
+#include <string>
+
+// Temporary files and folders next to the files they stand in for. A download folder may be
+// writable by others, so every scratch name is fresh (random suffix), created exclusively and
+// never through a symbolic link.
+namespace pelvar::scratch {
+
+// An open, exclusively created file "<stem>.XXXXXX<suffix>" (mode 644); fd -1 on failure,
+// with `error` holding errno.
+struct CreatedFile {
+    int fd = -1;
+    std::string path;
+    int error = 0;
+};
+CreatedFile createUniqueFile(const std::string& stem, const std::string& suffix);
+
+// A fresh folder "<stem>.XXXXXX"; nothing when it cannot be made.
+std::optional<std::string> createUniqueFolder(const std::string& stem);
+
+// Whether the path itself is a symbolic link (the link is not followed).
+bool isLink(const std::string& path);
+
+// Bytes an unprivileged writer may still put on the file system holding `path`; -1 when unknown.
+long long freeBytes(const std::string& path);
+
+} // namespace pelvar::scratch
