@@ -145,9 +145,12 @@ void LoadPelvarDatFileInfo(SystemFileInfo& info, const SandboxPaths& paths) {
     }
 }
 
-void ReWritePelvarDatFileInfo(const SandboxPaths& paths, std::string& key,
-                              const std::string& value, int editionIndex) {
+void ReWritePelvarDatFileInfo(const SandboxPaths& paths, std::string& key, const std::string& value,
+                              int editionIndex) {
     key = text::upper(text::trim(key)) + "=";
+    // A line holds no line break: what follows one would be read as keys of its own (a
+    // registry value "x\r\nSERVERTYPE=ACCESS" would switch the database type).
+    const std::string oneLine = value.substr(0, value.find_first_of("\r\n"));
     const std::string path = systemFilePath(paths, editionIndex);
     if (path.empty() || !files::fileExists(path)) {
         return;
@@ -158,7 +161,7 @@ void ReWritePelvarDatFileInfo(const SandboxPaths& paths, std::string& key,
     for (const auto& line : files::readLines(path)) {
         if (line.empty() || line.front() != '*') {
             if (keyPart(line) == key) {
-                output += key + value + "\r\n";
+                output += key + oneLine + "\r\n";
                 found = true;
                 continue;
             }
@@ -166,10 +169,11 @@ void ReWritePelvarDatFileInfo(const SandboxPaths& paths, std::string& key,
         output += line + "\r\n";
     }
     if (!found) {
-        output += key + value + "\r\n";
+        output += key + oneLine + "\r\n";
     }
-    // The system file is replaced only once the work file is complete.
-    files::writeAll(workFile, output);
+    // The system file is replaced only once the work file is complete. Both hold the
+    // database password.
+    files::writeAll(workFile, output, files::Access::Private);
     files::copyFile(workFile, path, true);
     files::deleteFile(workFile);
 }
@@ -201,7 +205,7 @@ void CreateSystemFileFromRegistry(SystemFileInfo& info, const SandboxPaths& path
     if (files::fileExists(path)) {
         return;
     }
-    files::writeAll(path, "");
+    files::writeAll(path, "", files::Access::Private);
 
     auto put = [&](const char* key, const std::string& value) {
         std::string k = key;
@@ -210,14 +214,14 @@ void CreateSystemFileFromRegistry(SystemFileInfo& info, const SandboxPaths& path
     auto edition = [&](const char* name) { return ReadSetting(registry, name, selector); };
     put("SERVERTYPE", edition("SERVERTYPE"));
     put("SETUPTYPE", ReadSetting(registry, "SetupType", 3));
-    for (const char* name : {"PELVARAPPPATH", "VSPDBTYP", "PROVIDER", "SERVERID", "VASEC-DB",
-                             "USER-INF1"}) {
+    for (const char* name :
+         {"PELVARAPPPATH", "VSPDBTYP", "PROVIDER", "SERVERID", "VASEC-DB", "USER-INF1"}) {
         put(name, edition(name));
     }
     const std::string userInf2 = edition("USER-INF2");
     put("USER-INF2", userInf2.empty() ? userInf2 : userInf2.substr(1));
-    for (const char* name : {"PASSWORD", "IMP-PATH", "PRODTYPE", "HELP-KEY", "HELPFILE",
-                             "SYSSTATS"}) {
+    for (const char* name :
+         {"PASSWORD", "IMP-PATH", "PRODTYPE", "HELP-KEY", "HELPFILE", "SYSSTATS"}) {
         put(name, edition(name));
     }
     put("NODEID", ReadSetting(registry, "NODEID", 2));
@@ -235,7 +239,8 @@ void CreateSystemFileFromRegistry(SystemFileInfo& info, const SandboxPaths& path
         put("PELVARHOSERVER", ReadRegString(registry, hoKey, "PelvarHOServer"));
         put("PELVARHOAST", ReadRegString(registry, hoKey, "PelvarHOAST"));
     }
-    put("PATCHDOWNPATH", ReadSetting(registry, index == 2 ? "HODOWNLOADPATH" : "POSDOWNLOADPATH", 6));
+    put("PATCHDOWNPATH",
+        ReadSetting(registry, index == 2 ? "HODOWNLOADPATH" : "POSDOWNLOADPATH", 6));
     LoadPelvarDatFileInfo(info, paths);
 }
 
