@@ -4,6 +4,7 @@
 #include "FuzzSupport.h"
 #include "environment/SystemFile.h"
 #include "platform/RegistryStore.h"
+#include "platform/RunTimeError.h"
 #include "platform/SandboxPaths.h"
 
 #include <cstdio>
@@ -40,8 +41,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     LoadPelvarDatFileInfo(info, paths);
     FUZZ_REQUIRE(info.PosFileExists && info.HoFileExists);
 
+    // Rewriting raises file errors to its caller; the properties hold when it did not.
     std::string key = " patchVer ";
-    ReWritePelvarDatFileInfo(paths, key, "9.9.9.99", 2);
+    try {
+        ReWritePelvarDatFileInfo(paths, key, "9.9.9.99", 2);
+    } catch (const RunTimeError& e) {
+        std::fprintf(stderr, "rewrite raised %s\n", e.what());
+        return 0;
+    }
     FUZZ_REQUIRE(key == "PATCHVER=");
     SystemFileInfo after;
     LoadPelvarDatFileInfo(after, paths);
@@ -52,7 +59,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     fuzz::putFile(paths.registryFile(), input);
     IniRegistryStore registry(paths.registryFile());
     SystemFileInfo created;
-    CreateSystemFileFromRegistry(created, paths, registry, "1");
+    try {
+        CreateSystemFileFromRegistry(created, paths, registry, "1");
+    } catch (const RunTimeError& e) {
+        std::fprintf(stderr, "creation raised %s\n", e.what());
+        return 0;
+    }
     SystemFileInfo reread;
     LoadPelvarDatFileInfo(reread, paths);
     FUZZ_REQUIRE(reread.PosFileExists);
