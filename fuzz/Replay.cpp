@@ -1,9 +1,10 @@
 // The fuzz targets as ordinary programs for the test suite, without libFuzzer: each seed,
-// then a fixed number of cheap mutations of the seeds (bytes flipped, cut, duplicated,
+// then a bounded number of cheap mutations of the seeds (bytes flipped, cut, duplicated,
 // spliced), from a fixed random sequence so that a failure repeats. Any input given on the
 // command line (a crash file from a fuzz run) is replayed first.
 #include "FuzzSupport.h"
 
+#include <chrono>
 #include <cstdlib>
 #include <fstream>
 #include <iostream>
@@ -63,12 +64,18 @@ int main(int argc, char** argv) {
     for (const auto& seed : seeds) {
         run(seed);
     }
+    // At most this many mutations and this many seconds: the targets that write files run
+    // slowly on a loaded machine, and a test must end in bounded time.
     const char* rounds = std::getenv("PELVAR_FUZZ_ROUNDS");
+    const char* seconds = std::getenv("PELVAR_FUZZ_SECONDS");
     const long count = rounds ? std::atol(rounds) : 2000;
+    const auto deadline =
+        std::chrono::steady_clock::now() + std::chrono::seconds(seconds ? std::atol(seconds) : 20);
     std::mt19937 random(20261205);
-    for (long i = 0; i < count && !seeds.empty(); ++i) {
+    long done = 0;
+    for (; done < count && !seeds.empty() && std::chrono::steady_clock::now() < deadline; ++done) {
         run(mutate(seeds[random() % seeds.size()], seeds, random));
     }
-    std::cout << seeds.size() << " seeds and " << count << " mutations passed\n";
+    std::cout << seeds.size() << " seeds and " << done << " mutations passed\n";
     return 0;
 }
