@@ -3,6 +3,9 @@
 #include "cli/CliContext.h"
 #include "environment/RegistrySettings.h"
 #include "platform/ComponentRegistry.h"
+#include "platform/Files.h"
+#include "platform/RegistryExport.h"
+#include "platform/RunTimeError.h"
 
 #include <iostream>
 #include <memory>
@@ -14,9 +17,89 @@ struct RegArguments {
     std::string key;
     std::string name;
     std::string value;
+    std::string file;
+    bool regedit4 = false;
 };
 
+// Lines of the file that the store keeps but cannot read: an admin should know about them.
+void warnAboutStrayLines(const IniRegistryStore& store) {
+    for (const auto& line : store.strayLines()) {
+        std::cerr << "liveupdate: " << store.file() << ", " << line
+                  << " (not NAME=VALUE; kept, but not read)\n";
+    }
+}
+
+// Export files are small; a cap keeps a wrong file name (a disk image) from being read whole.
+constexpr long long MaxExportFileBytes = 16 * 1024 * 1024;
+
+void addImportExport(CLI::App& reg, const std::shared_ptr<RegArguments>& args,
+                     const GlobalOptions& options, int& exitCode) {
+    auto* import = reg.add_subcommand(
+        "import", "Store the string values of a Windows registry export file (.reg)");
+    import->add_option("FILE", args->file, "Export file (Unicode or REGEDIT4)")->required();
+    import->callback([args, &options, &exitCode] {
+        CliContext context(options);
+    std::string bytes;
+    try {
+        bytes = files::readAllBounded(args->file, MaxExportFileBytes);
+    } catch (const RunTimeError& e) {
+        std::cerr << "liveupdate: cannot read " << args->file << ": " << e.description() << '\n';
+        exitCode = 1;
+        return;
+    }
+    const auto parsed = regfile::parse(bytes);
+    if (parsed.error) {
+        std::cerr << "liveupdate: " << args->file << ": " << *parsed.error << '\n';
+        exitCode = 1;
+        return;
+    }
+    IniRegistryStore store(context.paths().registryFile());
+    const auto report = regfile::import(store, parsed);
+    for (const auto& note : report.notes) {
+        std::cerr << "liveupdate: " << args->file << ", " << note << '\n';
+    }
+    std::cout << report.stored << " value(s) stored, " << report.removed << " removed\n";
+    exitCode = report.ok() ? 0 : 1;
+});
+
+auto* exp = reg.add_subcommand(
+    "export", "Write a key and the keys below it as a Windows registry export file");
+exp->add_option("KEY", args->key, "Key path, e.g. Software\\Pelvar")->required();
+exp->add_option("FILE", args->file, "File to write (standard output when left out)");
+exp->add_flag("--regedit4", args->regedit4,
+              "Write the older REGEDIT4 form (local code page) instead of UTF-16LE");
+exp->callback([args, &options, &exitCode] {
+    CliContext context(options);
+    IniRegistryStore store(context.paths().registryFile());
+    std::vector<std::string> notes;
+    const std::string bytes = regfile::exportKey(
+        store, args->key, args->regedit4 ? regfile::Format::Regedit4 : regfile::Format::Unicode,
+        notes);
+    for (const auto& note : notes) {
+        std::cerr << "liveupdate: " << note << '\n';
+    }
+    if (!store.lastError().empty()) {
+        std::cerr << "liveupdate: " << store.lastError() << '\n';
+        exitCode = 1;
+        return;
+    }
+    try {
+        if (args->file.empty()) {
+            std::cout.write(bytes.data(), std::streamsize(bytes.size()));
+            std::cout.flush();
+        } else {
+            files::writeAll(args->file, bytes, files::Access::Private);
+        }
+    } catch (const RunTimeError& e) {
+        std::cerr << "liveupdate: cannot write " << args->file << ": " << e.description() << '\n';
+        exitCode = 1;
+        return;
+    }
+    exitCode = notes.empty() ? 0 : 1;
+});
 } // namespace
+
+} // namespace pelvar::cli
 
 void addRegCommands(CLI::App& app, const GlobalOptions& options, int& exitCode) {
     auto args = std::make_shared<RegArguments>();
@@ -45,8 +128,11 @@ void addRegCommands(CLI::App& app, const GlobalOptions& options, int& exitCode) 
     set->add_option("VALUE", args->value, "Text to store")->required();
     set->callback([args, &options, &exitCode] {
         CliContext context(options);
-        if (!WriteRegString(context.registry(), args->key, args->name, args->value)) {
-            std::cerr << "liveupdate: cannot write " << context.paths().registryFile() << '\n';
+        IniRegistryStore store(context.paths().registryFile());
+        warnAboutStrayLines(store);
+        if (!WriteRegString(store, args->key, args->name, args->value)) {
+            std::cerr << "liveupdate: cannot store " << args->name << " under " << args->key
+                      << " in " << store.file() << ": " << store.lastError() << '\n';
             exitCode = 1;
         }
     });
@@ -72,6 +158,8 @@ void addRegCommands(CLI::App& app, const GlobalOptions& options, int& exitCode) 
             std::cout << name << '=' << value.value_or("(not a string)") << '\n';
         }
     });
+
+    addImportExport(*reg, args, options, exitCode);
 }
 
 } // namespace pelvar::cli

@@ -10,6 +10,7 @@
 #include <iostream>
 #include <memory>
 #include <optional>
+#include <unistd.h>
 
 namespace pelvar::cli {
 namespace {
@@ -41,15 +42,32 @@ void addScheduleCommands(CLI::App& app, const GlobalOptions& options, int& exitC
 
     auto* show = schedule->add_subcommand("show", "Show the saved schedule and the task");
     addEditionOption(show, a->edition);
-    show->callback([a, &options] {
+    show->callback([a, &options, &exitCode] {
         CliContext context(options);
         const ScheduleValues v = ReadScheduleFile(context.state(), scheduleFileName(a->edition));
         CronTaskScheduler scheduler(context.paths().schedulerFolder());
         const std::string task = scheduleTaskName(a->edition);
+        const bool scheduled = isScheduled(scheduler, task);
         std::cout << "Product=" << v.product << "\nStart Date=" << v.startDate
                   << "\nStart Time=" << v.startTime << "\nFrequency=" << v.frequency << "\nTask "
-                  << task << (isScheduled(scheduler, task) ? " is scheduled in " : " is not in ")
-                  << scheduler.folder() << '\n';
+                  << task << (scheduled ? " is scheduled in " : " is not in ") << scheduler.folder()
+                  << '\n';
+        if (!scheduled) {
+            return;
+        }
+        // An entry that names no program, or one that is gone, would fail silently at its
+        // time: say so, and let scripts see it.
+        const auto program = scheduler.programOf(task);
+        if (!program) {
+            std::cout << "The task names no program this command understands\n";
+            exitCode = 1;
+        } else if (::access(program->c_str(), X_OK) != 0) {
+            std::cout << "Program " << *program << " is missing (or not executable): the task "
+                      << "cannot run\n";
+            exitCode = 1;
+        } else {
+            std::cout << "Program " << *program << '\n';
+        }
     });
 
     auto* set = schedule->add_subcommand(

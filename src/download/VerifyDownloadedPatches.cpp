@@ -153,6 +153,9 @@ void Verifier::damaged(const std::string& name, const std::string& archivePath,
                              " is either empty or corrupted. Please check the connectivity to "
                              "the download location and retry.");
     });
+    if (state_.mainWindow) {
+        state_.mainWindow->resetPointer();
+    }
     ask("The downloaded file " + name +
             " is either empty or corrupted.\r\n\r\nPlease check the "
             "connectivity to the download location and retry.",
@@ -189,6 +192,9 @@ bool Verifier::reportOutcome() {
 }
 
 void Verifier::offerHandOver() {
+    if (state_.mainWindow) {
+        state_.mainWindow->resetPointer();
+    }
     const int answer = ask("Do you want to update the Pelvar 9 with downloaded patches?",
                            box::YesNo + box::Question, state_.AppTitle);
     if (answer == box::AnswerYes) {

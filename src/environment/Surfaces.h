@@ -24,6 +24,8 @@ class MainSurface : public ProgressSurface {
   public:
     virtual std::string editionText() const = 0;         // cmbProdType
     virtual void setStatus(const std::string& text) = 0; // lblStatus
+    // The window's mouse pointer back to the default before a box that ends the busy time.
+    virtual void resetPointer() {}
 };
 
 // The update wizard while it runs a download.

@@ -156,6 +156,9 @@ void LoadPelvarDatFileInfo(SystemFileInfo& info, const SandboxPaths& paths) {
 void ReWritePelvarDatFileInfo(const SandboxPaths& paths, std::string& key, const std::string& value,
                               int editionIndex) {
     key = text::upper(text::trim(key)) + "=";
+    // A line holds no line break: what follows one would be read as keys of its own (a
+    // registry value "x\r\nSERVERTYPE=ACCESS" would switch the database type).
+    const std::string oneLine = value.substr(0, value.find_first_of("\r\n"));
     const std::string path = systemFilePath(paths, editionIndex);
     if (path.empty() || !files::fileExists(path)) {
         return;
@@ -166,7 +169,7 @@ void ReWritePelvarDatFileInfo(const SandboxPaths& paths, std::string& key, const
     for (const auto& line : files::readLines(path)) {
         if (line.empty() || line.front() != '*') {
             if (keyPart(line) == key) {
-                output += key + value + "\r\n";
+                output += key + oneLine + "\r\n";
                 found = true;
                 continue;
             }
@@ -174,10 +177,11 @@ void ReWritePelvarDatFileInfo(const SandboxPaths& paths, std::string& key, const
         output += line + "\r\n";
     }
     if (!found) {
-        output += key + value + "\r\n";
+        output += key + oneLine + "\r\n";
     }
-    // The system file is replaced only once the work file is complete.
-    files::writeAll(workFile, output);
+    // The system file is replaced only once the work file is complete. Both hold the
+    // database password.
+    files::writeAll(workFile, output, files::Access::Private);
     files::copyFile(workFile, path, true);
     files::deleteFile(workFile);
 }
@@ -209,7 +213,7 @@ void CreateSystemFileFromRegistry(SystemFileInfo& info, const SandboxPaths& path
     if (files::fileExists(path)) {
         return;
     }
-    files::writeAll(path, "");
+    files::writeAll(path, "", files::Access::Private);
 
     auto put = [&](const char* key, const std::string& value) {
         std::string k = key;

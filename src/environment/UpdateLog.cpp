@@ -3,6 +3,9 @@
 #include "environment/AppState.h"
 #include "platform/DateText.h"
 #include "platform/Files.h"
+#include "platform/RunTimeError.h"
+
+#include <filesystem>
 
 namespace pelvar {
 
@@ -18,10 +21,23 @@ void LogWrite(const std::string& downloadFolder, const std::string& message,
 }
 
 void LogWrite(const AppState& state, const std::string& message, const std::string& flag) {
-    // Without a download folder the log goes to the root of the product's drive, which the
-    // sandbox root keeps apart from the machine's own root.
-    const std::string& folder =
-        state.DownloadFolder.empty() ? state.services.paths.driveC() : state.DownloadFolder;
+    if (!state.DownloadFolder.empty()) {
+        LogWrite(state.DownloadFolder, message, flag);
+        return;
+    }
+    // Without a download folder (the window's load on a fresh installation, before any
+    // settings exist) the log goes to the root of the product's drive, which the sandbox root
+    // keeps apart from the machine's own root. That drive root exists on the machine the
+    // product was made for; here it is a folder nothing else creates, so make it, or the
+    // first line fails and takes the caller's work (the patch history) with it.
+    const std::string folder = state.services.paths.driveC();
+    if (!files::folderExists(folder)) {
+        std::error_code ec;
+        std::filesystem::create_directories(folder, ec);
+        if (ec) {
+            raiseFromErrno(ec.value(), folder);
+        }
+    }
     LogWrite(folder, message, flag);
 }
 

@@ -78,8 +78,14 @@ std::string cronEntry(const ScheduledTask& task) {
     if (task.flags & ScheduledTask::FlagRunOnlyIfLoggedOn) {
         command += " && who | grep -q " + shellQuoted("^" + task.account + " ");
     }
-    command += " && cd " + shellQuoted(task.workingDirectory) + " && exec " +
-               shellQuoted(task.application);
+    command += " && cd " + shellQuoted(task.workingDirectory) + " && exec ";
+    if (!task.environment.empty()) {
+        command += "env ";
+        for (const auto& [name, value] : task.environment) {
+            command += shellQuoted(name + "=" + value) + " ";
+        }
+    }
+    command += shellQuoted(task.application);
     if (!task.parameters.empty()) {
         command += " " + shellQuoted(task.parameters);
     }
@@ -94,6 +100,75 @@ std::string cronEntry(const ScheduledTask& task) {
     entry += std::to_string(b.minute) + " " + std::to_string(b.hour) + " " + dayOfMonth + " " +
              month + " " + weekday + " " + task.account + " " + command + "\n";
     return entry;
+}
+
+std::optional<std::string> cronEntryProgram(const std::string& entry) {
+    for (const auto& line : text::splitAll(entry, '\n')) {
+        if (line.empty() || line.front() == '#') {
+            continue;
+        }
+        auto at = line.find(" && exec ");
+        if (at == std::string::npos) {
+            continue;
+        }
+        // Shell words in single quotes, as shellQuoted writes them; cron's "\%" is a "%".
+        const std::string rest = text::replaceAll(line.substr(at + 9), "\\%", "%");
+        std::vector<std::string> words;
+        std::string word;
+        bool inWord = false;
+        for (std::size_t i = 0; i < rest.size(); ++i) {
+            const char c = rest[i];
+            if (c == '\'') {
+                const auto close = rest.find('\'', i + 1);
+                if (close == std::string::npos) {
+                    return std::nullopt;
+                }
+                word += rest.substr(i + 1, close - i - 1);
+                i = close;
+                inWord = true;
+            } else if (c == '\\' && i + 1 < rest.size()) {
+                word += rest[++i];
+                inWord = true;
+            } else if (c == ' ') {
+                if (inWord) {
+                    words.push_back(word);
+                }
+                word.clear();
+                inWord = false;
+            } else {
+                word += c;
+                inWord = true;
+            }
+        }
+        if (inWord) {
+            words.push_back(word);
+        }
+        std::size_t k = 0;
+        if (k < words.size() && words[k] == "env") {
+            ++k;
+            while (k < words.size() && words[k].find('=') != std::string::npos) {
+                ++k;
+            }
+        }
+        if (k < words.size()) {
+            return words[k];
+        }
+    }
+    return std::nullopt;
+}
+
+std::optional<std::string> CronTaskScheduler::programOf(const std::string& name) {
+    for (const auto& listed : taskNames()) {
+        if (text::equalsIgnoringCase(listed, name)) {
+            try {
+                // An entry is a few lines; a cap keeps a stray large file from being read whole.
+                return cronEntryProgram(files::readAllBounded(files::join(folder_, listed), 65536));
+            } catch (const RunTimeError&) {
+                return std::nullopt;
+            }
+        }
+    }
+    return std::nullopt;
 }
 
 std::vector<std::string> CronTaskScheduler::taskNames() {

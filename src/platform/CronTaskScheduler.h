@@ -2,6 +2,8 @@
 
 #include "platform/TaskScheduler.h"
 
+#include <optional>
+
 namespace pelvar {
 
 // Tasks as cron.d entries: one file per task, named as the task, in `folder`
@@ -15,6 +17,9 @@ class CronTaskScheduler : public TaskScheduler {
     void deleteTask(const std::string& name) override;
 
     const std::string& folder() const { return folder_; }
+    // The program the task of that name starts; nothing when there is no such task or its
+    // entry names none (written by hand, or by something else).
+    std::optional<std::string> programOf(const std::string& name);
 
   private:
     std::string folder_;
@@ -22,5 +27,7 @@ class CronTaskScheduler : public TaskScheduler {
 
 // The cron.d text of a task (one comment block and one schedule line).
 std::string cronEntry(const ScheduledTask& task);
+// The program an entry written by cronEntry starts ("exec [env 'NAME=value'...] 'program'").
+std::optional<std::string> cronEntryProgram(const std::string& entry);
 
 } // namespace pelvar

@@ -4,9 +4,11 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <fcntl.h>
 #include <filesystem>
 #include <memory>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace fs = std::filesystem;
 
@@ -34,6 +36,33 @@ FilePtr openOrRaise(const std::string& path, const char* mode) {
             raise(err::PathFileAccess, path);
         }
         raiseFromErrno(errno, path);
+    }
+    return f;
+}
+
+// Opens for writing with mode 600 from the start, so that no other account can open the file
+// in the moment between creating and narrowing it.
+FilePtr openPrivateOrRaise(const std::string& path) {
+    errno = 0;
+    const int fd =
+        ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0600);
+    if (fd < 0) {
+        if (errno == EACCES || errno == EPERM) {
+            raise(err::PathFileAccess, path);
+        }
+        raiseFromErrno(errno, path);
+    }
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || ((st.st_mode & 077) != 0 && ::fchmod(fd, 0600) != 0)) {
+        const int e = errno;
+        ::close(fd);
+        raiseFromErrno(e, path);
+    }
+    FilePtr f(::fdopen(fd, "wb"));
+    if (!f) {
+        const int e = errno;
+        ::close(fd);
+        raiseFromErrno(e, path);
     }
     return f;
 }
@@ -118,6 +147,70 @@ void writeAll(const std::string& path, const std::string& bytes) {
     auto f = openOrRaise(path, "wb");
     writeOrRaise(f.get(), bytes, path);
     closeOrRaise(std::move(f), path);
+}
+
+void writeLine(const std::string& path, const std::string& text, Access access) {
+    writeAll(path, text + "\r\n", access);
+}
+
+void writeAll(const std::string& path, const std::string& bytes, Access access) {
+    if (access == Access::Shared) {
+        writeAll(path, bytes);
+        return;
+    }
+    auto f = openPrivateOrRaise(path);
+    writeOrRaise(f.get(), bytes, path);
+    closeOrRaise(std::move(f), path);
+}
+
+void replacePrivate(const std::string& path, const std::string& bytes) {
+    std::string temporary = path + ".XXXXXX";
+    errno = 0;
+    const int fd = ::mkostemp(temporary.data(), O_CLOEXEC); // mode 600, a fresh name
+    if (fd < 0) {
+        if (errno == EACCES || errno == EPERM) {
+            raise(err::PathFileAccess, path);
+        }
+        raiseFromErrno(errno, path);
+    }
+    FilePtr f(::fdopen(fd, "wb"));
+    if (!f) {
+        const int e = errno;
+        ::close(fd);
+        ::unlink(temporary.c_str());
+        raiseFromErrno(e, path);
+    }
+    try {
+        writeOrRaise(f.get(), bytes, temporary);
+        if (std::fflush(f.get()) != 0 || ::fdatasync(::fileno(f.get())) != 0) {
+            raiseFromErrno(errno, temporary);
+        }
+        closeOrRaise(std::move(f), temporary);
+        if (::rename(temporary.c_str(), path.c_str()) != 0) {
+            raiseFromErrno(errno, path);
+        }
+    } catch (...) {
+        ::unlink(temporary.c_str());
+        throw;
+    }
+}
+
+std::string readAllBounded(const std::string& path, long long maxBytes) {
+    auto f = openOrRaise(path, "rb");
+    std::string bytes;
+    char buffer[8192];
+    std::size_t n = 0;
+    while ((n = std::fread(buffer, 1, sizeof buffer, f.get())) > 0) {
+        if (static_cast<long long>(bytes.size() + n) > maxBytes) {
+            throw RunTimeError(err::PathFileAccess,
+                               "File is larger than " + std::to_string(maxBytes) + " bytes", path);
+        }
+        bytes.append(buffer, n);
+    }
+    if (std::ferror(f.get())) {
+        raise(err::PathFileAccess, path);
+    }
+    return bytes;
 }
 
 void deleteFile(const std::string& path) {

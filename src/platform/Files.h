@@ -23,6 +23,18 @@ void appendLine(const std::string& path, const std::string& text);
 void writeLine(const std::string& path, const std::string& text);
 void writeAll(const std::string& path, const std::string& bytes);
 
+// Who may read a file the system creates. Files holding a password are Private (mode 600):
+// created with that mode, never widened afterwards, and narrowed when an older file is
+// rewritten in place.
+enum class Access { Shared, Private };
+void writeLine(const std::string& path, const std::string& text, Access access);
+void writeAll(const std::string& path, const std::string& bytes, Access access);
+// Writes the bytes to a new unique file beside `path` (mode 600), flushes it to the disk and
+// renames it over `path`: readers see the old or the new file, never a part.
+void replacePrivate(const std::string& path, const std::string& bytes);
+// Reads at most `maxBytes`; a longer file raises error 75 saying so.
+std::string readAllBounded(const std::string& path, long long maxBytes);
+
 void deleteFile(const std::string& path);
 void copyFile(const std::string& from, const std::string& to, bool overwrite);
 void createFolder(const std::string& path);

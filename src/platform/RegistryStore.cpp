@@ -1,52 +1,44 @@
 #include "platform/RegistryStore.h"
 
+#include "platform/Files.h"
+#include "platform/RegistryIni.h"
+#include "platform/RunTimeError.h"
 #include "platform/Text.h"
 
-#include <QSettings>
-#include <QString>
+#include <fcntl.h>
 #include <filesystem>
+#include <sys/file.h>
+#include <unistd.h>
 
 namespace pelvar {
 namespace {
 
-QString q(const std::string& s) {
-    return QString::fromLocal8Bit(s.data(), qsizetype(s.size()));
-}
-std::string s(const QString& q) {
-    return q.toLocal8Bit().toStdString();
+std::string describe(const RunTimeError& e) {
+    return e.description() + (e.source().empty() ? "" : ": " + e.source());
 }
 
-QString findIgnoringCase(const QStringList& names, const QString& wanted) {
-    for (const auto& name : names) {
-        if (name.compare(wanted, Qt::CaseInsensitive) == 0) {
-            return name;
+// The lock beside the file; held from reading the file until its replacement is in place.
+class WriteLock {
+  public:
+    explicit WriteLock(const std::string& file) {
+        fd_ = ::open((file + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+        if (fd_ >= 0 && ::flock(fd_, LOCK_EX) != 0) {
+            ::close(fd_);
+            fd_ = -1;
         }
     }
-    return {};
-}
-
-// Enters the groups of the key path; with `create` missing groups are entered under the
-// given spelling. False when a key is missing and may not be created.
-bool enterKey(QSettings& settings, const std::string& keyPath, bool create) {
-    for (const auto& part : splitKeyPath(keyPath)) {
-        QString existing = findIgnoringCase(settings.childGroups(), q(part));
-        if (existing.isEmpty()) {
-            if (!create) {
-                return false;
-            }
-            existing = q(part);
+    ~WriteLock() {
+        if (fd_ >= 0) {
+            ::close(fd_);
         }
-        settings.beginGroup(existing);
     }
-    return true;
-}
+    WriteLock(const WriteLock&) = delete;
+    WriteLock& operator=(const WriteLock&) = delete;
+    bool held() const { return fd_ >= 0; }
 
-std::optional<std::string> asText(const QVariant& v) {
-    if (v.typeId() != QMetaType::QString) {
-        return std::nullopt;
-    }
-    return s(v.toString());
-}
+  private:
+    int fd_ = -1;
+};
 
 } // namespace
 
@@ -66,58 +58,110 @@ std::vector<std::string> splitKeyPath(const std::string& keyPath) {
 
 IniRegistryStore::IniRegistryStore(std::string iniFile) : file_(std::move(iniFile)) {}
 
+namespace {
+
+// The document of the file; an empty one when the file does not exist yet.
+regini::Document load(const std::string& file) {
+    if (!std::filesystem::exists(file)) {
+        return {};
+    }
+    return regini::Document::parse(files::readAllBounded(file, MaxRegistryFileBytes));
+}
+
+} // namespace
+
 std::optional<std::string> IniRegistryStore::read(const std::string& keyPath,
                                                   const std::string& name) const {
-    QSettings settings(q(file_), QSettings::IniFormat);
-    if (!enterKey(settings, keyPath, false)) {
+    try {
+        lastError_.clear();
+        auto found = load(file_).find(splitKeyPath(keyPath), name);
+        return found ? *found : std::nullopt;
+    } catch (const RunTimeError& e) {
+        lastError_ = describe(e);
         return std::nullopt;
     }
-    const QString key = findIgnoringCase(settings.childKeys(), q(name));
-    if (key.isEmpty()) {
-        return std::nullopt;
-    }
-    return asText(settings.value(key));
 }
 
 bool IniRegistryStore::write(const std::string& keyPath, const std::string& name,
                              const std::string& value) {
-    std::error_code ec;
-    std::filesystem::create_directories(std::filesystem::path(file_).parent_path(), ec);
-    QSettings settings(q(file_), QSettings::IniFormat);
-    if (splitKeyPath(keyPath).empty() || !enterKey(settings, keyPath, true)) {
+    lastError_.clear();
+    const auto key = splitKeyPath(keyPath);
+    if (key.empty() || name.empty()) {
+        lastError_ = "a value needs a key and a name";
         return false;
     }
-    QString key = findIgnoringCase(settings.childKeys(), q(name));
-    settings.setValue(key.isEmpty() ? q(name) : key, q(value));
-    settings.sync();
-    return settings.status() == QSettings::NoError;
+    try {
+        std::error_code ec;
+        std::filesystem::create_directories(std::filesystem::path(file_).parent_path(), ec);
+        WriteLock lock(file_);
+        if (!lock.held()) {
+            lastError_ = "cannot lock " + file_ + ".lock";
+            return false;
+        }
+        auto doc = load(file_);
+        doc.set(key, name, value);
+        files::replacePrivate(file_, doc.serialize());
+        return true;
+    } catch (const RunTimeError& e) {
+        lastError_ = describe(e);
+        return false;
+    }
 }
 
 bool IniRegistryStore::remove(const std::string& keyPath, const std::string& name) {
-    QSettings settings(q(file_), QSettings::IniFormat);
-    if (!enterKey(settings, keyPath, false)) {
+    lastError_.clear();
+    try {
+        if (!std::filesystem::exists(file_)) {
+            return false;
+        }
+        WriteLock lock(file_);
+        if (!lock.held()) {
+            lastError_ = "cannot lock " + file_ + ".lock";
+            return false;
+        }
+        auto doc = load(file_);
+        if (!doc.remove(splitKeyPath(keyPath), name)) {
+            return false;
+        }
+        files::replacePrivate(file_, doc.serialize());
+        return true;
+    } catch (const RunTimeError& e) {
+        lastError_ = describe(e);
         return false;
     }
-    const QString key = findIgnoringCase(settings.childKeys(), q(name));
-    if (key.isEmpty()) {
-        return false;
-    }
-    settings.remove(key);
-    settings.sync();
-    return settings.status() == QSettings::NoError;
 }
 
 std::vector<std::pair<std::string, std::optional<std::string>>>
 IniRegistryStore::list(const std::string& keyPath) const {
-    std::vector<std::pair<std::string, std::optional<std::string>>> values;
-    QSettings settings(q(file_), QSettings::IniFormat);
-    if (!enterKey(settings, keyPath, false)) {
-        return values;
+    try {
+        lastError_.clear();
+        return load(file_).values(splitKeyPath(keyPath));
+    } catch (const RunTimeError& e) {
+        lastError_ = describe(e);
+        return {};
     }
-    for (const auto& key : settings.childKeys()) {
-        values.emplace_back(s(key), asText(settings.value(key)));
+}
+
+std::vector<std::string> IniRegistryStore::subkeys(const std::string& keyPath) const {
+    try {
+        lastError_.clear();
+        return load(file_).subkeys(splitKeyPath(keyPath));
+    } catch (const RunTimeError& e) {
+        lastError_ = describe(e);
+        return {};
     }
-    return values;
+}
+
+std::vector<std::string> IniRegistryStore::strayLines() const {
+    std::vector<std::string> out;
+    try {
+        for (const auto& [number, line] : load(file_).strayLines()) {
+            out.push_back("line " + std::to_string(number) + ": " + line);
+        }
+    } catch (const RunTimeError& e) {
+        lastError_ = describe(e);
+    }
+    return out;
 }
 
 } // namespace pelvar

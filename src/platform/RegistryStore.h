@@ -26,8 +26,10 @@ class RegistryStore {
     list(const std::string& keyPath) const = 0;
 };
 
-// The registry stand-in: one INI file, kept through QSettings; every call re-reads the
-// file so that other processes' writes are seen.
+// The registry stand-in: one INI file (syntax in RegistryIni.h). Every call re-reads the
+// file so that other processes' writes are seen; a write holds a lock beside the file while
+// it reads, changes and replaces it, so that two processes writing different values keep
+// both. The file holds passwords: it is created, and always replaced, with mode 600.
 class IniRegistryStore : public RegistryStore {
   public:
     explicit IniRegistryStore(std::string iniFile);
@@ -41,10 +43,21 @@ class IniRegistryStore : public RegistryStore {
     list(const std::string& keyPath) const override;
 
     const std::string& file() const { return file_; }
+    // Names of the keys directly below a key.
+    std::vector<std::string> subkeys(const std::string& keyPath) const;
+    // What went wrong in the last failed call, for the admin ("" when nothing did).
+    const std::string& lastError() const { return lastError_; }
+    // Lines of the file that are neither key, value, comment nor blank ("line N: text"):
+    // they are kept, but nothing reads them.
+    std::vector<std::string> strayLines() const;
 
   private:
     std::string file_;
+    mutable std::string lastError_;
 };
+
+// Files larger than this are not read: the registry of one installation is a few KiB.
+inline constexpr long long MaxRegistryFileBytes = 4 * 1024 * 1024;
 
 // Splits "HKLM\Software\Pelvar\POS" (the hive prefix is optional) into its key names.
 std::vector<std::string> splitKeyPath(const std::string& keyPath);

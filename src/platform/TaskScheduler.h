@@ -3,6 +3,7 @@
 #include "platform/DateText.h"
 
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace pelvar {
@@ -18,6 +19,9 @@ struct ScheduledTask {
     std::string name;
     std::string application;
     std::string parameters;
+    // Variables set for the program (the sandbox root and the component's folder of the run
+    // that created the task, so that the unattended run works on the same installation).
+    std::vector<std::pair<std::string, std::string>> environment;
     std::string workingDirectory;
     std::string comment;
     int flags = 0;

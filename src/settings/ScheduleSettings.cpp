@@ -5,10 +5,12 @@
 #include "platform/Files.h"
 #include "platform/Prompter.h"
 #include "platform/RunTimeError.h"
+#include "platform/SandboxPaths.h"
 #include "platform/TaskScheduler.h"
 #include "platform/Text.h"
 
 #include <array>
+#include <filesystem>
 
 namespace pelvar {
 
@@ -85,9 +87,21 @@ bool isListed(TaskScheduler& scheduler, const std::string& taskName) {
 ScheduledTask taskOf(const AppState& state, const ScheduleEntry& entry) {
     ScheduledTask task;
     task.name = scheduleTaskName(entry.editionCode);
-    task.application = files::join(state.AppFolder, "PelvarLU");
+    // The launcher installed beside the running programs: the component's folder may be
+    // another (PELVAR_APP_FOLDER) that holds only settings. The unattended run is given the
+    // same sandbox root and component folder as this one, as absolute paths, since cron starts
+    // it elsewhere.
+    const auto absolute = [](const std::string& path) {
+        std::error_code ec;
+        const auto full = std::filesystem::absolute(path, ec);
+        return ec ? path : full.lexically_normal().string();
+    };
+    const std::string appFolder = absolute(state.AppFolder);
+    task.application = files::join(executableFolder(), "PelvarLU");
     task.parameters = "Scheduled," + entry.editionCode;
-    task.workingDirectory = state.AppFolder;
+    task.workingDirectory = appFolder;
+    task.environment = {{"PELVAR_ROOT", absolute(state.services.paths.root)},
+                        {"PELVAR_APP_FOLDER", appFolder}};
     task.comment = "This Program will launch the download for";
     task.flags = ScheduledTask::FlagInteractive | ScheduledTask::FlagRunOnlyIfLoggedOn;
     task.account = entry.account;

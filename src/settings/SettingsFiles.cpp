@@ -6,6 +6,7 @@
 #include "platform/Files.h"
 #include "platform/Host.h"
 #include "platform/Prompter.h"
+#include "platform/RunTimeError.h"
 #include "platform/Text.h"
 #include "settings/ScrambleLine.h"
 
@@ -57,8 +58,22 @@ std::array<std::string, LocationRecord::FieldCount> composeLocationLines(const L
 
 void WriteLocationFile(AppState& state, const std::string& fileName, const LocationRecord& l) {
     const auto lines = composeLocationLines(l);
-    WriteFileText(state, ScrambleLine(lines[0]), fileName);
+    // A byte that scrambles to CR or LF (0xBA, 0xBD: in UTF-8 "º", "½", Cyrillic "к", "н", ...)
+    // would split its line and lose the field and all after it; such a field is refused
+    // before anything is written.
+    for (int k = 1; k <= LocationRecord::FieldCount; ++k) {
+        if (ScrambleLine(lines[k - 1]).find_first_of("\r\n") != std::string::npos) {
+            throw RunTimeError(err::InvalidPropertyValue,
+                               std::string(locationFileKeys()[k - 1]) +
+                                   " holds a character a location file cannot keep",
+                               fileName);
+        }
+    }
     const std::string path = files::join(state.AppFolder, fileName);
+    // The file holds the location's password (scrambling hides it from a glance only), so only
+    // the owner may read it.
+    files::writeLine(path, ScrambleLine(lines[0]), files::Access::Private);
+    state.services.host.processEvents();
     for (std::size_t i = 1; i < lines.size(); ++i) {
         AppendLineToFile(state, ScrambleLine(lines[i]), path);
     }

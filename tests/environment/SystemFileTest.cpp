@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <functional>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 using namespace pelvar;
 using pelvar::test::readFile;
@@ -201,6 +202,30 @@ TEST_F(SystemFileFromRegistry, LeavesAnExistingFileAlone) {
     writeFile(systemFilePath(sb.paths, 1), "SETUPTYPE=Server\r\n");
     CreateSystemFileFromRegistry(info, sb.paths, sb.registry, "1");
     EXPECT_EQ(readFile(systemFilePath(sb.paths, 1)), "SETUPTYPE=Server\r\n");
+}
+
+} // namespace
+
+namespace {
+
+unsigned modeOf(const std::string& path) {
+    struct stat st {};
+    EXPECT_EQ(::stat(path.c_str(), &st), 0) << path;
+    return st.st_mode & 0777;
+}
+
+// The system file holds the database password: created private, and still private (with no
+// work file left beside it) after a key was rewritten.
+TEST_F(SystemFileFromRegistry, CreatedFileIsPrivateAndStaysSo) {
+    CreateSystemFileFromRegistry(info, sb.paths, sb.registry, "1");
+    const std::string path = systemFilePath(sb.paths, 1);
+    EXPECT_EQ(modeOf(path), 0600u);
+    std::string key = "patchver";
+    ReWritePelvarDatFileInfo(sb.paths, key, "9.0.1.06", 1);
+    EXPECT_EQ(modeOf(path), 0600u);
+    EXPECT_FALSE(std::filesystem::exists(path + "New"));
+    LoadPelvarDatFileInfo(info, sb.paths);
+    EXPECT_EQ(info.Pos.PatchVer, "9.0.1.06");
 }
 
 } // namespace

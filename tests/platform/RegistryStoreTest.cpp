@@ -2,7 +2,10 @@
 
 #include "TempDir.h"
 
+#include <algorithm>
+#include <filesystem>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 using pelvar::IniRegistryStore;
 using pelvar::test::TempDir;
@@ -70,6 +73,116 @@ TEST(IniRegistryStore, UnwritableFileReportsFailure) {
     IniRegistryStore store(dir / "blocker/registry.ini");
     EXPECT_FALSE(store.write(PosKey, "PatchVer", "9.0.1.05"));
     EXPECT_FALSE(store.write("", "PatchVer", "9.0.1.05"));
+}
+
+} // namespace
+
+namespace {
+
+mode_t modeOf(const std::string& path) {
+    struct stat st {};
+    EXPECT_EQ(::stat(path.c_str(), &st), 0) << path;
+    return st.st_mode & 0777;
+}
+
+// The file holds the database passwords: nobody but the owner may read it, also after it was
+// replaced by a later write or a removal.
+TEST(IniRegistryStore, FileStaysPrivateThroughEveryWrite) {
+    TempDir dir;
+    const std::string file = dir / "etc/pelvar/registry.ini";
+    IniRegistryStore store(file);
+    ASSERT_TRUE(store.write(PosKey, "PASSWORD", "secret"));
+    EXPECT_EQ(modeOf(file), 0600u);
+    ASSERT_TRUE(store.write(PosKey, "PatchVer", "9.0.1.05"));
+    EXPECT_EQ(modeOf(file), 0600u);
+    ASSERT_TRUE(store.remove(PosKey, "PatchVer"));
+    EXPECT_EQ(modeOf(file), 0600u);
+    // A file left readable by an older version is narrowed by the next write.
+    ASSERT_EQ(::chmod(file.c_str(), 0644), 0);
+    ASSERT_TRUE(store.write(PosKey, "PASSWORD", "other"));
+    EXPECT_EQ(modeOf(file), 0600u);
+    // No temporary file is left beside it.
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(dir / "etc/pelvar")) {
+        names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"registry.ini", "registry.ini.lock"}));
+}
+
+struct HandWritten {
+    std::string name;
+    std::string line;
+    std::optional<std::string> value;
+};
+
+void PrintTo(const HandWritten& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class HandWrittenValue : public testing::TestWithParam<HandWritten> {};
+
+// An admin types values as they are; the separators of other INI dialects are plain text here.
+TEST_P(HandWrittenValue, ReadsAsTyped) {
+    TempDir dir;
+    writeFile(dir / "registry.ini", "[Software\\Pelvar\\POS]\r\n" + GetParam().line + "\r\n");
+    IniRegistryStore store(dir / "registry.ini");
+    EXPECT_EQ(store.read(PosKey, "V"), GetParam().value);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Lines, HandWrittenValue,
+    testing::Values(HandWritten{"Semicolon", "V=a;b", "a;b"},
+                    HandWritten{"Comma", "V=1,sa", "1,sa"},
+                    HandWritten{"CommaAndBlank", "V=a, b", "a, b"},
+                    HandWritten{"Equals", "V=x=y", "x=y"},
+                    HandWritten{"Backslashes", "V=C:\\Pelvar\\Data", "C:\\Pelvar\\Data"},
+                    HandWritten{"Hash", "V=#1", "#1"},
+                    HandWritten{"BlanksTrimmed", "  V  =  spaced out  ", "spaced out"},
+                    HandWritten{"Quoted", "V=\" keep \\\"this\\\" \"", " keep \"this\" "},
+                    HandWritten{"QuoteThenText", "V=\"a\" b", "\"a\" b"},
+                    HandWritten{"Empty", "V=", ""}, HandWritten{"DoubleAt", "V=@@home", "@home"},
+                    HandWritten{"TypedValue", "V=@Variant(\\0\\0\\0\\x2)", std::nullopt},
+                    HandWritten{"OtherCaseName", "v=lower", "lower"},
+                    HandWritten{"PercentName", "%56=escaped", "escaped"}),
+    [](const auto& info) { return info.param.name; });
+
+TEST(IniRegistryStore, WriteKeepsWhatItDoesNotUnderstand) {
+    TempDir dir;
+    const std::string before = "; installed by hand\r\n"
+                               "[Software\\Pelvar\\POS]\r\n"
+                               "this line has no equals sign\r\n"
+                               "PASSWORD=a;b\r\n"
+                               "\r\n"
+                               "[Software\\Pelvar\\HO]\r\n"
+                               "PatchVer=9.0.1.01\r\n";
+    writeFile(dir / "registry.ini", before);
+    IniRegistryStore store(dir / "registry.ini");
+    EXPECT_EQ(store.strayLines(),
+              (std::vector<std::string>{"line 3: this line has no equals sign"}));
+
+    ASSERT_TRUE(store.write(PosKey, "password", "c,d")) << store.lastError();
+    ASSERT_TRUE(store.write(PosKey, "PatchVer", "9.0.1.05"));
+    // The changed value keeps its spelling and place, the new one joins its key, and the
+    // comment and the stray line survive.
+    EXPECT_EQ(pelvar::test::readFile(dir / "registry.ini"), "; installed by hand\n"
+                                                            "[Software\\Pelvar\\POS]\n"
+                                                            "this line has no equals sign\n"
+                                                            "PASSWORD=c,d\n"
+                                                            "PatchVer=9.0.1.05\n"
+                                                            "\n"
+                                                            "[Software\\Pelvar\\HO]\n"
+                                                            "PatchVer=9.0.1.01\n");
+    EXPECT_EQ(store.read("Software\\Pelvar\\HO", "PatchVer"), "9.0.1.01");
+}
+
+TEST(IniRegistryStore, OversizedFileIsRefusedWithAReason) {
+    TempDir dir;
+    writeFile(dir / "registry.ini", "[K]\nV=1\n" + std::string(pelvar::MaxRegistryFileBytes, ';'));
+    IniRegistryStore store(dir / "registry.ini");
+    EXPECT_FALSE(store.read("K", "V"));
+    EXPECT_FALSE(store.write("K", "V", "2"));
+    EXPECT_NE(store.lastError().find("larger than"), std::string::npos) << store.lastError();
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 #include "environment/AppState.h"
 #include "platform/CronTaskScheduler.h"
 #include "platform/Files.h"
+#include "platform/SandboxPaths.h"
 #include "settings/ScheduleSettings.h"
 
 #include <filesystem>
@@ -67,11 +68,15 @@ TEST_P(CronTrigger, RunsTheLauncherForTheEditionAsTheAccount) {
     ASSERT_EQ(save(entry(c.frequency)), ScheduleSaved::Created);
     const std::string text = readFile(taskFile());
     const std::string app = box.appFolder();
+    // The launcher is the one installed beside the running programs, not one in the
+    // component's folder, and it gets this run's root and component folder.
     EXPECT_NE(text.find(std::string(c.schedule) + " root [ \"$(date +\\%Y\\%m\\%d)\" " +
                         c.dateTest + " 20250607 ] && who | grep -q '^root ' && cd '" + app +
-                        "' && exec '" + app + "/PelvarLU' 'Scheduled,POS'\n"),
+                        "' && exec env 'PELVAR_ROOT=" + box.root() + "' 'PELVAR_APP_FOLDER=" + app +
+                        "' '" + executableFolder() + "/PelvarLU' 'Scheduled,POS'\n"),
               std::string::npos)
         << text;
+    EXPECT_EQ(scheduler.programOf("poslIVEupdate"), executableFolder() + "/PelvarLU");
     EXPECT_EQ(fs::status(taskFile()).permissions() & fs::perms::others_write, fs::perms::none);
 }
 

@@ -2,12 +2,16 @@
 
 #include "LocationFiles.h"
 #include "Sandbox.h"
+#include "download/DownloadSession.h"
 #include "download/LocationListing.h"
 #include "environment/AppState.h"
 #include "environment/RegistrySettings.h"
 #include "platform/Files.h"
+#include "platform/RunTimeError.h"
 
+#include <filesystem>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 using namespace pelvar;
 using pelvar::test::readFile;
@@ -151,6 +155,48 @@ TEST_F(SettingsFilesTest, SavingWritesEveryNamedRowAndTheMainWindowsRegistryValu
     EXPECT_EQ(ReadSetting(box.registry, "HODownloadPath", keysel::LiveUpdate), folder);
     EXPECT_EQ(ReadSetting(box.registry, "POSDownloadPath", keysel::LiveUpdate), "");
     EXPECT_EQ(box.prompter.texts(), std::vector<std::string>{"Download Settings Saved"});
+}
+
+} // namespace
+
+namespace {
+
+unsigned modeOf(const std::string& path) {
+    struct stat st {};
+    EXPECT_EQ(::stat(path.c_str(), &st), 0) << path;
+    return st.st_mode & 0777;
+}
+
+// Location files carry a login's password: only the owner may read them, from the moment they
+// exist, and a file left readable by an older version is narrowed when it is written again.
+TEST_F(SettingsFilesTest, LocationFilesArePrivate) {
+    const LocationRecord l = test::location(PosEdition, "POSftp", "FTP", "127.0.0.1");
+    WriteLocationFile(box.state, "POSftp.ini", l);
+    EXPECT_EQ(modeOf(app("POSftp.ini")), 0600u);
+    ASSERT_EQ(::chmod(app("POSftp.ini").c_str(), 0644), 0);
+    WriteLocationFile(box.state, "POSftp.ini", l);
+    EXPECT_EQ(modeOf(app("POSftp.ini")), 0600u);
+    box.state.DownloadLocation.clear();
+    LoadDownloadLocation(box.state, "POSftp.ini");
+    EXPECT_EQ(box.state.DownloadLocation, l);
+}
+
+} // namespace
+
+namespace {
+
+// "н" is D0 BD in UTF-8, and BD scrambles to LF: written as it is, the password would be cut
+// and every later field lost. It is refused and no file is left behind.
+TEST_F(SettingsFilesTest, AFieldThatWouldBreakItsLineIsRefused) {
+    LocationRecord l = test::location(PosEdition, "POSftp", "FTP", "127.0.0.1");
+    l.Password = "\xD0\xBD\xD0\xB0\xD0\xB4\xD0\xB5\xD0\xB6\xD0\xBD\xD0\xBE"; // "надежно"
+    try {
+        WriteLocationFile(box.state, "POSftp.ini", l);
+        ADD_FAILURE() << "written";
+    } catch (const RunTimeError& e) {
+        EXPECT_EQ(e.number(), err::InvalidPropertyValue);
+    }
+    EXPECT_FALSE(std::filesystem::exists(app("POSftp.ini")));
 }
 
 } // namespace

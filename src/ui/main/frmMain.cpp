@@ -221,6 +221,10 @@ void frmMain::setButtonsEnabled(bool enabled) {
     }
 }
 
+void frmMain::resetPointer() {
+    setBusyPointer(false);
+}
+
 void frmMain::setBusyPointer(bool busy) {
     if (busy) {
         setCursor(Qt::WaitCursor);

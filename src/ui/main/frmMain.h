@@ -51,6 +51,7 @@ class frmMain : public QDialog, public MainSurface, public MainWindowControls {
     // MainWindowControls
     void setButtonsEnabled(bool enabled) override;
     void setBusyPointer(bool busy) override;
+    void resetPointer() override;
 
     QComboBox* cmbProdType;
     QLabel* lblProductnm;

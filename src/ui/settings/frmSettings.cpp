@@ -56,7 +56,12 @@ frmSettings::frmSettings(AppState& state, QWidget* parent)
     fpDownloadInfo->setEditTriggers(QAbstractItemView::NoEditTriggers);
     fpDownloadInfo->setSelectionBehavior(QAbstractItemView::SelectRows);
     fpDownloadInfo->setSelectionMode(QAbstractItemView::SingleSelection);
+    // Headers and addresses are read whole: each column takes the width of its contents
+    // (the grid scrolls sideways when they do not fit), the last one also the space left.
+    fpDownloadInfo->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
     fpDownloadInfo->horizontalHeader()->setStretchLastSection(true);
+    fpDownloadInfo->setWordWrap(false);
+    fpDownloadInfo->setTextElideMode(Qt::ElideNone);
     fpDownloadInfo->verticalHeader()->setVisible(false);
     cmdAdd = button("&Add", fmeDownload);
     cmdModify = button("&Modify", fmeDownload);
