@@ -17,6 +17,7 @@
 #include "platform/Text.h"
 
 #include <cctype>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 
@@ -236,7 +237,8 @@ std::string VersionNumberText(const std::string& version) {
         dot = dot || t[end] == '.';
         ++end;
     }
-    const double value = end ? std::atof(t.substr(0, end).c_str()) : 0.0;
+    // Halves round away from zero, as the number format does.
+    const double value = std::round((end ? std::atof(t.substr(0, end).c_str()) : 0.0) * 10) / 10;
     char text[32];
     std::snprintf(text, sizeof text, "%.1f", value);
     return text;

@@ -51,8 +51,8 @@ class ScriptStepFixture : public testing::Test {
                               "Rem2, Rem3, Flag1, Flag2, Flag3);"
                               "CREATE TABLE GenLookup (RecID INTEGER, Code TEXT, Number TEXT);"
                               "CREATE TABLE SysParam (ParamCode TEXT, Dt TEXT);");
-        sqlite(security(), "INSERT INTO VaCompany VALUES ('" + code + "', '" +
-                               text::replaceAll(name, "'", "''") +
+        sqlite(security(), "INSERT INTO VaCompany VALUES ('" + text::replaceAll(code, "'", "''") +
+                               "', '" + text::replaceAll(name, "'", "''") +
                                "', 'Microsoft.Jet.OLEDB.4.0', 'VSPMSACCESSDB', '" + sb.dir.path() +
                                "', '" + file + "', 'Zq9-comp', '', '');");
         return sb.dir / file;
