@@ -2,6 +2,7 @@
 
 #include "cli/CliContext.h"
 #include "environment/RegistrySettings.h"
+#include "platform/ComponentRegistry.h"
 
 #include <iostream>
 #include <memory>
@@ -61,11 +62,13 @@ void addRegCommands(CLI::App& app, const GlobalOptions& options, int& exitCode) 
         }
     });
 
-    auto* list = reg->add_subcommand("list", "List the values of a key as NAME=VALUE");
-    list->add_option("KEY", args->key, keyHelp)->required();
+    auto* list = reg->add_subcommand(
+        "list", "List the values of a key as NAME=VALUE; without a key, the registered components");
+    list->add_option("KEY", args->key, keyHelp);
     list->callback([args, &options] {
         CliContext context(options);
-        for (const auto& [name, value] : context.registry().list(args->key)) {
+        const std::string key = args->key.empty() ? components::ComponentsKey : args->key;
+        for (const auto& [name, value] : context.registry().list(key)) {
             std::cout << name << '=' << value.value_or("(not a string)") << '\n';
         }
     });

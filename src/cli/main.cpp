@@ -1,3 +1,4 @@
+#include "cli/ApplyCommand.h"
 #include "cli/CliContext.h"
 #include "cli/DownloadCommand.h"
 #include "cli/LocationsCommands.h"
@@ -29,8 +30,8 @@ std::string parseErrorText(const CLI::App& app, const CLI::ParseError& e) {
 
 int run(int argc, char** argv) {
     QCoreApplication qtApp(argc, argv);
-    CLI::App app{"LiveUpdate: downloads and verifies Pelvar 9 patches, and keeps the download "
-                 "settings",
+    CLI::App app{"LiveUpdate: downloads, verifies and applies Pelvar 9 patches, and keeps the "
+                 "download settings",
                  "liveupdate"};
     pelvar::cli::GlobalOptions options;
     app.add_option("--root", options.root, "Sandbox root for machine-wide files (PELVAR_ROOT)");
@@ -46,6 +47,8 @@ int run(int argc, char** argv) {
     pelvar::cli::addLocationsCommands(app, options, exitCode);
     pelvar::cli::addScheduleCommands(app, options, exitCode);
     pelvar::cli::addDownloadCommand(app, options, exitCode);
+    pelvar::cli::addApplyCommand(app, options, exitCode);
+    pelvar::cli::addRunBatchCommand(app, options, exitCode);
 
     try {
         app.parse(argc, argv);

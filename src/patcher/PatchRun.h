@@ -46,6 +46,10 @@ struct PatchRun {
     std::string DbaScriptList;
     std::string RbsScriptList;
 
+    // Set when an error box or a stopping message of the steps ended the run; the command
+    // line's exit code.
+    bool Failed = false;
+
     // Three window states recorded with each patch row; no step sets them.
     bool RowFlag1 = false;
     bool RowFlag2 = false;

@@ -24,8 +24,13 @@ void WriteProgressLine(PatchRun& run, const std::string& text) {
     try {
         files::appendLine(files::join(run.state.ProductAppPath, "Process3.log"), text);
     } catch (const RunTimeError& e) {
-        ShowStepError(run.state, e.number(), e.description());
+        ShowStepError(run, e.number(), e.description());
     }
+}
+
+void ShowStepError(PatchRun& run, std::int64_t number, const std::string& description) {
+    run.Failed = true;
+    ShowStepError(run.state, number, description);
 }
 
 void ShowStepError(AppState& state, std::int64_t number, const std::string& description) {

@@ -18,5 +18,7 @@ void WriteProgressLine(PatchRun& run, const std::string& text);
 
 // The wizard's error box: the error's number and description, information icon, AppTitle.
 void ShowStepError(AppState& state, std::int64_t number, const std::string& description);
+// The same for a step of the run, which marks the run as failed.
+void ShowStepError(PatchRun& run, std::int64_t number, const std::string& description);
 
 } // namespace pelvar

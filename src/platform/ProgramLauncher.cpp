@@ -1,6 +1,7 @@
 #include "platform/ProgramLauncher.h"
 
 #include "platform/Files.h"
+#include "platform/SandboxPaths.h"
 #include "platform/Text.h"
 
 #include <QProcess>
@@ -37,9 +38,37 @@ std::vector<std::string> splitCommandLine(const std::string& commandLine) {
 
 } // namespace
 
-ProgramLauncher::ProgramLauncher(std::string appFolder) : appFolder_(std::move(appFolder)) {}
+ProgramLauncher::ProgramLauncher(std::string appFolder, std::string sandboxRoot)
+    : appFolder_(std::move(appFolder)), sandboxRoot_(std::move(sandboxRoot)) {}
+
+std::vector<std::string> ProgramLauncher::batchRunner(const std::string& commandLine) const {
+    const std::string trimmed = text::trim(commandLine);
+    const std::string lowered = text::lower(trimmed);
+    const bool regsvr = text::startsWith(lowered, "regsvr32 ");
+    const bool batchFile = !regsvr && text::endsWith(lowered, ".bat");
+    if (!regsvr && !batchFile) {
+        return {};
+    }
+    const char* configured = std::getenv("PELVAR_BATCH_RUNNER");
+    std::vector<std::string> parts{configured && *configured
+                                       ? std::string(configured)
+                                       : files::join(executableFolder(), "liveupdate")};
+    if (!sandboxRoot_.empty()) {
+        parts.insert(parts.end(), {"--root", sandboxRoot_});
+    }
+    parts.emplace_back("run-batch");
+    if (regsvr) {
+        parts.insert(parts.end(), {"--line", trimmed});
+    } else {
+        parts.push_back(text::replaceAll(trimmed, "\\", "/"));
+    }
+    return parts;
+}
 
 std::vector<std::string> ProgramLauncher::resolve(const std::string& commandLine) const {
+    if (auto runner = batchRunner(commandLine); !runner.empty()) {
+        return runner;
+    }
     auto parts = splitCommandLine(text::replaceAll(commandLine, "\\", "/"));
     if (parts.empty()) {
         return parts;

@@ -8,10 +8,12 @@ namespace pelvar {
 // Starts programs without waiting for them. Command lines are written the way the product
 // writes them ("Notepad.exe <file>", "<folder>\PelvarPU.exe"); names are resolved here:
 // "Notepad.exe" is the desktop's text viewer (PELVAR_TEXT_VIEWER, else xdg-open), and any
-// other "X.exe" is the program X beside it or in the component's folder.
+// other "X.exe" is the program X beside it or in the component's folder. Batch files
+// ("X.bat") and REGSVR32 command lines run through the batch runner, `liveupdate run-batch`
+// (PELVAR_BATCH_RUNNER names another runner program), in the same sandbox root.
 class ProgramLauncher {
   public:
-    explicit ProgramLauncher(std::string appFolder);
+    explicit ProgramLauncher(std::string appFolder, std::string sandboxRoot = {});
 
     // True when the program could be started.
     bool start(const std::string& commandLine, bool hidden = false) const;
@@ -20,7 +22,10 @@ class ProgramLauncher {
     std::vector<std::string> resolve(const std::string& commandLine) const;
 
   private:
+    std::vector<std::string> batchRunner(const std::string& commandLine) const;
+
     std::string appFolder_;
+    std::string sandboxRoot_;
 };
 
 } // namespace pelvar

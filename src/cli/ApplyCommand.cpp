@@ -1,0 +1,102 @@
+#include "cli/ApplyCommand.h"
+
+#include "cli/EditionOption.h"
+#include "environment/AppState.h"
+#include "environment/EndHostProcess.h"
+#include "patcher/ConsoleWizard.h"
+#include "patcher/PatchRun.h"
+#include "patcher/Wizard.h"
+#include "platform/BatchRunner.h"
+#include "platform/Files.h"
+#include "platform/Host.h"
+#include "platform/Text.h"
+#include "settings/SettingsFiles.h"
+
+#include <iostream>
+#include <memory>
+
+namespace pelvar::cli {
+namespace {
+
+struct ApplyArguments {
+    std::string edition;
+    bool noDownload = false;
+};
+
+struct BatchArguments {
+    std::string file;
+    std::string line;
+};
+
+// Without a download the folder comes from the edition's settings file, as the walk reads it.
+void useConfiguredDownloadFolder(AppState& state) {
+    const std::string settings =
+        files::join(state.AppFolder, settingsFileName(state.SelectedEdition));
+    if (files::fileExists(settings)) {
+        const auto lines = files::readLines(settings);
+        if (!lines.empty()) {
+            state.DownloadFolder = text::splitKeyValue(lines[0]).value;
+        }
+    }
+}
+
+int runApply(CliContext& context, const ApplyArguments& args) {
+    AppState& state = context.state();
+    ConsoleWizard console;
+    state.wizard = &console;
+    PatchRun run(state);
+    run.EditionCode = args.edition;
+    try {
+        LoadWizard(run);
+        if (args.noDownload) {
+            state.RunMode = InstallationMode;
+            useConfiguredDownloadFolder(state);
+            ApplyUpdates(run);
+        } else {
+            CheckForUpdates(run);
+        }
+        EndHostProcess(state);
+    } catch (const HostProcessEnded&) {
+        // The run ended the host: normally, or after one of its stopping messages.
+    }
+    state.wizard = nullptr;
+    return run.Failed ? 1 : 0;
+}
+
+} // namespace
+
+void addApplyCommand(CLI::App& app, const GlobalOptions& options, int& exitCode) {
+    auto args = std::make_shared<ApplyArguments>();
+    auto* apply = app.add_subcommand(
+        "apply", "Download and apply the patches of an edition, as the update wizard's \"Check "
+                 "for Updates\" and Next do; --yes/--no answer the resume question and the "
+                 "copy-error questions");
+    addEditionOption(apply, args->edition);
+    apply->add_flag("--no-download", args->noDownload,
+                    "Apply what the edition's download folder already holds");
+    apply->callback([args, &options, &exitCode] {
+        CliContext context(options);
+        exitCode = runApply(context, *args);
+    });
+}
+
+void addRunBatchCommand(CLI::App& app, const GlobalOptions& options, int& exitCode) {
+    auto args = std::make_shared<BatchArguments>();
+    auto* runner = app.add_subcommand("run-batch", "Run a registration batch file");
+    runner->group(""); // started by the component, not by people
+    runner->add_option("FILE", args->file, "Batch file");
+    runner->add_option("--line", args->line, "One command line, such as REGSVR32 \"x.dll\" /S");
+    runner->callback([args, &options, &exitCode] {
+        CliContext context(options);
+        int failures = 0;
+        if (!args->line.empty()) {
+            failures = batch::runLine(args->line, context.registry(), std::cout, std::cerr) ? 0 : 1;
+        }
+        if (!args->file.empty()) {
+            failures += batch::runFile(args->file, context.registry(), std::cout, std::cerr);
+        }
+        exitCode = failures == 0 ? 0 : 1;
+    });
+}
+
+} // namespace pelvar::cli

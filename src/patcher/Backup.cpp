@@ -1,0 +1,194 @@
+#include "patcher/Backup.h"
+
+#include "environment/AppState.h"
+#include "environment/UpdateLog.h"
+#include "patcher/PackingList.h"
+#include "patcher/PatchFiles.h"
+#include "patcher/PatchRun.h"
+#include "patcher/Steps.h"
+#include "patcher/WizardProgress.h"
+#include "platform/Files.h"
+#include "platform/Host.h"
+#include "platform/RunTimeError.h"
+#include "platform/Text.h"
+#include "platform/ZipArchive.h"
+
+#include <cstdio>
+#include <filesystem>
+#include <unistd.h>
+
+namespace pelvar {
+namespace {
+
+void createFolders(const std::string& path) {
+    std::error_code ec;
+    std::filesystem::create_directories(path, ec);
+    if (ec) {
+        raiseFromErrno(ec.value(), path);
+    }
+}
+
+// A fresh collection folder for one patch, so that files of an earlier run do not slip into
+// this backup.
+std::string freshFolder(const std::string& path) {
+    if (files::folderExists(path)) {
+        files::deleteFolder(path);
+    }
+    createFolders(path);
+    return path;
+}
+
+// Saves the installed file, when there is one, into the collection folder.
+void saveInstalled(const std::string& installed, const std::string& collection) {
+    if (files::fileExists(installed)) {
+        patchfiles::CopyToFolder(installed, collection, true);
+    }
+}
+
+std::string windowsSubfolder(const PatchRun& run, const std::string& name) {
+    return files::join(patchfiles::windowsFolder(run), name);
+}
+
+bool isWindowsSubfolder(const std::string& name) {
+    return text::equalsIgnoringCase(name, "crystal") || text::equalsIgnoringCase(name, "System");
+}
+
+// Where the first pass puts the files of a patch subfolder.
+std::string firstPassTarget(const PatchRun& run, const std::string& sub) {
+    return isWindowsSubfolder(sub) ? windowsSubfolder(run, sub)
+                                   : files::join(run.state.PatchRoot, sub);
+}
+
+std::string backupArchive(const PatchRun& run, const std::string& patch) {
+    return files::join(run.BackupFolder, patch + ".Zip");
+}
+
+} // namespace
+
+bool ZipFolder(PatchRun& run, const std::string& archivePath, const std::string& sourceFolder,
+               const std::string& fileSpec) {
+    const std::string temp = archivePath + "." + std::to_string(::getpid()) + ".part";
+    try {
+        ZipArchive zip;
+        zip.setArchive(temp);
+        std::remove(temp.c_str());
+        if (zip.create(sourceFolder, fileSpec, "tmpSysPara.mdb") != 0) {
+            raise(err::PathFileAccess, archivePath);
+        }
+        if (std::rename(temp.c_str(), archivePath.c_str()) != 0) {
+            raiseFromErrno(errno, archivePath);
+        }
+        return true;
+    } catch (const RunTimeError& e) {
+        std::remove(temp.c_str());
+        ShowStepError(run, e.number(), e.description());
+        return false;
+    }
+}
+
+void BackupProgramFiles(PatchRun& run) {
+    AppState& state = run.state;
+    try {
+        LogWrite(state, "Started EXE/DLL/OCX and Other file(s) backup");
+        for (const auto& patch : text::splitText(run.PatchFolders, ":")) {
+            const std::string source = files::join(state.PatchFolder, patch);
+            const std::string collection = freshFolder(files::join(run.TempFolder, patch));
+            for (const auto& file : patchfiles::filesIn(source)) {
+                saveInstalled(files::join(state.PatchRoot, file), collection);
+                if (patchfiles::isComponent(file) && !patchfiles::isReleaseInstaller(file)) {
+                    AddRegistrationLines(run, state.PatchRoot, file);
+                }
+                state.services.host.processEvents();
+            }
+            for (const auto& sub : patchfiles::subfoldersIn(source)) {
+                const std::string installed = firstPassTarget(run, sub);
+                const std::string subCollection = files::join(collection, sub);
+                createFolders(subCollection);
+                for (const auto& file : patchfiles::filesIn(files::join(source, sub))) {
+                    saveInstalled(files::join(installed, file), subCollection);
+                    if (patchfiles::isComponent(file) && !patchfiles::isReleaseInstaller(file)) {
+                        AddRegistrationLines(run, installed, file);
+                    }
+                    state.services.host.processEvents();
+                }
+            }
+            if (!ZipFolder(run, backupArchive(run, patch), collection, "*")) {
+                return;
+            }
+        }
+    } catch (const RunTimeError& e) {
+        ShowStepError(run, e.number(), e.description());
+    }
+}
+
+void BackupPackedFiles(PatchRun& run) {
+    AppState& state = run.state;
+    try {
+        WriteProgressLine(run, "Step3: Started");
+        LogWrite(state, "Started EXE/DLL/OCX and Other file(s) backup");
+        state.services.host.processEvents();
+        for (const auto& patch : text::splitText(run.PatchFolders, ":")) {
+            const std::string source = files::join(state.PatchFolder, patch);
+            const std::string packingList = files::join(source, "PackingList.ini");
+            const std::string collection = freshFolder(files::join(run.TempFolder, patch));
+            std::vector<PackingRecord> records;
+            if (files::fileExists(packingList)) {
+                records = parsePackingList(files::readAll(packingList));
+            }
+            for (const auto& file : patchfiles::filesIn(source)) {
+                const std::string upper = text::upper(file);
+                if (patchfiles::isGlOrSy(file)) {
+                    run.SyGlPresent = true;
+                    (text::endsWith(upper, "SY") ? run.SyFile : run.GlFile) = file;
+                } else if (patchfiles::isComponent(file)) {
+                    FindInPackingList(run, packingList, file);
+                }
+                // The backup holds the installed version of every file step 8 will overwrite.
+                if (upper != "PACKINGLIST.INI" && !patchfiles::isGlOrSy(file)) {
+                    try {
+                        if (const auto record = findRecord(records, file)) {
+                            if (const auto target = destinationOf(run, *record)) {
+                                saveInstalled(files::join(*target, file), collection);
+                            }
+                        }
+                    } catch (const CorruptPackingList&) {
+                        StopOnCorruptPackingList(run);
+                    }
+                }
+                state.services.host.processEvents();
+            }
+            if (run.SetupType == 4) {
+                const std::string ini = files::join(source, "Ini");
+                for (const auto& file : patchfiles::filesIn(ini)) {
+                    createFolders(files::join(collection, "Ini"));
+                    saveInstalled(files::join(files::join(state.PatchRoot, "Ini"), file),
+                                  files::join(collection, "Ini"));
+                }
+            }
+            WriteProgressLine(run, std::string("bolSYGLPresent:") +
+                                       (run.SyGlPresent ? "True" : "False"));
+            if (run.SyGlPresent) {
+                if (!run.SyFile.empty()) {
+                    WriteProgressLine(run, "strSyFile:" + run.SyFile);
+                }
+                if (!run.GlFile.empty()) {
+                    WriteProgressLine(run, "strGlFile:" + run.GlFile);
+                }
+            }
+            if (!ZipFolder(run, backupArchive(run, patch), collection, "*")) {
+                return;
+            }
+            NudgeProgress(state, 1);
+        }
+        WriteProgressLine(run, "Step3: Over");
+        LogWrite(state, "EXE/DLL/OCX and Other file(s) Over");
+        WriteProgressLine(run, "Step4: Started");
+    } catch (const RunTimeError& e) {
+        ShowStepError(run, e.number(), e.description());
+        return;
+    }
+    state.services.host.processEvents();
+    RunSecurityScripts(run);
+}
+
+} // namespace pelvar

@@ -1,0 +1,164 @@
+#include "patcher/PackingList.h"
+
+#include "environment/AppState.h"
+#include "environment/EndHostProcess.h"
+#include "patcher/PatchFiles.h"
+#include "patcher/PatchRun.h"
+#include "platform/Files.h"
+#include "platform/Host.h"
+#include "platform/Prompter.h"
+#include "platform/Text.h"
+
+namespace pelvar {
+namespace {
+
+// Fields carry the line breaks around "-GO-"; they are not part of any value.
+std::string trimField(const std::string& s) {
+    std::size_t start = 0;
+    std::size_t end = s.size();
+    auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
+    while (start < end && blank(s[start])) {
+        ++start;
+    }
+    while (end > start && blank(s[end - 1])) {
+        --end;
+    }
+    return s.substr(start, end - start);
+}
+
+bool sameField(const std::string& a, const std::string& b) {
+    return text::upper(trimField(a)) == text::upper(trimField(b));
+}
+
+} // namespace
+
+std::vector<PackingRecord> parsePackingList(const std::string& text) {
+    std::vector<PackingRecord> records;
+    for (const auto& piece : text::splitText(text, "-GO-")) {
+        if (trimField(piece).empty()) {
+            continue;
+        }
+        PackingRecord record;
+        std::size_t start = 0;
+        while (true) {
+            const auto at = piece.find("-#-", start);
+            record.fields.push_back(trimField(piece.substr(start, at - start)));
+            if (at == std::string::npos) {
+                break;
+            }
+            start = at + 3;
+        }
+        records.push_back(std::move(record));
+    }
+    return records;
+}
+
+std::optional<PackingRecord> findRecord(const std::vector<PackingRecord>& records,
+                                        const std::string& fileName) {
+    for (const auto& record : records) {
+        if (record.fields.size() < 5) {
+            throw CorruptPackingList{};
+        }
+        if (sameField(record.field(4), fileName)) {
+            return record;
+        }
+    }
+    return std::nullopt;
+}
+
+std::optional<std::string> destinationOf(const PatchRun& run, const PackingRecord& record,
+                                         bool* viaDrive) {
+    if (viaDrive) {
+        *viaDrive = false;
+    }
+    const std::string base = patchfiles::nativeRelative(record.field(2));
+    const std::string sub = patchfiles::nativeRelative(record.field(3));
+    if (!patchfiles::isSafeRelative(base) || !patchfiles::isSafeRelative(sub)) {
+        return std::nullopt;
+    }
+    const std::string& root = run.state.PatchRoot;
+    if (sameField(record.field(2), record.field(3))) {
+        return root;
+    }
+    if (text::upper(trimField(record.field(3))) == "APPPATH\\") {
+        return base.empty() ? root : files::join(root, base);
+    }
+    for (char drive : {'C', 'D'}) {
+        const std::string driveBase = files::join(patchfiles::driveRoot(run, drive), base);
+        if (files::folderExists(driveBase)) {
+            if (viaDrive) {
+                *viaDrive = true;
+            }
+            return sub.empty() ? driveBase : files::join(driveBase, sub);
+        }
+    }
+    return std::nullopt;
+}
+
+std::string destinationMissingText(const PackingRecord& record) {
+    return "The Specified Destination folder " + record.field(2) + record.field(3) +
+           record.field(4) + " mentioned in the packing list is not available. ";
+}
+
+void AddRegistrationLines(PatchRun& run, const std::string& folder, const std::string& fileName) {
+    if (!run.BatchHeaderWritten) {
+        files::appendLine(run.UnregBatch, "@echo off");
+        files::appendLine(run.UnregBatch, "Echo Please wait! Un-Registering Components...");
+        files::appendLine(run.RegBatch, "@echo off");
+        files::appendLine(run.RegBatch, "Echo Please wait! Registering Components...");
+        run.BatchHeaderWritten = true;
+    }
+    std::string base = folder;
+    while (base.size() > 1 && (base.back() == '/' || base.back() == '\\')) {
+        base.pop_back();
+    }
+    const std::string path = files::join(base, fileName);
+    const std::string ext = text::upper(text::right(fileName, 3));
+    std::string unreg;
+    std::string reg;
+    if (ext == "EXE") {
+        unreg = path + " /UNREGSERVER";
+        reg = path + " /REGSERVER";
+    } else if (ext == "OCX" || ext == "DLL") {
+        unreg = "REGSVR32 " + path + " /U /S";
+        reg = "REGSVR32 " + path + " /S";
+    }
+    files::appendLine(run.UnregBatch, unreg);
+    files::appendLine(run.RegBatch, reg);
+}
+
+void FindInPackingList(PatchRun& run, const std::string& packingListPath,
+                       const std::string& fileName) {
+    if (!files::fileExists(packingListPath)) {
+        return;
+    }
+    std::optional<PackingRecord> record;
+    try {
+        record = findRecord(parsePackingList(files::readAll(packingListPath)), fileName);
+    } catch (const CorruptPackingList&) {
+        StopOnCorruptPackingList(run);
+    }
+    if (!record || text::upper(record->field(5)) != "Y") {
+        return;
+    }
+    const auto folder = destinationOf(run, *record);
+    if (!folder) {
+        run.state.services.prompter.show(destinationMissingText(*record), box::Information,
+                                         run.state.AppTitle);
+        return;
+    }
+    AddRegistrationLines(run, *folder, fileName);
+}
+
+void StopOnCorruptPackingList(PatchRun& run) {
+    run.Failed = true;
+    run.state.services.prompter.show(
+        "The information mentioned in the Packing List is not proper or corrupted. Please "
+        "correct the Packing List.ini and try again.",
+        box::Information, run.state.AppTitle);
+    EndHostProcess(run.state);
+    // A host that cannot be ended still must not go on with a corrupt list.
+    throw HostProcessEnded();
+}
+
+} // namespace pelvar

@@ -1,0 +1,225 @@
+#include "patcher/PatchFiles.h"
+
+#include "environment/AppState.h"
+#include "patcher/PatchRun.h"
+#include "platform/DateText.h"
+#include "platform/Files.h"
+#include "platform/RunTimeError.h"
+#include "platform/Text.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <fcntl.h>
+#include <filesystem>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+namespace pelvar::patchfiles {
+namespace {
+
+std::vector<std::string> entries(const std::string& folder, bool wantFolders) {
+    std::vector<std::string> names;
+    std::error_code ec;
+    for (auto it = fs::directory_iterator(folder, ec); !ec && it != fs::directory_iterator();
+         it.increment(ec)) {
+        const bool isFolder = it->is_directory(ec);
+        const std::string name = it->path().filename().string();
+        // Temporary files of an interrupted copy start with "." and are never patch files.
+        if (isFolder == wantFolders && (wantFolders || it->is_regular_file(ec)) &&
+            !text::startsWith(name, ".")) {
+            names.push_back(name);
+        }
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+[[noreturn]] void raiseCopyError(int error, const std::string& path) {
+    if (error == ETXTBSY) {
+        throw RunTimeError(err::UserMappedSection,
+                           "The requested operation cannot be performed on a file with a "
+                           "user-mapped section open.",
+                           path);
+    }
+    if (error == ENOENT || error == ENOTDIR) {
+        raise(err::PathNotFound, path);
+    }
+    raiseFromErrno(error, path);
+}
+
+std::string dateText(const datetext::LocalDateTime& t) {
+    char buffer[16];
+    std::snprintf(buffer, sizeof buffer, "%02d/%02d/%04d", t.day, t.month, t.year);
+    return buffer;
+}
+
+} // namespace
+
+std::vector<std::string> filesIn(const std::string& folder) {
+    return entries(folder, false);
+}
+std::vector<std::string> subfoldersIn(const std::string& folder) {
+    return entries(folder, true);
+}
+
+void installFile(const std::string& source, const std::string& folder, const std::string& name) {
+    if (!files::fileExists(source)) {
+        raise(err::FileNotFound, source);
+    }
+    if (!files::folderExists(folder)) {
+        raise(err::PathNotFound, folder);
+    }
+    const std::string target = files::join(folder, name);
+    // A running program cannot be opened for writing: report it before touching anything.
+    const int probe = ::open(target.c_str(), O_WRONLY);
+    if (probe < 0 && errno == ETXTBSY) {
+        raiseCopyError(ETXTBSY, target);
+    }
+    if (probe >= 0) {
+        ::close(probe);
+    } else if (errno == EACCES || errno == EPERM) {
+        raiseCopyError(errno, target);
+    }
+    std::string temp = files::join(folder, "." + name + ".XXXXXX");
+    const int out = ::mkstemp(temp.data());
+    if (out < 0) {
+        raiseCopyError(errno, folder);
+    }
+    const int in = ::open(source.c_str(), O_RDONLY);
+    int error = in < 0 ? errno : 0;
+    std::vector<char> buffer(1 << 20);
+    while (error == 0) {
+        const ssize_t n = ::read(in, buffer.data(), buffer.size());
+        if (n < 0) {
+            error = errno;
+            break;
+        }
+        if (n == 0) {
+            break;
+        }
+        for (ssize_t done = 0; done < n;) {
+            const ssize_t w = ::write(out, buffer.data() + done, static_cast<size_t>(n - done));
+            if (w < 0) {
+                error = errno;
+                break;
+            }
+            done += w;
+        }
+    }
+    struct stat st {};
+    if (error == 0 && ::fstat(in, &st) == 0) {
+        ::fchmod(out, st.st_mode & 07777);
+    }
+    if (in >= 0) {
+        ::close(in);
+    }
+    if (::close(out) != 0 && error == 0) {
+        error = errno;
+    }
+    if (error == 0 && std::rename(temp.c_str(), target.c_str()) != 0) {
+        error = errno;
+    }
+    if (error != 0) {
+        std::remove(temp.c_str());
+        raiseCopyError(error, target);
+    }
+}
+
+void CopyToFolder(const std::string& source, const std::string& folder, bool overwrite) {
+    std::string base = folder;
+    if (!base.empty() && (base.back() == '/' || base.back() == '\\')) {
+        base.pop_back();
+    }
+    const std::string name = fs::path(source).filename().string();
+    if (!overwrite && files::fileExists(files::join(base, name))) {
+        raise(58, files::join(base, name));
+    }
+    installFile(source, base, name);
+}
+
+std::string fileDate(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) {
+        raiseFromErrno(errno, path);
+    }
+    return dateText(datetext::toLocal(datetext::Clock::from_time_t(st.st_mtime)));
+}
+
+std::string todayDate() {
+    return dateText(datetext::now());
+}
+
+std::string versionNumberText(const std::string& version) {
+    // Digits with at most one decimal point, as a number reads from the start of a text.
+    std::string number;
+    bool point = false;
+    for (char c : text::trim(version)) {
+        if (c >= '0' && c <= '9') {
+            number += c;
+        } else if (c == '.' && !point) {
+            point = true;
+            number += c;
+        } else {
+            break;
+        }
+    }
+    const double value =
+        number.empty() || number == "." ? 0.0 : std::strtod(number.c_str(), nullptr);
+    char buffer[64];
+    std::snprintf(buffer, sizeof buffer, "%.1f", value);
+    return buffer;
+}
+
+bool isComponent(const std::string& fileName) {
+    const std::string ext = text::upper(text::right(fileName, 3));
+    return ext == "DLL" || ext == "OCX" || ext == "EXE";
+}
+
+bool isGlOrSy(const std::string& fileName) {
+    const std::string end = text::upper(text::right(fileName, 2));
+    return end == "GL" || end == "SY";
+}
+
+bool isReleaseInstaller(const std::string& fileName) {
+    const std::string upper = text::upper(fileName);
+    if (text::right(upper, 3) != "EXE") {
+        return false;
+    }
+    // "PR5..." releases, and the release installers of the first pass's skip list.
+    return text::startsWith(upper, "PR5") || text::startsWith(upper, "PR42");
+}
+
+std::string windowsFolder(const PatchRun& run) {
+    return files::join(run.state.services.paths.driveC(), "WINDOWS");
+}
+
+std::string driveRoot(const PatchRun& run, char drive) {
+    return drive == 'D' ? run.state.services.paths.driveD() : run.state.services.paths.driveC();
+}
+
+std::string nativeRelative(const std::string& windowsPath) {
+    std::string path = text::replaceAll(text::trim(windowsPath), "\\", "/");
+    while (!path.empty() && path.back() == '/') {
+        path.pop_back();
+    }
+    while (!path.empty() && path.front() == '/') {
+        path.erase(0, 1);
+    }
+    return path;
+}
+
+bool isSafeRelative(const std::string& relative) {
+    for (const auto& piece : text::splitAll(relative, '/')) {
+        if (piece == "..") {
+            return false;
+        }
+    }
+    return relative.find(':') == std::string::npos;
+}
+
+} // namespace pelvar::patchfiles

@@ -1,0 +1,255 @@
+#include "patcher/PatchSelection.h"
+
+#include "environment/AppState.h"
+#include "environment/EndHostProcess.h"
+#include "environment/Surfaces.h"
+#include "environment/UpdateLog.h"
+#include "patcher/PatchFiles.h"
+#include "patcher/PatchRun.h"
+#include "patcher/Wizard.h"
+#include "patcher/WizardProgress.h"
+#include "platform/Files.h"
+#include "platform/Host.h"
+#include "platform/PlainName.h"
+#include "platform/Prompter.h"
+#include "platform/RunTimeError.h"
+#include "platform/Text.h"
+#include "platform/ZipArchive.h"
+#include "settings/ScrambleLine.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <fnmatch.h>
+#include <unistd.h>
+
+namespace pelvar {
+namespace {
+
+bool matches(const std::string& pattern, const std::string& name) {
+    return fnmatch(pattern.c_str(), name.c_str(), FNM_CASEFOLD) == 0;
+}
+
+std::vector<std::string> filesMatching(const std::string& folder, const std::string& pattern) {
+    std::vector<std::string> found;
+    for (const auto& name : patchfiles::filesIn(folder)) {
+        if (matches(pattern, name)) {
+            found.push_back(name);
+        }
+    }
+    return found;
+}
+
+// Stopping messages end the host; a host that cannot be ended still stops the run here.
+[[noreturn]] void stopRun(PatchRun& run, const std::string& text, int icon,
+                          const std::string& title) {
+    run.Failed = true;
+    run.state.services.prompter.show(text, icon, title);
+    EndHostProcess(run.state);
+    throw HostProcessEnded();
+}
+
+[[noreturn]] void tampered(PatchRun& run) {
+    stopRun(run, "Updates Information Tampered", box::Information, run.state.AppTitle);
+}
+
+// The entry text of an update-information line: the unscrambled fifth field of a 5-field
+// line, else the second field.
+std::string entryText(const std::string& line) {
+    const auto fields = text::splitAll(line, ':');
+    if (fields.size() == 5) {
+        return ScrambleLine(fields[4]);
+    }
+    return fields.size() >= 2 ? fields[1] : std::string();
+}
+
+bool isEngineArchive(const std::string& name) {
+    const std::string upper = text::upper(name);
+    return upper == "NEWLIVEUPDATE.ZIP" || text::startsWith(upper, "PELVARLU") ||
+           text::startsWith(upper, "PELVARPU");
+}
+
+std::string baseName(const std::string& archive) {
+    return std::filesystem::path(archive).stem().string();
+}
+
+std::vector<std::string> pendingArchives(const AppState& state) {
+    std::vector<std::string> all = text::splitText(state.CustomPatchFiles, ":");
+    for (auto& name : text::splitText(state.PatchFiles, ":")) {
+        all.push_back(std::move(name));
+    }
+    return all;
+}
+
+void appendFolder(std::string& list, const std::string& name) {
+    const auto names = text::splitText(list, ":");
+    if (std::find(names.begin(), names.end(), name) == names.end()) {
+        text::appendToList(list, name);
+    }
+}
+
+} // namespace
+
+void CollectPendingUpdates(PatchRun& run) {
+    AppState& state = run.state;
+    state.CustomPatchFiles.clear();
+    state.PatchFiles.clear();
+    state.UpdateEntries.clear();
+    std::vector<std::string> applied;
+    const std::string record = files::join(state.PatchRoot, "GenUpdate.dat");
+    if (files::fileExists(record)) {
+        for (const auto& line : files::readLines(record)) {
+            if (line.size() > 14) {
+                applied.push_back(text::trim(line.substr(0, line.find(':'))));
+            }
+            NudgeProgress(state, 1);
+        }
+    }
+    const auto informationFiles = filesMatching(state.PatchFolder, "*.*dat");
+    if (informationFiles.empty()) {
+        stopRun(run, "There is no Dat file available to hold the patch information.",
+                box::Information, "Secondary Database Management");
+    }
+    for (const auto& file : informationFiles) {
+        const std::string path = files::join(state.PatchFolder, file);
+        for (const auto& line : files::readLines(path)) {
+            if (text::trim(line).empty() || text::startsWith(line, "//")) {
+                continue;
+            }
+            const std::string entry = entryText(line);
+            const std::string head = text::upper(text::left(text::trim(entry), 8));
+            const bool custom = head == "POSSECAU" || head == "POSAPPAU";
+            const std::string name = text::trim(entry.substr(0, entry.find(':')));
+            if (custom) {
+                if (!isPlainFileName(name)) {
+                    tampered(run);
+                }
+                if (std::find(applied.begin(), applied.end(), name) == applied.end()) {
+                    text::appendToList(state.CustomPatchFiles, name);
+                }
+                continue;
+            }
+            if (entry.find(':') == std::string::npos || !isPlainFileName(name)) {
+                tampered(run);
+            }
+            state.UpdateEntries.push_back(text::upper(text::trim(entry)));
+            if (!isEngineArchive(name)) {
+                text::appendToList(state.PatchFiles, name);
+            }
+        }
+        NudgeProgress(state, 4);
+        files::deleteFile(path);
+    }
+    if (state.PatchFiles.empty()) {
+        LogWrite(state, "Update Not Available.");
+    }
+}
+
+void CopyDownloadedUpdates(PatchRun& run, const std::string& folder) {
+    AppState& state = run.state;
+    try {
+        if (filesMatching(folder, "Pelvar9*.dat").empty()) {
+            state.services.prompter.show("Updates Information Not Found!", box::Information,
+                                         state.AppTitle);
+            LogWrite(state, "Direct Copy from: " + folder + " failed");
+            state.UpdatesReady = false;
+            return;
+        }
+        if (state.wizard) {
+            state.wizard->setStatus("Please wait! Downloaded patches are getting patched...");
+        }
+        for (const auto& file : filesMatching(folder, "*.*dat")) {
+            patchfiles::CopyToFolder(files::join(folder, file), state.PatchFolder, true);
+        }
+        LogWrite(state, "Direct Copy from: " + folder + " started");
+        LogWrite(state, "Checking Updates to Copy");
+        CollectPendingUpdates(run);
+        if (state.CustomPatchFiles.empty() && state.PatchFiles.empty()) {
+            state.services.prompter.show("There are no new updates available in selected path.",
+                                         box::Information, state.AppTitle);
+            LogWrite(state, "Direct Copy from: " + folder + " .There are no updates available.");
+            state.UpdatesReady = false;
+            return;
+        }
+        for (const auto& name : pendingArchives(state)) {
+            LogWrite(state, "Copying File: " + name + " started");
+            try {
+                patchfiles::CopyToFolder(files::join(folder, name), state.PatchFolder, true);
+            } catch (const RunTimeError& e) {
+                if (e.number() == err::PathNotFound || e.number() == err::FileNotFound) {
+                    LogWrite(state,
+                             "File is not available: " + name + ". Skipped copying the same file.");
+                } else {
+                    LogWrite(state, "File Skiped: " + name);
+                }
+            }
+            state.services.host.processEvents();
+        }
+        state.UpdatesReady = true;
+        LogWrite(state, "Direct Copy from: " + folder + " over");
+        VerifyOrResume(run);
+
+        const std::string progress = files::join(state.PatchRoot, "Process3.log");
+        if (files::fileExists(progress)) {
+            files::deleteFile(progress);
+        }
+        if (!filesMatching(state.PatchFolder, "*Zip").empty()) {
+            std::string text = "Required file has been updated successfully.";
+            if (!state.PatchFiles.empty()) {
+                text += "\nMore updates need to Apply which requires atleast one Pelvar "
+                        "Company.\nPlease Create a Pelvar Company and run the Pelvar LiveUpdate.";
+            }
+            state.services.prompter.show(text, box::Information, state.AppTitle);
+            EndHostProcess(state);
+        }
+    } catch (const RunTimeError&) {
+        run.Failed = true;
+        state.services.prompter.show("Please provide the proper download path.", box::Information,
+                                     state.AppTitle);
+    }
+}
+
+void UnzipAndVerify(PatchRun& run, int /*editionNumber*/) {
+    AppState& state = run.state;
+    for (const auto& name : pendingArchives(state)) {
+        LogWrite(state, "Unziping Files: " + name);
+        const std::string archive = files::join(state.PatchFolder, name);
+        const std::string target = files::join(state.PatchFolder, baseName(name));
+        ZipArchive zip;
+        zip.setArchive(archive);
+        bool sound = files::fileExists(archive) && zip.test() == 0;
+        if (sound && !files::folderExists(target)) {
+            // Unpacked beside the target and renamed, so a folder under the patch's name is
+            // always complete.
+            const std::string temp = files::join(state.PatchFolder, "." + baseName(name) + "." +
+                                                                        std::to_string(::getpid()));
+            std::error_code ec;
+            std::filesystem::remove_all(temp, ec);
+            zip.setExtractFolder(temp);
+            sound = zip.extractAll() == 0 && std::rename(temp.c_str(), target.c_str()) == 0;
+            std::filesystem::remove_all(temp, ec);
+        }
+        if (!sound) {
+            LogWrite(state, "The downloaded file " + name +
+                                " is either empty or corrupted. Please check the connectivity to "
+                                "the download location and retry.");
+            stopRun(run,
+                    "The downloaded file " + name +
+                        " is either empty or corrupted.\n\nPlease check the connectivity to the "
+                        "download location and retry.",
+                    box::Critical, state.AppTitle);
+        }
+        appendFolder(run.PatchFolders, baseName(name));
+        state.services.host.processEvents();
+    }
+}
+
+void ListUnpackedFolders(PatchRun& run) {
+    for (const auto& name : pendingArchives(run.state)) {
+        if (files::folderExists(files::join(run.state.PatchFolder, baseName(name)))) {
+            appendFolder(run.PatchFolders, baseName(name));
+        }
+    }
+}
+
+} // namespace pelvar

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <string>
+
+namespace pelvar {
+
+struct PatchRun;
+
+// Copies the update-information files and the new archives from the download folder
+// (`folder`, DownloadFolder + separator) into PatchFolder and applies them through
+// VerifyOrResume; afterwards the progress file is deleted and, when archives were applied,
+// "Required file has been updated successfully." ends the host process.
+void CopyDownloadedUpdates(PatchRun& run, const std::string& folder);
+
+// Reads GenUpdate.dat and the update-information files in PatchFolder into CustomPatchFiles,
+// PatchFiles and UpdateEntries, deleting each information file after reading it.
+void CollectPendingUpdates(PatchRun& run);
+
+// Tests and unpacks every pending archive into PatchFolder/<base name> (unless that folder
+// exists) and lists the folders in PatchFolders. A damaged archive ends the host process.
+void UnzipAndVerify(PatchRun& run, int editionNumber);
+
+// The patch folders of the pending archives that are unpacked already (a resumed run).
+void ListUnpackedFolders(PatchRun& run);
+
+} // namespace pelvar

@@ -1,0 +1,256 @@
+#include "patcher/Replacement.h"
+
+#include "environment/AppState.h"
+#include "environment/EndHostProcess.h"
+#include "environment/UpdateLog.h"
+#include "patcher/PackingList.h"
+#include "patcher/PatchFiles.h"
+#include "patcher/PatchRun.h"
+#include "patcher/Steps.h"
+#include "patcher/WizardProgress.h"
+#include "platform/Files.h"
+#include "platform/Host.h"
+#include "platform/Prompter.h"
+#include "platform/RunTimeError.h"
+#include "platform/Text.h"
+
+#include <filesystem>
+
+namespace pelvar {
+namespace {
+
+constexpr const char* SkipList =
+    "PR424000.exe,PR426000.exe,PR426600.exe,PR426700.exe,PR426800.exe,PR427700.exe,AppDets.ini,"
+    "CONVINI.ini,CustomConfig.ini,DBPresets.ini,DBsAllowed.ini,ExeRegUnReg.ini,InvRmks.Ini";
+
+void createFolders(const std::string& path) {
+    std::error_code ec;
+    std::filesystem::create_directories(path, ec);
+    if (ec) {
+        raiseFromErrno(ec.value(), path);
+    }
+}
+
+void copyFolderFiles(PatchRun& run, const std::string& from, const std::string& to) {
+    createFolders(to);
+    for (const auto& file : patchfiles::filesIn(from)) {
+        patchfiles::CopyToFolder(files::join(from, file), to, true);
+        NudgeProgress(run.state, 1);
+        run.state.services.host.processEvents();
+    }
+}
+
+// The No answer to a copy error: the run is abandoned and starts afresh next time.
+[[noreturn]] void abandonRun(PatchRun& run) {
+    run.Failed = true;
+    const std::string progress = files::join(run.state.PatchRoot, "Process3.log");
+    if (files::fileExists(progress)) {
+        files::deleteFile(progress);
+    }
+    EndHostProcess(run.state);
+    throw HostProcessEnded();
+}
+
+bool askToContinue(PatchRun& run, const std::string& text, int icon) {
+    return run.state.services.prompter.show(text, box::YesNo + icon, run.state.AppTitle) ==
+           box::AnswerYes;
+}
+
+// The copy errors that ask whether to go on; false when the error is not one of them.
+bool handleCopyError(PatchRun& run, const RunTimeError& e, const std::string& fileName,
+                     const std::string& source) {
+    AppState& state = run.state;
+    const std::string errorText = e.numberText() + "-" + e.description();
+    if (e.number() == err::PermissionDenied || e.number() == err::UserMappedSection) {
+        const std::string text =
+            e.number() == err::PermissionDenied
+                ? fileName + " could not be copy to the windows directory.\nThe same may be in use "
+                             "from this program.\nDo you want to Continue?"
+                : fileName + " could not be copied to the mentioned directory.\n" +
+                      e.description() + "\nDo you want to Continue?";
+        if (!askToContinue(run, text, box::Critical)) {
+            abandonRun(run);
+        }
+        LogWrite(state, errorText);
+        LogWrite(state, "Step8: - " + fileName + ", Date Created:" + patchfiles::fileDate(source) +
+                            " could not copied to Pelvar Path.");
+        LogWrite(state, "Trying to copy other files...");
+        return true;
+    }
+    if (e.number() == err::PathNotFound) {
+        if (!askToContinue(run,
+                           "Destination path mentioned in the Packing List is not available.\nDo "
+                           "you want to Continue?",
+                           box::Critical)) {
+            abandonRun(run);
+        }
+        LogWrite(state, errorText);
+        LogWrite(state, "Destination path mentioned in the Packing List is not available.");
+        return true;
+    }
+    return e.number() == err::SubscriptOutOfRange;
+}
+
+} // namespace
+
+bool inSkipList(const std::string& fileName) {
+    return !fileName.empty() && text::contains(text::upper(SkipList), text::upper(fileName));
+}
+
+void ReplaceProgramFiles(PatchRun& run) {
+    AppState& state = run.state;
+    try {
+        LogWrite(state, "Started replacing/copying new file(s).");
+        for (const auto& patch : text::splitText(run.PatchFolders, ":")) {
+            const std::string source = files::join(state.PatchFolder, patch);
+            for (const auto& file : patchfiles::filesIn(source)) {
+                if (patchfiles::isGlOrSy(file) || (run.SetupType == 4 && inSkipList(file))) {
+                    continue;
+                }
+                patchfiles::CopyToFolder(files::join(source, file), state.PatchRoot, true);
+                NudgeProgress(state, 1);
+                state.services.host.processEvents();
+            }
+            for (const auto& sub : patchfiles::subfoldersIn(source)) {
+                const std::string from = files::join(source, sub);
+                if (run.SetupType == 4) {
+                    if (text::equalsIgnoringCase(sub, "Ini")) {
+                        copyFolderFiles(run, from, files::join(state.PatchRoot, "Ini"));
+                    }
+                } else if (text::equalsIgnoringCase(sub, "crystal") ||
+                           text::equalsIgnoringCase(sub, "System")) {
+                    copyFolderFiles(run, from, files::join(patchfiles::windowsFolder(run), sub));
+                } else if (!text::equalsIgnoringCase(sub, "SCRIPT")) {
+                    copyFolderFiles(run, from, files::join(state.PatchRoot, sub));
+                }
+            }
+        }
+    } catch (const RunTimeError& e) {
+        ShowStepError(run, e.number(), e.description());
+    }
+}
+
+void CopyPackedFile(PatchRun& run, const std::string& fileName, const std::string& patchFolderPath,
+                    const std::string& patchVersion) {
+    AppState& state = run.state;
+    const std::string source = files::join(patchFolderPath, fileName);
+    try {
+        std::optional<PackingRecord> record;
+        try {
+            record = findRecord(
+                parsePackingList(files::readAll(files::join(patchFolderPath, "PackingList.ini"))),
+                fileName);
+        } catch (const CorruptPackingList&) {
+            StopOnCorruptPackingList(run);
+        }
+        if (!record) {
+            // A file the packing list does not place stays where it is.
+            return;
+        }
+        bool viaDrive = false;
+        const auto destination = destinationOf(run, *record, &viaDrive);
+        if (!destination) {
+            state.services.prompter.show(destinationMissingText(*record), box::Information,
+                                         state.AppTitle);
+            return;
+        }
+        try {
+            patchfiles::CopyToFolder(source, *destination, true);
+        } catch (const RunTimeError& e) {
+            if (!handleCopyError(run, e, fileName, source)) {
+                throw;
+            }
+        }
+        if (viaDrive) {
+            std::string copies =
+                files::join(files::join(state.PatchRoot, "LiveUpdatePatches"), patchVersion);
+            const std::string sub = patchfiles::nativeRelative(record->field(3));
+            if (!sub.empty()) {
+                copies = files::join(copies, sub);
+            }
+            createFolders(copies);
+            patchfiles::CopyToFolder(source, copies, true);
+        }
+    } catch (const RunTimeError& e) {
+        ShowStepError(run, e.number(), e.description());
+    }
+}
+
+void UnregisterComponents(PatchRun& run) {
+    AppState& state = run.state;
+    try {
+        NudgeProgress(state, 2);
+        LogWrite(state, "Started un-registering Component(s)");
+        if (files::fileExists(run.UnregBatch)) {
+            state.services.launcher.start(run.UnregBatch, true);
+        }
+        LogWrite(state, "Un-registering Component(s) over");
+        WriteProgressLine(run, "Step7: Over");
+        WriteProgressLine(run, "Step8: Started");
+    } catch (const RunTimeError& e) {
+        ShowStepError(run, e.number(), e.description());
+        return;
+    }
+    state.services.host.processEvents();
+    CopyNewFiles(run);
+}
+
+void CopyNewFiles(PatchRun& run) {
+    AppState& state = run.state;
+    try {
+        LogWrite(state, "Started replacing/copying new file(s).");
+        const std::string prefix = state.EditionFlag == 1 ? "HO_" : "POS_";
+        for (const auto& patch : text::splitText(run.PatchFolders, ":")) {
+            const std::string folder = files::join(state.PatchFolder, patch);
+            std::string version = patch;
+            if (text::startsWith(text::upper(version), prefix)) {
+                version = version.substr(prefix.size());
+            }
+            version = text::replaceAll(version, "_", ".");
+            for (const auto& file : patchfiles::filesIn(folder)) {
+                if (text::upper(file) == "PACKINGLIST.INI" || patchfiles::isGlOrSy(file)) {
+                    continue;
+                }
+                CopyPackedFile(run, file, folder, version);
+                NudgeProgress(state, 1);
+                state.services.host.processEvents();
+            }
+            if (run.SetupType == 4) {
+                for (const auto& sub : patchfiles::subfoldersIn(folder)) {
+                    if (text::equalsIgnoringCase(sub, "Ini")) {
+                        copyFolderFiles(run, files::join(folder, sub),
+                                        files::join(state.PatchRoot, "Ini"));
+                    }
+                }
+            }
+        }
+        LogWrite(state, "Replacing/copying new file(s) Over.");
+        WriteProgressLine(run, "Step8: Over");
+        WriteProgressLine(run, "Step9: Started");
+    } catch (const RunTimeError& e) {
+        ShowStepError(run, e.number(), e.description());
+        return;
+    }
+    state.services.host.processEvents();
+    RegisterComponents(run);
+}
+
+void RegisterComponents(PatchRun& run) {
+    AppState& state = run.state;
+    try {
+        NudgeProgress(state, 2);
+        LogWrite(state, "Started registering components.");
+        if (files::fileExists(run.RegBatch)) {
+            state.services.launcher.start(run.RegBatch, true);
+        }
+        // No "Step9: Over" here: a run that ends during the final task resumes with step 9.
+        LogWrite(state, "Registering components Over.");
+    } catch (const RunTimeError& e) {
+        ShowStepError(run, e.number(), e.description());
+        return;
+    }
+    state.services.host.processEvents();
+    PerformFinalTask(run);
+}
+
+} // namespace pelvar

@@ -1,0 +1,290 @@
+#include "patcher/Wizard.h"
+
+#include "download/DownloadSession.h"
+#include "environment/AppState.h"
+#include "environment/Connections.h"
+#include "environment/RegistrySettings.h"
+#include "environment/Surfaces.h"
+#include "environment/UpdateLog.h"
+#include "patcher/Backup.h"
+#include "patcher/PatchFiles.h"
+#include "patcher/PatchRun.h"
+#include "patcher/PatchSelection.h"
+#include "patcher/Replacement.h"
+#include "patcher/ResumeTable.h"
+#include "patcher/Steps.h"
+#include "patcher/WizardProgress.h"
+#include "platform/Files.h"
+#include "platform/Host.h"
+#include "platform/Prompter.h"
+#include "platform/RunTimeError.h"
+#include "platform/Text.h"
+
+#include <filesystem>
+
+namespace pelvar {
+namespace {
+
+std::string progressFile(const PatchRun& run) {
+    return files::join(run.state.PatchRoot, "Process3.log");
+}
+
+std::string editionTextOf(const std::string& code) {
+    if (code == "HO") {
+        return HoEdition;
+    }
+    if (code == "POS") {
+        return PosEdition;
+    }
+    return {};
+}
+
+void createFolders(const std::string& path) {
+    std::error_code ec;
+    std::filesystem::create_directories(path, ec);
+    if (ec) {
+        raiseFromErrno(ec.value(), path);
+    }
+}
+
+void deleteIfPresent(const std::string& path) {
+    if (files::fileExists(path)) {
+        files::deleteFile(path);
+    }
+}
+
+// "ddmmyy" of today.
+std::string backupDate() {
+    const std::string date = patchfiles::todayDate(); // DD/MM/YYYY
+    return date.substr(0, 2) + date.substr(3, 2) + date.substr(8, 2);
+}
+
+void formBackupFolder(PatchRun& run) {
+    AppState& state = run.state;
+    const std::string nodeId = ReadSetting(state.services.registry, "NodeId", keysel::NodeInfo);
+    run.BackupFolder =
+        files::join(files::join(state.PatchRoot, "Backup"), "PatchUpdate" + nodeId + backupDate());
+    createFolders(files::join(state.PatchRoot, "Backup"));
+    createFolders(run.BackupFolder);
+}
+
+void runFirstPass(PatchRun& run) {
+    AppState& state = run.state;
+    Host& host = state.services.host;
+    createFolders(run.TempFolder);
+    deleteIfPresent(run.UnregBatch);
+    deleteIfPresent(run.RegBatch);
+    run.BatchHeaderWritten = false;
+    formBackupFolder(run);
+    BackupProgramFiles(run);
+    if (files::fileExists(run.UnregBatch)) {
+        LogWrite(state, "Started un-registering Component(s)");
+        host.processEvents();
+        state.services.launcher.start(run.UnregBatch, true);
+    }
+    ReplaceProgramFiles(run);
+    if (files::fileExists(run.RegBatch)) {
+        LogWrite(state, "Started registering components.");
+        host.processEvents();
+        state.services.launcher.start(run.RegBatch, true);
+    }
+    const std::string record = files::join(state.PatchRoot, "GenUpdate.dat");
+    const std::string version = patchfiles::versionNumberText(run.HeldVersion);
+    for (const auto& name : text::splitText(state.CustomPatchFiles, ":")) {
+        files::appendLine(record, name + ":" +
+                                      patchfiles::fileDate(files::join(state.PatchFolder, name)) +
+                                      ":" + patchfiles::todayDate() + ":" + version);
+    }
+    state.CustomPatchFiles.clear();
+    NudgeProgress(state, 2);
+}
+
+std::string versionOfLastEntry(const PatchRun& run) {
+    const auto& entries = run.state.UpdateEntries;
+    if (entries.empty()) {
+        return {};
+    }
+    std::string name = entries.back().substr(0, entries.back().find(':'));
+    name = std::filesystem::path(text::replaceAll(name, "\\", "/")).stem().string();
+    const std::size_t prefix = run.state.EditionFlag == 1 ? 3 : 4;
+    name = name.size() > prefix ? name.substr(prefix) : std::string();
+    return text::replaceAll(name, "_", ".");
+}
+
+void runStep(PatchRun& run, ResumeStep step) {
+    switch (step) {
+    case ResumeStep::Backup:
+        formBackupFolder(run);
+        BackupPackedFiles(run);
+        break;
+    case ResumeStep::SecurityScripts:
+        RunSecurityScripts(run);
+        break;
+    case ResumeStep::ApplicationScripts:
+        RunApplicationScripts(run);
+        break;
+    case ResumeStep::Unregister:
+        UnregisterComponents(run);
+        break;
+    case ResumeStep::CopyFiles:
+        CopyNewFiles(run);
+        break;
+    case ResumeStep::Register:
+        RegisterComponents(run);
+        break;
+    case ResumeStep::None:
+        break;
+    }
+}
+
+void runSecondPass(PatchRun& run) {
+    const std::string progress = progressFile(run);
+    const bool resuming = files::fileExists(progress);
+    if (!resuming) {
+        deleteIfPresent(run.UnregBatch);
+        deleteIfPresent(run.RegBatch);
+        run.BatchHeaderWritten = false;
+    }
+    run.PatchVersion = versionOfLastEntry(run);
+    if (!resuming) {
+        runStep(run, ResumeStep::Backup);
+        return;
+    }
+    const auto lines = files::readLines(progress);
+    runStep(run, resumeStepFor(lines.empty() ? std::string() : lines.back()));
+}
+
+} // namespace
+
+std::string WizardCaption(const std::string& editionCode) {
+    return "Pelvar 9 " + editionCode + " LiveUpdate";
+}
+
+std::string WizardHeading(const std::string& editionCode) {
+    return WizardCaption(editionCode) + " will check for available updates";
+}
+
+void LoadWizard(PatchRun& run) {
+    AppState& state = run.state;
+    const std::string edition = editionTextOf(run.EditionCode);
+    if (!edition.empty()) {
+        state.SelectedEdition = edition;
+        state.EditionCode = run.EditionCode;
+        state.EditionFlag = run.EditionCode == "HO" ? 1 : 0;
+    }
+    LoadConnectionData(state, state.SelectedEdition);
+    OpenSecurityDatabase(state);
+    const bool headOffice = state.SelectedEdition == HoEdition;
+    const SystemRecord& system = headOffice ? state.DatFileInfo.Ho : state.DatFileInfo.Pos;
+    run.SetupType =
+        text::isNumeric(system.SetupType) ? static_cast<int>(text::toInteger(system.SetupType)) : 0;
+    run.HeldVersion = ReadSetting(state.services.registry, "PatchVer",
+                                  headOffice ? keysel::Enterprise : keysel::Pos);
+    state.PatchRoot = state.ProductAppPath;
+    state.PatchFolder = files::join(state.PatchRoot, "PatchTemp");
+    run.TempFolder = files::join(state.PatchRoot, "Temp3");
+    run.UnregBatch = files::join(state.PatchRoot, "Unreg_3.bat");
+    run.RegBatch = files::join(state.PatchRoot, "Reg_3.bat");
+}
+
+void CheckForUpdates(PatchRun& run) {
+    AppState& state = run.state;
+    state.RunMode = InstallationMode;
+    const std::string edition = editionTextOf(run.EditionCode);
+    if (!edition.empty()) {
+        state.SelectedEdition = edition;
+    }
+    StartDownloadSession(state);
+    NudgeProgress(state, 4);
+    ApplyUpdates(run);
+}
+
+void RunScheduledDownload(PatchRun& run) {
+    if (run.state.wizard) {
+        run.state.wizard->setProgressVisible(true);
+    }
+    StartDownloadSession(run.state);
+}
+
+void ApplyUpdates(PatchRun& run) {
+    AppState& state = run.state;
+    try {
+        if (state.PatchRoot.empty()) {
+            // Without a product folder every path would be relative to wherever we run.
+            raise(err::PathNotFound, "PatchRoot");
+        }
+        createFolders(state.PatchFolder);
+        CopyDownloadedUpdates(run, files::join(state.DownloadFolder, ""));
+        state.services.host.processEvents();
+        if (state.UpdatesReady) {
+            VerifyOrResume(run);
+        }
+        NudgeProgress(state, 4);
+    } catch (const RunTimeError& e) {
+        ShowStepError(run, e.number(), e.description());
+    }
+}
+
+void VerifyOrResume(PatchRun& run) {
+    AppState& state = run.state;
+    try {
+        run.PatchFolders.clear();
+        run.SyGlPresent = false;
+        run.SyFile.clear();
+        run.GlFile.clear();
+        const std::string progress = progressFile(run);
+        if (files::fileExists(progress)) {
+            const int answer = state.services.prompter.show(
+                "Pelvar LiveUpdate were terminated abnormally during applying updates.\nClick "
+                "Yes to Continue from last Position.\nClick No to Start from Beginning "
+                "(Verifying Updates).",
+                box::YesNo + box::Information, state.AppTitle);
+            if (answer == box::AnswerNo) {
+                files::deleteFile(progress);
+            }
+        }
+        if (files::fileExists(progress)) {
+            LogWrite(state, "Cont", "*******************************************");
+            LogWrite(state, "Final Task were terminated, continuing...");
+            NudgeProgress(state, 2);
+            ListUnpackedFolders(run);
+            RunPatchSteps(run);
+            return;
+        }
+        LogWrite(state, "Verifying Files...");
+        std::string versionText = text::replaceAll(run.HeldVersion, ".", "");
+        if (versionText.empty()) {
+            versionText = "0";
+        }
+        if (patchfiles::filesIn(state.PatchFolder).empty()) {
+            state.services.prompter.show("There are no Updates present to verify.",
+                                         box::Information, state.AppTitle);
+            LogWrite(state, "There are no Updates present to verify");
+            return;
+        }
+        UnzipAndVerify(run, state.EditionFlag == 1 ? 2 : 1);
+        state.services.host.processEvents();
+        RunPatchSteps(run);
+    } catch (const RunTimeError& e) {
+        ShowStepError(run, e.number(), e.description());
+    }
+}
+
+void RunPatchSteps(PatchRun& run) {
+    AppState& state = run.state;
+    try {
+        if (!state.CustomPatchFiles.empty()) {
+            runFirstPass(run);
+        } else {
+            runSecondPass(run);
+        }
+        for (int i = 0; i < 3; ++i) {
+            state.services.host.processEvents();
+        }
+        state.SecurityConnection.reset();
+    } catch (const RunTimeError& e) {
+        ShowStepError(run, e.number(), e.description());
+    }
+}
+
+} // namespace pelvar
