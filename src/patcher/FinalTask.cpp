@@ -300,7 +300,7 @@ void PerformFinalTask(PatchRun& run) {
         writeVersionRecords(run);
         LogWrite(state, "Registry Value Updated Successfully....");
     } catch (const RunTimeError& e) {
-        ShowStepError(state, e.number(), e.description());
+        ShowStepError(run, e.number(), e.description());
     }
 }
 

@@ -212,7 +212,8 @@ std::string maskPasswords(const std::string& connectionString) {
     if (!out.empty()) {
         out.pop_back();
     }
-    return out;
+    // The same text under another key (a user name equal to the password) goes too.
+    return masked(out, passwordsOf(parseConnectionString(connectionString)));
 }
 
 std::unique_ptr<DatabaseConnection> DatabaseConnection::open(const std::string& connectionString,
