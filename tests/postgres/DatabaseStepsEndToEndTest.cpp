@@ -244,4 +244,131 @@ TEST_F(ApplyEndToEnd, PointOfSaleWithAnAccessSecurityDatabaseAndTwoFileCompanies
     EXPECT_FALSE(text::contains(everything, "Zq9-"));
 }
 
+// Head Office on the PostgreSQL cluster: the security database, one company and one
+// replication database, reached through the ODBC driver by every connection-string shape.
+TEST_F(ApplyEndToEnd, HeadOfficeWithServerSecurityCompanyAndReplicationDatabases) {
+    const int port = test::postgresPort();
+    ASSERT_NE(port, 0) << "the PostgreSQL cluster of the test suite is not running";
+    ::setenv("PELVAR_ODBC_DRIVER", "PostgreSQL Unicode", 1);
+    const DatabaseConfig postgres{"PostgreSQL Unicode"};
+    const std::string server = "127.0.0.1," + std::to_string(port);
+    const auto connection = [&](const std::string& db) {
+        return "Provider=SQLOLEDB.1;Password=secret;User ID=postgres;Data Source=" + server +
+               ";Initial Catalog=" + db;
+    };
+    const auto on = [&](const std::string& db, const std::string& sql) {
+        auto c = DatabaseConnection::open(connection(db), postgres);
+        for (const auto& statement : text::splitText(sql, ";")) {
+            c->execute(statement);
+        }
+    };
+    const std::string tag = "_" + std::to_string(::getpid());
+    const std::string security = "esec" + tag, company = "ecomp" + tag, replica = "erepl" + tag;
+    for (const auto& db : {security, company, replica}) {
+        on("postgres", "DROP DATABASE IF EXISTS " + db + ";CREATE DATABASE " + db +
+                           ";ALTER DATABASE " + db + " SET search_path = dbo, public");
+    }
+    on(security, "CREATE SCHEMA dbo;CREATE TABLE dbo.VaCompany (CompCode varchar(9), Nm "
+                 "varchar(50), DbProvider varchar(30), DbType varchar(20), DbPath varchar(9), "
+                 "DbName varchar(50), DbPassWd varchar(30), DbUserName varchar(30), DBServer "
+                 "varchar(50));CREATE TABLE dbo.Menu (Src varchar(9))");
+    on(security, "INSERT INTO dbo.VaCompany VALUES ('H01', 'Smith''s', 'SQLOLEDB.1', 'SQLSERVER', "
+                 "'', '" +
+                     company + "', 'secret', 'postgres', '" + server + "')");
+    on(company, "CREATE SCHEMA dbo;CREATE TABLE dbo.Items (Nm varchar(9));"
+                "CREATE TABLE dbo.VAPatchDtls (CompCode varchar(9), CompName varchar(50), "
+                "PatchVer varchar(20), PatchDt date, AppliedDt date, BusinessDt date, ProductVer "
+                "varchar(9), LookupNos varchar(50), ScriptName varchar(50), Rem1 varchar(9), Rem2 "
+                "varchar(9), Rem3 varchar(9), Flag1 int, Flag2 int, Flag3 int);"
+                "CREATE TABLE dbo.GenLookup (RecID int, Code varchar(9), Number varchar(9));"
+                "INSERT INTO dbo.GenLookup VALUES (101, 'Z', '2'), (101, 'Y', '1');"
+                "CREATE TABLE dbo.Showroommaster (SchemaName varchar(20), DbProvider varchar(30), "
+                "DBServer varchar(50), DbUserName varchar(30), DbPassWd varchar(30), DbName "
+                "varchar(50), SwInstall varchar(10))");
+    on(company, "INSERT INTO dbo.Showroommaster VALUES ('STORE1', 'SQLOLEDB.1', '" + server +
+                    "', 'postgres', 'secret', '" + replica + "', '9.13')");
+    on(replica, "CREATE SCHEMA store1;CREATE TABLE store1.Stock (Qty int);"
+                "INSERT INTO store1.Stock VALUES (5);CREATE SCHEMA dbo;"
+                "CREATE TABLE dbo.ReplVaPatchDtls (CompCode varchar(9), PatchVer varchar(20), "
+                "PatchDt date, AppliedDt date, SwInstall varchar(10), NodeId varchar(20))");
+    for (const auto& [name, value] :
+         std::vector<std::pair<std::string, std::string>>{{"SERVERTYPE", "SQLSERVER"},
+                                                          {"PELVARAPPPATH", product()},
+                                                          {"SERVERID", server},
+                                                          {"VASEC-DB", security},
+                                                          {"PASSWORD", "secret"},
+                                                          {"USER-INF2", "xpostgres"},
+                                                          {"ProductVer", "9.2"}}) {
+        WriteSetting(registry, name, value, keysel::Enterprise);
+    }
+    WriteSetting(registry, "SetupType", "1", keysel::SetupType);
+    WriteSetting(registry, "NodeId", "NODE7", keysel::NodeInfo);
+    patch("HO_9_0_1_06.zip",
+          {{"Script/sec.MNS", "INSERT INTO Menu VALUES ('mns')\r\n-GO-\r\n"},
+           {"Script/app.DBS", "INSERT INTO Items VALUES ('dbs')\r\n-GO-\r\n"},
+           {"Script/9.13_R1.RBS", "UPDATE [dbo].Stock SET Qty = Qty * 2\r\n-GO-\r\n"},
+           {"Script/APPDBSCRIPTS.INI", "menu.sql\r\n"},
+           {"Script/menu.sql", "INSERT INTO Items VALUES ('menu')\r\n-GO-\r\n"}});
+    patch("HO_9_0_1_07.zip",
+          {{"Script/app2.DBS", "INSERT INTO Items VALUES ('dbs2')\r\n-GO-\r\n"}});
+    information("HOhttp",
+                {"HO_9_0_1_06.zip:12/02/2026:9.0.1.06", "HO_9_0_1_07.zip:12/04/2026:9.0.1.07"});
+
+    const auto run = apply("HO", "HODownloadSettings.config");
+    ASSERT_EQ(run.exitCode, 0) << run.out << run.err << readFile(downloads() + "/PelvarUpdate.log");
+
+    EXPECT_EQ(rowsOf(connection(security), "SELECT Src FROM Menu", postgres),
+              std::vector<std::string>{"mns"});
+    auto items = rowsOf(connection(company), "SELECT Nm FROM Items", postgres);
+    std::sort(items.begin(), items.end());
+    EXPECT_EQ(items, (std::vector<std::string>{"dbs", "dbs2", "menu"}));
+    const std::string today = isoToday();
+    EXPECT_EQ(rowsOf(connection(company), "SELECT * FROM VAPatchDtls ORDER BY PatchVer", postgres),
+              (std::vector<std::string>{"H01|Smith's|9.0.1.06|2026-12-02|" + today + "|" + today +
+                                            "|9.2|1#2|app.DBS||||0|0|0",
+                                        "H01|Smith's|9.0.1.07|2026-12-04|" + today + "|" + today +
+                                            "|9.2|1#2|app2.DBS||||0|0|0"}));
+    EXPECT_EQ(rowsOf(connection(replica), "SELECT Qty FROM store1.Stock", postgres),
+              std::vector<std::string>{"10"});
+    EXPECT_EQ(
+        rowsOf(connection(replica), "SELECT * FROM ReplVaPatchDtls ORDER BY PatchVer", postgres),
+        (std::vector<std::string>{"H01|9.0.1.06|2026-12-02|" + today + "|9.13|NODE7",
+                                  "H01|9.0.1.07|2026-12-04|" + today + "|9.13|NODE7"}));
+    EXPECT_EQ(ReadSetting(registry, "LastUpdated", keysel::Enterprise), "04-12-2026");
+    EXPECT_EQ(ReadSetting(registry, "PatchVer", keysel::Enterprise), "9.0.1.07");
+    EXPECT_EQ(ReadSetting(registry, "PatchEngineVer", keysel::Enterprise), "1.5");
+    EXPECT_EQ(ReadSetting(registry, "HODownLoadPath", keysel::LiveUpdate), downloads());
+    const auto system = systemFileLines(2);
+    for (const char* line : {"PATCHVER=9.0.1.07", "PATCHENGINEVER=1.5", "LASTUPDATED=04-12-2026"}) {
+        EXPECT_NE(std::find(system.begin(), system.end(), line), system.end()) << line;
+    }
+    EXPECT_TRUE(logHasInOrder({
+        "Started Security Database updation.",
+        "Executed SQL statement :INSERT INTO Menu VALUES ('mns') : Pass",
+        "Security Database updation over.",
+        "Started Application Database updation for Pelvar Company: Smith's",
+        "Executed SQL statement :INSERT INTO Items VALUES ('dbs') : Pass",
+        "Executed SQL statement :INSERT INTO Items VALUES ('dbs2') : Pass",
+        "Calling Script Execution Framework to execute the Menu scripts.",
+        "Application Script execution is over. Please see the logs availble.",
+        "Replication Database updation Started...",
+        "Updating Replication Database " + replica + " with script file name 9.13_R1.RBS",
+        "Executed SQL statement :UPDATE STORE1.Stock SET Qty = Qty * 2 : Pass",
+        "Replication Database " + replica + " updatation completed.",
+        "Application Database updation Over...",
+        "Performing Final Task....",
+        "ReplVaPatchDtls updation for Replication Database Started...",
+        "Inserting ReplVapatchDtls for Replication Database " + replica,
+        "Inserting ReplVapatchDtls for Replication Database " + replica + " updated",
+        "Replication Database updation Over...",
+        "Registry Value Updated Successfully....",
+    }));
+    EXPECT_FALSE(text::contains(readFile(downloads() + "/PelvarUpdate.log") +
+                                    readFile(product() + "/PLPRFW04.log") + run.out + run.err,
+                                "secret"));
+    for (const auto& db : {security, company, replica}) {
+        on("postgres", "DROP DATABASE IF EXISTS " + db);
+    }
+}
+
 } // namespace
