@@ -52,7 +52,7 @@ TEST_F(ApplicationScripts, FileCompaniesGetDbaScriptsAndABrokenCompanyIsPassedOv
     EXPECT_FALSE(text::contains(sb.logText(), "shell"));
     EXPECT_FALSE(text::contains(sb.logText(), "Zq9-comp"));
     // Point of Sale: no replication record; the DBS script is collected.
-    EXPECT_EQ(progressRecords(),
+    EXPECT_EQ(progressRecords(4),
               (std::vector<std::string>{"Step6: Over", "strDBSFile:" + folder + "app.DBS",
                                         "strDBAFile:" + folder + "app.DBA", "Step7: Started"}));
     EXPECT_EQ(readFile(product() + "/Ini/ApplicationSQL_999.INI"),
@@ -74,7 +74,7 @@ TEST_F(ApplicationScripts, EmptyCompanyTableLogsOnlyTheStartAndRecordsProgress) 
         << sb.logText();
     EXPECT_TRUE(logHasInOrder({"Started Application Database updation..."}));
     const std::string folder = sb.state.PatchFolder + "/P1/Script/";
-    EXPECT_EQ(progressRecords(),
+    EXPECT_EQ(progressRecords(3),
               (std::vector<std::string>{"Step6: Over",
                                         "strDBSFile:" + folder + "a.DBS[[*]]" + folder + "b.DBS",
                                         "Step7: Started"}));

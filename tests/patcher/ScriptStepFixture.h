@@ -79,9 +79,12 @@ class ScriptStepFixture : public testing::Test {
         return ::testing::AssertionSuccess();
     }
 
-    std::vector<std::string> progressRecords() const {
+    // The first `count` records of the progress file (later steps add their own).
+    std::vector<std::string> progressRecords(std::size_t count = 100) const {
         const std::string file = product() + "/Process3.log";
-        return files::fileExists(file) ? files::readLines(file) : std::vector<std::string>{};
+        auto lines = files::fileExists(file) ? files::readLines(file) : std::vector<std::string>{};
+        lines.resize(std::min(lines.size(), count));
+        return lines;
     }
 
     Sandbox sb;
