@@ -286,7 +286,8 @@ TEST_F(ApplyEndToEnd, HeadOfficeWithServerSecurityCompanyAndReplicationDatabases
                 "DBServer varchar(50), DbUserName varchar(30), DbPassWd varchar(30), DbName "
                 "varchar(50), SwInstall varchar(10))");
     on(company, "INSERT INTO dbo.Showroommaster VALUES ('STORE1', 'SQLOLEDB.1', '" + server +
-                    "', 'postgres', 'secret', '" + replica + "', '9.13')");
+                    "', 'postgres', 'secret', '" + replica + "', '9.13'), (NULL, 'SQLOLEDB.1', '" +
+                    server + "', 'postgres', 'secret', 'old_store', '9.12')");
     on(replica, "CREATE SCHEMA store1;CREATE TABLE store1.Stock (Qty int);"
                 "INSERT INTO store1.Stock VALUES (5);CREATE SCHEMA dbo;"
                 "CREATE TABLE dbo.ReplVaPatchDtls (CompCode varchar(9), PatchVer varchar(20), "
@@ -355,6 +356,7 @@ TEST_F(ApplyEndToEnd, HeadOfficeWithServerSecurityCompanyAndReplicationDatabases
         "Updating Replication Database " + replica + " with script file name 9.13_R1.RBS",
         "Executed SQL statement :UPDATE STORE1.Stock SET Qty = Qty * 2 : Pass",
         "Replication Database " + replica + " updatation completed.",
+        "Replication Database old_store is not matching with the script version.",
         "Application Database updation Over...",
         "Performing Final Task....",
         "ReplVaPatchDtls updation for Replication Database Started...",
