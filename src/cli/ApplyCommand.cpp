@@ -26,6 +26,7 @@ struct ApplyArguments {
 struct BatchArguments {
     std::string file;
     std::string line;
+    long long after = 0;
 };
 
 // Without a download the folder comes from the edition's settings file, as the walk reads it.
@@ -86,7 +87,11 @@ void addRunBatchCommand(CLI::App& app, const GlobalOptions& options, int& exitCo
     runner->group(""); // started by the component, not by people
     runner->add_option("FILE", args->file, "Batch file");
     runner->add_option("--line", args->line, "One command line, such as REGSVR32 \"x.dll\" /S");
+    runner->add_option("--after", args->after, "Start once this process has ended");
     runner->callback([args, &options, &exitCode] {
+        if (!batch::waitForProcessEnd(args->after, 120)) {
+            std::cerr << "liveupdate: the batch started before is still running\n";
+        }
         CliContext context(options);
         int failures = 0;
         if (!args->line.empty()) {

@@ -1,6 +1,7 @@
 #include "patcher/Backup.h"
 
 #include "environment/AppState.h"
+#include "environment/RegistrySettings.h"
 #include "environment/UpdateLog.h"
 #include "patcher/PackingList.h"
 #include "patcher/PatchFiles.h"
@@ -63,7 +64,22 @@ std::string backupArchive(const PatchRun& run, const std::string& patch) {
     return files::join(run.BackupFolder, patch + ".Zip");
 }
 
+// "ddmmyy" of today.
+std::string backupDate() {
+    const std::string date = patchfiles::todayDate(); // DD/MM/YYYY
+    return date.substr(0, 2) + date.substr(3, 2) + date.substr(8, 2);
+}
+
 } // namespace
+
+void FormBackupFolder(PatchRun& run) {
+    AppState& state = run.state;
+    const std::string nodeId = ReadSetting(state.services.registry, "NodeId", keysel::NodeInfo);
+    run.BackupFolder =
+        files::join(files::join(state.PatchRoot, "Backup"), "PatchUpdate" + nodeId + backupDate());
+    createFolders(files::join(state.PatchRoot, "Backup"));
+    createFolders(run.BackupFolder);
+}
 
 bool ZipFolder(PatchRun& run, const std::string& archivePath, const std::string& sourceFolder,
                const std::string& fileSpec) {
@@ -74,6 +90,11 @@ bool ZipFolder(PatchRun& run, const std::string& archivePath, const std::string&
         std::remove(temp.c_str());
         if (zip.create(sourceFolder, fileSpec, "tmpSysPara.mdb") != 0) {
             raise(err::PathFileAccess, archivePath);
+        }
+        if (!files::fileExists(temp)) {
+            // Nothing was installed yet: libzip writes no file for an archive without entries,
+            // but the patch still gets its (empty) backup archive.
+            files::writeAll(temp, std::string("PK\x05\x06", 4) + std::string(18, '\0'));
         }
         if (std::rename(temp.c_str(), archivePath.c_str()) != 0) {
             raiseFromErrno(errno, archivePath);
@@ -125,6 +146,7 @@ void BackupPackedFiles(PatchRun& run) {
     AppState& state = run.state;
     try {
         WriteProgressLine(run, "Step3: Started");
+        FormBackupFolder(run);
         LogWrite(state, "Started EXE/DLL/OCX and Other file(s) backup");
         state.services.host.processEvents();
         for (const auto& patch : text::splitText(run.PatchFolders, ":")) {
@@ -133,7 +155,7 @@ void BackupPackedFiles(PatchRun& run) {
             const std::string collection = freshFolder(files::join(run.TempFolder, patch));
             std::vector<PackingRecord> records;
             if (files::fileExists(packingList)) {
-                records = parsePackingList(files::readAll(packingList));
+                records = parsePackingList(patchfiles::readBounded(packingList));
             }
             for (const auto& file : patchfiles::filesIn(source)) {
                 const std::string upper = text::upper(file);

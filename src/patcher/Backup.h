@@ -6,6 +6,9 @@ namespace pelvar {
 
 struct PatchRun;
 
+// BackupFolder: PatchRoot/Backup/PatchUpdate + node identifier + "ddmmyy", created when missing.
+void FormBackupFolder(PatchRun& run);
+
 // The first pass's backup: the installed versions of the files each custom patch replaces,
 // zipped per patch into BackupFolder; fills the batch files.
 void BackupProgramFiles(PatchRun& run);

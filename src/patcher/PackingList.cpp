@@ -134,7 +134,7 @@ void FindInPackingList(PatchRun& run, const std::string& packingListPath,
     }
     std::optional<PackingRecord> record;
     try {
-        record = findRecord(parsePackingList(files::readAll(packingListPath)), fileName);
+        record = findRecord(parsePackingList(patchfiles::readBounded(packingListPath)), fileName);
     } catch (const CorruptPackingList&) {
         StopOnCorruptPackingList(run);
     }
@@ -157,8 +157,7 @@ void StopOnCorruptPackingList(PatchRun& run) {
         "correct the Packing List.ini and try again.",
         box::Information, run.state.AppTitle);
     EndHostProcess(run.state);
-    // A host that cannot be ended still must not go on with a corrupt list.
-    throw HostProcessEnded();
+    throw RunStopped();
 }
 
 } // namespace pelvar

@@ -76,7 +76,7 @@ void installFile(const std::string& source, const std::string& folder, const std
     }
     const std::string target = files::join(folder, name);
     // A running program cannot be opened for writing: report it before touching anything.
-    const int probe = ::open(target.c_str(), O_WRONLY);
+    const int probe = ::open(target.c_str(), O_WRONLY | O_NONBLOCK);
     if (probe < 0 && errno == ETXTBSY) {
         raiseCopyError(ETXTBSY, target);
     }
@@ -211,6 +211,13 @@ std::string nativeRelative(const std::string& windowsPath) {
         path.erase(0, 1);
     }
     return path;
+}
+
+std::string readBounded(const std::string& path) {
+    if (files::fileSize(path) > MaxListBytes) {
+        throw RunTimeError(err::PathFileAccess, "File too large", path);
+    }
+    return files::readAll(path);
 }
 
 bool isSafeRelative(const std::string& relative) {

@@ -44,6 +44,11 @@ std::string driveRoot(const PatchRun& run, char drive);
 
 // A packing-list path ("WINDOWS\system32\") as a native relative path without a final "/".
 std::string nativeRelative(const std::string& windowsPath);
+// Packing lists and update-information files are small; anything larger is not one.
+inline constexpr long long MaxListBytes = 16LL << 20;
+// The whole file, raising 75 when it is larger than MaxListBytes.
+std::string readBounded(const std::string& path);
+
 // Whether a relative path stays below its base (no ".." piece, no drive letter).
 bool isSafeRelative(const std::string& relative);
 

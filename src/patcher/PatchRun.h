@@ -6,6 +6,10 @@ namespace pelvar {
 
 struct AppState;
 
+// Raised after a stopping message when the host could not be ended (no window titled AppTitle):
+// the run still stops. ApplyUpdates and CheckForUpdates catch it.
+struct RunStopped {};
+
 // The update wizard's own values for one run, beside the process-wide AppState (PatchRoot,
 // PatchFolder, CustomPatchFiles, PatchFiles, UpdateEntries and UpdatesReady live there).
 // The window or the command line owns it for as long as the wizard is shown.

@@ -46,7 +46,7 @@ std::vector<std::string> filesMatching(const std::string& folder, const std::str
     run.Failed = true;
     run.state.services.prompter.show(text, icon, title);
     EndHostProcess(run.state);
-    throw HostProcessEnded();
+    throw RunStopped();
 }
 
 [[noreturn]] void tampered(PatchRun& run) {
@@ -112,6 +112,9 @@ void CollectPendingUpdates(PatchRun& run) {
     }
     for (const auto& file : informationFiles) {
         const std::string path = files::join(state.PatchFolder, file);
+        if (files::fileSize(path) > patchfiles::MaxListBytes) {
+            tampered(run);
+        }
         for (const auto& line : files::readLines(path)) {
             if (text::trim(line).empty() || text::startsWith(line, "//")) {
                 continue;

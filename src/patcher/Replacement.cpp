@@ -48,7 +48,7 @@ void copyFolderFiles(PatchRun& run, const std::string& from, const std::string& 
         files::deleteFile(progress);
     }
     EndHostProcess(run.state);
-    throw HostProcessEnded();
+    throw RunStopped();
 }
 
 bool askToContinue(PatchRun& run, const std::string& text, int icon) {
@@ -137,9 +137,9 @@ void CopyPackedFile(PatchRun& run, const std::string& fileName, const std::strin
     try {
         std::optional<PackingRecord> record;
         try {
-            record = findRecord(
-                parsePackingList(files::readAll(files::join(patchFolderPath, "PackingList.ini"))),
-                fileName);
+            record = findRecord(parsePackingList(patchfiles::readBounded(
+                                    files::join(patchFolderPath, "PackingList.ini"))),
+                                fileName);
         } catch (const CorruptPackingList&) {
             StopOnCorruptPackingList(run);
         }

@@ -53,21 +53,6 @@ void deleteIfPresent(const std::string& path) {
     }
 }
 
-// "ddmmyy" of today.
-std::string backupDate() {
-    const std::string date = patchfiles::todayDate(); // DD/MM/YYYY
-    return date.substr(0, 2) + date.substr(3, 2) + date.substr(8, 2);
-}
-
-void formBackupFolder(PatchRun& run) {
-    AppState& state = run.state;
-    const std::string nodeId = ReadSetting(state.services.registry, "NodeId", keysel::NodeInfo);
-    run.BackupFolder =
-        files::join(files::join(state.PatchRoot, "Backup"), "PatchUpdate" + nodeId + backupDate());
-    createFolders(files::join(state.PatchRoot, "Backup"));
-    createFolders(run.BackupFolder);
-}
-
 void runFirstPass(PatchRun& run) {
     AppState& state = run.state;
     Host& host = state.services.host;
@@ -75,7 +60,7 @@ void runFirstPass(PatchRun& run) {
     deleteIfPresent(run.UnregBatch);
     deleteIfPresent(run.RegBatch);
     run.BatchHeaderWritten = false;
-    formBackupFolder(run);
+    FormBackupFolder(run);
     BackupProgramFiles(run);
     if (files::fileExists(run.UnregBatch)) {
         LogWrite(state, "Started un-registering Component(s)");
@@ -114,7 +99,6 @@ std::string versionOfLastEntry(const PatchRun& run) {
 void runStep(PatchRun& run, ResumeStep step) {
     switch (step) {
     case ResumeStep::Backup:
-        formBackupFolder(run);
         BackupPackedFiles(run);
         break;
     case ResumeStep::SecurityScripts:
@@ -194,9 +178,13 @@ void CheckForUpdates(PatchRun& run) {
     if (!edition.empty()) {
         state.SelectedEdition = edition;
     }
-    StartDownloadSession(state);
-    NudgeProgress(state, 4);
-    ApplyUpdates(run);
+    try {
+        StartDownloadSession(state);
+        NudgeProgress(state, 4);
+        ApplyUpdates(run);
+    } catch (const RunStopped&) {
+        // A stopping message was shown; the host goes on without the run.
+    }
 }
 
 void RunScheduledDownload(PatchRun& run) {
@@ -204,6 +192,20 @@ void RunScheduledDownload(PatchRun& run) {
         run.state.wizard->setProgressVisible(true);
     }
     StartDownloadSession(run.state);
+}
+
+std::string ReadCurrentVersion(const PatchRun& run, const std::string& fileName) {
+    const std::string path = files::join(run.state.PatchRoot, fileName);
+    if (!files::fileExists(path)) {
+        return {};
+    }
+    for (const auto& line : files::readLines(path)) {
+        const auto kv = text::splitKeyValue(line);
+        if (kv.key == "Current Version") {
+            return kv.value;
+        }
+    }
+    return {};
 }
 
 void ApplyUpdates(PatchRun& run) {
@@ -222,6 +224,8 @@ void ApplyUpdates(PatchRun& run) {
         NudgeProgress(state, 4);
     } catch (const RunTimeError& e) {
         ShowStepError(run, e.number(), e.description());
+    } catch (const RunStopped&) {
+        // A stopping message was shown; the host goes on without the run.
     }
 }
 
@@ -244,7 +248,7 @@ void VerifyOrResume(PatchRun& run) {
             }
         }
         if (files::fileExists(progress)) {
-            LogWrite(state, "Cont", "*******************************************");
+            LogWrite(state, "*******************************************", "Cont");
             LogWrite(state, "Final Task were terminated, continuing...");
             NudgeProgress(state, 2);
             ListUnpackedFolders(run);

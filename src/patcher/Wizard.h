@@ -26,6 +26,9 @@ void CheckForUpdates(PatchRun& run);
 // The scheduled run's timer: the download session only.
 void RunScheduledDownload(PatchRun& run);
 
+// The value of the first "Current Version=" line of PatchRoot/<fileName>; empty when none.
+std::string ReadCurrentVersion(const PatchRun& run, const std::string& fileName);
+
 void ApplyUpdates(PatchRun& run);
 void VerifyOrResume(PatchRun& run);
 void RunPatchSteps(PatchRun& run);

@@ -5,6 +5,11 @@
 #include "platform/RunTimeError.h"
 #include "platform/Text.h"
 
+#include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <thread>
+
 namespace pelvar::batch {
 namespace {
 
@@ -102,6 +107,17 @@ int runFile(const std::string& path, RegistryStore& registry, std::ostream& out,
         }
     }
     return failures;
+}
+
+bool waitForProcessEnd(long long pid, int seconds) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+    while (pid > 0 && ::kill(static_cast<pid_t>(pid), 0) == 0) {
+        if (std::chrono::steady_clock::now() >= deadline) {
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return true;
 }
 
 } // namespace pelvar::batch

@@ -22,5 +22,8 @@ bool runLine(const std::string& line, RegistryStore& registry, std::ostream& out
 // Runs every line of the file; the number of lines that failed (1 when the file is unreadable).
 int runFile(const std::string& path, RegistryStore& registry, std::ostream& out, std::ostream& err);
 
+// Waits (at most `seconds`) until the process `pid` has ended; false when it still runs.
+bool waitForProcessEnd(long long pid, int seconds);
+
 } // namespace batch
 } // namespace pelvar

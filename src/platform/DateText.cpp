@@ -27,7 +27,9 @@ LocalDateTime toLocal(Clock::time_point t) {
     return {tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec};
 }
 
-LocalDateTime now() { return toLocal(Clock::now()); }
+LocalDateTime now() {
+    return toLocal(Clock::now());
+}
 
 std::string shortDate(const LocalDateTime& t) {
     return std::to_string(t.month) + "/" + std::to_string(t.day) + "/" + std::to_string(t.year);

@@ -110,7 +110,9 @@ void appendLine(const std::string& path, const std::string& text) {
     closeOrRaise(std::move(f), path);
 }
 
-void writeLine(const std::string& path, const std::string& text) { writeAll(path, text + "\r\n"); }
+void writeLine(const std::string& path, const std::string& text) {
+    writeAll(path, text + "\r\n");
+}
 
 void writeAll(const std::string& path, const std::string& bytes) {
     auto f = openOrRaise(path, "wb");

@@ -57,6 +57,9 @@ std::vector<std::string> ProgramLauncher::batchRunner(const std::string& command
         parts.insert(parts.end(), {"--root", sandboxRoot_});
     }
     parts.emplace_back("run-batch");
+    if (lastRunnerPid_ > 0) {
+        parts.insert(parts.end(), {"--after", std::to_string(lastRunnerPid_)});
+    }
     if (regsvr) {
         parts.insert(parts.end(), {"--line", trimmed});
     } else {
@@ -94,7 +97,7 @@ std::vector<std::string> ProgramLauncher::resolve(const std::string& commandLine
     return parts;
 }
 
-bool ProgramLauncher::start(const std::string& commandLine, bool /*hidden*/) const {
+bool ProgramLauncher::start(const std::string& commandLine, bool hidden) const {
     const auto parts = resolve(commandLine);
     if (parts.empty()) {
         return false;
@@ -103,8 +106,24 @@ bool ProgramLauncher::start(const std::string& commandLine, bool /*hidden*/) con
     for (std::size_t i = 1; i < parts.size(); ++i) {
         arguments << QString::fromLocal8Bit(parts[i].c_str());
     }
-    return QProcess::startDetached(QString::fromLocal8Bit(parts.front().c_str()), arguments,
-                                   QString::fromLocal8Bit(appFolder_.c_str()));
+    // The batch runner works on absolute paths; the component's folder may not exist for it.
+    const bool runner = !batchRunner(commandLine).empty();
+    QProcess process;
+    process.setProgram(QString::fromLocal8Bit(parts.front().c_str()));
+    process.setArguments(arguments);
+    if (!runner) {
+        process.setWorkingDirectory(QString::fromLocal8Bit(appFolder_.c_str()));
+    }
+    if (hidden) {
+        // A hidden window shows nothing; errors still reach standard error.
+        process.setStandardOutputFile(QProcess::nullDevice());
+    }
+    qint64 pid = 0;
+    const bool started = process.startDetached(&pid);
+    if (started && runner) {
+        lastRunnerPid_ = pid;
+    }
+    return started;
 }
 
 } // namespace pelvar

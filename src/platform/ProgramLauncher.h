@@ -26,6 +26,9 @@ class ProgramLauncher {
 
     std::string appFolder_;
     std::string sandboxRoot_;
+    // The runner started last: the next one waits for it, so that an un-registration batch
+    // started before a registration batch also finishes before it.
+    mutable long long lastRunnerPid_ = 0;
 };
 
 } // namespace pelvar

@@ -17,7 +17,9 @@ constexpr int AnswerOk = 1;
 constexpr int AnswerYes = 6;
 constexpr int AnswerNo = 7;
 
-inline bool asksYesNo(int buttons) { return (buttons & 0x7) == YesNo; }
+inline bool asksYesNo(int buttons) {
+    return (buttons & 0x7) == YesNo;
+}
 } // namespace box
 
 // Shows a message box and returns the answer code. An empty title means the

@@ -9,8 +9,12 @@
 namespace pelvar {
 namespace {
 
-QString q(const std::string& s) { return QString::fromLocal8Bit(s.data(), qsizetype(s.size())); }
-std::string s(const QString& q) { return q.toLocal8Bit().toStdString(); }
+QString q(const std::string& s) {
+    return QString::fromLocal8Bit(s.data(), qsizetype(s.size()));
+}
+std::string s(const QString& q) {
+    return q.toLocal8Bit().toStdString();
+}
 
 QString findIgnoringCase(const QStringList& names, const QString& wanted) {
     for (const auto& name : names) {

@@ -32,15 +32,23 @@ std::string lower(std::string_view s) {
     return out;
 }
 
-bool startsWith(std::string_view s, std::string_view prefix) { return s.starts_with(prefix); }
-bool endsWith(std::string_view s, std::string_view suffix) { return s.ends_with(suffix); }
+bool startsWith(std::string_view s, std::string_view prefix) {
+    return s.starts_with(prefix);
+}
+bool endsWith(std::string_view s, std::string_view suffix) {
+    return s.ends_with(suffix);
+}
 bool contains(std::string_view s, std::string_view part) {
     return s.find(part) != std::string_view::npos;
 }
 
-bool equalsIgnoringCase(std::string_view a, std::string_view b) { return lower(a) == lower(b); }
+bool equalsIgnoringCase(std::string_view a, std::string_view b) {
+    return lower(a) == lower(b);
+}
 
-std::string left(std::string_view s, std::size_t n) { return std::string(s.substr(0, n)); }
+std::string left(std::string_view s, std::size_t n) {
+    return std::string(s.substr(0, n));
+}
 
 std::string right(std::string_view s, std::size_t n) {
     return n >= s.size() ? std::string(s) : std::string(s.substr(s.size() - n));

@@ -1,0 +1,108 @@
+#include "patcher/Backup.h"
+
+#include "PatchFixture.h"
+#include "patcher/PatchFiles.h"
+#include "patcher/Steps.h"
+
+#include <gtest/gtest.h>
+#include <map>
+#include <zip.h>
+
+using namespace pelvar;
+using namespace pelvar::test;
+
+namespace {
+
+// Every entry of a zip file with its content.
+std::map<std::string, std::string> zipContents(const std::string& path) {
+    std::map<std::string, std::string> contents;
+    int error = 0;
+    zip_t* archive = zip_open(path.c_str(), ZIP_RDONLY | ZIP_CHECKCONS, &error);
+    if (!archive) {
+        return contents;
+    }
+    for (zip_int64_t i = 0; i < zip_get_num_entries(archive, 0); ++i) {
+        zip_stat_t st;
+        zip_stat_index(archive, static_cast<zip_uint64_t>(i), 0, &st);
+        std::string bytes(st.size, '\0');
+        zip_file_t* f = zip_fopen_index(archive, static_cast<zip_uint64_t>(i), 0);
+        zip_fread(f, bytes.data(), st.size);
+        zip_fclose(f);
+        contents[st.name] = bytes;
+    }
+    zip_discard(archive);
+    return contents;
+}
+
+struct SyGlRow {
+    const char* name;
+    std::vector<std::string> files;
+    std::vector<std::string> records;
+};
+
+class SyGlDetection : public ::testing::WithParamInterface<SyGlRow>, public PatchTest {};
+
+TEST_P(SyGlDetection, RecordsTheFlagAndTheNames) {
+    std::vector<std::pair<std::string, std::string>> entries;
+    for (const auto& f : GetParam().files) {
+        entries.emplace_back(f, "x");
+    }
+    unpacked("POS_9_0_1_05", entries);
+    BackupPackedFiles(run);
+    auto recorded = progressLines();
+    ASSERT_GE(recorded.size(), 3 + GetParam().records.size());
+    // After "Step3: Started" and before the archive's end of step.
+    const std::vector<std::string> sygl(
+        recorded.begin() + 1, recorded.begin() + 1 + static_cast<long>(GetParam().records.size()));
+    EXPECT_EQ(sygl, GetParam().records);
+    EXPECT_EQ(recorded[1 + GetParam().records.size()], "Step3: Over");
+    EXPECT_EQ(recorded[2 + GetParam().records.size()], "Step4: Started");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Patches, SyGlDetection,
+    ::testing::Values(
+        SyGlRow{"Both",
+                {"POS9005.SY", "pos9005.gl", "Till.txt"},
+                {"bolSYGLPresent:True", "strSyFile:POS9005.SY", "strGlFile:pos9005.gl"}},
+        SyGlRow{"SyOnly", {"POS9005.SY"}, {"bolSYGLPresent:True", "strSyFile:POS9005.SY"}},
+        SyGlRow{"Neither", {"Till.txt"}, {"bolSYGLPresent:False"}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(PatchTest, StepThreeSavesTheInstalledVersionsOfWhatStepEightReplaces) {
+    std::filesystem::create_directories(root() + "/drive_c/Shared/bin");
+    writeFile(inProduct("Till.exe"), "old till");
+    writeFile(root() + "/drive_c/Shared/bin/print.dll", "old print");
+    unpacked("POS_9_0_1_05",
+             {{"Till.exe", "new till"},
+              {"print.dll", "new print"},
+              {"Fresh.txt", "not installed yet"},
+              {"PackingList.ini", packingRecord("Pelvar\\", "Pelvar\\", "Till.exe", "Y") +
+                                      packingRecord("Shared\\", "bin\\", "print.dll", "Y") +
+                                      packingRecord("Pelvar\\", "Pelvar\\", "Fresh.txt", "N")}});
+    BackupPackedFiles(run);
+    const auto saved = zipContents(run.BackupFolder + "/POS_9_0_1_05.Zip");
+    EXPECT_EQ(saved, (std::map<std::string, std::string>{{"Till.exe", "old till"},
+                                                         {"print.dll", "old print"}}));
+    EXPECT_EQ(lines(run.RegBatch), (std::vector<std::string>{
+                                       "@echo off", "Echo Please wait! Registering Components...",
+                                       product() + "/Till.exe /REGSERVER",
+                                       "REGSVR32 " + root() + "/drive_c/Shared/bin/print.dll /S"}));
+    // No temporary archive is left beside the backup.
+    EXPECT_EQ(patchfiles::filesIn(run.BackupFolder), std::vector<std::string>{"POS_9_0_1_05.Zip"});
+}
+
+TEST_F(PatchTest, ZipFolderLeavesOutTheTemporarySystemParameters) {
+    writeFile(dir / "src/a.txt", "a");
+    writeFile(dir / "src/tmpSysPara.mdb", "db");
+    writeFile(dir / "src/sub/b.txt", "b");
+    ASSERT_TRUE(ZipFolder(run, dir / "out.Zip", dir / "src", "*"));
+    EXPECT_EQ(zipContents(dir / "out.Zip"),
+              (std::map<std::string, std::string>{{"a.txt", "a"}, {"sub/b.txt", "b"}}));
+    // A source that cannot be read gives the error box and no archive under the final name.
+    EXPECT_FALSE(ZipFolder(run, dir / "missing.Zip", dir / "nowhere", "*"));
+    EXPECT_FALSE(files::fileExists(dir / "missing.Zip"));
+    EXPECT_EQ(prompter.boxes.size(), 1U);
+}
+
+} // namespace
