@@ -278,13 +278,14 @@ void PerformFinalTask(PatchRun& run) {
         if (!state.SecurityConnection) {
             OpenSecurityDatabase(state);
         }
-        if (!state.SecurityConnection) {
-            throw RunTimeError(91, "Object variable or With block variable not set");
-        }
-        const Recordset companies = state.SecurityConnection->query("SELECT * FROM VaCompany");
+        // Without the security database (its failure is in the log already) no company can
+        // be found; the level is still recorded in the registry and the system file.
         std::vector<Showroom> showrooms;
-        for (std::size_t r = 0; r < companies.size(); ++r) {
-            recordCompany(run, companies, r, productVersion, showrooms);
+        if (state.SecurityConnection) {
+            const Recordset companies = state.SecurityConnection->query("SELECT * FROM VaCompany");
+            for (std::size_t r = 0; r < companies.size(); ++r) {
+                recordCompany(run, companies, r, productVersion, showrooms);
+            }
         }
         LogWrite(state, "ReplVaPatchDtls updation for Replication Database Started...");
         for (const auto& room : showrooms) {
