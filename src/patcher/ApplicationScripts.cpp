@@ -1,12 +1,262 @@
+#include "patcher/ApplicationScripts.h"
+
+#include "environment/AppState.h"
+#include "environment/Connections.h"
+#include "environment/UpdateLog.h"
 #include "patcher/PatchRun.h"
+#include "patcher/ScriptFramework.h"
+#include "patcher/ScriptSteps.h"
 #include "patcher/Steps.h"
 #include "patcher/WizardProgress.h"
+#include "platform/Database.h"
+#include "platform/Files.h"
+#include "platform/Host.h"
+#include "platform/RunTimeError.h"
+#include "platform/Text.h"
 
 namespace pelvar {
 
-// Placeholder until the application-database scripts are built: records the step and goes on.
+using namespace scriptsteps;
+
+namespace {
+
+constexpr const char* NoSchema = ".DBO.";
+
+// The step's error trap: the generic provider failure names the company's database.
+void logTrapped(AppState& state, const RunTimeError& e, const std::string& dbName) {
+    if (e.numberText() == "-2147467259") {
+        LogWrite(state, "Database: " + text::upper(dbName) +
+                            " Could not updated due to Error No: -2147467259 And description: " +
+                            e.description());
+    } else {
+        LogWrite(state, e.description());
+    }
+}
+
+std::string companyConnectionString(const Recordset& rows, std::size_t r) {
+    const auto t = [&](const char* column) { return text::trim(rows.text(r, column)); };
+    if (t("DbType") == "VSPMSACCESSDB") {
+        return "Data Source=" + t("DbPath") + "/" + t("DbName") +
+               ";Jet OLEDB:Database Password=" + rows.text(r, "DbPassWd");
+    }
+    return "Provider=SQLOLEDB.1;Password=" + t("DbPassWd") +
+           ";Persist Security Info=True;User ID=" + t("DbUserName") +
+           ";Data Source=" + t("DBServer") + ";Initial Catalog=" + t("DbName");
+}
+
+std::string replicationConnectionString(const Recordset& rows, std::size_t r) {
+    const auto t = [&](const char* column) { return text::trim(rows.text(r, column)); };
+    return "Provider=" + t("DbProvider") + ";Persist Security Info=True;SERVER=" + t("DBServer") +
+           ";UID=" + t("DbUserName") + ";PWD=" + t("DbPassWd") + ";DATABASE=" + t("DbName");
+}
+
+// Gathers DBS, DBA and RBS scripts into the run's lists; collection files for Point of Sale.
+void gatherApplicationScripts(PatchRun& run) {
+    AppState& state = run.state;
+    const bool pointOfSale = state.EditionFlag == 0;
+    const std::string collection = files::join(state.ProductAppPath, "Ini");
+    for (const auto& patch : runPatches(run)) {
+        const std::string folder = scriptFolder(run, patch);
+        if (folder.empty()) {
+            continue;
+        }
+        for (const auto& file : folderFiles(folder)) {
+            try {
+                const std::string name = fileNameOf(file);
+                if (hasKind(name, "DBS")) {
+                    appendToScriptList(run.DbsScriptList, file);
+                    if (pointOfSale) {
+                        AppendScriptToCollection(file, collection, "ApplicationSQL_999.INI");
+                    }
+                } else if (hasKind(name, "DBA")) {
+                    appendToScriptList(run.DbaScriptList, file);
+                } else if (hasKind(name, "RBS")) {
+                    appendToScriptList(run.RbsScriptList, file);
+                } else if (text::upper(name) == "APPDBSCRIPTS.INI" && pointOfSale) {
+                    AppendScriptToCollection(file, collection, "PelvarAppExtraDBScripts.ini");
+                }
+            } catch (const RunTimeError& e) {
+                LogWrite(state, e.description());
+            }
+        }
+    }
+}
+
+} // namespace
+
+// Replaces "[DBO]." and then "DBO." (any case) by the schema and "."; the marker ".DBO."
+// leaves statements as they are.
+std::string RewriteOwnerPrefix(const std::string& statement, const std::string& schema) {
+    if (schema == NoSchema) {
+        return statement;
+    }
+    std::string out = statement;
+    for (const std::string from : {"[DBO].", "DBO."}) {
+        std::string upper = text::upper(out);
+        std::string next;
+        std::size_t at = 0;
+        for (auto hit = upper.find(from); hit != std::string::npos; hit = upper.find(from, at)) {
+            next.append(out, at, hit - at).append(schema).append(".");
+            at = hit + from.size();
+        }
+        next.append(out, at, std::string::npos);
+        out = std::move(next);
+    }
+    return out;
+}
+
+// Runs a script list on a connection of its own; every error logs its description.
+void RunScriptFiles(PatchRun& run, const std::string& scriptList,
+                    const std::string& connectionString, const std::string& schema) {
+    AppState& state = run.state;
+    const auto trap = [&](const RunTimeError& e) { LogWrite(state, e.description()); };
+    std::unique_ptr<DatabaseConnection> db;
+    try {
+        db = DatabaseConnection::open(connectionString, state.services.database);
+    } catch (const RunTimeError& e) {
+        trap(e);
+        return;
+    }
+    for (const auto& script : splitScriptList(scriptList)) {
+        try {
+            executeScriptFile(state, *db, script, StatementRule::Application, trap,
+                              [&](const std::string& s) { return RewriteOwnerPrefix(s, schema); });
+        } catch (const RunTimeError& e) {
+            trap(e);
+        }
+    }
+}
+
+namespace {
+
+void updateReplicationDatabases(PatchRun& run, DatabaseConnection& company,
+                                const std::string& dbName) {
+    AppState& state = run.state;
+    Recordset rooms;
+    try {
+        rooms = company.query("SELECT * FROM Showroommaster where dbname is not null and "
+                              "dbname <>''");
+    } catch (const RunTimeError& e) {
+        logTrapped(state, e, dbName);
+        return;
+    }
+    if (rooms.empty()) {
+        return;
+    }
+    LogWrite(state, "Replication Database updation Started...");
+    const std::string scriptName = fileNameOf(splitScriptList(run.RbsScriptList).back());
+    const std::string piece = text::splitAll(scriptName, '_').front();
+    for (std::size_t r = 0; r < rooms.size(); ++r) {
+        const auto schemaValue = rooms.value(r, "SchemaName");
+        const std::string schema = schemaValue ? text::trim(*schemaValue) : NoSchema;
+        const std::string name = text::trim(rooms.text(r, "DbName"));
+        if (text::upper(piece) == text::upper(text::trim(rooms.text(r, "SwInstall")))) {
+            LogWrite(state, "Updating Replication Database " + name + " with script file name " +
+                                scriptName);
+            RunScriptFiles(run, run.RbsScriptList, replicationConnectionString(rooms, r), schema);
+            LogWrite(state, "Replication Database " + name + " updatation completed.");
+        } else {
+            LogWrite(state, "Replication Database " + name +
+                                " is not matching with the script "
+                                "version.");
+        }
+    }
+}
+
+void updateCompany(PatchRun& run, const Recordset& companies, std::size_t r,
+                   std::unique_ptr<DatabaseConnection>& connection) {
+    AppState& state = run.state;
+    const bool headOffice = state.EditionFlag == 1;
+    const std::string dbName = companies.text(r, "DbName");
+    LogWrite(state, "Started Application Database updation for Pelvar Company: " +
+                        companies.text(r, "Nm"));
+    state.services.host.processEvents();
+
+    const std::string connectionString = companyConnectionString(companies, r);
+    connection.reset();
+    try {
+        connection = DatabaseConnection::open(connectionString, state.services.database,
+                                              text::trim(companies.text(r, "DbProvider")));
+    } catch (const RunTimeError& e) {
+        logTrapped(state, e, dbName);
+    }
+    if (connection && !(run.DbsScriptList.empty() && run.DbaScriptList.empty())) {
+        const bool fileCompany = text::trim(companies.text(r, "DbType")) == "VSPMSACCESSDB";
+        for (const auto& script :
+             splitScriptList(fileCompany ? run.DbaScriptList : run.DbsScriptList)) {
+            try {
+                executeScriptFile(state, *connection, script, StatementRule::Application,
+                                  [&](const RunTimeError& e) { logTrapped(state, e, dbName); });
+            } catch (const RunTimeError& e) {
+                logTrapped(state, e, dbName);
+            }
+        }
+    }
+    for (const auto& patch : runPatches(run)) {
+        const std::string list = findFile(scriptFolder(run, patch), "APPDBSCRIPTS.INI");
+        if (list.empty()) {
+            continue;
+        }
+        try {
+            LogWrite(state, "Calling Script Execution Framework to execute the Menu scripts.");
+            RunScriptFramework(run, "L", "9.13", list, 2, connectionString, "",
+                               headOffice ? "H" : "P");
+        } catch (const RunTimeError& e) {
+            logTrapped(state, e, dbName);
+        }
+    }
+    LogWrite(state, "Application Script execution is over. Please see the logs availble.");
+    if (headOffice && !run.RbsScriptList.empty() && connection) {
+        updateReplicationDatabases(run, *connection, dbName);
+    }
+}
+
+} // namespace
+
 void RunApplicationScripts(PatchRun& run) {
+    AppState& state = run.state;
+    run.DbsScriptList.clear();
+    run.DbaScriptList.clear();
+    run.RbsScriptList.clear();
+    try {
+        state.services.host.processEvents();
+        gatherApplicationScripts(run);
+        LogWrite(state, "Started Application Database updation...");
+        if (!state.SecurityConnection) {
+            OpenSecurityDatabase(state);
+        }
+        if (!state.SecurityConnection) {
+            throw RunTimeError(91, "Object variable or With block variable not set");
+        }
+        const Recordset companies = state.SecurityConnection->query("SELECT * FROM VaCompany");
+        std::unique_ptr<DatabaseConnection> connection;
+        for (std::size_t r = 0; r < companies.size(); ++r) {
+            try {
+                updateCompany(run, companies, r, connection);
+            } catch (const RunTimeError& e) {
+                logTrapped(state, e, companies.text(r, "DbName"));
+            }
+        }
+        if (!companies.empty()) {
+            LogWrite(state, "Application Database updation Over...");
+        }
+    } catch (const RunTimeError& e) {
+        try {
+            LogWrite(state, e.description());
+        } catch (const RunTimeError&) {
+            // The log itself failed; the step still hands over to the next one.
+        }
+    }
     WriteProgressLine(run, "Step6: Over");
+    if (!run.DbsScriptList.empty()) {
+        WriteProgressLine(run, "strDBSFile:" + run.DbsScriptList);
+    }
+    if (!run.DbaScriptList.empty()) {
+        WriteProgressLine(run, "strDBAFile:" + run.DbaScriptList);
+    }
+    if (state.EditionFlag == 1 && !run.RbsScriptList.empty()) {
+        WriteProgressLine(run, "strRBSFile:" + run.RbsScriptList);
+    }
     WriteProgressLine(run, "Step7: Started");
     UnregisterComponents(run);
 }

@@ -1,11 +1,112 @@
+#include "environment/AppState.h"
+#include "environment/Connections.h"
+#include "environment/UpdateLog.h"
 #include "patcher/PatchRun.h"
+#include "patcher/ScriptFramework.h"
+#include "patcher/ScriptSteps.h"
 #include "patcher/Steps.h"
 #include "patcher/WizardProgress.h"
+#include "platform/Files.h"
+#include "platform/Host.h"
+#include "platform/RunTimeError.h"
+#include "platform/Text.h"
 
 namespace pelvar {
 
-// Placeholder until the security-database scripts are built: records the step and goes on.
+using namespace scriptsteps;
+
+namespace {
+
+// The step's error trap: the description on a line of its own, and on it goes.
+void logTrapped(AppState& state, const RunTimeError& e) {
+    LogWrite(state, e.description());
+}
+
+// Gathers the security scripts of the run and writes the Point of Sale collection files.
+std::string gatherSecurityScripts(PatchRun& run) {
+    AppState& state = run.state;
+    const bool server = state.DatabaseType == "SQLSERVER";
+    const bool access = state.DatabaseType == "ACCESS";
+    const bool pointOfSale = state.EditionFlag == 0;
+    const std::string collection = files::join(state.ProductAppPath, "Ini");
+    std::string scripts;
+    for (const auto& patch : runPatches(run)) {
+        const std::string folder = scriptFolder(run, patch);
+        if (folder.empty()) {
+            continue;
+        }
+        for (const auto& file : folderFiles(folder)) {
+            try {
+                const std::string name = fileNameOf(file);
+                if ((server && hasKind(name, "MNS")) || (access && hasKind(name, "MNA"))) {
+                    appendToScriptList(scripts, file);
+                    if (pointOfSale) {
+                        AppendScriptToCollection(file, collection, "SecuritySQL_999.INI");
+                    }
+                } else if (server && text::upper(name) == "SECDBSCRIPTS.INI") {
+                    if (pointOfSale) {
+                        AppendScriptToCollection(file, collection, "PelvarSecDBExtraScripts.ini");
+                    }
+                } else if (server && pointOfSale && hasKind(name, "P9Q")) {
+                    if (!files::folderExists(collection)) {
+                        files::createFolder(collection);
+                    }
+                    files::copyFile(file, files::join(collection, name), true);
+                }
+            } catch (const RunTimeError& e) {
+                logTrapped(state, e);
+            }
+        }
+    }
+    return scripts;
+}
+
+} // namespace
+
 void RunSecurityScripts(PatchRun& run) {
+    AppState& state = run.state;
+    try {
+        LogWrite(state, "Started Security Database updation.");
+        state.services.host.processEvents();
+
+        const std::string scripts = gatherSecurityScripts(run);
+        if (!scripts.empty() && !state.SecurityConnection) {
+            OpenSecurityDatabase(state);
+        }
+        for (const auto& script : splitScriptList(scripts)) {
+            try {
+                if (!state.SecurityConnection) {
+                    throw RunTimeError(91, "Object variable or With block variable not set");
+                }
+                executeScriptFile(state, *state.SecurityConnection, script, StatementRule::Security,
+                                  [&](const RunTimeError& e) { logTrapped(state, e); });
+            } catch (const RunTimeError& e) {
+                logTrapped(state, e);
+            }
+        }
+
+        for (const auto& patch : runPatches(run)) {
+            const std::string list = findFile(scriptFolder(run, patch), "SECDBSCRIPTS.INI");
+            if (list.empty()) {
+                continue;
+            }
+            try {
+                LogWrite(state, "Calling Script Execution Framework to execute the Menu scripts.");
+                RunScriptFramework(run, "L", "9.13", list, 2, state.SecurityConnectionString, "",
+                                   "M");
+            } catch (const RunTimeError& e) {
+                logTrapped(state, e);
+            }
+        }
+        LogWrite(state, "Menu Script execution is over. Please see the logs availble.");
+        LogWrite(state, "Security Database updation over.");
+    } catch (const RunTimeError& e) {
+        try {
+            logTrapped(state, e);
+        } catch (const RunTimeError&) {
+            // The log itself failed; the step still hands over to the next one.
+        }
+    }
     WriteProgressLine(run, "Step5: Over");
     WriteProgressLine(run, "Step6: Started");
     RunApplicationScripts(run);

@@ -1,16 +1,19 @@
 #include "platform/Database.h"
 
+#include "platform/DateText.h"
 #include "platform/Files.h"
 #include "platform/RunTimeError.h"
 #include "platform/Text.h"
 
 #include <QSqlDatabase>
+#include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
 #include <QVariant>
 #include <atomic>
 #include <cstdlib>
+#include <sqlite3.h>
 
 namespace pelvar {
 namespace {
@@ -33,8 +36,19 @@ std::string describe(const QSqlError& error) {
     return text.isEmpty() ? std::string("Unspecified error") : s(text);
 }
 
-[[noreturn]] void raiseSqlError(const QSqlError& error) {
-    const std::string text = describe(error);
+// Drivers may quote what they were given (a user name equal to the password, a database
+// name): no password of the connection string leaves here.
+std::string masked(std::string text, const std::vector<std::string>& secrets) {
+    for (const auto& secret : secrets) {
+        if (!secret.empty()) {
+            text = text::replaceAll(std::move(text), secret, "****");
+        }
+    }
+    return text;
+}
+
+[[noreturn]] void raiseSqlError(const QSqlError& error, const std::vector<std::string>& secrets) {
+    const std::string text = masked(describe(error), secrets);
     const std::string all = text::lower(text + " " + s(error.nativeErrorCode()));
     std::int64_t number = err::Unspecified;
     if (text::contains(all, "no such table") || text::contains(all, "42p01") ||
@@ -54,13 +68,34 @@ std::string nextConnectionName() {
     return "pelvar-db-" + std::to_string(++counter);
 }
 
+constexpr const char* PasswordKeys[] = {"password", "pwd", "jet oledb:database password"};
+
+std::vector<std::string> passwordsOf(const std::map<std::string, std::string>& keys) {
+    std::vector<std::string> secrets;
+    for (const char* key : PasswordKeys) {
+        const auto it = keys.find(key);
+        if (it != keys.end() && !it->second.empty()) {
+            secrets.push_back(it->second);
+        }
+    }
+    return secrets;
+}
+
+// The first of several spellings a connection string may use for one thing.
+std::string firstOf(const std::map<std::string, std::string>& keys,
+                    std::initializer_list<const char*> names) {
+    for (const char* name : names) {
+        const auto it = keys.find(name);
+        if (it != keys.end()) {
+            return it->second;
+        }
+    }
+    return {};
+}
+
 std::string serverConnectionText(const std::map<std::string, std::string>& keys,
                                  const DatabaseConfig& config) {
-    auto get = [&](const char* k) {
-        const auto it = keys.find(k);
-        return it == keys.end() ? std::string() : it->second;
-    };
-    std::string host = get("data source");
+    std::string host = firstOf(keys, {"data source", "server"});
     std::string port;
     for (char sep : {',', ':'}) {
         const auto at = host.find(sep);
@@ -74,9 +109,39 @@ std::string serverConnectionText(const std::map<std::string, std::string>& keys,
     if (!port.empty()) {
         odbc += "Port=" + port + ";";
     }
-    odbc += "Database=" + get("initial catalog") + ";Uid=" + get("user id") +
-            ";Pwd=" + get("password") + ";";
+    odbc += "Database=" + firstOf(keys, {"initial catalog", "database"}) +
+            ";Uid=" + firstOf(keys, {"user id", "uid"}) +
+            ";Pwd=" + firstOf(keys, {"password", "pwd"}) + ";";
     return odbc;
+}
+
+// Access's CDate for the statements the patch steps build: a date text ("M/D/YYYY" or
+// "YYYY-MM-DD", optionally with a time) becomes "YYYY-MM-DD"; anything else gives NULL.
+void cdate(sqlite3_context* context, int, sqlite3_value** argv) {
+    const unsigned char* raw = sqlite3_value_text(argv[0]);
+    const auto date = raw ? datetext::parse(reinterpret_cast<const char*>(raw)) : std::nullopt;
+    if (!date) {
+        sqlite3_result_null(context);
+        return;
+    }
+    char text[16];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02d", date->year % 10000, date->month % 100,
+                  date->day % 100);
+    sqlite3_result_text(context, text, -1, SQLITE_TRANSIENT);
+}
+
+void registerAccessFunctions(const QSqlDatabase& db, const std::vector<std::string>& secrets) {
+    const QVariant handle = db.driver()->handle();
+    sqlite3* sqliteHandle = nullptr;
+    if (handle.isValid() && qstrcmp(handle.typeName(), "sqlite3*") == 0) {
+        sqliteHandle = *static_cast<sqlite3* const*>(handle.constData());
+    }
+    // SQLite compares function names ignoring case, so this is also Cdate.
+    if (!sqliteHandle ||
+        sqlite3_create_function_v2(sqliteHandle, "CDate", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC,
+                                   nullptr, cdate, nullptr, nullptr, nullptr) != SQLITE_OK) {
+        throw RunTimeError(err::Unspecified, masked("Cannot register CDate.", secrets), "Database");
+    }
 }
 
 } // namespace
@@ -131,17 +196,45 @@ std::map<std::string, std::string> parseConnectionString(const std::string& conn
     return keys;
 }
 
+std::string maskPasswords(const std::string& connectionString) {
+    std::string out;
+    for (const auto& piece : text::splitAll(connectionString, ';')) {
+        const auto at = piece.find('=');
+        const std::string key =
+            at == std::string::npos ? "" : text::lower(text::trim(piece.substr(0, at)));
+        bool secret = false;
+        for (const char* k : PasswordKeys) {
+            secret = secret || key == k;
+        }
+        out += secret ? piece.substr(0, at + 1) + "****" : piece;
+        out += ';';
+    }
+    if (!out.empty()) {
+        out.pop_back();
+    }
+    // The same text under another key (a user name equal to the password) goes too.
+    return masked(out, passwordsOf(parseConnectionString(connectionString)));
+}
+
 std::unique_ptr<DatabaseConnection> DatabaseConnection::open(const std::string& connectionString,
-                                                             const DatabaseConfig& config) {
+                                                             const DatabaseConfig& config,
+                                                             const std::string& providerProperty) {
     const auto keys = parseConnectionString(connectionString);
-    const auto provider = keys.count("provider") ? text::lower(keys.at("provider")) : "";
-    const bool fileDatabase = text::contains(provider, "jet");
+    const auto provider =
+        text::lower(keys.count("provider") ? keys.at("provider") : providerProperty);
+    bool fileDatabase = text::contains(provider, "jet");
+    for (const auto& [key, value] : keys) {
+        fileDatabase = fileDatabase || text::startsWith(key, "jet oledb:");
+    }
     const std::string name = nextConnectionName();
-    std::unique_ptr<DatabaseConnection> connection(new DatabaseConnection(name, fileDatabase));
+    const std::vector<std::string> secrets = passwordsOf(keys);
+    std::unique_ptr<DatabaseConnection> connection(
+        new DatabaseConnection(name, fileDatabase, secrets));
 
     QSqlDatabase db;
     if (fileDatabase) {
-        const std::string file = keys.count("data source") ? keys.at("data source") : "";
+        const std::string file =
+            text::replaceAll(keys.count("data source") ? keys.at("data source") : "", "\\", "/");
         if (!files::fileExists(file)) {
             throw RunTimeError(err::Unspecified, "Could not find file '" + file + "'.", "Database");
         }
@@ -156,22 +249,24 @@ std::unique_ptr<DatabaseConnection> DatabaseConnection::open(const std::string& 
         throw RunTimeError(err::Unspecified, "Provider cannot be found.", "Database");
     }
     if (!db.open()) {
-        raiseSqlError(db.lastError());
+        raiseSqlError(db.lastError(), secrets);
     }
     if (fileDatabase) {
+        registerAccessFunctions(db, secrets);
         // Queries name tables with their owner ("dbo.Table"): make that owner the file itself.
         QSqlQuery attach(db);
         attach.prepare("ATTACH DATABASE ? AS dbo");
         attach.addBindValue(db.databaseName());
         if (!attach.exec()) {
-            raiseSqlError(attach.lastError());
+            raiseSqlError(attach.lastError(), secrets);
         }
     }
     return connection;
 }
 
-DatabaseConnection::DatabaseConnection(std::string name, bool fileDatabase)
-    : name_(std::move(name)), fileDatabase_(fileDatabase) {}
+DatabaseConnection::DatabaseConnection(std::string name, bool fileDatabase,
+                                       std::vector<std::string> secrets)
+    : name_(std::move(name)), fileDatabase_(fileDatabase), secrets_(std::move(secrets)) {}
 
 DatabaseConnection::~DatabaseConnection() {
     {
@@ -202,9 +297,10 @@ Recordset readRows(QSqlQuery& query) {
     return result;
 }
 
-void bindAll(QSqlQuery& query, const std::string& sql, const std::vector<std::string>& parameters) {
+void bindAll(QSqlQuery& query, const std::string& sql, const std::vector<std::string>& parameters,
+             const std::vector<std::string>& secrets) {
     if (!query.prepare(q(sql))) {
-        raiseSqlError(query.lastError());
+        raiseSqlError(query.lastError(), secrets);
     }
     for (const auto& value : parameters) {
         query.addBindValue(q(value));
@@ -217,7 +313,7 @@ Recordset DatabaseConnection::query(const std::string& sql) {
     QSqlQuery query(QSqlDatabase::database(q(name_), false));
     query.setForwardOnly(true);
     if (!query.exec(q(sql))) {
-        raiseSqlError(query.lastError());
+        raiseSqlError(query.lastError(), secrets_);
     }
     return readRows(query);
 }
@@ -226,9 +322,9 @@ Recordset DatabaseConnection::query(const std::string& sql,
                                     const std::vector<std::string>& parameters) {
     QSqlQuery query(QSqlDatabase::database(q(name_), false));
     query.setForwardOnly(true);
-    bindAll(query, sql, parameters);
+    bindAll(query, sql, parameters, secrets_);
     if (!query.exec()) {
-        raiseSqlError(query.lastError());
+        raiseSqlError(query.lastError(), secrets_);
     }
     return readRows(query);
 }
@@ -236,16 +332,16 @@ Recordset DatabaseConnection::query(const std::string& sql,
 void DatabaseConnection::execute(const std::string& sql,
                                  const std::vector<std::string>& parameters) {
     QSqlQuery query(QSqlDatabase::database(q(name_), false));
-    bindAll(query, sql, parameters);
+    bindAll(query, sql, parameters, secrets_);
     if (!query.exec()) {
-        raiseSqlError(query.lastError());
+        raiseSqlError(query.lastError(), secrets_);
     }
 }
 
 void DatabaseConnection::execute(const std::string& sql) {
     QSqlQuery query(QSqlDatabase::database(q(name_), false));
     if (!query.exec(q(sql))) {
-        raiseSqlError(query.lastError());
+        raiseSqlError(query.lastError(), secrets_);
     }
 }
 

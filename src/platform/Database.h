@@ -32,15 +32,24 @@ class Recordset {
 // Keys of a connection string, lower-cased, with their values trimmed and unquoted.
 std::map<std::string, std::string> parseConnectionString(const std::string& connectionString);
 
+// The connection string with the value of every password key ("Password", "PWD",
+// "Jet OLEDB:Database Password") replaced by "****", for logs and messages.
+std::string maskPasswords(const std::string& connectionString);
+
 // One open database connection. Connection strings name either a database file
-// ("Provider=Microsoft.Jet...;Data Source='file'") opened as SQLite, or a server database
-// ("Provider=SQLOLEDB.1;...;Data Source=host[,port];Initial Catalog=db") reached through ODBC.
+// ("Provider=Microsoft.Jet...;Data Source='file'", or any string with a "Jet OLEDB:" key)
+// opened as SQLite with CDate registered, or a server database reached through ODBC in one of
+// three shapes: "Data Source=host[,port];Initial Catalog=db;User ID=..;Password=..",
+// "UID=..;PWD=..;Database=db;Server=host[,port]" or "SERVER=..;UID=..;PWD=..;DATABASE=..".
+// `provider` stands for the connection's provider property when the string names none.
 // Failures raise numbered errors: 0x80040E37 for a missing table, 0x80040E2F for an
-// integrity violation, 0x80004005 for everything else.
+// integrity violation, 0x80004005 for everything else; no password of the connection string
+// appears in an error's description.
 class DatabaseConnection {
   public:
     static std::unique_ptr<DatabaseConnection> open(const std::string& connectionString,
-                                                    const DatabaseConfig& config);
+                                                    const DatabaseConfig& config,
+                                                    const std::string& provider = {});
     ~DatabaseConnection();
     DatabaseConnection(const DatabaseConnection&) = delete;
     DatabaseConnection& operator=(const DatabaseConnection&) = delete;
@@ -54,9 +63,10 @@ class DatabaseConnection {
     bool isFileDatabase() const { return fileDatabase_; }
 
   private:
-    DatabaseConnection(std::string name, bool fileDatabase);
+    DatabaseConnection(std::string name, bool fileDatabase, std::vector<std::string> secrets);
     std::string name_;
     bool fileDatabase_;
+    std::vector<std::string> secrets_;
 };
 
 } // namespace pelvar

@@ -1,0 +1,118 @@
+#include "patcher/ScriptSteps.h"
+
+#include "environment/AppState.h"
+#include "environment/UpdateLog.h"
+#include "patcher/PatchRun.h"
+#include "platform/Database.h"
+#include "platform/Files.h"
+#include "platform/RunTimeError.h"
+#include "platform/Text.h"
+
+#include <algorithm>
+#include <filesystem>
+
+namespace pelvar::scriptsteps {
+
+std::vector<std::string> runPatches(const PatchRun& run) {
+    std::vector<std::string> patches;
+    for (auto& name : text::splitText(run.PatchFolders, ":")) {
+        if (!text::trim(name).empty()) {
+            patches.push_back(text::trim(name));
+        }
+    }
+    return patches;
+}
+
+std::string scriptFolder(const PatchRun& run, const std::string& patch) {
+    const std::string patchFolder = files::join(run.state.PatchFolder, patch);
+    std::error_code ec;
+    if (!std::filesystem::is_directory(patchFolder, ec)) {
+        return {};
+    }
+    for (const auto& entry : std::filesystem::directory_iterator(patchFolder, ec)) {
+        if (entry.is_directory(ec) &&
+            text::equalsIgnoringCase(entry.path().filename().string(), "Script")) {
+            return entry.path().string();
+        }
+    }
+    return {};
+}
+
+std::vector<std::string> folderFiles(const std::string& folder) {
+    std::vector<std::string> out;
+    std::error_code ec;
+    for (const auto& entry : std::filesystem::directory_iterator(folder, ec)) {
+        if (entry.is_regular_file(ec)) {
+            out.push_back(entry.path().string());
+        }
+    }
+    std::sort(out.begin(), out.end());
+    return out;
+}
+
+std::string findFile(const std::string& folder, const std::string& name) {
+    if (folder.empty()) {
+        return {};
+    }
+    for (const auto& file : folderFiles(folder)) {
+        if (text::equalsIgnoringCase(fileNameOf(file), name)) {
+            return file;
+        }
+    }
+    return {};
+}
+
+bool hasKind(const std::string& fileName, const char* kind) {
+    return text::upper(text::right(fileNameOf(fileName), 3)) == kind;
+}
+
+std::string fileNameOf(const std::string& path) {
+    const auto at = path.find_last_of("/\\");
+    return at == std::string::npos ? path : path.substr(at + 1);
+}
+
+void appendToScriptList(std::string& list, const std::string& path) {
+    list += (list.empty() ? "" : ListSeparator) + path;
+}
+
+std::vector<std::string> splitScriptList(const std::string& list) {
+    return text::splitText(list, ListSeparator);
+}
+
+void AppendScriptToCollection(const std::string& source, const std::string& folder,
+                              const std::string& name) {
+    if (!files::fileExists(source) || files::fileSize(source) == 0) {
+        return;
+    }
+    const std::string content = files::readAll(source);
+    if (!files::folderExists(folder)) {
+        files::createFolder(folder);
+    }
+    files::appendLine(files::join(folder, name), content);
+}
+
+std::string sqlQuote(const std::string& value) {
+    return "'" + text::replaceAll(value, "'", "''") + "'";
+}
+
+void executeScriptFile(AppState& state, DatabaseConnection& db, const std::string& path,
+                       StatementRule rule, const std::function<void(const RunTimeError&)>& trap,
+                       const std::function<std::string(const std::string&)>& rewrite) {
+    const auto script = readStatements(files::readAll(path), rule);
+    for (const auto& read : script.statements) {
+        const std::string statement = rewrite ? rewrite(read) : read;
+        bool failed = false;
+        try {
+            db.execute(statement);
+        } catch (const RunTimeError& e) {
+            failed = true;
+            trap(e);
+        }
+        LogWrite(state, "Executed SQL statement :" + statement + (failed ? " : Fail" : " : Pass"));
+    }
+    if (script.unterminated) {
+        LogWrite(state, unterminatedNotice(path));
+    }
+}
+
+} // namespace pelvar::scriptsteps

@@ -1,0 +1,51 @@
+#pragma once
+
+#include "patcher/ScriptStatements.h"
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace pelvar {
+
+struct AppState;
+struct PatchRun;
+class DatabaseConnection;
+class RunTimeError;
+
+// Pieces the database steps share.
+namespace scriptsteps {
+
+inline constexpr const char* ListSeparator = "[[*]]";
+
+// Base names of the run's unpacked patches, in run order.
+std::vector<std::string> runPatches(const PatchRun& run);
+// PatchFolder/<patch>/Script (the folder's name in any case); empty when there is none.
+std::string scriptFolder(const PatchRun& run, const std::string& patch);
+// The files of a folder, by name.
+std::vector<std::string> folderFiles(const std::string& folder);
+// The file of that name (any case) in the folder; empty when there is none.
+std::string findFile(const std::string& folder, const std::string& name);
+// Whether a file name ends in the three letters, ignoring case.
+bool hasKind(const std::string& fileName, const char* kind);
+std::string fileNameOf(const std::string& path);
+
+void appendToScriptList(std::string& list, const std::string& path);
+std::vector<std::string> splitScriptList(const std::string& list);
+
+// Appends a non-empty script file and CR LF to folder/name, creating both when missing.
+void AppendScriptToCollection(const std::string& source, const std::string& folder,
+                              const std::string& name);
+
+// A text as an SQL literal: in single quotes, with quotes inside doubled.
+std::string sqlQuote(const std::string& value);
+
+// Runs a script file's statements on `db` one by one; logs "Executed SQL statement :" with
+// " : Pass", or the trap's lines and " : Fail". A failing statement does not stop the file.
+// `rewrite` may change each statement before it runs. Reading errors reach the caller.
+void executeScriptFile(AppState& state, DatabaseConnection& db, const std::string& path,
+                       StatementRule rule, const std::function<void(const RunTimeError&)>& trap,
+                       const std::function<std::string(const std::string&)>& rewrite = {});
+
+} // namespace scriptsteps
+} // namespace pelvar

@@ -1,0 +1,107 @@
+#include "patcher/ApplicationScripts.h"
+
+#include "ScriptStepFixture.h"
+#include "patcher/Steps.h"
+
+using namespace pelvar;
+using pelvar::test::readFile;
+using pelvar::test::sqlite;
+using pelvar::test::sqliteRows;
+
+namespace {
+
+class ApplicationScripts : public test::ScriptStepFixture {};
+
+TEST_F(ApplicationScripts, FileCompaniesGetDbaScriptsAndABrokenCompanyIsPassedOver) {
+    const auto first = addFileCompany("C1", "First", "first.db");
+    sqlite(security(), "INSERT INTO VaCompany VALUES ('C2', 'Broken', 'Microsoft.Jet.OLEDB.4.0', "
+                       "'VSPMSACCESSDB', '" +
+                           sb.dir.path() + "', 'missing.db', 'Zq9-comp', '', '');");
+    const auto second = addFileCompany("C3", "Second", "second.db");
+    addScript("POS_9_0_1_04", "app.DBA",
+              "-- file companies\r\n\r\nINSERT INTO Items VALUES (1, 'dba')\r\n-GO-\r\n"
+              "EXEC ShellExecute 'rm'\r\nINSERT INTO Items VALUES (9, 'shell')\r\n-GO-\r\n");
+    addScript("POS_9_0_1_04", "app.DBS", "INSERT INTO Items VALUES (2, 'dbs')\r\n-GO-\r\n");
+    addScript("POS_9_0_1_04", "9.13_R1.RBS", "UPDATE dbo.Items SET Nm = 'rbs'\r\n-GO-\r\n");
+    addScript("POS_9_0_1_04", "APPDBSCRIPTS.INI", "none.sql\r\n");
+    openSecurity();
+
+    RunApplicationScripts(run);
+
+    for (const auto& company : {first, second}) {
+        EXPECT_EQ(sqliteRows(company, "SELECT Nm FROM Items"), std::vector<std::string>{"dba"});
+    }
+    const std::string folder = sb.state.PatchFolder + "/POS_9_0_1_04/Script/";
+    EXPECT_TRUE(logHasInOrder({
+        "Started Application Database updation...",
+        "Started Application Database updation for Pelvar Company: First",
+        "Executed SQL statement :INSERT INTO Items VALUES (1, 'dba') : Pass",
+        "Calling Script Execution Framework to execute the Menu scripts.",
+        "Application Script execution is over. Please see the logs availble.",
+        "Started Application Database updation for Pelvar Company: Broken",
+        "Database: MISSING.DB Could not updated due to Error No: -2147467259 And description: "
+        "Could not find file '" +
+            sb.dir.path() + "/missing.db'.",
+        // The menu scripts are still handed over for a company that did not open.
+        "Calling Script Execution Framework to execute the Menu scripts.",
+        "Application Script execution is over. Please see the logs availble.",
+        "Started Application Database updation for Pelvar Company: Second",
+        "Executed SQL statement :INSERT INTO Items VALUES (1, 'dba') : Pass",
+        "Application Database updation Over...",
+    }));
+    EXPECT_FALSE(text::contains(sb.logText(), "shell"));
+    EXPECT_FALSE(text::contains(sb.logText(), "Zq9-comp"));
+    // Point of Sale: no replication record; the DBS script is collected.
+    EXPECT_EQ(progressRecords(4),
+              (std::vector<std::string>{"Step6: Over", "strDBSFile:" + folder + "app.DBS",
+                                        "strDBAFile:" + folder + "app.DBA", "Step7: Started"}));
+    EXPECT_EQ(readFile(product() + "/Ini/ApplicationSQL_999.INI"),
+              readFile(folder + "app.DBS") + "\r\n");
+    EXPECT_TRUE(files::fileExists(product() + "/Ini/PelvarAppExtraDBScripts.ini"));
+}
+
+TEST_F(ApplicationScripts, EmptyCompanyTableLogsOnlyTheStartAndRecordsProgress) {
+    addScript("P1", "a.DBS", "SELECT 1\n-GO-\n");
+    addScript("P1", "b.DBS", "SELECT 2\n-GO-\n");
+    openSecurity();
+
+    RunApplicationScripts(run);
+
+    const auto log = sb.logMessages();
+    EXPECT_EQ(std::count_if(log.begin(), log.end(),
+                            [](const std::string& l) { return text::contains(l, "Application"); }),
+              1)
+        << sb.logText();
+    EXPECT_TRUE(logHasInOrder({"Started Application Database updation..."}));
+    const std::string folder = sb.state.PatchFolder + "/P1/Script/";
+    EXPECT_EQ(progressRecords(3),
+              (std::vector<std::string>{"Step6: Over",
+                                        "strDBSFile:" + folder + "a.DBS[[*]]" + folder + "b.DBS",
+                                        "Step7: Started"}));
+}
+
+struct PrefixCase {
+    const char* name;
+    const char* statement;
+    const char* schema;
+    const char* expected;
+};
+
+class OwnerPrefix : public testing::TestWithParam<PrefixCase> {};
+
+TEST_P(OwnerPrefix, Rewrites) {
+    EXPECT_EQ(RewriteOwnerPrefix(GetParam().statement, GetParam().schema), GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Schemas, OwnerPrefix,
+    testing::Values(PrefixCase{"Schema", "UPDATE dbo.T SET A = 1", "STORE1",
+                               "UPDATE STORE1.T SET A = 1"},
+                    PrefixCase{"BracketedAndMixedCase", "INSERT INTO [dbo].T SELECT * FROM Dbo.U",
+                               "STORE1", "INSERT INTO STORE1.T SELECT * FROM STORE1.U"},
+                    PrefixCase{"NullSchemaMarkerLeavesItAlone", "UPDATE dbo.T SET A = 1", ".DBO.",
+                               "UPDATE dbo.T SET A = 1"},
+                    PrefixCase{"NoPrefix", "UPDATE T SET A = 1", "S2", "UPDATE T SET A = 1"}),
+    [](const testing::TestParamInfo<PrefixCase>& info) { return std::string(info.param.name); });
+
+} // namespace

@@ -1,0 +1,110 @@
+#pragma once
+
+#include "Sandbox.h"
+#include "environment/Connections.h"
+#include "patcher/PatchRun.h"
+#include "platform/ComponentRegistry.h"
+#include "platform/Files.h"
+#include "platform/Text.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <gtest/gtest.h>
+
+namespace pelvar::test {
+
+// A product folder with unpacked patches, a SQLite security database and a run over them.
+class ScriptStepFixture : public testing::Test {
+  protected:
+    ScriptStepFixture() : run(sb.state) {
+        ::setenv("PELVAR_FRAMEWORK_WAIT_MS", "0", 1);
+        std::filesystem::create_directories(product());
+        sb.state.ProductAppPath = product();
+        sb.state.PatchRoot = product();
+        sb.state.PatchFolder = product() + "/PatchTemp";
+        sb.state.DatabaseType = "ACCESS";
+        sqlite(security(), "CREATE TABLE VaCompany (CompCode TEXT, Nm TEXT, DbProvider TEXT, "
+                           "DbType TEXT, DbPath TEXT, DbName TEXT, DbPassWd TEXT, DbUserName TEXT, "
+                           "DBServer TEXT);");
+        sb.state.SecurityConnectionString =
+            "Provider=Microsoft.Jet.OLEDB.4.0;Persist Security Info=False;Data Source='" +
+            security() + "';Jet OLEDB:Database Password= 'Zq9-sec' ";
+    }
+
+    std::string product() const { return sb.dir / "product"; }
+    std::string security() const { return sb.dir / "security.db"; }
+
+    void addScript(const std::string& patch, const std::string& name, const std::string& body) {
+        writeFile(sb.state.PatchFolder + "/" + patch + "/Script/" + name, body);
+        const auto patches = text::splitText(run.PatchFolders, ":");
+        if (std::find(patches.begin(), patches.end(), patch) == patches.end()) {
+            text::appendToList(run.PatchFolders, patch);
+        }
+    }
+
+    // A SQLite company database with the tables the steps touch.
+    std::string addFileCompany(const std::string& code, const std::string& name,
+                               const std::string& file) {
+        sqlite(sb.dir / file, "CREATE TABLE Items (Id INTEGER, Nm TEXT);"
+                              "CREATE TABLE VAPatchDtls (CompCode, CompName, PatchVer, PatchDt, "
+                              "AppliedDt, BusinessDt, ProductVer, LookupNos, ScriptName, Rem1, "
+                              "Rem2, Rem3, Flag1, Flag2, Flag3);"
+                              "CREATE TABLE GenLookup (RecID INTEGER, Code TEXT, Number TEXT);"
+                              "CREATE TABLE SysParam (ParamCode TEXT, Dt TEXT);");
+        sqlite(security(), "INSERT INTO VaCompany VALUES ('" + text::replaceAll(code, "'", "''") +
+                               "', '" + text::replaceAll(name, "'", "''") +
+                               "', 'Microsoft.Jet.OLEDB.4.0', 'VSPMSACCESSDB', '" + sb.dir.path() +
+                               "', '" + file + "', 'Zq9-comp', '', '');");
+        return sb.dir / file;
+    }
+
+    void openSecurity() { ASSERT_TRUE(OpenSecurityDatabase(sb.state)) << sb.logText(); }
+
+    void registerFramework() {
+        components::recordRegistration(sb.registry, product() + "/PLPRFW04.dll");
+    }
+
+    // Whether `expected` occurs in the log in this order (other lines may come between).
+    ::testing::AssertionResult logHasInOrder(const std::vector<std::string>& expected) const {
+        const auto log = sb.logMessages();
+        auto at = log.begin();
+        for (const auto& line : expected) {
+            at = std::find(at, log.end(), line);
+            if (at == log.end()) {
+                return ::testing::AssertionFailure() << "missing in order: " << line << "\n"
+                                                     << sb.logText();
+            }
+            ++at;
+        }
+        return ::testing::AssertionSuccess();
+    }
+
+    // The first `count` records of the progress file (later steps add their own).
+    std::vector<std::string> progressRecords(std::size_t count = 100) const {
+        const std::string file = product() + "/Process3.log";
+        auto lines = files::fileExists(file) ? files::readLines(file) : std::vector<std::string>{};
+        lines.resize(std::min(lines.size(), count));
+        return lines;
+    }
+
+    Sandbox sb;
+    PatchRun run;
+};
+
+// The first column of every row of a query on a SQLite file, "|"-joined per row.
+inline std::vector<std::string> sqliteRows(const std::string& file, const std::string& query) {
+    auto db = DatabaseConnection::open("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + file,
+                                       DatabaseConfig{});
+    const auto rs = db->query(query);
+    std::vector<std::string> out;
+    for (std::size_t r = 0; r < rs.size(); ++r) {
+        std::string row;
+        for (std::size_t c = 0; c < rs.columns.size(); ++c) {
+            row += (c ? "|" : "") + rs.rows[r][c].value_or("NULL");
+        }
+        out.push_back(row);
+    }
+    return out;
+}
+
+} // namespace pelvar::test

@@ -1,0 +1,161 @@
+#include "ScriptStepFixture.h"
+#include "patcher/Steps.h"
+
+using namespace pelvar;
+using pelvar::test::readFile;
+using pelvar::test::sqlite;
+using pelvar::test::sqliteRows;
+
+namespace {
+
+class SecurityScripts : public test::ScriptStepFixture {
+  protected:
+    void SetUp() override {
+        sqlite(security(), "CREATE TABLE Menu (Id INTEGER PRIMARY KEY AUTOINCREMENT, Src TEXT);");
+    }
+};
+
+TEST_F(SecurityScripts, RunsEachPatchsScriptsInOrderWithPassAndFailLines) {
+    addScript("POS_9_0_1_04", "A.MNA",
+              "* first patch\r\nINSERT INTO Menu (Src)\r\nVALUES ('a1')\r\n-GO-\r\n"
+              "INSERT INTO Missing VALUES (1)\r\n-GO-\r\nINSERT INTO Menu (Src) VALUES ('a2')\r\n"
+              "-GO-\r\n");
+    addScript("POS_9_0_1_04", "A.MNS", "INSERT INTO Menu (Src) VALUES ('server')\r\n-GO-\r\n");
+    addScript("POS_9_0_1_05", "B.MNA", "INSERT INTO Menu (Src) VALUES ('b1')\r\n-GO-\r\n");
+    openSecurity();
+
+    RunSecurityScripts(run);
+
+    // Statements of the first patch run before the second's; the failing one did not stop it.
+    EXPECT_EQ(sqliteRows(security(), "SELECT Src FROM Menu ORDER BY Id"),
+              (std::vector<std::string>{"a1", "a2", "b1"}));
+    const auto log = sb.logMessages();
+    const auto fail = std::find(log.begin(), log.end(),
+                                "Executed SQL statement :INSERT INTO Missing VALUES (1) : Fail");
+    ASSERT_NE(fail, log.end()) << sb.logText();
+    EXPECT_TRUE(text::contains(*(fail - 1), "no such table")) << *(fail - 1);
+    EXPECT_TRUE(text::contains(
+        sb.logText(), "Executed SQL statement :INSERT INTO Menu (Src) \r\nVALUES ('a1') : Pass"));
+    EXPECT_TRUE(logHasInOrder({
+        "Started Security Database updation.",
+        "Executed SQL statement :INSERT INTO Missing VALUES (1) : Fail",
+        "Executed SQL statement :INSERT INTO Menu (Src) VALUES ('a2') : Pass",
+        "Executed SQL statement :INSERT INTO Menu (Src) VALUES ('b1') : Pass",
+        "Menu Script execution is over. Please see the logs availble.",
+        "Security Database updation over.",
+    }));
+    // The collection file holds both security scripts, each followed by CR LF.
+    EXPECT_EQ(readFile(product() + "/Ini/SecuritySQL_999.INI"),
+              readFile(sb.state.PatchFolder + "/POS_9_0_1_04/Script/A.MNA") + "\r\n" +
+                  readFile(sb.state.PatchFolder + "/POS_9_0_1_05/Script/B.MNA") + "\r\n");
+    const auto progress = progressRecords();
+    ASSERT_GE(progress.size(), 2u);
+    EXPECT_EQ(progress[0], "Step5: Over");
+    EXPECT_EQ(progress[1], "Step6: Started");
+}
+
+struct KindCase {
+    const char* name;
+    const char* databaseType;
+    int editionFlag;
+    const char* executed; // Src of the statement that runs
+    std::vector<std::string> collected;
+};
+
+class SecurityScriptKinds : public SecurityScripts, public testing::WithParamInterface<KindCase> {};
+
+TEST_P(SecurityScriptKinds, DatabaseTypeAndEditionChooseScriptsAndCollections) {
+    const auto& c = GetParam();
+    sb.state.DatabaseType = c.databaseType;
+    sb.state.EditionFlag = c.editionFlag;
+    addScript("P1", "x.mna", "INSERT INTO Menu (Src) VALUES ('mna')\n-GO-\n");
+    addScript("P1", "y.MNS", "INSERT INTO Menu (Src) VALUES ('mns')\n-GO-\n");
+    addScript("P1", "SecDbScripts.ini", "* no scripts\n");
+    addScript("P1", "menu.P9Q", "p9q body");
+    addScript("P1", "empty.MNS", "");
+    openSecurity();
+
+    RunSecurityScripts(run);
+
+    EXPECT_EQ(sqliteRows(security(), "SELECT Src FROM Menu"), std::vector<std::string>{c.executed});
+    std::vector<std::string> collected;
+    if (files::folderExists(product() + "/Ini")) {
+        for (const auto& e : std::filesystem::directory_iterator(product() + "/Ini")) {
+            collected.push_back(e.path().filename().string());
+        }
+    }
+    std::sort(collected.begin(), collected.end());
+    EXPECT_EQ(collected, c.collected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Kinds, SecurityScriptKinds,
+    testing::Values(KindCase{"AccessPointOfSale", "ACCESS", 0, "mna", {"SecuritySQL_999.INI"}},
+                    KindCase{"ServerPointOfSale",
+                             "SQLSERVER",
+                             0,
+                             "mns",
+                             {"PelvarSecDBExtraScripts.ini", "SecuritySQL_999.INI", "menu.P9Q"}},
+                    KindCase{"ServerHeadOfficeCollectsNothing", "SQLSERVER", 1, "mns", {}}),
+    [](const testing::TestParamInfo<KindCase>& info) { return std::string(info.param.name); });
+
+TEST_F(SecurityScripts, RegisteredFrameworkRunsTheMenuListAndLogsWithoutThePassword) {
+    addScript("P1", "SECDBSCRIPTS.INI", "* menu scripts\r\nmenu1.sql\r\n\r\nmenu2.sql\r\n");
+    addScript("P1", "menu1.sql", "INSERT INTO Menu (Src) VALUES ('m1')\r\n-GO-\r\n");
+    addScript("P1", "menu2.sql",
+              "INSERT INTO Menu (Src) VALUES ('m2')\r\n-GO-\r\nBROKEN\r\n-GO-\r\n");
+    openSecurity();
+    registerFramework();
+
+    RunSecurityScripts(run);
+
+    EXPECT_EQ(sqliteRows(security(), "SELECT Src FROM Menu ORDER BY Id"),
+              (std::vector<std::string>{"m1", "m2"}));
+    EXPECT_TRUE(logHasInOrder({"Calling Script Execution Framework to execute the Menu scripts.",
+                               "Menu Script execution is over. Please see the logs availble."}));
+    const std::string frameworkLog = readFile(product() + "/PLPRFW04.log");
+    // The eleven properties in the order they were set, the password masked.
+    EXPECT_TRUE(text::contains(
+        frameworkLog,
+        "P9QProgType=L; P9QForPvVersion=9.13; P9QScriptFileName=" + sb.state.PatchFolder +
+            "/P1/Script/SECDBSCRIPTS.INI; P9QScriptExecType=2; P9QConnectionString="
+            "Provider=Microsoft.Jet.OLEDB.4.0;Persist Security Info=False;Data Source='" +
+            security() +
+            "';Jet OLEDB:Database Password=****; P9QApplicationPath=; P9QDatabasePath=; "
+            "P9QSchemaName=; P9QOthers=; P9QCmdLnArgument=; P9QRunInEnvironment=M"))
+        << frameworkLog;
+    EXPECT_TRUE(text::contains(frameworkLog, "Job over: 2 statement(s) passed, 1 failed"))
+        << frameworkLog;
+    EXPECT_FALSE(text::contains(frameworkLog + sb.logText(), "Zq9-sec"));
+}
+
+TEST_F(SecurityScripts, UnregisteredFrameworkIsLoggedAndTheStepGoesOn) {
+    addScript("P1", "SECDBSCRIPTS.INI", "menu1.sql\r\n");
+    addScript("P1", "menu1.sql", "INSERT INTO Menu (Src) VALUES ('m1')\r\n-GO-\r\n");
+    openSecurity();
+
+    RunSecurityScripts(run);
+
+    EXPECT_TRUE(sqliteRows(security(), "SELECT Src FROM Menu").empty());
+    EXPECT_TRUE(logHasInOrder({"Calling Script Execution Framework to execute the Menu scripts.",
+                               "Class not registered",
+                               "Menu Script execution is over. Please see the logs availble.",
+                               "Security Database updation over."}));
+    EXPECT_FALSE(files::fileExists(product() + "/PLPRFW04.log"));
+}
+
+TEST_F(SecurityScripts, UnterminatedLastStatementIsDroppedAndLogged) {
+    addScript("P1", "A.MNA",
+              "INSERT INTO Menu (Src) VALUES ('kept')\n-GO-\n"
+              "INSERT INTO Menu (Src) VALUES ('dropped')\n");
+    openSecurity();
+
+    RunSecurityScripts(run);
+
+    EXPECT_EQ(sqliteRows(security(), "SELECT Src FROM Menu"), std::vector<std::string>{"kept"});
+    EXPECT_TRUE(logHasInOrder({"Script " + sb.state.PatchFolder +
+                               "/P1/Script/A.MNA ends without a -GO- line: its last statement "
+                               "was not executed."}));
+}
+
+} // namespace
