@@ -6,4 +6,6 @@ set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 build=${BUILD_DIR:-$here/build}
 "$here/scripts/setup.sh" "$build" >/dev/null
-exec "$here/scripts/demo-run.sh" "$build/bin"
+"$here/scripts/demo-run.sh" "$build/bin"
+# The database steps and the final task: SQLite for the shop, PostgreSQL for head office.
+"$here/scripts/demo-databases.sh" "$build/bin"

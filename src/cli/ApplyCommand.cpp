@@ -61,7 +61,7 @@ int runApply(CliContext& context, const ApplyArguments& args) {
         // The run ended the host: normally, or after one of its stopping messages.
     }
     state.wizard = nullptr;
-    return run.Failed ? 1 : 0;
+    return run.Failed || state.RunFailed ? 1 : 0;
 }
 
 } // namespace
