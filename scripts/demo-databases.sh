@@ -10,6 +10,8 @@ set -euo pipefail
 bin=$(cd "$1" && pwd)
 demo=${2:-$(mktemp -d /tmp/liveupdate-dbdemo-XXXXXX)}
 mkdir -p "$demo"
+# The PostgreSQL server runs as the postgres user, which must reach its cluster folder below.
+chmod 711 "$demo"
 export PELVAR_FRAMEWORK_WAIT_MS=${PELVAR_FRAMEWORK_WAIT_MS:-2000}
 export PELVAR_ODBC_DRIVER="PostgreSQL Unicode"
 
