@@ -19,6 +19,7 @@
 #include "platform/Prompter.h"
 #include "platform/RunTimeError.h"
 #include "platform/Text.h"
+#include "settings/SettingsFiles.h"
 
 #include <filesystem>
 
@@ -27,16 +28,6 @@ namespace {
 
 std::string progressFile(const PatchRun& run) {
     return files::join(run.state.PatchRoot, "Process3.log");
-}
-
-std::string editionTextOf(const std::string& code) {
-    if (code == "HO") {
-        return HoEdition;
-    }
-    if (code == "POS") {
-        return PosEdition;
-    }
-    return {};
 }
 
 void createFolders(const std::string& path) {
