@@ -1,6 +1,7 @@
 #include "cli/ApplyCommand.h"
 
 #include "cli/EditionOption.h"
+#include "download/DownloadRun.h"
 #include "environment/AppState.h"
 #include "environment/EndHostProcess.h"
 #include "patcher/ConsoleWizard.h"
@@ -52,6 +53,10 @@ int runApply(CliContext& context, const ApplyArguments& args) {
         if (args.noDownload) {
             state.RunMode = InstallationMode;
             useConfiguredDownloadFolder(state);
+            const auto lock = LockDownloadRun(state);
+            if (!lock) {
+                return 1;
+            }
             ApplyUpdates(run);
         } else {
             CheckForUpdates(run);

@@ -44,23 +44,24 @@ Outcome handle(AppState& state, MainWindowControls& controls, const RunTimeError
     }
 }
 
-// One run per edition and download folder at a time: a scheduled run and a click must not
-// share scratch files or verify each other's half-written archives.
-std::optional<EditionLock> lockRun(AppState& state) {
-    const std::string folder = sessionDownloadFolder(state);
-    return EditionLock::tryAcquire(editionLockFile(state.services.paths.under("var/lock/pelvar"),
-                                                   state.SelectedEdition, folder));
-}
-
 } // namespace
 
-void RunDownloadSession(AppState& state, ZipArchive& zip, MainWindowControls& controls) {
-    const auto lock = lockRun(state);
+std::optional<EditionLock> LockDownloadRun(AppState& state) {
+    auto lock = EditionLock::tryAcquire(
+        editionLockFile(state.services.paths.under("var/lock/pelvar"), state.SelectedEdition,
+                        sessionDownloadFolder(state)));
     if (!lock) {
         state.RunFailed = true;
         state.services.prompter.show("Another download of " + state.SelectedEdition +
                                          " is in progress. Try again when it has finished.",
                                      box::Exclamation, state.AppTitle);
+    }
+    return lock;
+}
+
+void RunDownloadSession(AppState& state, ZipArchive& zip, MainWindowControls& controls) {
+    const auto lock = LockDownloadRun(state);
+    if (!lock) {
         controls.setBusyPointer(false);
         controls.setButtonsEnabled(true);
         return;

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "platform/EditionLock.h"
+
+#include <optional>
 #include <string>
 
 namespace pelvar {
@@ -19,6 +22,11 @@ class MainWindowControls {
 // edition values, clears DownloadLocation, disables the buttons and runs the download,
 // the verification and the hand-over, with the window's error table.
 void DownloadButtonClicked(AppState& state, ZipArchive& zip, MainWindowControls& controls);
+
+// One run per edition and download folder at a time: a scheduled run, a click and the update
+// wizard must not share scratch files or verify each other's half-written archives. Nothing,
+// after a box that says so and with RunFailed set, when another run holds the lock.
+std::optional<EditionLock> LockDownloadRun(AppState& state);
 
 // The download, verification and outcome under the window's error trap.
 void RunDownloadSession(AppState& state, ZipArchive& zip, MainWindowControls& controls);

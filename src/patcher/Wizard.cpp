@@ -1,5 +1,6 @@
 #include "patcher/Wizard.h"
 
+#include "download/DownloadRun.h"
 #include "download/DownloadSession.h"
 #include "environment/AppState.h"
 #include "environment/Connections.h"
@@ -169,6 +170,11 @@ void CheckForUpdates(PatchRun& run) {
     if (!edition.empty()) {
         state.SelectedEdition = edition;
     }
+    const auto lock = LockDownloadRun(state);
+    if (!lock) {
+        run.Failed = true;
+        return;
+    }
     try {
         StartDownloadSession(state);
         NudgeProgress(state, 4);
@@ -182,7 +188,10 @@ void RunScheduledDownload(PatchRun& run) {
     if (run.state.wizard) {
         run.state.wizard->setProgressVisible(true);
     }
-    StartDownloadSession(run.state);
+    const auto lock = LockDownloadRun(run.state);
+    if (lock) {
+        StartDownloadSession(run.state);
+    }
 }
 
 std::string ReadCurrentVersion(const PatchRun& run, const std::string& fileName) {

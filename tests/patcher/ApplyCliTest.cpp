@@ -3,6 +3,7 @@
 #include "Servers.h"
 #include "patcher/PatchFiles.h"
 #include "platform/ComponentRegistry.h"
+#include "platform/EditionLock.h"
 #include "platform/ZipArchive.h"
 
 #include <QProcess>
@@ -175,6 +176,27 @@ TEST_F(ApplyRun, CustomThenRegularPatchFromALoopbackServer) {
     EXPECT_EQ(registry.read(components::ComponentsKey, "Grid.ocx"), grid);
     const CliRun listed = runLiveupdate({"--root", root(), "reg", "list"});
     EXPECT_NE(listed.out.find("Grid.ocx=" + grid + "\n"), std::string::npos) << listed.out;
+}
+
+// A download or apply of the same edition into the same folder holds the lock: this run must
+// leave the installation alone and fail, with or without its own download.
+TEST_F(ApplyRun, AnotherRunOfTheEditionInProgressStopsBeforeAnyWork) {
+    makeZip(downloaded("POS_9_0_1_05.zip"), {{"PackingList.ini", ""}});
+    publish(downloaded("Pelvar9_POSHTTP.dat"), {"POS_9_0_1_05.zip:9.0.1"});
+    const std::string folder = std::filesystem::path(downloaded("x")).parent_path().string();
+    const auto held = EditionLock::tryAcquire(
+        editionLockFile(root() + "/var/lock/pelvar", "Point of Sale", folder));
+    ASSERT_TRUE(held.has_value());
+    for (const std::vector<std::string>& extra :
+         {std::vector<std::string>{"--no-download"}, std::vector<std::string>{}}) {
+        const Finished run = apply(extra);
+        EXPECT_EQ(run.exitCode, 1) << run.out;
+        EXPECT_NE(run.out.find("Another download of Point of Sale is in progress."),
+                  std::string::npos)
+            << run.out;
+        EXPECT_FALSE(files::fileExists(inProduct("PatchTemp/POS_9_0_1_05.zip")));
+        EXPECT_FALSE(files::fileExists(inProduct("PatchTemp/Pelvar9_POSHTTP.dat")));
+    }
 }
 
 // Large incompressible files make the backup and the copy slow enough to be interrupted.
