@@ -55,31 +55,20 @@ void gatherApplicationScripts(PatchRun& run) {
     AppState& state = run.state;
     const bool pointOfSale = state.EditionFlag == 0;
     const std::string collection = files::join(state.ProductAppPath, "Ini");
-    for (const auto& patch : runPatches(run)) {
-        const std::string folder = scriptFolder(run, patch);
-        if (folder.empty()) {
-            continue;
-        }
-        for (const auto& file : folderFiles(folder)) {
-            try {
-                const std::string name = fileNameOf(file);
-                if (hasKind(name, "DBS")) {
-                    appendToScriptList(run.DbsScriptList, file);
-                    if (pointOfSale) {
-                        AppendScriptToCollection(file, collection, "ApplicationSQL_999.INI");
-                    }
-                } else if (hasKind(name, "DBA")) {
-                    appendToScriptList(run.DbaScriptList, file);
-                } else if (hasKind(name, "RBS")) {
-                    appendToScriptList(run.RbsScriptList, file);
-                } else if (text::upper(name) == "APPDBSCRIPTS.INI" && pointOfSale) {
-                    AppendScriptToCollection(file, collection, "PelvarAppExtraDBScripts.ini");
-                }
-            } catch (const RunTimeError& e) {
-                LogWrite(state, e.description());
+    forEachScriptFile(run, [&](const std::string& file, const std::string& name) {
+        if (hasKind(name, "DBS")) {
+            appendToScriptList(run.DbsScriptList, file);
+            if (pointOfSale) {
+                AppendScriptToCollection(file, collection, "ApplicationSQL_999.INI");
             }
+        } else if (hasKind(name, "DBA")) {
+            appendToScriptList(run.DbaScriptList, file);
+        } else if (hasKind(name, "RBS")) {
+            appendToScriptList(run.RbsScriptList, file);
+        } else if (text::upper(name) == "APPDBSCRIPTS.INI" && pointOfSale) {
+            AppendScriptToCollection(file, collection, "PelvarAppExtraDBScripts.ini");
         }
-    }
+    });
 }
 
 } // namespace

@@ -38,6 +38,23 @@ std::string scriptFolder(const PatchRun& run, const std::string& patch) {
     return {};
 }
 
+void forEachScriptFile(PatchRun& run,
+                       const std::function<void(const std::string&, const std::string&)>& visit) {
+    for (const auto& patch : runPatches(run)) {
+        const std::string folder = scriptFolder(run, patch);
+        if (folder.empty()) {
+            continue;
+        }
+        for (const auto& file : folderFiles(folder)) {
+            try {
+                visit(file, fileNameOf(file));
+            } catch (const RunTimeError& e) {
+                LogWrite(run.state, e.description());
+            }
+        }
+    }
+}
+
 std::vector<std::string> folderFiles(const std::string& folder) {
     std::vector<std::string> out;
     std::error_code ec;

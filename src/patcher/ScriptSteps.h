@@ -22,6 +22,11 @@ inline constexpr const char* ListSeparator = "[[*]]";
 std::vector<std::string> runPatches(const PatchRun& run);
 // PatchFolder/<patch>/Script (the folder's name in any case); empty when there is none.
 std::string scriptFolder(const PatchRun& run, const std::string& patch);
+// Calls `visit` with the path and file name of every file in the run's Script folders, patch
+// by patch, by name. An error raised by `visit` is logged by its description and the walk
+// goes on with the next file.
+void forEachScriptFile(PatchRun& run,
+                       const std::function<void(const std::string&, const std::string&)>& visit);
 // The files of a folder, by name.
 std::vector<std::string> folderFiles(const std::string& folder);
 // The file of that name (any case) in the folder; empty when there is none.

@@ -30,34 +30,23 @@ std::string gatherSecurityScripts(PatchRun& run) {
     const bool pointOfSale = state.EditionFlag == 0;
     const std::string collection = files::join(state.ProductAppPath, "Ini");
     std::string scripts;
-    for (const auto& patch : runPatches(run)) {
-        const std::string folder = scriptFolder(run, patch);
-        if (folder.empty()) {
-            continue;
-        }
-        for (const auto& file : folderFiles(folder)) {
-            try {
-                const std::string name = fileNameOf(file);
-                if ((server && hasKind(name, "MNS")) || (access && hasKind(name, "MNA"))) {
-                    appendToScriptList(scripts, file);
-                    if (pointOfSale) {
-                        AppendScriptToCollection(file, collection, "SecuritySQL_999.INI");
-                    }
-                } else if (server && text::upper(name) == "SECDBSCRIPTS.INI") {
-                    if (pointOfSale) {
-                        AppendScriptToCollection(file, collection, "PelvarSecDBExtraScripts.ini");
-                    }
-                } else if (server && pointOfSale && hasKind(name, "P9Q")) {
-                    if (!files::folderExists(collection)) {
-                        files::createFolder(collection);
-                    }
-                    files::copyFile(file, files::join(collection, name), true);
-                }
-            } catch (const RunTimeError& e) {
-                logTrapped(state, e);
+    forEachScriptFile(run, [&](const std::string& file, const std::string& name) {
+        if ((server && hasKind(name, "MNS")) || (access && hasKind(name, "MNA"))) {
+            appendToScriptList(scripts, file);
+            if (pointOfSale) {
+                AppendScriptToCollection(file, collection, "SecuritySQL_999.INI");
             }
+        } else if (server && text::upper(name) == "SECDBSCRIPTS.INI") {
+            if (pointOfSale) {
+                AppendScriptToCollection(file, collection, "PelvarSecDBExtraScripts.ini");
+            }
+        } else if (server && pointOfSale && hasKind(name, "P9Q")) {
+            if (!files::folderExists(collection)) {
+                files::createFolder(collection);
+            }
+            files::copyFile(file, files::join(collection, name), true);
         }
-    }
+    });
     return scripts;
 }
 

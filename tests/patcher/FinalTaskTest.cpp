@@ -8,18 +8,12 @@
 #include <cstdio>
 
 using namespace pelvar;
+using pelvar::test::isoToday;
 using pelvar::test::readFile;
 using pelvar::test::sqlite;
 using pelvar::test::sqliteRows;
 
 namespace {
-
-std::string isoToday() {
-    const auto d = datetext::now();
-    char text[16];
-    std::snprintf(text, sizeof text, "%04d-%02d-%02d", d.year, d.month, d.day);
-    return text;
-}
 
 class FinalTask : public test::ScriptStepFixture {
   protected:

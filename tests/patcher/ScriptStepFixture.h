@@ -1,5 +1,6 @@
 #pragma once
 
+#include "DatabaseRows.h"
 #include "Sandbox.h"
 #include "environment/Connections.h"
 #include "patcher/PatchRun.h"
@@ -90,21 +91,5 @@ class ScriptStepFixture : public testing::Test {
     Sandbox sb;
     PatchRun run;
 };
-
-// The first column of every row of a query on a SQLite file, "|"-joined per row.
-inline std::vector<std::string> sqliteRows(const std::string& file, const std::string& query) {
-    auto db = DatabaseConnection::open("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + file,
-                                       DatabaseConfig{});
-    const auto rs = db->query(query);
-    std::vector<std::string> out;
-    for (std::size_t r = 0; r < rs.size(); ++r) {
-        std::string row;
-        for (std::size_t c = 0; c < rs.columns.size(); ++c) {
-            row += (c ? "|" : "") + rs.rows[r][c].value_or("NULL");
-        }
-        out.push_back(row);
-    }
-    return out;
-}
 
 } // namespace pelvar::test

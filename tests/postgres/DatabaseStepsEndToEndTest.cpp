@@ -1,4 +1,5 @@
 #include "CommandLine.h"
+#include "DatabaseRows.h"
 #include "Sandbox.h"
 #include "Servers.h"
 #include "TempDir.h"
@@ -17,32 +18,12 @@
 #include <regex>
 
 using namespace pelvar;
+using pelvar::test::isoToday;
 using pelvar::test::readFile;
+using pelvar::test::rowsOf;
 using pelvar::test::writeFile;
 
 namespace {
-
-std::string isoToday() {
-    const auto d = datetext::now();
-    char t[16];
-    std::snprintf(t, sizeof t, "%04d-%02d-%02d", d.year, d.month, d.day);
-    return t;
-}
-
-std::vector<std::string> rowsOf(const std::string& connection, const std::string& query,
-                                const DatabaseConfig& config = {}) {
-    auto db = DatabaseConnection::open(connection, config);
-    const auto rs = db->query(query);
-    std::vector<std::string> out;
-    for (std::size_t r = 0; r < rs.size(); ++r) {
-        std::string row;
-        for (std::size_t c = 0; c < rs.columns.size(); ++c) {
-            row += (c ? "|" : "") + rs.rows[r][c].value_or("NULL");
-        }
-        out.push_back(row);
-    }
-    return out;
-}
 
 std::string sqliteFile(const std::string& file) {
     return "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + file;
