@@ -5,9 +5,9 @@
 #include "download/ConsoleProgress.h"
 #include "download/VerifyDownloadedPatches.h"
 #include "environment/ConsoleComponent.h"
-#include "platform/Host.h"
-#include "platform/InternetClient.h"
-#include "platform/ZipArchive.h"
+#include "platform/host/Host.h"
+#include "platform/net/InternetClient.h"
+#include "platform/zip/ZipArchive.h"
 
 #include <QCoreApplication>
 #include <cstdio>

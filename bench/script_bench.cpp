@@ -8,8 +8,8 @@
 #include "environment/ConsoleComponent.h"
 #include "patcher/PatchRun.h"
 #include "patcher/Steps.h"
-#include "platform/Database.h"
-#include "platform/Files.h"
+#include "platform/db/Database.h"
+#include "platform/files/Files.h"
 
 #include <QCoreApplication>
 #include <chrono>

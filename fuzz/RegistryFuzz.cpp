@@ -2,8 +2,8 @@
 // given may crash them, and a value stored into any file must read back exactly, also after
 // the file was written out and read again; an export file must round-trip its entries.
 #include "FuzzSupport.h"
-#include "platform/RegistryExport.h"
-#include "platform/RegistryIni.h"
+#include "platform/registry/RegistryExport.h"
+#include "platform/registry/RegistryIni.h"
 
 #include <cstdlib>
 #include <string_view>

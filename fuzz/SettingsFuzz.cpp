@@ -5,7 +5,7 @@
 #include "download/DownloadSession.h"
 #include "environment/ConsoleComponent.h"
 #include "environment/Surfaces.h"
-#include "platform/RunTimeError.h"
+#include "platform/base/RunTimeError.h"
 #include "settings/ScheduleSettings.h"
 #include "settings/SettingsFiles.h"
 

@@ -4,8 +4,8 @@
 #include "FuzzSupport.h"
 #include "download/UpdateInformation.h"
 #include "environment/ConsoleComponent.h"
-#include "platform/PlainName.h"
-#include "platform/Text.h"
+#include "platform/text/PlainName.h"
+#include "platform/text/Text.h"
 
 #include <cstdio>
 #include <cstdlib>

@@ -7,10 +7,10 @@
 #include "patcher/ConsoleWizard.h"
 #include "patcher/PatchRun.h"
 #include "patcher/Wizard.h"
-#include "platform/BatchRunner.h"
-#include "platform/Files.h"
-#include "platform/Host.h"
-#include "platform/Text.h"
+#include "platform/process/BatchRunner.h"
+#include "platform/files/Files.h"
+#include "platform/host/Host.h"
+#include "platform/text/Text.h"
 #include "settings/SettingsFiles.h"
 
 #include <iostream>

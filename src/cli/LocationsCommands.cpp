@@ -4,8 +4,8 @@
 #include "cli/EditionOption.h"
 #include "download/DownloadSession.h"
 #include "download/LocationListing.h"
-#include "platform/Prompter.h"
-#include "platform/Text.h"
+#include "platform/host/Prompter.h"
+#include "platform/text/Text.h"
 #include "settings/LocationEntry.h"
 #include "settings/SettingsFiles.h"
 

@@ -2,8 +2,8 @@
 
 #include "cli/CliContext.h"
 #include "cli/EditionOption.h"
-#include "platform/CronTaskScheduler.h"
-#include "platform/Text.h"
+#include "platform/schedule/CronTaskScheduler.h"
+#include "platform/text/Text.h"
 #include "settings/ScheduleSettings.h"
 #include "settings/SettingsFiles.h"
 

@@ -5,8 +5,8 @@
 #include "cli/RegCommands.h"
 #include "cli/ScheduleCommands.h"
 #include "cli/ScrambleCommand.h"
-#include "platform/Host.h"
-#include "platform/RunTimeError.h"
+#include "platform/host/Host.h"
+#include "platform/base/RunTimeError.h"
 
 #include <CLI/CLI.hpp>
 #include <QCoreApplication>

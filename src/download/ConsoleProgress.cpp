@@ -1,6 +1,6 @@
 #include "download/ConsoleProgress.h"
 
-#include "platform/Text.h"
+#include "platform/text/Text.h"
 
 namespace pelvar {
 namespace {

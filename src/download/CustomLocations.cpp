@@ -7,10 +7,10 @@
 #include "environment/FileText.h"
 #include "environment/Surfaces.h"
 #include "environment/UpdateLog.h"
-#include "platform/Files.h"
-#include "platform/Host.h"
-#include "platform/RunTimeError.h"
-#include "platform/Text.h"
+#include "platform/files/Files.h"
+#include "platform/host/Host.h"
+#include "platform/base/RunTimeError.h"
+#include "platform/text/Text.h"
 
 namespace pelvar {
 namespace {

@@ -5,9 +5,9 @@
 #include "environment/AppState.h"
 #include "environment/EndHostProcess.h"
 #include "environment/Surfaces.h"
-#include "platform/EditionLock.h"
-#include "platform/Prompter.h"
-#include "platform/RunTimeError.h"
+#include "platform/process/EditionLock.h"
+#include "platform/host/Prompter.h"
+#include "platform/base/RunTimeError.h"
 
 #include <cstdlib>
 #include <functional>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/EditionLock.h"
+#include "platform/process/EditionLock.h"
 
 #include <optional>
 #include <string>

@@ -9,14 +9,14 @@
 #include "environment/RegistrySettings.h"
 #include "environment/Surfaces.h"
 #include "environment/UpdateLog.h"
-#include "platform/Files.h"
-#include "platform/Host.h"
-#include "platform/InternetClient.h"
-#include "platform/PlainName.h"
-#include "platform/Prompter.h"
-#include "platform/RunTimeError.h"
-#include "platform/SandboxPaths.h"
-#include "platform/Text.h"
+#include "platform/files/Files.h"
+#include "platform/host/Host.h"
+#include "platform/net/InternetClient.h"
+#include "platform/text/PlainName.h"
+#include "platform/host/Prompter.h"
+#include "platform/base/RunTimeError.h"
+#include "platform/files/SandboxPaths.h"
+#include "platform/text/Text.h"
 
 #include <cerrno>
 #include <filesystem>

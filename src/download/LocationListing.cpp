@@ -2,7 +2,7 @@
 
 #include "download/DownloadSession.h"
 #include "environment/AppState.h"
-#include "platform/Files.h"
+#include "platform/files/Files.h"
 #include "settings/SettingsFiles.h"
 
 namespace pelvar {

@@ -3,9 +3,9 @@
 #include "environment/AppState.h"
 #include "environment/Connections.h"
 #include "environment/RegistrySettings.h"
-#include "platform/Database.h"
-#include "platform/RunTimeError.h"
-#include "platform/Text.h"
+#include "platform/db/Database.h"
+#include "platform/base/RunTimeError.h"
+#include "platform/text/Text.h"
 
 namespace pelvar {
 namespace {

@@ -1,13 +1,12 @@
 #pragma once
 
+#include "platform/base/EngineVersion.h"
+
 #include <string>
 
 namespace pelvar {
 
 struct AppState;
-
-// Shown by lblEngineVersion once the main window has loaded.
-inline constexpr const char* EngineVersion = "1.5";
 
 // Product texts, AppTitle and AppFolder as the main window's load sets them.
 void PrepareMainWindowState(AppState& state);

@@ -2,7 +2,7 @@
 
 #include "environment/AppState.h"
 #include "environment/Surfaces.h"
-#include "platform/Host.h"
+#include "platform/host/Host.h"
 
 namespace pelvar {
 namespace {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/InternetClient.h"
+#include "platform/net/InternetClient.h"
 
 #include <chrono>
 #include <string>

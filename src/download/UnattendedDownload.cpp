@@ -3,9 +3,9 @@
 #include "download/ConsoleProgress.h"
 #include "environment/AppState.h"
 #include "environment/Connections.h"
-#include "platform/Host.h"
-#include "platform/Text.h"
-#include "platform/ZipArchive.h"
+#include "platform/host/Host.h"
+#include "platform/text/Text.h"
+#include "platform/zip/ZipArchive.h"
 
 namespace pelvar {
 

@@ -5,12 +5,12 @@
 #include "environment/Connections.h"
 #include "environment/EndHostProcess.h"
 #include "environment/UpdateLog.h"
-#include "platform/Files.h"
-#include "platform/Limits.h"
-#include "platform/PlainName.h"
-#include "platform/Prompter.h"
-#include "platform/RunTimeError.h"
-#include "platform/Text.h"
+#include "platform/files/Files.h"
+#include "platform/base/Limits.h"
+#include "platform/text/PlainName.h"
+#include "platform/host/Prompter.h"
+#include "platform/base/RunTimeError.h"
+#include "platform/text/Text.h"
 #include "settings/ScrambleLine.h"
 
 #include <cstdio>

@@ -5,13 +5,13 @@
 #include "environment/RegistrySettings.h"
 #include "environment/Surfaces.h"
 #include "environment/UpdateLog.h"
-#include "platform/Files.h"
-#include "platform/Host.h"
-#include "platform/Prompter.h"
-#include "platform/RunTimeError.h"
-#include "platform/ScratchFiles.h"
-#include "platform/Text.h"
-#include "platform/ZipArchive.h"
+#include "platform/files/Files.h"
+#include "platform/host/Host.h"
+#include "platform/host/Prompter.h"
+#include "platform/base/RunTimeError.h"
+#include "platform/files/ScratchFiles.h"
+#include "platform/text/Text.h"
+#include "platform/zip/ZipArchive.h"
 
 #include <optional>
 

@@ -2,9 +2,9 @@
 
 #include "environment/LocationRecord.h"
 #include "environment/SystemFile.h"
-#include "platform/Database.h"
-#include "platform/ProgramLauncher.h"
-#include "platform/SandboxPaths.h"
+#include "platform/db/Database.h"
+#include "platform/process/ProgramLauncher.h"
+#include "platform/files/SandboxPaths.h"
 
 #include <memory>
 #include <string>

@@ -3,7 +3,7 @@
 #include "environment/AppState.h"
 #include "environment/RegistrySettings.h"
 #include "environment/UpdateLog.h"
-#include "platform/RunTimeError.h"
+#include "platform/base/RunTimeError.h"
 
 namespace pelvar {
 namespace {

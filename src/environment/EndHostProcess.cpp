@@ -1,8 +1,8 @@
 #include "environment/EndHostProcess.h"
 
 #include "environment/AppState.h"
-#include "platform/Host.h"
-#include "platform/Prompter.h"
+#include "platform/host/Host.h"
+#include "platform/host/Prompter.h"
 
 namespace pelvar {
 

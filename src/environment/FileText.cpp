@@ -1,8 +1,8 @@
 #include "environment/FileText.h"
 
 #include "environment/AppState.h"
-#include "platform/Files.h"
-#include "platform/Host.h"
+#include "platform/files/Files.h"
+#include "platform/host/Host.h"
 
 namespace pelvar {
 

@@ -1,6 +1,6 @@
 #include "environment/RegistrySettings.h"
 
-#include "platform/RegistryStore.h"
+#include "platform/registry/RegistryStore.h"
 
 namespace pelvar {
 namespace {

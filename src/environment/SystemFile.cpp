@@ -1,10 +1,10 @@
 #include "environment/SystemFile.h"
 
 #include "environment/RegistrySettings.h"
-#include "platform/Files.h"
-#include "platform/RunTimeError.h"
-#include "platform/SandboxPaths.h"
-#include "platform/Text.h"
+#include "platform/files/Files.h"
+#include "platform/base/RunTimeError.h"
+#include "platform/files/SandboxPaths.h"
+#include "platform/text/Text.h"
 
 #include <filesystem>
 #include <functional>

@@ -1,10 +1,10 @@
 #include "download/UnattendedDownload.h"
 #include "entry/clsVAMenu.h"
 #include "environment/ConsoleComponent.h"
-#include "platform/Host.h"
-#include "platform/RunTimeError.h"
-#include "platform/SandboxPaths.h"
-#include "platform/Text.h"
+#include "platform/host/Host.h"
+#include "platform/base/RunTimeError.h"
+#include "platform/files/SandboxPaths.h"
+#include "platform/text/Text.h"
 
 #include <QApplication>
 #include <QCoreApplication>

@@ -2,9 +2,9 @@
 // the downloader window, idle or in the middle of a download, or the update wizard.
 #include "environment/ConsoleComponent.h"
 #include "patcher/PatchRun.h"
-#include "platform/Host.h"
-#include "platform/RunTimeError.h"
-#include "platform/SandboxPaths.h"
+#include "platform/host/Host.h"
+#include "platform/base/RunTimeError.h"
+#include "platform/files/SandboxPaths.h"
 #include "ui/main/frmMain.h"
 #include "ui/wizard/frmLU.h"
 

@@ -10,11 +10,11 @@
 #include "patcher/ScriptSteps.h"
 #include "patcher/Steps.h"
 #include "patcher/WizardProgress.h"
-#include "platform/Database.h"
-#include "platform/Files.h"
-#include "platform/Host.h"
-#include "platform/RunTimeError.h"
-#include "platform/Text.h"
+#include "platform/db/Database.h"
+#include "platform/files/Files.h"
+#include "platform/host/Host.h"
+#include "platform/base/RunTimeError.h"
+#include "platform/text/Text.h"
 
 #include <cctype>
 #include <cmath>

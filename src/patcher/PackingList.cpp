@@ -4,10 +4,10 @@
 #include "environment/EndHostProcess.h"
 #include "patcher/PatchFiles.h"
 #include "patcher/PatchRun.h"
-#include "platform/Files.h"
-#include "platform/Host.h"
-#include "platform/Prompter.h"
-#include "platform/Text.h"
+#include "platform/files/Files.h"
+#include "platform/host/Host.h"
+#include "platform/host/Prompter.h"
+#include "platform/text/Text.h"
 
 namespace pelvar {
 namespace {

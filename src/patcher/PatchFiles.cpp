@@ -2,10 +2,10 @@
 
 #include "environment/AppState.h"
 #include "patcher/PatchRun.h"
-#include "platform/DateText.h"
-#include "platform/Files.h"
-#include "platform/RunTimeError.h"
-#include "platform/Text.h"
+#include "platform/text/DateText.h"
+#include "platform/files/Files.h"
+#include "platform/base/RunTimeError.h"
+#include "platform/text/Text.h"
 
 #include <algorithm>
 #include <cerrno>

@@ -1,6 +1,6 @@
 #include "patcher/ResumeTable.h"
 
-#include "platform/Text.h"
+#include "platform/text/Text.h"
 
 #include <array>
 

@@ -1,6 +1,6 @@
 #include "patcher/ScriptStatements.h"
 
-#include "platform/Text.h"
+#include "platform/text/Text.h"
 
 namespace pelvar {
 

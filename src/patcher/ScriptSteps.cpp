@@ -3,10 +3,10 @@
 #include "environment/AppState.h"
 #include "environment/UpdateLog.h"
 #include "patcher/PatchRun.h"
-#include "platform/Database.h"
-#include "platform/Files.h"
-#include "platform/RunTimeError.h"
-#include "platform/Text.h"
+#include "platform/db/Database.h"
+#include "platform/files/Files.h"
+#include "platform/base/RunTimeError.h"
+#include "platform/text/Text.h"
 
 #include <algorithm>
 #include <filesystem>

@@ -15,11 +15,11 @@
 #include "patcher/ResumeTable.h"
 #include "patcher/Steps.h"
 #include "patcher/WizardProgress.h"
-#include "platform/Files.h"
-#include "platform/Host.h"
-#include "platform/Prompter.h"
-#include "platform/RunTimeError.h"
-#include "platform/Text.h"
+#include "platform/files/Files.h"
+#include "platform/host/Host.h"
+#include "platform/host/Prompter.h"
+#include "platform/base/RunTimeError.h"
+#include "platform/text/Text.h"
 #include "settings/SettingsFiles.h"
 
 #include <filesystem>

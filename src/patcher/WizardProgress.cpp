@@ -3,9 +3,9 @@
 #include "environment/AppState.h"
 #include "environment/Surfaces.h"
 #include "patcher/PatchRun.h"
-#include "platform/Files.h"
-#include "platform/Prompter.h"
-#include "platform/RunTimeError.h"
+#include "platform/files/Files.h"
+#include "platform/host/Prompter.h"
+#include "platform/base/RunTimeError.h"
 
 namespace pelvar {
 

@@ -2,9 +2,9 @@
 
 #include "environment/AppState.h"
 #include "environment/FileText.h"
-#include "platform/Files.h"
-#include "platform/Prompter.h"
-#include "platform/Text.h"
+#include "platform/files/Files.h"
+#include "platform/host/Prompter.h"
+#include "platform/text/Text.h"
 #include "settings/SettingsFiles.h"
 
 namespace pelvar {

@@ -2,12 +2,12 @@
 
 #include "environment/AppState.h"
 #include "environment/FileText.h"
-#include "platform/Files.h"
-#include "platform/Prompter.h"
-#include "platform/RunTimeError.h"
-#include "platform/SandboxPaths.h"
-#include "platform/TaskScheduler.h"
-#include "platform/Text.h"
+#include "platform/files/Files.h"
+#include "platform/host/Prompter.h"
+#include "platform/base/RunTimeError.h"
+#include "platform/files/SandboxPaths.h"
+#include "platform/schedule/TaskScheduler.h"
+#include "platform/text/Text.h"
 
 #include <array>
 #include <filesystem>

@@ -3,11 +3,11 @@
 #include "environment/AppState.h"
 #include "environment/FileText.h"
 #include "environment/RegistrySettings.h"
-#include "platform/Files.h"
-#include "platform/Host.h"
-#include "platform/Prompter.h"
-#include "platform/RunTimeError.h"
-#include "platform/Text.h"
+#include "platform/files/Files.h"
+#include "platform/host/Host.h"
+#include "platform/host/Prompter.h"
+#include "platform/base/RunTimeError.h"
+#include "platform/text/Text.h"
 #include "settings/ScrambleLine.h"
 
 namespace pelvar {

@@ -1,7 +1,7 @@
 #include "CommandLine.h"
 #include "Servers.h"
 #include "TempDir.h"
-#include "platform/RegistryStore.h"
+#include "platform/registry/RegistryStore.h"
 
 #include <QProcess>
 #include <QStringList>

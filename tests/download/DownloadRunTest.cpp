@@ -3,8 +3,8 @@
 #include "DownloadFixture.h"
 #include "download/VerifyDownloadedPatches.h"
 #include "environment/UpdateLog.h"
-#include "platform/RunTimeError.h"
-#include "platform/ZipArchive.h"
+#include "platform/base/RunTimeError.h"
+#include "platform/zip/ZipArchive.h"
 
 #include <chrono>
 #include <filesystem>

@@ -2,7 +2,7 @@
 #include "HostileServers.h"
 #include "download/DownloadRun.h"
 #include "download/DownloadSession.h"
-#include "platform/ZipArchive.h"
+#include "platform/zip/ZipArchive.h"
 
 #include <filesystem>
 #include <gtest/gtest.h>

@@ -3,7 +3,7 @@
 #include "download/DownloadRun.h"
 #include "download/DownloadSession.h"
 #include "download/HttpTransfer.h"
-#include "platform/ZipArchive.h"
+#include "platform/zip/ZipArchive.h"
 
 #include <chrono>
 #include <filesystem>

@@ -4,7 +4,7 @@
 #include "download/DownloadRun.h"
 #include "download/UpdateInformation.h"
 #include "download/VerifyDownloadedPatches.h"
-#include "platform/ZipArchive.h"
+#include "platform/zip/ZipArchive.h"
 
 #include <QProcess>
 #include <QStringList>

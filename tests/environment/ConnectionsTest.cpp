@@ -3,7 +3,7 @@
 #include "Sandbox.h"
 #include "environment/RegistrySettings.h"
 #include "environment/SystemFile.h"
-#include "platform/Files.h"
+#include "platform/files/Files.h"
 
 #include <filesystem>
 #include <gtest/gtest.h>

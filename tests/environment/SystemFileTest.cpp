@@ -2,7 +2,7 @@
 
 #include "Sandbox.h"
 #include "environment/RegistrySettings.h"
-#include "platform/Files.h"
+#include "platform/files/Files.h"
 
 #include <filesystem>
 #include <functional>

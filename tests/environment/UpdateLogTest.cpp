@@ -1,8 +1,8 @@
 #include "environment/UpdateLog.h"
 
 #include "Sandbox.h"
-#include "platform/DateText.h"
-#include "platform/RunTimeError.h"
+#include "platform/text/DateText.h"
+#include "platform/base/RunTimeError.h"
 
 #include <filesystem>
 #include <gtest/gtest.h>

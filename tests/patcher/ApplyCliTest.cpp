@@ -2,9 +2,9 @@
 #include "PatchFixture.h"
 #include "Servers.h"
 #include "patcher/PatchFiles.h"
-#include "platform/ComponentRegistry.h"
-#include "platform/EditionLock.h"
-#include "platform/ZipArchive.h"
+#include "platform/registry/ComponentRegistry.h"
+#include "platform/process/EditionLock.h"
+#include "platform/zip/ZipArchive.h"
 
 #include <QProcess>
 #include <QStringList>

@@ -1,7 +1,7 @@
 #include "patcher/PackingList.h"
 
 #include "PatchFixture.h"
-#include "platform/Host.h"
+#include "platform/host/Host.h"
 
 #include <gtest/gtest.h>
 

@@ -4,8 +4,8 @@
 #include "environment/Surfaces.h"
 #include "patcher/PatchRun.h"
 #include "patcher/Wizard.h"
-#include "platform/Files.h"
-#include "platform/Text.h"
+#include "platform/files/Files.h"
+#include "platform/text/Text.h"
 
 #include <algorithm>
 #include <filesystem>

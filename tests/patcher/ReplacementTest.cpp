@@ -1,7 +1,7 @@
 #include "patcher/Replacement.h"
 
 #include "PatchFixture.h"
-#include "platform/Host.h"
+#include "platform/host/Host.h"
 
 #include <QProcess>
 #include <gtest/gtest.h>

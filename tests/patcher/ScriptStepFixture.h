@@ -4,9 +4,9 @@
 #include "Sandbox.h"
 #include "environment/Connections.h"
 #include "patcher/PatchRun.h"
-#include "platform/ComponentRegistry.h"
-#include "platform/Files.h"
-#include "platform/Text.h"
+#include "platform/registry/ComponentRegistry.h"
+#include "platform/files/Files.h"
+#include "platform/text/Text.h"
 
 #include <algorithm>
 #include <cstdlib>

@@ -1,6 +1,6 @@
 #include "PatchFixture.h"
 #include "patcher/PatchSelection.h"
-#include "platform/Host.h"
+#include "platform/host/Host.h"
 #include "settings/ScrambleLine.h"
 
 #include <gtest/gtest.h>

@@ -1,11 +1,11 @@
-#include "platform/BatchRunner.h"
+#include "platform/process/BatchRunner.h"
 
 #include "CommandLine.h"
 #include "Servers.h"
 #include "TempDir.h"
-#include "platform/ComponentRegistry.h"
-#include "platform/ProgramLauncher.h"
-#include "platform/RegistryStore.h"
+#include "platform/registry/ComponentRegistry.h"
+#include "platform/process/ProgramLauncher.h"
+#include "platform/registry/RegistryStore.h"
 
 #include <QProcess>
 #include <chrono>

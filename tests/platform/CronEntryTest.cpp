@@ -1,4 +1,4 @@
-#include "platform/CronTaskScheduler.h"
+#include "platform/schedule/CronTaskScheduler.h"
 
 #include <gtest/gtest.h>
 

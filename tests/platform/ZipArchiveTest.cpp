@@ -1,4 +1,4 @@
-#include "platform/ZipArchive.h"
+#include "platform/zip/ZipArchive.h"
 
 #include "TempDir.h"
 

@@ -1,5 +1,5 @@
 #include "TempDir.h"
-#include "platform/ZipArchive.h"
+#include "platform/zip/ZipArchive.h"
 
 #include <cstdlib>
 #include <filesystem>

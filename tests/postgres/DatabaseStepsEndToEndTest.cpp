@@ -5,10 +5,10 @@
 #include "TempDir.h"
 #include "environment/RegistrySettings.h"
 #include "environment/SystemFile.h"
-#include "platform/Database.h"
-#include "platform/RegistryStore.h"
-#include "platform/SandboxPaths.h"
-#include "platform/Text.h"
+#include "platform/db/Database.h"
+#include "platform/registry/RegistryStore.h"
+#include "platform/files/SandboxPaths.h"
+#include "platform/text/Text.h"
 #include "settings/ScrambleLine.h"
 
 #include <algorithm>

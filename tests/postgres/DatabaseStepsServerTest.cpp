@@ -3,9 +3,9 @@
 #include "environment/Connections.h"
 #include "patcher/PatchRun.h"
 #include "patcher/Steps.h"
-#include "platform/ComponentRegistry.h"
-#include "platform/RunTimeError.h"
-#include "platform/Text.h"
+#include "platform/registry/ComponentRegistry.h"
+#include "platform/base/RunTimeError.h"
+#include "platform/text/Text.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>

@@ -2,7 +2,7 @@
 #include "Servers.h"
 #include "download/UpdateInformation.h"
 #include "environment/Connections.h"
-#include "platform/RunTimeError.h"
+#include "platform/base/RunTimeError.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>

@@ -6,8 +6,8 @@
 #include "download/LocationListing.h"
 #include "environment/AppState.h"
 #include "environment/RegistrySettings.h"
-#include "platform/Files.h"
-#include "platform/RunTimeError.h"
+#include "platform/files/Files.h"
+#include "platform/base/RunTimeError.h"
 
 #include <filesystem>
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 #include "DatabaseRows.h"
 
-#include "platform/DateText.h"
+#include "platform/text/DateText.h"
 
 #include <cstdio>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/Database.h"
+#include "platform/db/Database.h"
 
 #include <string>
 #include <vector>

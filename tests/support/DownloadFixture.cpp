@@ -1,7 +1,7 @@
 #include "DownloadFixture.h"
 
 #include "environment/Connections.h"
-#include "platform/Files.h"
+#include "platform/files/Files.h"
 #include "settings/ScrambleLine.h"
 
 #include <algorithm>

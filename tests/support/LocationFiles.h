@@ -3,7 +3,7 @@
 #include "Sandbox.h"
 #include "TempDir.h"
 #include "environment/LocationRecord.h"
-#include "platform/Files.h"
+#include "platform/files/Files.h"
 #include "settings/ScrambleLine.h"
 
 #include <string>

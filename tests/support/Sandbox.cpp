@@ -1,6 +1,6 @@
 #include "Sandbox.h"
 
-#include "platform/Files.h"
+#include "platform/files/Files.h"
 
 #include <filesystem>
 #include <regex>

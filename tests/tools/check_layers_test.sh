@@ -18,16 +18,16 @@ expect() { # expect EXIT_CODE PATTERN: runs the check on $tree/src
 }
 
 mkdir -p "$tree/src/platform" "$tree/src/download" "$tree/src/ui/main" "$tree/src/cli"
-printf '#include "platform/Files.h"\n#include <string>\n' >"$tree/src/platform/Files.cpp"
-printf '#include "platform/Files.h"\n#include "download/Run.h"\n' >"$tree/src/download/Run.cpp"
+printf '#include "platform/files/Files.h"\n#include <string>\n' >"$tree/src/platform/Files.cpp"
+printf '#include "platform/files/Files.h"\n#include "download/Run.h"\n' >"$tree/src/download/Run.cpp"
 printf '#include "download/Run.h"\n#include <QWidget>\n' >"$tree/src/ui/main/frmMain.cpp"
 printf '#include "download/Run.h"\n#include "ui/main/frmMain.h"\n' >"$tree/src/cli/main.cpp"
 expect 0 '^$'
 
 # An upward include is named with its file and line.
-printf '#include "platform/Files.h"\n#include "ui/main/frmMain.h"\n' >"$tree/src/download/Run.cpp"
+printf '#include "platform/files/Files.h"\n#include "ui/main/frmMain.h"\n' >"$tree/src/download/Run.cpp"
 expect 1 "src/download/Run.cpp:2: layer 'download' includes 'ui/main/frmMain.h'"
-printf '#include "platform/Files.h"\n' >"$tree/src/download/Run.cpp"
+printf '#include "platform/files/Files.h"\n' >"$tree/src/download/Run.cpp"
 
 # A top that is lower than another top may not include it.
 mkdir -p "$tree/src/entry"

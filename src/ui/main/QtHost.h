@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/Host.h"
+#include "platform/host/Host.h"
 
 namespace pelvar {
 

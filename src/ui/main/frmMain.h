@@ -2,7 +2,7 @@
 
 #include "download/DownloadRun.h"
 #include "environment/Surfaces.h"
-#include "platform/ZipArchive.h"
+#include "platform/zip/ZipArchive.h"
 
 #include <QDialog>
 #include <functional>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/RunTimeError.h"
+#include "platform/base/RunTimeError.h"
 
 #include <functional>
 

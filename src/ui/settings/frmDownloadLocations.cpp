@@ -2,7 +2,7 @@
 
 #include "download/DownloadSession.h"
 #include "environment/AppState.h"
-#include "platform/Prompter.h"
+#include "platform/host/Prompter.h"
 #include "settings/SettingsFiles.h"
 #include "ui/main/QtText.h"
 #include "ui/settings/WindowHandler.h"

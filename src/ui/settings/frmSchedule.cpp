@@ -1,7 +1,7 @@
 #include "ui/settings/frmSchedule.h"
 
 #include "environment/AppState.h"
-#include "platform/CronTaskScheduler.h"
+#include "platform/schedule/CronTaskScheduler.h"
 #include "settings/SettingsFiles.h"
 #include "ui/main/QtText.h"
 #include "ui/settings/WindowHandler.h"

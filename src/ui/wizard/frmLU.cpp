@@ -5,9 +5,9 @@
 #include "patcher/PatchRun.h"
 #include "patcher/Wizard.h"
 #include "patcher/WizardProgress.h"
-#include "platform/Host.h"
-#include "platform/Prompter.h"
-#include "platform/RunTimeError.h"
+#include "platform/host/Host.h"
+#include "platform/host/Prompter.h"
+#include "platform/base/RunTimeError.h"
 #include "ui/main/QtText.h"
 
 #include <QHBoxLayout>

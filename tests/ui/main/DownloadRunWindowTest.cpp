@@ -1,5 +1,5 @@
 #include "DownloadFixture.h"
-#include "platform/RunTimeError.h"
+#include "platform/base/RunTimeError.h"
 #include "ui/main/frmMain.h"
 
 #include <QLabel>

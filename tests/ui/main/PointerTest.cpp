@@ -1,6 +1,6 @@
 #include "DownloadFixture.h"
 #include "download/VerifyDownloadedPatches.h"
-#include "platform/ZipArchive.h"
+#include "platform/zip/ZipArchive.h"
 #include "ui/main/frmMain.h"
 
 #include <gtest/gtest.h>

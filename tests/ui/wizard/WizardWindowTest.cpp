@@ -1,8 +1,8 @@
 #include "DownloadFixture.h"
 #include "download/DownloadRun.h"
 #include "patcher/PatchRun.h"
-#include "platform/Files.h"
-#include "platform/ZipArchive.h"
+#include "platform/files/Files.h"
+#include "platform/zip/ZipArchive.h"
 #include "ui/wizard/frmLU.h"
 
 #include <QLabel>

@@ -1,8 +1,8 @@
-#include "platform/InternetClient.h"
+#include "platform/net/InternetClient.h"
 
-#include "platform/Limits.h"
-#include "platform/ScratchFiles.h"
-#include "platform/Text.h"
+#include "platform/base/Limits.h"
+#include "platform/files/ScratchFiles.h"
+#include "platform/text/Text.h"
 
 #include <cerrno>
 #include <cstdio>

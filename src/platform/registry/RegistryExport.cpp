@@ -1,6 +1,6 @@
-#include "platform/RegistryExport.h"
+#include "platform/registry/RegistryExport.h"
 
-#include "platform/Text.h"
+#include "platform/text/Text.h"
 
 namespace pelvar::regfile {
 namespace {

@@ -1,4 +1,4 @@
-#include "platform/ScratchFiles.h"
+#include "platform/files/ScratchFiles.h"
 
 #include <cerrno>
 #include <cstdlib>

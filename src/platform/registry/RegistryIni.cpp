@@ -1,6 +1,6 @@
-#include "platform/RegistryIni.h"
+#include "platform/registry/RegistryIni.h"
 
-#include "platform/Text.h"
+#include "platform/text/Text.h"
 
 #include <algorithm>
 #include <cstdio>

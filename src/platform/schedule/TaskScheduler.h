@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/DateText.h"
+#include "platform/text/DateText.h"
 
 #include <string>
 #include <utility>

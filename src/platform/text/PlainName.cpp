@@ -1,4 +1,4 @@
-#include "platform/PlainName.h"
+#include "platform/text/PlainName.h"
 
 namespace pelvar {
 

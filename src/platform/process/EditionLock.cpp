@@ -1,4 +1,4 @@
-#include "platform/EditionLock.h"
+#include "platform/process/EditionLock.h"
 
 #include <cctype>
 #include <cstdint>

@@ -1,4 +1,4 @@
-#include "platform/Limits.h"
+#include "platform/base/Limits.h"
 
 #include <charconv>
 #include <cstdlib>

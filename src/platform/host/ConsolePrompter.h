@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/Prompter.h"
+#include "platform/host/Prompter.h"
 
 #include <cstdio>
 #include <optional>

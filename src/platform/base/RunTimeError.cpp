@@ -1,4 +1,4 @@
-#include "platform/RunTimeError.h"
+#include "platform/base/RunTimeError.h"
 
 #include <cerrno>
 

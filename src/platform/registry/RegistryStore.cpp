@@ -1,9 +1,9 @@
-#include "platform/RegistryStore.h"
+#include "platform/registry/RegistryStore.h"
 
-#include "platform/Files.h"
-#include "platform/RegistryIni.h"
-#include "platform/RunTimeError.h"
-#include "platform/Text.h"
+#include "platform/files/Files.h"
+#include "platform/registry/RegistryIni.h"
+#include "platform/base/RunTimeError.h"
+#include "platform/text/Text.h"
 
 #include <fcntl.h>
 #include <filesystem>

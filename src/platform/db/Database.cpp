@@ -1,9 +1,9 @@
-#include "platform/Database.h"
+#include "platform/db/Database.h"
 
-#include "platform/DateText.h"
-#include "platform/Files.h"
-#include "platform/RunTimeError.h"
-#include "platform/Text.h"
+#include "platform/text/DateText.h"
+#include "platform/files/Files.h"
+#include "platform/base/RunTimeError.h"
+#include "platform/text/Text.h"
 
 #include <QSqlDatabase>
 #include <QSqlDriver>

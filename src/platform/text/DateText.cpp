@@ -1,6 +1,6 @@
-#include "platform/DateText.h"
+#include "platform/text/DateText.h"
 
-#include "platform/Text.h"
+#include "platform/text/Text.h"
 
 #include <cstdio>
 #include <ctime>

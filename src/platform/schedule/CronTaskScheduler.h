@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/TaskScheduler.h"
+#include "platform/schedule/TaskScheduler.h"
 
 #include <optional>
 

@@ -1,6 +1,6 @@
-#include "platform/Text.h"
+#include "platform/text/Text.h"
 
-#include "platform/RunTimeError.h"
+#include "platform/base/RunTimeError.h"
 
 #include <algorithm>
 #include <cctype>

@@ -1,4 +1,4 @@
-#include "platform/SandboxPaths.h"
+#include "platform/files/SandboxPaths.h"
 
 #include <cstdlib>
 #include <filesystem>

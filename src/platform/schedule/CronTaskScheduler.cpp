@@ -1,8 +1,8 @@
-#include "platform/CronTaskScheduler.h"
+#include "platform/schedule/CronTaskScheduler.h"
 
-#include "platform/Files.h"
-#include "platform/RunTimeError.h"
-#include "platform/Text.h"
+#include "platform/files/Files.h"
+#include "platform/base/RunTimeError.h"
+#include "platform/text/Text.h"
 
 #include <cerrno>
 #include <cstdio>

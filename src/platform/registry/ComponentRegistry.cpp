@@ -1,6 +1,6 @@
-#include "platform/ComponentRegistry.h"
+#include "platform/registry/ComponentRegistry.h"
 
-#include "platform/RegistryStore.h"
+#include "platform/registry/RegistryStore.h"
 
 #include <filesystem>
 

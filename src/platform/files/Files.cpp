@@ -1,6 +1,6 @@
-#include "platform/Files.h"
+#include "platform/files/Files.h"
 
-#include "platform/RunTimeError.h"
+#include "platform/base/RunTimeError.h"
 
 #include <cerrno>
 #include <cstdio>

@@ -1,9 +1,9 @@
-#include "platform/BatchRunner.h"
+#include "platform/process/BatchRunner.h"
 
-#include "platform/ComponentRegistry.h"
-#include "platform/Files.h"
-#include "platform/RunTimeError.h"
-#include "platform/Text.h"
+#include "platform/registry/ComponentRegistry.h"
+#include "platform/files/Files.h"
+#include "platform/base/RunTimeError.h"
+#include "platform/text/Text.h"
 
 #include <cerrno>
 #include <chrono>

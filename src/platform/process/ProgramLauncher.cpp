@@ -1,8 +1,8 @@
-#include "platform/ProgramLauncher.h"
+#include "platform/process/ProgramLauncher.h"
 
-#include "platform/Files.h"
-#include "platform/SandboxPaths.h"
-#include "platform/Text.h"
+#include "platform/files/Files.h"
+#include "platform/files/SandboxPaths.h"
+#include "platform/text/Text.h"
 
 #include <QProcess>
 #include <QStringList>

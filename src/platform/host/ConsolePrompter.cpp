@@ -1,6 +1,6 @@
-#include "platform/ConsolePrompter.h"
+#include "platform/host/ConsolePrompter.h"
 
-#include "platform/Text.h"
+#include "platform/text/Text.h"
 
 #include <unistd.h>
 
