@@ -6,7 +6,7 @@ here=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-$here/build}
 
 packages=(cmake ninja-build g++ pkg-config googletest libgtest-dev libcli11-dev qt6-base-dev
-    libqt6sql6-sqlite libqt6sql6-odbc libcurl4-openssl-dev curl libzip-dev zipcmp zipmerge ziptool
+    libqt6sql6-sqlite libqt6sql6-odbc libcurl4-openssl-dev curl libzip-dev zlib1g-dev zipcmp zipmerge ziptool
     libsqlite3-dev sqlite3 unixodbc-dev odbc-postgresql tdsodbc postgresql python3-pyftpdlib
     lighttpd fonts-dejavu-core zip unzip)
 missing=()

@@ -163,7 +163,6 @@ void ReWritePelvarDatFileInfo(const SandboxPaths& paths, std::string& key, const
     if (path.empty() || !files::fileExists(path)) {
         return;
     }
-    const std::string workFile = path + "New";
     std::string output;
     bool found = false;
     for (const auto& line : files::readLines(path)) {
@@ -179,11 +178,9 @@ void ReWritePelvarDatFileInfo(const SandboxPaths& paths, std::string& key, const
     if (!found) {
         output += key + oneLine + "\r\n";
     }
-    // The system file is replaced only once the work file is complete. Both hold the
-    // database password.
-    files::writeAll(workFile, output, files::Access::Private);
-    files::copyFile(workFile, path, true);
-    files::deleteFile(workFile);
+    // Written beside, flushed and renamed over: a run killed half way leaves the old file or the
+    // new one, never an empty one (it holds the product folder, node and database password).
+    files::replacePrivate(path, output);
 }
 
 void CreateSystemFileFromRegistry(SystemFileInfo& info, const SandboxPaths& paths,

@@ -16,6 +16,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace pelvar {
@@ -88,7 +89,14 @@ bool ZipFolder(PatchRun& run, const std::string& archivePath, const std::string&
         ZipArchive zip;
         zip.setArchive(temp);
         std::remove(temp.c_str());
-        if (zip.create(sourceFolder, fileSpec, "tmpSysPara.mdb") != 0) {
+        // A same-day rerun finds the files already replaced: the archive made first holds the
+        // versions that were installed before, so it is kept and only gains what it lacks.
+        const bool kept = files::fileExists(archivePath);
+        if (kept) {
+            files::copyFile(archivePath, temp, false);
+        }
+        if ((kept ? zip.addMissing(sourceFolder, fileSpec, "tmpSysPara.mdb")
+                  : zip.create(sourceFolder, fileSpec, "tmpSysPara.mdb")) != 0) {
             raise(err::PathFileAccess, archivePath);
         }
         if (!files::fileExists(temp)) {
@@ -96,7 +104,8 @@ bool ZipFolder(PatchRun& run, const std::string& archivePath, const std::string&
             // but the patch still gets its (empty) backup archive.
             files::writeAll(temp, std::string("PK\x05\x06", 4) + std::string(18, '\0'));
         }
-        if (std::rename(temp.c_str(), archivePath.c_str()) != 0) {
+        // Backups may hold files readable only by the product's account.
+        if (::chmod(temp.c_str(), 0600) != 0 || std::rename(temp.c_str(), archivePath.c_str()) != 0) {
             raiseFromErrno(errno, archivePath);
         }
         return true;

@@ -5,6 +5,8 @@
 #include "environment/Surfaces.h"
 #include "environment/UpdateLog.h"
 #include "patcher/PatchFiles.h"
+#include "patcher/PatchOrder.h"
+#include "patcher/RunHygiene.h"
 #include "patcher/PatchRun.h"
 #include "patcher/Wizard.h"
 #include "patcher/WizardProgress.h"
@@ -105,6 +107,8 @@ void CollectPendingUpdates(PatchRun& run) {
             NudgeProgress(state, 1);
         }
     }
+    // Regular patches: the archive name and its entry, upper-cased and trimmed.
+    std::vector<std::pair<std::string, std::string>> regular;
     const auto informationFiles = filesMatching(state.PatchFolder, "*.*dat");
     if (informationFiles.empty()) {
         stopRun(run, "There is no Dat file available to hold the patch information.",
@@ -135,13 +139,26 @@ void CollectPendingUpdates(PatchRun& run) {
             if (entry.find(':') == std::string::npos || !isPlainFileName(name)) {
                 tampered(run);
             }
-            state.UpdateEntries.push_back(text::upper(text::trim(entry)));
-            if (!isEngineArchive(name)) {
-                text::appendToList(state.PatchFiles, name);
+            // A rerun on the same download folder must not run a patch's scripts twice.
+            if (isNotAboveInstalled(name, run.HeldVersion) ||
+                std::find(applied.begin(), applied.end(), name) != applied.end()) {
+                LogWrite(state, "Patch " + name +
+                                    " is already downloaded and patched.Skipped downloading the same.");
+                continue;
             }
+            regular.emplace_back(name, text::upper(text::trim(entry)));
         }
         NudgeProgress(state, 4);
         files::deleteFile(path);
+    }
+    // Patches from several files are applied oldest first, so the newest is recorded last.
+    std::stable_sort(regular.begin(), regular.end(),
+                     [](const auto& a, const auto& b) { return patchNumberLess(a.first, b.first); });
+    for (const auto& [name, entry] : regular) {
+        state.UpdateEntries.push_back(entry);
+        if (!isEngineArchive(name)) {
+            text::appendToList(state.PatchFiles, name);
+        }
     }
     if (state.PatchFiles.empty()) {
         LogWrite(state, "Update Not Available.");
@@ -195,6 +212,9 @@ void CopyDownloadedUpdates(PatchRun& run, const std::string& folder) {
         const std::string progress = files::join(state.PatchRoot, "Process3.log");
         if (files::fileExists(progress)) {
             files::deleteFile(progress);
+        }
+        if (!run.Failed && !state.RunFailed) {
+            RemoveWorkingCopies(run);
         }
         if (!filesMatching(state.PatchFolder, "*Zip").empty()) {
             std::string text = "Required file has been updated successfully.";

@@ -13,6 +13,7 @@
 #include "patcher/PatchSelection.h"
 #include "patcher/Replacement.h"
 #include "patcher/ResumeTable.h"
+#include "patcher/RunHygiene.h"
 #include "patcher/Steps.h"
 #include "patcher/WizardProgress.h"
 #include "platform/files/Files.h"
@@ -126,8 +127,8 @@ void runSecondPass(PatchRun& run) {
         runStep(run, ResumeStep::Backup);
         return;
     }
-    const auto lines = files::readLines(progress);
-    runStep(run, resumeStepFor(lines.empty() ? std::string() : lines.back()));
+    // Only the last record matters; a huge progress file is not read whole.
+    runStep(run, resumeStepFor(files::readLastLine(progress, 64 * 1024)));
 }
 
 } // namespace
@@ -215,7 +216,12 @@ void ApplyUpdates(PatchRun& run) {
             // Without a product folder every path would be relative to wherever we run.
             raise(err::PathNotFound, "PatchRoot");
         }
+        const auto productLock = LockProductFolder(run);
+        if (!productLock) {
+            return;
+        }
         createFolders(state.PatchFolder);
+        RemoveLeftovers(run);
         CopyDownloadedUpdates(run, files::join(state.DownloadFolder, ""));
         state.services.host.processEvents();
         if (state.UpdatesReady) {

@@ -30,7 +30,7 @@ class Selection : public PatchTest {
     }
 };
 
-TEST_F(Selection, EntriesAreTakenInFileOrderAndAppliedCustomArchivesAreSkipped) {
+TEST_F(Selection, EntriesAreOrderedByPatchNumberAndAppliedCustomArchivesAreSkipped) {
     // Lines of 14 characters or fewer name nothing.
     writeFile(inProduct("GenUpdate.dat"),
               "POSSECAU_1.zip\r\nPOSSECAU_2.zip:01/12/2026:02/12/2026:9.0\r\n");
@@ -43,7 +43,7 @@ TEST_F(Selection, EntriesAreTakenInFileOrderAndAppliedCustomArchivesAreSkipped) 
     EXPECT_EQ(state.CustomPatchFiles, "POSSECAU_1.zip:POSAPPAU_3.zip");
     EXPECT_EQ(state.PatchFiles, "POS_9_0_1_06.zip");
     EXPECT_EQ(state.UpdateEntries,
-              (std::vector<std::string>{"POS_9_0_1_06.ZIP:9.0.1", "PELVARPU.ZIP:9"}));
+              (std::vector<std::string>{"PELVARPU.ZIP:9", "POS_9_0_1_06.ZIP:9.0.1"}));
     EXPECT_FALSE(files::fileExists(state.PatchFolder + "/Pelvar9_POSHTTP.dat"));
 }
 

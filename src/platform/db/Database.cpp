@@ -13,6 +13,7 @@
 #include <QVariant>
 #include <atomic>
 #include <cstdlib>
+#include <filesystem>
 #include <sqlite3.h>
 
 namespace pelvar {
@@ -130,12 +131,31 @@ void cdate(sqlite3_context* context, int, sqlite3_value** argv) {
     sqlite3_result_text(context, text, -1, SQLITE_TRANSIENT);
 }
 
-void registerAccessFunctions(const QSqlDatabase& db, const std::vector<std::string>& secrets) {
+sqlite3* sqliteHandleOf(const QSqlDatabase& db) {
     const QVariant handle = db.driver()->handle();
-    sqlite3* sqliteHandle = nullptr;
     if (handle.isValid() && qstrcmp(handle.typeName(), "sqlite3*") == 0) {
-        sqliteHandle = *static_cast<sqlite3* const*>(handle.constData());
+        return *static_cast<sqlite3* const*>(handle.constData());
     }
+    return nullptr;
+}
+
+// Patch scripts run with the rights of the update. A statement that attaches a file outside the
+// database's own folder could create or read files anywhere, so it is refused like any other
+// failing statement ("not authorized").
+int attachOnlyBeside(void* folder, int action, const char* file, const char*, const char*,
+                     const char*) {
+    if (action != SQLITE_ATTACH || file == nullptr || *file == '\0' ||
+        std::string(file) == ":memory:") {
+        return SQLITE_OK;
+    }
+    std::error_code ec;
+    const auto target = std::filesystem::weakly_canonical(file, ec);
+    const bool beside = !ec && target.parent_path() == *static_cast<const std::string*>(folder);
+    return beside ? SQLITE_OK : SQLITE_DENY;
+}
+
+void registerAccessFunctions(const QSqlDatabase& db, const std::vector<std::string>& secrets) {
+    sqlite3* sqliteHandle = sqliteHandleOf(db);
     // SQLite compares function names ignoring case, so this is also Cdate.
     if (!sqliteHandle ||
         sqlite3_create_function_v2(sqliteHandle, "CDate", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC,
@@ -260,6 +280,14 @@ std::unique_ptr<DatabaseConnection> DatabaseConnection::open(const std::string& 
         if (!attach.exec()) {
             raiseSqlError(attach.lastError(), secrets);
         }
+        std::error_code ec;
+        connection->attachFolder_ =
+            std::filesystem::weakly_canonical(db.databaseName().toStdString(), ec)
+                .parent_path()
+                .string();
+        sqlite3* handle = sqliteHandleOf(db);
+        sqlite3_db_config(handle, SQLITE_DBCONFIG_ENABLE_LOAD_EXTENSION, 0, nullptr);
+        sqlite3_set_authorizer(handle, attachOnlyBeside, &connection->attachFolder_);
     }
     return connection;
 }

@@ -67,6 +67,8 @@ class DatabaseConnection {
     std::string name_;
     bool fileDatabase_;
     std::vector<std::string> secrets_;
+    // A file database's own folder: the only place its statements may attach files from.
+    std::string attachFolder_;
 };
 
 } // namespace pelvar

@@ -1,6 +1,8 @@
 #include "platform/files/Files.h"
 
 #include "platform/base/RunTimeError.h"
+#include "platform/files/Durability.h"
+#include "platform/files/ScratchFiles.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -164,7 +166,7 @@ void writeAll(const std::string& path, const std::string& bytes, Access access) 
 }
 
 void replacePrivate(const std::string& path, const std::string& bytes) {
-    std::string temporary = path + ".XXXXXX";
+    std::string temporary = path + scratch::Marker + "XXXXXX";
     errno = 0;
     const int fd = ::mkostemp(temporary.data(), O_CLOEXEC); // mode 600, a fresh name
     if (fd < 0) {
@@ -193,6 +195,34 @@ void replacePrivate(const std::string& path, const std::string& bytes) {
         ::unlink(temporary.c_str());
         throw;
     }
+    // The new name reaches the disk too, not only the new bytes.
+    syncFolder(fs::path(path).parent_path().string());
+}
+
+std::string readLastLine(const std::string& path, long long maxBytes) {
+    auto f = openOrRaise(path, "rb");
+    if (std::fseek(f.get(), 0, SEEK_END) != 0) {
+        raise(err::PathFileAccess, path);
+    }
+    const long size = std::ftell(f.get());
+    const long start = size > maxBytes ? size - static_cast<long>(maxBytes) : 0;
+    std::string tail(static_cast<std::size_t>(size - start), '\0');
+    if (std::fseek(f.get(), start, SEEK_SET) != 0 ||
+        std::fread(tail.data(), 1, tail.size(), f.get()) != tail.size()) {
+        raise(err::PathFileAccess, path);
+    }
+    if (!tail.empty() && tail.back() == '\n') {
+        tail.pop_back(); // the terminator of the last line, not an empty line after it
+    }
+    const auto lineStart = tail.find_last_of('\n');
+    if (lineStart == std::string::npos && start > 0) {
+        return {}; // the last line is longer than the window: no record of ours
+    }
+    std::string line = lineStart == std::string::npos ? tail : tail.substr(lineStart + 1);
+    if (!line.empty() && line.back() == '\r') {
+        line.pop_back();
+    }
+    return line;
 }
 
 std::string readAllBounded(const std::string& path, long long maxBytes) {

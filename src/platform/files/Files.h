@@ -30,8 +30,12 @@ enum class Access { Shared, Private };
 void writeLine(const std::string& path, const std::string& text, Access access);
 void writeAll(const std::string& path, const std::string& bytes, Access access);
 // Writes the bytes to a new unique file beside `path` (mode 600), flushes it to the disk and
-// renames it over `path`: readers see the old or the new file, never a part.
+// renames it over `path`, then flushes the folder: readers see the old or the new file, never
+// a part, and after a power cut the disk holds one of the two.
 void replacePrivate(const std::string& path, const std::string& bytes);
+// The last line of a file (CR LF or LF), reading no more than its last `maxBytes`; empty when
+// the file is empty or its last line is longer than that.
+std::string readLastLine(const std::string& path, long long maxBytes);
 // Reads at most `maxBytes`; a longer file raises error 75 saying so.
 std::string readAllBounded(const std::string& path, long long maxBytes);
 

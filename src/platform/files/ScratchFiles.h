@@ -1,5 +1,6 @@
 #pragma once
 
+#include <filesystem>
 #include <optional>
 #include <string>
 
@@ -8,7 +9,11 @@
 // never through a symbolic link.
 namespace pelvar::scratch {
 
-// An open, exclusively created file "<stem>.XXXXXX<suffix>" (mode 644); fd -1 on failure,
+// Every scratch name carries this marker and six random characters, so that a later run can
+// tell its leftovers from the product's own files.
+inline constexpr const char* Marker = ".lutmp.";
+
+// An open, exclusively created file "<stem>.lutmp.XXXXXX<suffix>" (mode 644); fd -1 on failure,
 // with `error` holding errno.
 struct CreatedFile {
     int fd = -1;
@@ -17,11 +22,19 @@ struct CreatedFile {
 };
 CreatedFile createUniqueFile(const std::string& stem, const std::string& suffix);
 
-// A fresh folder "<stem>.XXXXXX"; nothing when it cannot be made.
+// A fresh folder "<stem>.lutmp.XXXXXX"; nothing when it cannot be made.
 std::optional<std::string> createUniqueFolder(const std::string& stem);
 
 // Whether the path itself is a symbolic link (the link is not followed).
 bool isLink(const std::string& path);
+
+// Whether a file name is one of our scratch names.
+bool isScratchName(const std::string& name);
+
+// Removes the scratch files and folders directly in `folder` last written before `before`
+// (a killed run's leftovers; one may hold a password). Links are removed, not followed.
+// Returns how many went.
+int removeStale(const std::string& folder, std::filesystem::file_time_type before);
 
 // Bytes an unprivileged writer may still put on the file system holding `path`; -1 when unknown.
 long long freeBytes(const std::string& path);

@@ -73,4 +73,12 @@ std::string editionLockFile(const std::string& lockFolder, const std::string& ed
     return lockFolder + "/download-" + name + "-" + hex + ".lock";
 }
 
+std::string productLockFile(const std::string& productFolder) {
+    std::string folder = productFolder;
+    while (folder.size() > 1 && folder.back() == '/') {
+        folder.pop_back();
+    }
+    return folder + "/.liveupdate-apply.lock";
+}
+
 } // namespace pelvar

@@ -29,4 +29,8 @@ class EditionLock {
 std::string editionLockFile(const std::string& lockFolder, const std::string& edition,
                             const std::string& downloadFolder);
 
+// The lock file of every update run on one product folder, whatever its download folder: two
+// runs on one installation would resume each other's progress and run scripts twice.
+std::string productLockFile(const std::string& productFolder);
+
 } // namespace pelvar

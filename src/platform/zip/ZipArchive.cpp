@@ -4,6 +4,7 @@
 #include "platform/files/ScratchFiles.h"
 #include "platform/text/Text.h"
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <fcntl.h>
@@ -15,6 +16,7 @@
 #include <unistd.h>
 #include <vector>
 #include <zip.h>
+#include <zlib.h>
 
 namespace fs = std::filesystem;
 
@@ -109,6 +111,43 @@ bool writeEntry(zip_file_t* entry, const fs::path& target, UnpackBudget& budget,
     return ok;
 }
 
+// Whether a name can stand on the product's platform: no control characters (a CR LF in a
+// component name would add lines to the registration batch files).
+bool printableName(const std::string& name) {
+    for (const unsigned char c : name) {
+        if (c < 0x20 || c == 0x7f) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Names that differ only in case are one file on the product's platform: an archive holding
+// both would install and register the same program twice.
+bool caseClash(std::vector<std::string>& lowerNames) {
+    std::sort(lowerNames.begin(), lowerNames.end());
+    return std::adjacent_find(lowerNames.begin(), lowerNames.end()) != lowerNames.end();
+}
+
+// Backups are written while the user waits and read only to put files back: deflate at the
+// fastest level, and store a file whose first block does not shrink (already compressed).
+std::pair<zip_int32_t, zip_uint32_t> fastMethodFor(const fs::path& file) {
+    std::array<unsigned char, 65536> block{};
+    std::ifstream in(file, std::ios::binary);
+    in.read(reinterpret_cast<char*>(block.data()), block.size());
+    const auto n = static_cast<uLong>(in.gcount());
+    if (n == 0) {
+        return {ZIP_CM_STORE, 0};
+    }
+    std::vector<unsigned char> packed(compressBound(n));
+    uLongf packedSize = packed.size();
+    if (compress2(packed.data(), &packedSize, block.data(), n, 1) != Z_OK ||
+        packedSize * 100 >= n * 97) {
+        return {ZIP_CM_STORE, 0};
+    }
+    return {ZIP_CM_DEFLATE, 1};
+}
+
 // The bytes of an archive with no entries: the end-of-central-directory record alone.
 constexpr std::array<char, 22> EmptyArchive = {'P', 'K', 5, 6};
 
@@ -155,13 +194,18 @@ int ZipArchive::extractAll() const {
     }
     const zip_int64_t count = zip_get_num_entries(archive.get(), 0);
     std::vector<std::pair<zip_uint64_t, fs::path>> targets;
+    std::vector<std::string> lowerNames;
     for (zip_int64_t i = 0; i < count; ++i) {
         const char* name = zip_get_name(archive.get(), static_cast<zip_uint64_t>(i), 0);
-        const auto target = name ? safeTarget(folder, name) : std::nullopt;
+        const auto target = name && printableName(name) ? safeTarget(folder, name) : std::nullopt;
         if (!target) {
             return Failure;
         }
         targets.emplace_back(static_cast<zip_uint64_t>(i), *target);
+        lowerNames.push_back(text::lower(target->generic_string()));
+    }
+    if (caseClash(lowerNames)) {
+        return Failure;
     }
     std::error_code ec;
     fs::create_directories(folder, ec);
@@ -189,12 +233,22 @@ int ZipArchive::extractAll() const {
 
 int ZipArchive::create(const std::string& sourceFolder, const std::string& fileSpec,
                        const std::string& excludedName) const {
+    return pack(sourceFolder, fileSpec, excludedName, ZIP_CREATE | ZIP_TRUNCATE);
+}
+
+int ZipArchive::addMissing(const std::string& sourceFolder, const std::string& fileSpec,
+                           const std::string& excludedName) const {
+    return pack(sourceFolder, fileSpec, excludedName, 0);
+}
+
+int ZipArchive::pack(const std::string& sourceFolder, const std::string& fileSpec,
+                     const std::string& excludedName, int openFlags) const {
     std::error_code ec;
     if (!fs::is_directory(sourceFolder, ec)) {
         return Failure;
     }
     int error = 0;
-    zip_t* raw = zip_open(archive_.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &error);
+    zip_t* raw = zip_open(archive_.c_str(), openFlags, &error);
     if (!raw) {
         return Failure;
     }
@@ -208,10 +262,20 @@ int ZipArchive::create(const std::string& sourceFolder, const std::string& fileS
             continue;
         }
         const std::string entryName = fs::relative(it->path(), sourceFolder).generic_string();
+        if (zip_name_locate(archive.get(), entryName.c_str(), 0) >= 0) {
+            continue; // an entry already there keeps the version saved first
+        }
         zip_source_t* source = zip_source_file(archive.get(), it->path().c_str(), 0, -1);
-        if (!source || zip_file_add(archive.get(), entryName.c_str(), source,
-                                    ZIP_FL_ENC_UTF_8 | ZIP_FL_OVERWRITE) < 0) {
+        const zip_int64_t index =
+            source ? zip_file_add(archive.get(), entryName.c_str(), source, ZIP_FL_ENC_UTF_8)
+                   : -1;
+        if (index < 0) {
             zip_source_free(source);
+            return Failure;
+        }
+        const auto [method, level] = fastMethodFor(it->path());
+        if (zip_set_file_compression(archive.get(), static_cast<zip_uint64_t>(index), method,
+                                     level) != 0) {
             return Failure;
         }
     }

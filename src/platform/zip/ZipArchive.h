@@ -19,19 +19,29 @@ class ZipArchive {
 
     // Writes every entry below the extraction folder (created when missing). Entries whose
     // path would leave that folder (absolute, or with "..") fail the whole extraction before
-    // anything is written; so does an extraction folder that is a symbolic link. Writing
+    // anything is written; so do names with control characters, names that differ only in
+    // case, and an extraction folder that is a symbolic link. Writing
     // stops, with failure, at the unpacking limits or when the disk runs out of space.
     int extractAll() const;
 
     // Creates the archive from the files of `sourceFolder` (and its subfolders) whose names
     // match `fileSpec` ("*" for all), leaving out files named `excludedName`. With no such
-    // file the result is a valid archive without entries.
+    // file the result is a valid archive without entries. Entries are deflated at the fastest
+    // level, or stored when their first block does not shrink.
     int create(const std::string& sourceFolder, const std::string& fileSpec,
                const std::string& excludedName) const;
+
+    // Adds to an existing archive the matching files it does not hold yet; entries already in
+    // it keep their bytes.
+    int addMissing(const std::string& sourceFolder, const std::string& fileSpec,
+                   const std::string& excludedName) const;
 
     const std::string& archive() const { return archive_; }
 
   private:
+    int pack(const std::string& sourceFolder, const std::string& fileSpec,
+             const std::string& excludedName, int openFlags) const;
+
     std::string archive_;
     std::string extractFolder_;
 };

@@ -1,0 +1,60 @@
+#include "patcher/RunHygiene.h"
+
+#include "environment/AppState.h"
+#include "environment/UpdateLog.h"
+#include "patcher/PatchRun.h"
+#include "platform/files/Files.h"
+#include "platform/files/ScratchFiles.h"
+#include "platform/host/Prompter.h"
+#include "platform/text/Text.h"
+
+#include <chrono>
+#include <filesystem>
+
+namespace fs = std::filesystem;
+
+namespace pelvar {
+
+std::optional<EditionLock> LockProductFolder(PatchRun& run) {
+    AppState& state = run.state;
+    auto lock = EditionLock::tryAcquire(productLockFile(state.PatchRoot));
+    if (!lock) {
+        run.Failed = true;
+        const std::string text = "Another update of " + state.PatchRoot +
+                                 " is in progress. Try again when it has finished.";
+        LogWrite(state, text);
+        state.services.prompter.show(text, box::Exclamation, state.AppTitle);
+    }
+    return lock;
+}
+
+void RemoveLeftovers(PatchRun& run) {
+    AppState& state = run.state;
+    const auto now = fs::file_time_type::clock::now();
+    for (const auto& folder : {state.PatchRoot, state.PatchFolder, run.TempFolder,
+                               files::join(state.PatchRoot, "Backup")}) {
+        scratch::removeStale(folder, now);
+    }
+    if (!run.BackupFolder.empty()) {
+        scratch::removeStale(run.BackupFolder, now);
+    }
+    // Other programs write the registry without our lock; their scratch lives milliseconds.
+    const std::string registryFolder =
+        fs::path(state.services.paths.registryFile()).parent_path().string();
+    scratch::removeStale(registryFolder, now - std::chrono::minutes(1));
+}
+
+void RemoveWorkingCopies(PatchRun& run) {
+    AppState& state = run.state;
+    std::error_code ec;
+    for (fs::directory_iterator it(run.TempFolder, ec), end; !ec && it != end; it.increment(ec)) {
+        std::error_code gone;
+        fs::remove_all(it->path(), gone);
+    }
+    for (const auto& name : text::splitText(run.PatchFolders, ":")) {
+        std::error_code gone;
+        fs::remove_all(files::join(state.PatchFolder, name), gone);
+    }
+}
+
+} // namespace pelvar
