@@ -1,5 +1,6 @@
 #include "environment/SystemFile.h"
 
+#include "platform/base/CrashPoint.h"
 #include "environment/RegistrySettings.h"
 #include "platform/files/Files.h"
 #include "platform/base/RunTimeError.h"
@@ -180,6 +181,7 @@ void ReWritePelvarDatFileInfo(const SandboxPaths& paths, std::string& key, const
     }
     // Written beside, flushed and renamed over: a run killed half way leaves the old file or the
     // new one, never an empty one (it holds the product folder, node and database password).
+    crashPoint("system-file:" + key);
     files::replacePrivate(path, output);
 }
 

@@ -1,5 +1,6 @@
 #include "patcher/PatchFiles.h"
 
+#include "platform/base/CrashPoint.h"
 #include "environment/AppState.h"
 #include "patcher/PatchRun.h"
 #include "platform/text/DateText.h"
@@ -140,6 +141,7 @@ void CopyToFolder(const std::string& source, const std::string& folder, bool ove
         raise(58, files::join(base, name));
     }
     installFile(source, base, name);
+    crashPoint("copied:" + files::join(base, name));
 }
 
 std::string fileDate(const std::string& path) {

@@ -1,5 +1,6 @@
 #include "patcher/WizardProgress.h"
 
+#include "platform/base/CrashPoint.h"
 #include "environment/AppState.h"
 #include "environment/Surfaces.h"
 #include "patcher/PatchRun.h"
@@ -23,6 +24,7 @@ void NudgeProgress(AppState& state, int step) {
 void WriteProgressLine(PatchRun& run, const std::string& text) {
     try {
         files::appendLine(files::join(run.state.ProductAppPath, "Process3.log"), text);
+        crashPoint(text);
     } catch (const RunTimeError& e) {
         ShowStepError(run, e.number(), e.description());
     }

@@ -1,5 +1,6 @@
 #include "platform/db/Database.h"
 
+#include "platform/base/CrashPoint.h"
 #include "platform/text/DateText.h"
 #include "platform/files/Files.h"
 #include "platform/base/RunTimeError.h"
@@ -371,6 +372,7 @@ void DatabaseConnection::execute(const std::string& sql) {
     if (!query.exec(q(sql))) {
         raiseSqlError(query.lastError(), secrets_);
     }
+    crashPoint("sql:" + sql);
 }
 
 } // namespace pelvar
