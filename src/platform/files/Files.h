@@ -23,9 +23,9 @@ void appendLine(const std::string& path, const std::string& text);
 void writeLine(const std::string& path, const std::string& text);
 void writeAll(const std::string& path, const std::string& bytes);
 
-// Who may read a file the system creates. Files holding a password are Private (mode 600):
-// created with that mode, never widened afterwards, and narrowed when an older file is
-// rewritten in place.
+// Who may read a file the system creates. Files holding a password are Private (mode 600, or
+// 640 in a set-group-ID folder, whose group may read them): created with that mode and set to
+// it when an older file is rewritten in place.
 enum class Access { Shared, Private };
 void writeLine(const std::string& path, const std::string& text, Access access);
 void writeAll(const std::string& path, const std::string& bytes, Access access);
