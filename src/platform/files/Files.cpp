@@ -185,6 +185,13 @@ void replacePrivate(const std::string& path, const std::string& bytes) {
         }
         raiseFromErrno(errno, path);
     }
+    const mode_t mode = privateModeIn(path);
+    if (mode != 0600 && ::fchmod(fd, mode) != 0) {
+        const int e = errno;
+        ::close(fd);
+        ::unlink(temporary.c_str());
+        raiseFromErrno(e, path);
+    }
     FilePtr f(::fdopen(fd, "wb"));
     if (!f) {
         const int e = errno;

@@ -29,8 +29,8 @@ void writeAll(const std::string& path, const std::string& bytes);
 enum class Access { Shared, Private };
 void writeLine(const std::string& path, const std::string& text, Access access);
 void writeAll(const std::string& path, const std::string& bytes, Access access);
-// Writes the bytes to a new unique file beside `path` (mode 600), flushes it to the disk and
-// renames it over `path`: readers see the old or the new file, never a part.
+// Writes the bytes to a new unique file beside `path` (mode 600, or 640 as above), flushes it
+// to the disk and renames it over `path`: readers see the old or the new file, never a part.
 void replacePrivate(const std::string& path, const std::string& bytes);
 // Reads at most `maxBytes`; a longer file raises error 75 saying so.
 std::string readAllBounded(const std::string& path, long long maxBytes);
