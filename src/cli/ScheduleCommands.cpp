@@ -57,7 +57,10 @@ bool isScheduled(CronTaskScheduler& scheduler, const std::string& taskName) {
 // What an admin must know to trust a saved task: when it runs, and whether anything runs it.
 void explainTask(const std::string& schedulerFolder) {
     std::cout << "The task runs only while its account is logged on (flags 0x2001: interactive, "
-                 "run only if logged on)\n";
+                 "run only if logged on)\n"
+                 "Saving the same date, time and frequency again leaves the task as it was, "
+                 "with its account and password; change one of them, or turn the schedule off "
+                 "first, to apply another account or password\n";
     // A sandbox's entries are read by no daemon anyway; the machine's are read by cron only.
     if (schedulerFolder == "/etc/cron.d" && !cronDaemonRunning()) {
         std::cout << "No cron daemon is running: the task will not run until one is started "
@@ -158,9 +161,9 @@ void addScheduleCommands(CLI::App& app, const GlobalOptions& options, int& exitC
             std::cout << "Task " << scheduleTaskName(a->edition) << " left as it was\n";
             // Only a changed date, time or frequency replaces a task, as the schedule window
             // does: a new account or password alone is not applied.
-            std::cerr << "liveupdate: the date, time and frequency are unchanged, so the task, "
-                         "its account and password were kept; change one of them, or turn the "
-                         "schedule off first, to apply a new account or password\n";
+            std::cerr << "liveupdate: the date, time and frequency are unchanged: the task keeps "
+                         "its account and password (change one of them, or turn the schedule "
+                         "off first, to apply another)\n";
         } else if (saved == ScheduleSaved::Created) {
             std::cout << "Task " << scheduleTaskName(a->edition) << " created in "
                       << scheduler.folder() << '\n';
