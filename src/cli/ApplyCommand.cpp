@@ -7,9 +7,9 @@
 #include "patcher/ConsoleWizard.h"
 #include "patcher/PatchRun.h"
 #include "patcher/Wizard.h"
-#include "platform/process/BatchRunner.h"
 #include "platform/files/Files.h"
 #include "platform/host/Host.h"
+#include "platform/process/BatchRunner.h"
 #include "platform/text/Text.h"
 #include "settings/SettingsFiles.h"
 
@@ -73,10 +73,12 @@ int runApply(CliContext& context, const ApplyArguments& args) {
 
 void addApplyCommand(CLI::App& app, const GlobalOptions& options, int& exitCode) {
     auto args = std::make_shared<ApplyArguments>();
-    auto* apply = app.add_subcommand(
-        "apply", "Download and apply the patches of an edition, as the update wizard's \"Check "
-                 "for Updates\" and Next do; --yes/--no answer the resume question and the "
-                 "copy-error questions");
+    auto* apply = app.add_subcommand("apply", "Download and apply an edition's patches");
+    apply->footer("Downloads and applies the patches of an edition, as the update wizard's "
+                  "\"Check for Updates\" and Next do; --yes/--no answer the resume question and "
+                  "the copy-error questions.\n"
+                  "Exit code 0: the run ended; 1: it stopped on an error or another run holds "
+                  "the edition's lock; 2: unknown edition or option.");
     addEditionOption(apply, args->edition);
     apply->add_flag("--no-download", args->noDownload,
                     "Apply what the edition's download folder already holds");

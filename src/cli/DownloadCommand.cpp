@@ -9,14 +9,14 @@ namespace pelvar::cli {
 
 void addDownloadCommand(CLI::App& app, const GlobalOptions& options, int& exitCode) {
     auto edition = std::make_shared<std::string>();
-    auto* download = app.add_subcommand(
-        "download",
-        "Download, verify and report the patches of an edition, as the Download button does; "
-        "message boxes are printed, questions answered by --yes/--no. Exit code 0: the run "
-        "completed or there was nothing to download; 1: it ended on an error or a failure "
-        "message (\"Updates Information Tampered\", a damaged archive, a file that could not "
-        "be fetched, \"Path not found\", another run of the edition in progress); 2: unknown "
-        "edition");
+    auto* download = app.add_subcommand("download", "Download and verify an edition's patches");
+    download->footer(
+        "Downloads, verifies and reports the patches of an edition, as the Download button "
+        "does; message boxes are printed, questions answered by --yes/--no.\n"
+        "Exit code 0: the run completed or there was nothing to download; 1: it ended on an "
+        "error or a failure message (\"Updates Information Tampered\", a damaged archive, a "
+        "file that could not be fetched, \"Path not found\", another run of the edition in "
+        "progress); 2: unknown edition or option.");
     download
         ->add_option("--edition", *edition, "POS or HO (also \"Point of Sale\" or \"Head Office\")")
         ->required()

@@ -4,6 +4,7 @@
 #include "cli/EditionOption.h"
 #include "download/DownloadSession.h"
 #include "download/LocationListing.h"
+#include "platform/files/Files.h"
 #include "platform/host/Prompter.h"
 #include "platform/text/Text.h"
 #include "settings/LocationEntry.h"
@@ -115,15 +116,42 @@ int notListed(const SettingsView& view, const std::string& name) {
     return 1;
 }
 
+// The settings window's grid captions its port column "Proxy Server"; here each column says
+// what it holds.
 void printList(const SettingsView& view) {
     std::cout << "Download path=" << view.list.path << '\n';
-    std::cout
-        << "Location Name\tDownload Using\tFrom Location\tProxy Server\tUser Name\tPassword\n";
+    std::cout << "Location Name\tDownload Using\tFrom Location\tPort\tUser Name\tPassword\tProxy "
+                 "Server\n";
     for (const auto& l : view.list.rows) {
         std::cout << l.Description << '\t' << l.DownloadType << '\t' << l.Location
                   << l.FolderLocation << '\t' << l.Port << '\t' << l.UserName << '\t'
-                  << std::string(l.Password.size(), '*') << '\n';
+                  << std::string(l.Password.size(), '*') << '\t'
+                  << (l.ConnectToProxy == "1" ? l.ProxyAddress + ":" + l.ProxyPort : "") << '\n';
     }
+}
+
+// The record as saved, line by line as the location file holds it, the password masked.
+void printSaved(AppState& state, const std::string& name) {
+    state.DownloadLocation.clear();
+    LoadDownloadLocation(state, name + ".ini");
+    const LocationRecord& l = state.DownloadLocation;
+    std::cout << "Saved " << files::join(state.AppFolder, name + ".ini")
+              << ":\nProduct=" << l.Product << "\nDescription=" << l.Description
+              << "\nDownload Type=" << l.DownloadType << "\nLocation=" << l.Location
+              << "\nFolder Location =" << l.FolderLocation << "\nPort=" << l.Port
+              << "\nUser Name =" << l.UserName
+              << "\nPassword =" << std::string(l.Password.size(), '*')
+              << "\nConnectToProxy=" << l.ConnectToProxy << "\nProxy Address=" << l.ProxyAddress
+              << "\nProxy Port=" << l.ProxyPort << "\nActive FTP=" << l.ActiveFtp << '\n';
+}
+
+// Saves the entry; prints the record saved. Exit code 0 when saved, else 1.
+int save(AppState& state, const LocationEntry& entry, bool modifying) {
+    if (!SaveLocation(state, entry, modifying).ok) {
+        return 1;
+    }
+    printSaved(state, entry.name);
+    return 0;
 }
 
 } // namespace
@@ -136,7 +164,18 @@ void addLocationsCommands(CLI::App& app, const GlobalOptions& options, int& exit
 
     auto* list = locations->add_subcommand("list", "Show the download folder and the locations");
     addEditionOption(list, a->edition);
-    list->callback([a, &options] { printList(SettingsView(options, a->edition)); });
+    list->callback([a, &options, &exitCode] {
+        // Without its folder there is nothing to list: an empty list would look like a
+        // component with no locations.
+        const std::string folder = CliContext(options).state().AppFolder;
+        if (!files::folderExists(folder)) {
+            std::cerr << "liveupdate: the component folder " << folder
+                      << " does not exist (--app-folder, PELVAR_APP_FOLDER)\n";
+            exitCode = 1;
+            return;
+        }
+        printList(SettingsView(options, a->edition));
+    });
 
     auto* add = locations->add_subcommand("add", "Add a download location");
     addEditionOption(add, a->edition);
@@ -152,7 +191,7 @@ void addLocationsCommands(CLI::App& app, const GlobalOptions& options, int& exit
         entry.name = a->name;
         entry.type = "HTTP"; // what the editor shows when it opens for adding
         applyEntryOptions(*a, entry);
-        exitCode = SaveLocation(state, entry, false).ok ? 0 : 1;
+        exitCode = save(state, entry, false);
     });
 
     auto* modify = locations->add_subcommand("modify", "Change a download location");
@@ -177,7 +216,7 @@ void addLocationsCommands(CLI::App& app, const GlobalOptions& options, int& exit
         LoadDownloadLocation(state, state.EditedLocationFile);
         LocationEntry entry = entryFromLocation(state.DownloadLocation, view.edition);
         applyEntryOptions(*a, entry);
-        exitCode = SaveLocation(state, entry, true).ok ? 0 : 1;
+        exitCode = save(state, entry, true);
     });
 
     auto* del = locations->add_subcommand("delete", "Delete a download location");

@@ -2,11 +2,13 @@
 
 #include "cli/CliContext.h"
 #include "cli/EditionOption.h"
+#include "platform/schedule/CronDaemon.h"
 #include "platform/schedule/CronTaskScheduler.h"
 #include "platform/text/Text.h"
 #include "settings/ScheduleSettings.h"
 #include "settings/SettingsFiles.h"
 
+#include <fstream>
 #include <iostream>
 #include <memory>
 #include <optional>
@@ -21,8 +23,27 @@ struct ScheduleArguments {
     std::optional<std::string> time;
     std::optional<std::string> frequency;
     std::string account;
-    std::string password;
+    bool passwordFromInput = false;
+    std::string passwordFile;
 };
+
+// The account's password never comes from the command line, where `ps` shows it: it is the
+// first line of standard input or of a file.
+std::optional<std::string> readPassword(const ScheduleArguments& a) {
+    std::string line;
+    if (!a.passwordFile.empty()) {
+        std::ifstream in(a.passwordFile, std::ios::binary);
+        if (!in || !std::getline(in, line)) {
+            return std::nullopt;
+        }
+    } else if (a.passwordFromInput) {
+        std::getline(std::cin, line);
+    }
+    if (!line.empty() && line.back() == '\r') {
+        line.pop_back();
+    }
+    return line;
+}
 
 bool isScheduled(CronTaskScheduler& scheduler, const std::string& taskName) {
     for (const auto& name : scheduler.taskNames()) {
@@ -31,6 +52,20 @@ bool isScheduled(CronTaskScheduler& scheduler, const std::string& taskName) {
         }
     }
     return false;
+}
+
+// What an admin must know to trust a saved task: when it runs, and whether anything runs it.
+void explainTask(const std::string& schedulerFolder) {
+    std::cout << "The task runs only while its account is logged on (flags 0x2001: interactive, "
+                 "run only if logged on)\n"
+                 "Saving the same date, time and frequency again leaves the task as it was, "
+                 "with its account and password; change one of them, or turn the schedule off "
+                 "first, to apply another account or password\n";
+    // A sandbox's entries are read by no daemon anyway; the machine's are read by cron only.
+    if (schedulerFolder == "/etc/cron.d" && !cronDaemonRunning()) {
+        std::cout << "No cron daemon is running: the task will not run until one is started "
+                     "(install cron and start it)\n";
+    }
 }
 
 } // namespace
@@ -68,6 +103,7 @@ void addScheduleCommands(CLI::App& app, const GlobalOptions& options, int& exitC
         } else {
             std::cout << "Program " << *program << '\n';
         }
+        explainTask(scheduler.folder());
     });
 
     auto* set = schedule->add_subcommand(
@@ -79,7 +115,12 @@ void addScheduleCommands(CLI::App& app, const GlobalOptions& options, int& exitC
     set->add_option("--frequency", a->frequency, "Once, Daily, Weekly or Monthly")
         ->check(CLI::IsMember({"Once", "Daily", "Weekly", "Monthly"}));
     set->add_option("--account", a->account, "The user the download runs as");
-    set->add_option("--password", a->password, "That user's password");
+    auto* fromInput = set->add_flag("--password", a->passwordFromInput,
+                                    "Read that user's password from the first line of standard "
+                                    "input (never from the command line)");
+    set->add_option("--password-file", a->passwordFile,
+                    "Read that user's password from the first line of FILE")
+        ->excludes(fromInput);
     set->callback([a, &options, &exitCode] {
         CliContext context(options);
         AppState& state = context.state();
@@ -106,15 +147,27 @@ void addScheduleCommands(CLI::App& app, const GlobalOptions& options, int& exitC
         entry.frequency =
             a->frequency.value_or(opened.frequency.empty() ? "Daily" : opened.frequency);
         entry.account = a->account;
-        entry.password = a->password;
+        const auto password = readPassword(*a);
+        if (!password) {
+            std::cerr << "liveupdate: cannot read the password from " << a->passwordFile << '\n';
+            exitCode = 1;
+            return;
+        }
+        entry.password = *password;
 
         CronTaskScheduler scheduler(context.paths().schedulerFolder());
         const ScheduleSaved saved = SaveSchedule(state, scheduler, entry, opened);
         if (saved == ScheduleSaved::Kept) {
             std::cout << "Task " << scheduleTaskName(a->edition) << " left as it was\n";
+            // Only a changed date, time or frequency replaces a task, as the schedule window
+            // does: a new account or password alone is not applied.
+            std::cerr << "liveupdate: the date, time and frequency are unchanged: the task keeps "
+                         "its account and password (change one of them, or turn the schedule "
+                         "off first, to apply another)\n";
         } else if (saved == ScheduleSaved::Created) {
             std::cout << "Task " << scheduleTaskName(a->edition) << " created in "
                       << scheduler.folder() << '\n';
+            explainTask(scheduler.folder());
         }
         exitCode = saved == ScheduleSaved::Kept || saved == ScheduleSaved::Created ? 0 : 1;
     });

@@ -25,9 +25,9 @@ void scrambleStream(std::istream& in, std::ostream& out) {
 }
 
 void addScrambleCommand(CLI::App& app) {
-    auto* scramble = app.add_subcommand(
-        "scramble", "Scramble standard input line by line (the same call unscrambles); "
-                    "for location files and update-information entries");
+    auto* scramble = app.add_subcommand("scramble", "Scramble or unscramble standard input");
+    scramble->footer("Scrambles standard input line by line, as location files and "
+                     "update-information entries are; the same call unscrambles. Exit code 0.");
     scramble->callback([] { scrambleStream(std::cin, std::cout); });
 }
 

@@ -5,8 +5,9 @@
 #include "cli/RegCommands.h"
 #include "cli/ScheduleCommands.h"
 #include "cli/ScrambleCommand.h"
-#include "platform/host/Host.h"
+#include "platform/base/EngineVersion.h"
 #include "platform/base/RunTimeError.h"
+#include "platform/host/Host.h"
 
 #include <CLI/CLI.hpp>
 #include <QCoreApplication>
@@ -39,6 +40,8 @@ int run(int argc, char** argv) {
                    "The component's folder with settings and location files (PELVAR_APP_FOLDER)");
     auto* yes = app.add_flag("--yes", options.yes, "Answer Yes to every question");
     app.add_flag("--no", options.no, "Answer No to every question")->excludes(yes);
+    app.set_version_flag("--version", std::string("liveupdate ") + pelvar::EngineVersion,
+                         "Print the engine version and exit");
     app.require_subcommand(1);
 
     int exitCode = 0;
@@ -55,6 +58,8 @@ int run(int argc, char** argv) {
     } catch (const CLI::CallForHelp& e) {
         return app.exit(e);
     } catch (const CLI::CallForAllHelp& e) {
+        return app.exit(e);
+    } catch (const CLI::CallForVersion& e) {
         return app.exit(e);
     } catch (const CLI::ParseError& e) {
         // One line of error, one of usage, exit code 2.

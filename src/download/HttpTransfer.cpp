@@ -9,15 +9,16 @@
 #include "environment/RegistrySettings.h"
 #include "environment/Surfaces.h"
 #include "environment/UpdateLog.h"
+#include "platform/base/RunTimeError.h"
 #include "platform/files/Files.h"
+#include "platform/files/SandboxPaths.h"
 #include "platform/host/Host.h"
+#include "platform/host/Prompter.h"
 #include "platform/net/InternetClient.h"
 #include "platform/text/PlainName.h"
-#include "platform/host/Prompter.h"
-#include "platform/base/RunTimeError.h"
-#include "platform/files/SandboxPaths.h"
 #include "platform/text/Text.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <filesystem>
 
@@ -125,8 +126,31 @@ class HttpTransfer {
     std::string workFolder_;
 };
 
+// The address files are fetched below. The location editor stores an HTTP address with its
+// port appended ("http://host/patches:8080", Port "8080"): taken literally, the port would be
+// part of the path and the request would go to port 80. The port goes after the host instead.
+std::string httpBaseAddress(const LocationRecord& location) {
+    std::string address = location.Location;
+    const std::string& port = location.Port;
+    if (port.empty() || port.find_first_not_of("0123456789") != std::string::npos) {
+        return address;
+    }
+    if (text::endsWith(address, ":" + port)) {
+        address.resize(address.size() - port.size() - 1);
+    }
+    const auto scheme = address.find("://");
+    const auto hostStart = scheme == std::string::npos ? 0 : scheme + 3;
+    const auto hostEnd = std::min(address.find('/', hostStart), address.size());
+    const std::string host = address.substr(hostStart, hostEnd - hostStart);
+    const auto bracket = host.rfind(']'); // an IPv6 address holds colons of its own
+    if (host.find(':', bracket == std::string::npos ? 0 : bracket) == std::string::npos) {
+        address.insert(hostEnd, ":" + port);
+    }
+    return address;
+}
+
 void HttpTransfer::run() {
-    const std::string& location = state_.DownloadLocation.Location;
+    const std::string location = httpBaseAddress(state_.DownloadLocation);
     const std::string& description = state_.DownloadLocation.Description;
     workFolder_ = state_.DownloadFolder;
     requireDownloadFolder(state_);
@@ -164,7 +188,7 @@ void HttpTransfer::fetchArchive(const std::string& name) {
     state_.services.host.processEvents();
     LogWrite(state_, "Downloading File: " + name);
     // A transfer that breaks off raises its error: StartHTTP shows it and the run reports errors.
-    HTTPGetFile(state_, state_.DownloadLocation.Location + "/" + name,
+    HTTPGetFile(state_, httpBaseAddress(state_.DownloadLocation) + "/" + name,
                 files::join(workFolder_, name));
     AppendLineToFile(state_, "File Downloaded " + name,
                      files::join(state_.DownloadFolder, "DownloadedPatchList.ini"));

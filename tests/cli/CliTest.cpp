@@ -92,7 +92,11 @@ INSTANTIATE_TEST_SUITE_P(
         UsageCase{"UnknownCommand", {"frobnicate"}, "frobnicate"},
         UsageCase{"UnknownRegCommand", {"reg", "fetch", "K", "N"}, "fetch"},
         UsageCase{"MissingValue", {"reg", "set", "Software\\Pelvar\\POS", "PatchVer"}, "VALUE"},
-        UsageCase{"NoCommand", {}, "subcommand"}),
+        UsageCase{"NoCommand", {}, "subcommand"},
+        // A password on the command line would show in `ps`: --password reads standard input.
+        UsageCase{"PasswordAsArgument",
+                  {"schedule", "set", "--edition", "POS", "--account", "root", "--password", "pw"},
+                  "pw"}),
     [](const auto& info) { return info.param.name; });
 
 TEST(CliScramble, TwiceGivesTheInputBackByteForByte) {

@@ -46,6 +46,18 @@ TEST_F(HttpTransfer, FetchesNewPatchesAndRecordsThem) {
     EXPECT_FALSE(std::filesystem::exists(downloaded("POS_9_0_1_04.zip.part")));
 }
 
+// The location editor stores an HTTP address with its port after the path
+// ("http://host/pos:8765", Port 8765): the files are fetched from that port.
+TEST_F(HttpTransfer, PortOfTheLocationRecordIsTheServersPort) {
+    publishPatches({"POS_9_0_1_03.zip"});
+    const std::string port = std::to_string(server.port());
+    writeLocation("POShttp.ini",
+                  {"Point of Sale", "POShttp", "HTTP", "http://127.0.0.1/pos:" + port, "", port, "",
+                   "", "0", "", "", "NO"});
+    run();
+    EXPECT_TRUE(std::filesystem::exists(downloaded("POS_9_0_1_03.zip")));
+}
+
 TEST_F(HttpTransfer, InstalledPatchNumberDecides) {
     publishPatches({"POS_a_b_c_05.zip"});
     registry.write("Software\\Pelvar\\POS", "PatchVer", "9.0.1.05");

@@ -1,5 +1,8 @@
+#include "TempDir.h"
+#include "platform/schedule/CronDaemon.h"
 #include "platform/schedule/CronTaskScheduler.h"
 
+#include <filesystem>
 #include <gtest/gtest.h>
 
 using pelvar::ScheduledTask;
@@ -46,6 +49,23 @@ INSTANTIATE_TEST_SUITE_P(Paths, CronEntryProgram,
 TEST(CronEntryProgram, NothingForAnEntryWithoutOne) {
     EXPECT_FALSE(pelvar::cronEntryProgram("# a comment\n15 6 * * * root /usr/bin/true\n"));
     EXPECT_FALSE(pelvar::cronEntryProgram("15 6 * * * root cd /x && exec 'unclosed\n"));
+}
+
+// `schedule show` warns when nothing would run the entry: a process table with a shell and a
+// cron-like name is not one with a daemon; cron, or busybox running its crond applet, is.
+TEST(CronDaemon, FoundByProcessName) {
+    pelvar::test::TempDir proc;
+    pelvar::test::writeFile(proc / "self/comm", "cron\n"); // not a process id
+    pelvar::test::writeFile(proc / "7/comm", "bash\n");
+    pelvar::test::writeFile(proc / "8/comm", "cronolog\n");
+    pelvar::test::writeFile(proc / "9/comm", "busybox\n");
+    pelvar::test::writeFile(proc / "9/cmdline", std::string("busybox\0sh\0", 11));
+    EXPECT_FALSE(pelvar::cronDaemonRunning(proc.path()));
+    pelvar::test::writeFile(proc / "9/cmdline", std::string("busybox\0crond\0-f\0", 18));
+    EXPECT_TRUE(pelvar::cronDaemonRunning(proc.path()));
+    std::filesystem::remove_all(proc / "9");
+    pelvar::test::writeFile(proc / "12/comm", "cron\n");
+    EXPECT_TRUE(pelvar::cronDaemonRunning(proc.path()));
 }
 
 } // namespace

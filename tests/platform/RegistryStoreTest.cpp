@@ -85,8 +85,8 @@ mode_t modeOf(const std::string& path) {
     return st.st_mode & 0777;
 }
 
-// The file holds the database passwords: nobody but the owner may read it, also after it was
-// replaced by a later write or a removal.
+// The file holds the database passwords: nobody but the owner (and in a shared folder its
+// group) may read it, also after it was replaced by a later write or a removal.
 TEST(IniRegistryStore, FileStaysPrivateThroughEveryWrite) {
     TempDir dir;
     const std::string file = dir / "etc/pelvar/registry.ini";
@@ -101,6 +101,10 @@ TEST(IniRegistryStore, FileStaysPrivateThroughEveryWrite) {
     ASSERT_EQ(::chmod(file.c_str(), 0644), 0);
     ASSERT_TRUE(store.write(PosKey, "PASSWORD", "other"));
     EXPECT_EQ(modeOf(file), 0600u);
+    // In a set-group-ID folder (installed: group "pelvar") the group may read it too.
+    ASSERT_EQ(::chmod((dir / "etc/pelvar").c_str(), 02770), 0);
+    ASSERT_TRUE(store.write(PosKey, "PASSWORD", "third"));
+    EXPECT_EQ(modeOf(file), 0640u);
     // No temporary file is left beside it.
     std::vector<std::string> names;
     for (const auto& entry : std::filesystem::directory_iterator(dir / "etc/pelvar")) {

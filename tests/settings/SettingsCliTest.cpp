@@ -35,17 +35,23 @@ TEST_F(SettingsCli, LocationsAreAddedListedModifiedAndDeleted) {
                     "ftp", "--address", "FTP://host/a/b", "--user", "u", "--password", "pw "})
             .exitCode,
         0);
-    ASSERT_EQ(liveupdate({"locations", "add", "--edition", "POS", "--name", "Web", "--address",
-                          "host/patches", "--port", "8080"})
-                  .exitCode,
-              0);
+    // The record saved is printed as the location file holds it, the password masked.
+    const CliRun web = liveupdate({"locations", "add", "--edition", "POS", "--name", "Web",
+                                   "--address", "host/patches", "--port", "8080", "--proxy-address",
+                                   "proxy", "--proxy-port", "3128"});
+    ASSERT_EQ(web.exitCode, 0);
+    EXPECT_EQ(web.out, "Saved " + app() +
+                           "/Web.ini:\nProduct=Point of Sale\nDescription=Web\nDownload "
+                           "Type=HTTP\nLocation=http://host/patches:8080\nFolder Location "
+                           "=\nPort=8080\nUser Name =\nPassword =\nConnectToProxy=1\nProxy "
+                           "Address=proxy\nProxy Port=3128\nActive FTP=NO\n");
 
     const CliRun list = liveupdate({"locations", "list", "--edition", "POS"});
     EXPECT_EQ(list.exitCode, 0);
     EXPECT_EQ(list.out, "Download path=" + root.path() +
-                            "\nLocation Name\tDownload Using\tFrom Location\tProxy Server\tUser "
-                            "Name\tPassword\nShop\tFTP\tFTP://host/a/b\t\tu\t***\n"
-                            "Web\tHTTP\thttp://host/patches:8080\t8080\t\t\n");
+                            "\nLocation Name\tDownload Using\tFrom Location\tPort\tUser "
+                            "Name\tPassword\tProxy Server\nShop\tFTP\tFTP://host/a/b\t\tu\t***\t\n"
+                            "Web\tHTTP\thttp://host/patches:8080\t8080\t\t\tproxy:3128\n");
 
     // Modifying changes what is given and keeps the rest; the HTTP default stays as it is.
     EXPECT_EQ(
@@ -53,7 +59,7 @@ TEST_F(SettingsCli, LocationsAreAddedListedModifiedAndDeleted) {
             .exitCode,
         0);
     EXPECT_NE(liveupdate({"locations", "list", "--edition", "POS"})
-                  .out.find("Shop\tFTP\tFTP://host/a/b\t\tv\t***\n"),
+                  .out.find("Shop\tFTP\tFTP://host/a/b\t\tv\t***\t\n"),
               std::string::npos);
     ASSERT_EQ(liveupdate({"locations", "add", "--edition", "POS", "--name", "POShttp", "--address",
                           "pelvar/patches"})
@@ -70,6 +76,11 @@ TEST_F(SettingsCli, LocationsAreAddedListedModifiedAndDeleted) {
     EXPECT_EQ(settings(), "Download path=" + root.path() +
                               "\r\nDownload File=Web.ini\r\nDownload File=POShttp.ini\r\n");
     EXPECT_FALSE(std::filesystem::exists(app() + "/Shop.ini"));
+
+    std::filesystem::remove_all(app());
+    const CliRun noFolder = liveupdate({"locations", "list", "--edition", "POS"});
+    EXPECT_EQ(noFolder.exitCode, 1);
+    EXPECT_NE(noFolder.err.find(app() + " does not exist"), std::string::npos) << noFolder.err;
 }
 
 TEST_F(SettingsCli, RefusalsPrintTheMessageFailAndWriteNothing) {

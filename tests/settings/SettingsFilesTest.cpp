@@ -6,8 +6,8 @@
 #include "download/LocationListing.h"
 #include "environment/AppState.h"
 #include "environment/RegistrySettings.h"
-#include "platform/files/Files.h"
 #include "platform/base/RunTimeError.h"
+#include "platform/files/Files.h"
 
 #include <filesystem>
 #include <gtest/gtest.h>
@@ -167,8 +167,9 @@ unsigned modeOf(const std::string& path) {
     return st.st_mode & 0777;
 }
 
-// Location files carry a login's password: only the owner may read them, from the moment they
-// exist, and a file left readable by an older version is narrowed when it is written again.
+// Location files carry a login's password: only the owner (and in a shared folder its group) may
+// read them, from the moment they exist, and a file left readable by an older version is
+// narrowed when it is written again.
 TEST_F(SettingsFilesTest, LocationFilesArePrivate) {
     const LocationRecord l = test::location(PosEdition, "POSftp", "FTP", "127.0.0.1");
     WriteLocationFile(box.state, "POSftp.ini", l);
@@ -179,6 +180,16 @@ TEST_F(SettingsFilesTest, LocationFilesArePrivate) {
     box.state.DownloadLocation.clear();
     LoadDownloadLocation(box.state, "POSftp.ini");
     EXPECT_EQ(box.state.DownloadLocation, l);
+
+    // An installed component folder is set-group-ID: its group (the scheduled run's account)
+    // may read, nobody else, whatever the umask.
+    struct stat folder {};
+    ASSERT_EQ(::stat(app("").c_str(), &folder), 0);
+    ASSERT_EQ(::chmod(app("").c_str(), (folder.st_mode & 0777) | S_ISGID), 0);
+    const mode_t umaskBefore = ::umask(077);
+    WriteLocationFile(box.state, "POSftp.ini", l);
+    ::umask(umaskBefore);
+    EXPECT_EQ(modeOf(app("POSftp.ini")), 0640u);
 }
 
 } // namespace

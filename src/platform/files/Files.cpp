@@ -42,12 +42,24 @@ FilePtr openOrRaise(const std::string& path, const char* mode) {
     return f;
 }
 
-// Opens for writing with mode 600 from the start, so that no other account can open the file
-// in the moment between creating and narrowing it.
+// Mode 600; 640 in a folder with the set-group-ID bit, whose group (such as "pelvar" of an
+// installed component folder) names the accounts that may read it: the account a scheduled
+// download runs as must read the location files an administrator saved.
+mode_t privateModeIn(const std::string& path) {
+    struct stat folder {};
+    const auto parent = fs::path(path).parent_path();
+    const bool shared = ::stat(parent.empty() ? "." : parent.c_str(), &folder) == 0 &&
+                        (folder.st_mode & S_ISGID) != 0;
+    return shared ? 0640 : 0600;
+}
+
+// Opens for writing with the private mode from the start, so that no other account can open
+// the file in the moment between creating and narrowing it.
 FilePtr openPrivateOrRaise(const std::string& path) {
+    const mode_t mode = privateModeIn(path);
     errno = 0;
     const int fd =
-        ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0600);
+        ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, mode);
     if (fd < 0) {
         if (errno == EACCES || errno == EPERM) {
             raise(err::PathFileAccess, path);
@@ -55,7 +67,7 @@ FilePtr openPrivateOrRaise(const std::string& path) {
         raiseFromErrno(errno, path);
     }
     struct stat st {};
-    if (::fstat(fd, &st) != 0 || ((st.st_mode & 077) != 0 && ::fchmod(fd, 0600) != 0)) {
+    if (::fstat(fd, &st) != 0 || ((st.st_mode & 0777) != mode && ::fchmod(fd, mode) != 0)) {
         const int e = errno;
         ::close(fd);
         raiseFromErrno(e, path);
@@ -174,6 +186,13 @@ void replacePrivate(const std::string& path, const std::string& bytes) {
             raise(err::PathFileAccess, path);
         }
         raiseFromErrno(errno, path);
+    }
+    const mode_t mode = privateModeIn(path);
+    if (mode != 0600 && ::fchmod(fd, mode) != 0) {
+        const int e = errno;
+        ::close(fd);
+        ::unlink(temporary.c_str());
+        raiseFromErrno(e, path);
     }
     FilePtr f(::fdopen(fd, "wb"));
     if (!f) {

@@ -23,15 +23,15 @@ void appendLine(const std::string& path, const std::string& text);
 void writeLine(const std::string& path, const std::string& text);
 void writeAll(const std::string& path, const std::string& bytes);
 
-// Who may read a file the system creates. Files holding a password are Private (mode 600):
-// created with that mode, never widened afterwards, and narrowed when an older file is
-// rewritten in place.
+// Who may read a file the system creates. Files holding a password are Private (mode 600, or
+// 640 in a set-group-ID folder, whose group may read them): created with that mode and set to
+// it when an older file is rewritten in place.
 enum class Access { Shared, Private };
 void writeLine(const std::string& path, const std::string& text, Access access);
 void writeAll(const std::string& path, const std::string& bytes, Access access);
-// Writes the bytes to a new unique file beside `path` (mode 600), flushes it to the disk and
-// renames it over `path`, then flushes the folder: readers see the old or the new file, never
-// a part, and after a power cut the disk holds one of the two.
+// Writes the bytes to a new unique file beside `path` (mode 600, or 640 as above), flushes it
+// to the disk, renames it over `path`, then flushes the folder: readers see the old or the new
+// file, never a part, and after a power cut the disk holds one of the two.
 void replacePrivate(const std::string& path, const std::string& bytes);
 // The last line of a file (CR LF or LF), reading no more than its last `maxBytes`; empty when
 // the file is empty or its last line is longer than that.

@@ -20,10 +20,19 @@ SandboxPaths SandboxPaths::fromEnvironment(const std::string& rootOverride,
         paths.appFolder = appFolderOverride;
     } else if (envApp && *envApp) {
         paths.appFolder = envApp;
-    } else {
+    } else if (runsFromBuildTree()) {
         paths.appFolder = executableFolder();
+    } else {
+        paths.appFolder = paths.installedAppFolder();
     }
     return paths;
+}
+
+bool runsFromBuildTree() {
+    // CMake's build folder holds the executables in bin/ beside its cache.
+    std::error_code ec;
+    return std::filesystem::exists(
+        std::filesystem::path(executableFolder()).parent_path() / "CMakeCache.txt", ec);
 }
 
 std::string SandboxPaths::under(const std::string& relative) const {

@@ -8,9 +8,12 @@ namespace pelvar {
 // tests and the demo never touch the real machine.
 struct SandboxPaths {
     std::string root = "/";
-    std::string appFolder; // the component's own folder (PELVAR_APP_FOLDER or the executables')
+    std::string appFolder; // the component's own folder (settings, location and schedule files)
 
-    // Reads PELVAR_ROOT and PELVAR_APP_FOLDER; the given values win when not empty.
+    // Reads PELVAR_ROOT and PELVAR_APP_FOLDER; the given values win when not empty. Without
+    // either, the component's folder is the executables' own in a build tree and
+    // installedAppFolder() when they run from an installed prefix such as /usr/bin, where
+    // settings have no place.
     static SandboxPaths fromEnvironment(const std::string& rootOverride = {},
                                         const std::string& appFolderOverride = {});
 
@@ -20,7 +23,11 @@ struct SandboxPaths {
     std::string driveC() const { return under("drive_c"); }
     std::string driveD() const { return under("drive_d"); }
     std::string schedulerFolder() const { return under("etc/cron.d"); }
+    std::string installedAppFolder() const { return under("etc/pelvar/liveupdate"); }
 };
+
+// Whether the running executable is one of a CMake build folder rather than an installed one.
+bool runsFromBuildTree();
 
 // Folder of the running executable.
 std::string executableFolder();

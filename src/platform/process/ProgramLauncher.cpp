@@ -85,11 +85,15 @@ std::vector<std::string> ProgramLauncher::resolve(const std::string& commandLine
     }
     if (text::endsWith(text::lower(program), ".exe")) {
         program = program.substr(0, program.size() - 4);
-        if (!files::fileExists(program)) {
-            const std::string inAppFolder =
-                files::join(appFolder_, std::filesystem::path(program).filename().string());
-            if (files::fileExists(inAppFolder)) {
-                program = inAppFolder;
+        // Our programs sit in the component's folder in a build or demo tree; installed,
+        // the component's folder holds settings only and they sit beside this executable.
+        const std::string name = std::filesystem::path(program).filename().string();
+        for (const std::string& folder : {appFolder_, executableFolder()}) {
+            if (files::fileExists(program)) {
+                break;
+            }
+            if (files::fileExists(files::join(folder, name))) {
+                program = files::join(folder, name);
             }
         }
     }

@@ -8,7 +8,8 @@ namespace pelvar {
 // Starts programs without waiting for them. Command lines are written the way the product
 // writes them ("Notepad.exe <file>", "<folder>\PelvarPU.exe"); names are resolved here:
 // "Notepad.exe" is the desktop's text viewer (PELVAR_TEXT_VIEWER, else xdg-open), and any
-// other "X.exe" is the program X beside it or in the component's folder. Batch files
+// other "X.exe" is the program X at that path, in the component's folder or beside the running
+// executable (an installed component's folder holds settings only). Batch files
 // ("X.bat") and REGSVR32 command lines run through the batch runner, `liveupdate run-batch`
 // (PELVAR_BATCH_RUNNER names another runner program), in the same sandbox root.
 class ProgramLauncher {
