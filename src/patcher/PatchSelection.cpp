@@ -209,8 +209,10 @@ void CopyDownloadedUpdates(PatchRun& run, const std::string& folder) {
         LogWrite(state, "Direct Copy from: " + folder + " over");
         VerifyOrResume(run);
 
+        // A run that stopped on an error keeps its progress file: the next run resumes at the
+        // step that failed instead of starting over and running scripts twice.
         const std::string progress = files::join(state.PatchRoot, "Process3.log");
-        if (files::fileExists(progress)) {
+        if (!run.Failed && files::fileExists(progress)) {
             files::deleteFile(progress);
         }
         if (!run.Failed && !state.RunFailed) {
@@ -232,27 +234,37 @@ void CopyDownloadedUpdates(PatchRun& run, const std::string& folder) {
     }
 }
 
+namespace {
+
+// Tests an archive of PatchFolder and unpacks it into PatchFolder/<base name> unless that
+// folder exists; false for an archive that is missing or damaged.
+bool unpackArchive(const AppState& state, const std::string& name) {
+    const std::string archive = files::join(state.PatchFolder, name);
+    const std::string target = files::join(state.PatchFolder, baseName(name));
+    ZipArchive zip;
+    zip.setArchive(archive);
+    bool sound = files::fileExists(archive) && zip.test() == 0;
+    if (sound && !files::folderExists(target)) {
+        // Unpacked beside the target and renamed, so a folder under the patch's name is
+        // always complete.
+        const std::string temp = files::join(state.PatchFolder, "." + baseName(name) + "." +
+                                                                    std::to_string(::getpid()));
+        std::error_code ec;
+        std::filesystem::remove_all(temp, ec);
+        zip.setExtractFolder(temp);
+        sound = zip.extractAll() == 0 && std::rename(temp.c_str(), target.c_str()) == 0;
+        std::filesystem::remove_all(temp, ec);
+    }
+    return sound;
+}
+
+} // namespace
+
 void UnzipAndVerify(PatchRun& run, int /*editionNumber*/) {
     AppState& state = run.state;
     for (const auto& name : pendingArchives(state)) {
         LogWrite(state, "Unziping Files: " + name);
-        const std::string archive = files::join(state.PatchFolder, name);
-        const std::string target = files::join(state.PatchFolder, baseName(name));
-        ZipArchive zip;
-        zip.setArchive(archive);
-        bool sound = files::fileExists(archive) && zip.test() == 0;
-        if (sound && !files::folderExists(target)) {
-            // Unpacked beside the target and renamed, so a folder under the patch's name is
-            // always complete.
-            const std::string temp = files::join(state.PatchFolder, "." + baseName(name) + "." +
-                                                                        std::to_string(::getpid()));
-            std::error_code ec;
-            std::filesystem::remove_all(temp, ec);
-            zip.setExtractFolder(temp);
-            sound = zip.extractAll() == 0 && std::rename(temp.c_str(), target.c_str()) == 0;
-            std::filesystem::remove_all(temp, ec);
-        }
-        if (!sound) {
+        if (!unpackArchive(state, name)) {
             LogWrite(state, "The downloaded file " + name +
                                 " is either empty or corrupted. Please check the connectivity to "
                                 "the download location and retry.");
@@ -265,6 +277,33 @@ void UnzipAndVerify(PatchRun& run, int /*editionNumber*/) {
         appendFolder(run.PatchFolders, baseName(name));
         state.services.host.processEvents();
     }
+}
+
+bool ResumeRecordedPatches(PatchRun& run) {
+    AppState& state = run.state;
+    const std::string progress = files::join(state.PatchRoot, "Process3.log");
+    const std::string first = files::readFirstLine(progress, 64 * 1024);
+    if (!text::startsWith(first, "Patches:")) {
+        ListUnpackedFolders(run);
+        return true;
+    }
+    run.PatchFolders.clear();
+    for (const auto& folder : text::splitText(first.substr(8), ":")) {
+        if (!files::folderExists(files::join(state.PatchFolder, folder))) {
+            const auto archives = patchfiles::filesIn(state.PatchFolder);
+            const auto archive = std::find_if(archives.begin(), archives.end(), [&](const auto& a) {
+                return text::equalsIgnoringCase(baseName(a), folder);
+            });
+            if (archive == archives.end() || !unpackArchive(state, *archive)) {
+                run.Failed = true;
+                LogWrite(state, "No update was applied: the patch " + folder +
+                                    " of the interrupted run is no longer available.");
+                return false;
+            }
+        }
+        appendFolder(run.PatchFolders, folder);
+    }
+    return true;
 }
 
 void ListUnpackedFolders(PatchRun& run) {

@@ -23,4 +23,9 @@ void UnzipAndVerify(PatchRun& run, int editionNumber);
 // The patch folders of the pending archives that are unpacked already (a resumed run).
 void ListUnpackedFolders(PatchRun& run);
 
+// A resumed run's patch folders: the ones its "Patches:" record names (unpacked again from
+// PatchFolder's archives when missing), or without that record the unpacked pending ones.
+// False, with the reason logged, when a recorded patch can be found neither way.
+bool ResumeRecordedPatches(PatchRun& run);
+
 } // namespace pelvar

@@ -130,29 +130,46 @@ void ReplaceProgramFiles(PatchRun& run) {
     }
 }
 
-void CopyPackedFile(PatchRun& run, const std::string& fileName, const std::string& patchFolderPath,
-                    const std::string& patchVersion) {
+namespace {
+
+// A patch's packing list, read once; a list that cannot be read fails each file in turn.
+struct PackingListRead {
+    std::vector<PackingRecord> records;
+    std::optional<RunTimeError> error;
+};
+
+PackingListRead packingListOf(PatchRun& run, const std::string& patchFolderPath) {
+    try {
+        return {parsePackingList(
+                    patchfiles::readBounded(files::join(patchFolderPath, "PackingList.ini"))),
+                std::nullopt};
+    } catch (const CorruptPackingList&) {
+        StopOnCorruptPackingList(run);
+    } catch (const RunTimeError& e) {
+        return {{}, e};
+    }
+}
+
+// Step 8 for one file; false when the file should have been replaced and was not.
+bool copyPackedFile(PatchRun& run, const PackingListRead& list, const std::string& fileName,
+                    const std::string& patchFolderPath, const std::string& patchVersion) {
     AppState& state = run.state;
     const std::string source = files::join(patchFolderPath, fileName);
     try {
-        std::optional<PackingRecord> record;
-        try {
-            record = findRecord(parsePackingList(patchfiles::readBounded(
-                                    files::join(patchFolderPath, "PackingList.ini"))),
-                                fileName);
-        } catch (const CorruptPackingList&) {
-            StopOnCorruptPackingList(run);
+        if (list.error) {
+            throw *list.error;
         }
+        const std::optional<PackingRecord> record = findRecord(list.records, fileName);
         if (!record) {
             // A file the packing list does not place stays where it is.
-            return;
+            return true;
         }
         bool viaDrive = false;
         const auto destination = destinationOf(run, *record, &viaDrive);
         if (!destination) {
             state.services.prompter.show(destinationMissingText(*record), box::Information,
                                          state.AppTitle);
-            return;
+            return true;
         }
         try {
             patchfiles::CopyToFolder(source, *destination, true);
@@ -160,6 +177,7 @@ void CopyPackedFile(PatchRun& run, const std::string& fileName, const std::strin
             if (!handleCopyError(run, e, fileName, source)) {
                 throw;
             }
+            return false; // the user chose to go on with the other files
         }
         if (viaDrive) {
             std::string copies =
@@ -171,9 +189,21 @@ void CopyPackedFile(PatchRun& run, const std::string& fileName, const std::strin
             createFolders(copies);
             patchfiles::CopyToFolder(source, copies, true);
         }
+        return true;
     } catch (const RunTimeError& e) {
+        LogWrite(state, "Step8: - " + fileName + " could not be replaced: " + e.numberText() +
+                            "-" + e.description());
         ShowStepError(run, e.number(), e.description());
+        return false;
     }
+}
+
+} // namespace
+
+void CopyPackedFile(PatchRun& run, const std::string& fileName, const std::string& patchFolderPath,
+                    const std::string& patchVersion) {
+    copyPackedFile(run, packingListOf(run, patchFolderPath), fileName, patchFolderPath,
+                   patchVersion);
 }
 
 void UnregisterComponents(PatchRun& run) {
@@ -197,6 +227,7 @@ void UnregisterComponents(PatchRun& run) {
 
 void CopyNewFiles(PatchRun& run) {
     AppState& state = run.state;
+    bool allReplaced = true;
     try {
         LogWrite(state, "Started replacing/copying new file(s).");
         const std::string prefix = state.EditionFlag == 1 ? "HO_" : "POS_";
@@ -207,11 +238,14 @@ void CopyNewFiles(PatchRun& run) {
                 version = version.substr(prefix.size());
             }
             version = text::replaceAll(version, "_", ".");
+            // Read once per patch: a packing list of many thousand records is not parsed again
+            // for every file.
+            const auto list = packingListOf(run, folder);
             for (const auto& file : patchfiles::filesIn(folder)) {
                 if (text::upper(file) == "PACKINGLIST.INI" || patchfiles::isGlOrSy(file)) {
                     continue;
                 }
-                CopyPackedFile(run, file, folder, version);
+                allReplaced = copyPackedFile(run, list, file, folder, version) && allReplaced;
                 NudgeProgress(state, 1);
                 state.services.host.processEvents();
             }
@@ -225,6 +259,12 @@ void CopyNewFiles(PatchRun& run) {
             }
         }
         LogWrite(state, "Replacing/copying new file(s) Over.");
+        if (!allReplaced) {
+            // Not every file is in place: nothing is recorded, and the next run repeats step 8.
+            run.Failed = true;
+            LogWrite(state, "Step8: not every file was replaced; the patch level is not recorded.");
+            return;
+        }
         WriteProgressLine(run, "Step8: Over");
         WriteProgressLine(run, "Step9: Started");
     } catch (const RunTimeError& e) {

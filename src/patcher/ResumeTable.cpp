@@ -13,15 +13,25 @@ struct Row {
     ResumeStep other;
 };
 
-// Steps 1, 2 and 4 have no handler of their own: a run stopped there resumes after them or
-// not at all.
-constexpr std::array<Row, 9> Table{{
+// Steps 1, 2 and 4 have no handler of their own. Records that stand between two markers
+// resume the step they belong to, so that every record a run writes leads somewhere: the SY/GL
+// records of the backup repeat the backup (its archives are kept), "Step3: Over" and "Step4:
+// Started" enter the security scripts, the script lists written after "Step6: Over" go on
+// with step 7.
+constexpr std::array<Row, 16> Table{{
+    {"Patches", ResumeStep::Backup, ResumeStep::Backup},
     {"Step1", ResumeStep::None, ResumeStep::None},
     {"Step2", ResumeStep::None, ResumeStep::Backup},
-    {"Step3", ResumeStep::Backup, ResumeStep::None},
-    {"Step4", ResumeStep::None, ResumeStep::SecurityScripts},
+    {"Step3", ResumeStep::Backup, ResumeStep::SecurityScripts},
+    {"bolSYGLPresent", ResumeStep::Backup, ResumeStep::Backup},
+    {"strSyFile", ResumeStep::Backup, ResumeStep::Backup},
+    {"strGlFile", ResumeStep::Backup, ResumeStep::Backup},
+    {"Step4", ResumeStep::SecurityScripts, ResumeStep::SecurityScripts},
     {"Step5", ResumeStep::SecurityScripts, ResumeStep::ApplicationScripts},
     {"Step6", ResumeStep::ApplicationScripts, ResumeStep::Unregister},
+    {"strDBSFile", ResumeStep::Unregister, ResumeStep::Unregister},
+    {"strDBAFile", ResumeStep::Unregister, ResumeStep::Unregister},
+    {"strRBSFile", ResumeStep::Unregister, ResumeStep::Unregister},
     {"Step7", ResumeStep::Unregister, ResumeStep::CopyFiles},
     {"Step8", ResumeStep::CopyFiles, ResumeStep::Register},
     {"Step9", ResumeStep::Register, ResumeStep::None},

@@ -23,6 +23,7 @@
 #include "platform/text/Text.h"
 #include "settings/SettingsFiles.h"
 
+#include <algorithm>
 #include <filesystem>
 
 namespace pelvar {
@@ -114,6 +115,26 @@ void runStep(PatchRun& run, ResumeStep step) {
     }
 }
 
+// The final task records every entry of UpdateEntries: keep only the patches whose folders the
+// steps walk, so that a patch that was not unpacked (skipped, or arrived after a crash) is never
+// recorded as installed.
+void keepEntriesOfUnpackedPatches(PatchRun& run) {
+    const auto folders = text::splitText(run.PatchFolders, ":");
+    auto& entries = run.state.UpdateEntries;
+    std::erase_if(entries, [&](const std::string& entry) {
+        const std::string stem =
+            std::filesystem::path(text::trim(entry.substr(0, entry.find(':')))).stem().string();
+        return std::none_of(folders.begin(), folders.end(), [&](const std::string& folder) {
+            return text::equalsIgnoringCase(folder, stem);
+        });
+    });
+}
+
+void reportNothingApplied(PatchRun& run, const std::string& why) {
+    run.Failed = true;
+    LogWrite(run.state, "No update was applied: " + why);
+}
+
 void runSecondPass(PatchRun& run) {
     const std::string progress = progressFile(run);
     const bool resuming = files::fileExists(progress);
@@ -122,13 +143,26 @@ void runSecondPass(PatchRun& run) {
         deleteIfPresent(run.RegBatch);
         run.BatchHeaderWritten = false;
     }
+    keepEntriesOfUnpackedPatches(run);
+    if (run.PatchFolders.empty() || run.state.UpdateEntries.empty()) {
+        reportNothingApplied(run, "no unpacked patch to apply.");
+        return;
+    }
     run.PatchVersion = versionOfLastEntry(run);
     if (!resuming) {
+        // Which patches this run applies, so that a resumed run applies exactly these.
+        WriteProgressLine(run, "Patches:" + run.PatchFolders);
         runStep(run, ResumeStep::Backup);
         return;
     }
     // Only the last record matters; a huge progress file is not read whole.
-    runStep(run, resumeStepFor(files::readLastLine(progress, 64 * 1024)));
+    const std::string last = files::readLastLine(progress, 64 * 1024);
+    const ResumeStep step = resumeStepFor(last);
+    if (step == ResumeStep::None) {
+        reportNothingApplied(run, "the progress record \"" + last + "\" names no step to continue.");
+        return;
+    }
+    runStep(run, step);
 }
 
 } // namespace
@@ -257,8 +291,9 @@ void VerifyOrResume(PatchRun& run) {
             LogWrite(state, "*******************************************", "Cont");
             LogWrite(state, "Final Task were terminated, continuing...");
             NudgeProgress(state, 2);
-            ListUnpackedFolders(run);
-            RunPatchSteps(run);
+            if (ResumeRecordedPatches(run)) {
+                RunPatchSteps(run);
+            }
             return;
         }
         // The verification of this system checks archives only; it takes no version text.

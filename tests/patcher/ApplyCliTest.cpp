@@ -275,17 +275,11 @@ TEST_F(InterruptedRun, KilledDuringTheBackupFollowsTheTable) {
     const std::string last = lastProgressLine();
     expectOnlyCompleteBackups();
     EXPECT_FALSE(files::fileExists(backupFolder() + "/POS_9_0_1_05.Zip"));
-    // The archive is zipped after the SY/GL record, a line that resumes nothing.
+    // The archive is zipped after the SY/GL record, which repeats the backup and goes on.
     ASSERT_EQ(last, "bolSYGLPresent:False");
     const Finished resumed = apply({"--no-download"});
     ASSERT_EQ(resumed.exitCode, 0) << resumed.out;
     EXPECT_TRUE(logHas("Final Task were terminated, continuing..."));
-    expectNoHalfWrittenFile(false);
-    EXPECT_TRUE(text::startsWith(readFile(inProduct("Prog0.dll")), "old "));
-
-    // The next run starts afresh and applies everything.
-    const Finished again = apply({"--no-download"});
-    ASSERT_EQ(again.exitCode, 0) << again.out;
     expectNoHalfWrittenFile(true);
     expectOnlyCompleteBackups();
     ZipArchive backup;

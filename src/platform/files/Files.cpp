@@ -244,6 +244,17 @@ std::string readLastLine(const std::string& path, long long maxBytes) {
     return line;
 }
 
+std::string readFirstLine(const std::string& path, long long maxBytes) {
+    auto f = openOrRaise(path, "rb");
+    std::string head(static_cast<std::size_t>(maxBytes), '\0');
+    head.resize(std::fread(head.data(), 1, head.size(), f.get()));
+    head = head.substr(0, head.find('\n'));
+    if (!head.empty() && head.back() == '\r') {
+        head.pop_back();
+    }
+    return head;
+}
+
 std::string readAllBounded(const std::string& path, long long maxBytes) {
     auto f = openOrRaise(path, "rb");
     std::string bytes;

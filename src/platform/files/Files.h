@@ -36,6 +36,8 @@ void replacePrivate(const std::string& path, const std::string& bytes);
 // The last line of a file (CR LF or LF), reading no more than its last `maxBytes`; empty when
 // the file is empty or its last line is longer than that.
 std::string readLastLine(const std::string& path, long long maxBytes);
+// The first line of a file, reading no more than `maxBytes` of it.
+std::string readFirstLine(const std::string& path, long long maxBytes);
 // Reads at most `maxBytes`; a longer file raises error 75 saying so.
 std::string readAllBounded(const std::string& path, long long maxBytes);
 
