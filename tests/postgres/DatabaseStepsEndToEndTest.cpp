@@ -6,8 +6,8 @@
 #include "environment/RegistrySettings.h"
 #include "environment/SystemFile.h"
 #include "platform/db/Database.h"
-#include "platform/registry/RegistryStore.h"
 #include "platform/files/SandboxPaths.h"
+#include "platform/registry/RegistryStore.h"
 #include "platform/text/Text.h"
 #include "settings/ScrambleLine.h"
 
@@ -268,7 +268,7 @@ TEST_F(ApplyEndToEnd, HeadOfficeWithServerSecurityCompanyAndReplicationDatabases
                 "varchar(50), SwInstall varchar(10))");
     on(company, "INSERT INTO dbo.Showroommaster VALUES ('STORE1', 'SQLOLEDB.1', '" + server +
                     "', 'postgres', 'secret', '" + replica + "', '9.13'), (NULL, 'SQLOLEDB.1', '" +
-                    server + "', 'postgres', 'secret', 'old_store', '9.12')");
+                    server + "', 'postgres', 'secret', 'old_store', '9.13  ')");
     on(replica, "CREATE SCHEMA store1;CREATE TABLE store1.Stock (Qty int);"
                 "INSERT INTO store1.Stock VALUES (5);CREATE SCHEMA dbo;"
                 "CREATE TABLE dbo.ReplVaPatchDtls (CompCode varchar(9), PatchVer varchar(20), "
@@ -280,7 +280,8 @@ TEST_F(ApplyEndToEnd, HeadOfficeWithServerSecurityCompanyAndReplicationDatabases
                                                           {"VASEC-DB", security},
                                                           {"PASSWORD", "secret"},
                                                           {"USER-INF2", "xpostgres"},
-                                                          {"ProductVer", "9.2"}}) {
+                                                          {"ProductVer", "9.2"},
+                                                          {"PatchVer", "9.0.1.06"}}) {
         WriteSetting(registry, name, value, keysel::Enterprise);
     }
     WriteSetting(registry, "SetupType", "1", keysel::SetupType);
@@ -305,17 +306,15 @@ TEST_F(ApplyEndToEnd, HeadOfficeWithServerSecurityCompanyAndReplicationDatabases
     std::sort(items.begin(), items.end());
     EXPECT_EQ(items, (std::vector<std::string>{"dbs", "dbs2", "menu"}));
     const std::string today = isoToday();
+    // The installed level 9.0.1.06 is recorded in neither table again.
     EXPECT_EQ(rowsOf(connection(company), "SELECT * FROM VAPatchDtls ORDER BY PatchVer", postgres),
-              (std::vector<std::string>{"H01|Smith's|9.0.1.06|2026-12-02|" + today + "|" + today +
-                                            "|9.2|1#2|app.DBS||||0|0|0",
-                                        "H01|Smith's|9.0.1.07|2026-12-04|" + today + "|" + today +
-                                            "|9.2|1#2|app2.DBS||||0|0|0"}));
+              (std::vector<std::string>{"H01|Smith's|9.0.1.07|2026-12-04|" + today + "|" + today +
+                                        "|9.2|1#2|app2.DBS||||0|0|0"}));
     EXPECT_EQ(rowsOf(connection(replica), "SELECT Qty FROM store1.Stock", postgres),
               std::vector<std::string>{"10"});
     EXPECT_EQ(
         rowsOf(connection(replica), "SELECT * FROM ReplVaPatchDtls ORDER BY PatchVer", postgres),
-        (std::vector<std::string>{"H01|9.0.1.06|2026-12-02|" + today + "|9.13|NODE7",
-                                  "H01|9.0.1.07|2026-12-04|" + today + "|9.13|NODE7"}));
+        (std::vector<std::string>{"H01|9.0.1.07|2026-12-04|" + today + "|9.13|NODE7"}));
     EXPECT_EQ(ReadSetting(registry, "LastUpdated", keysel::Enterprise), "04-12-2026");
     EXPECT_EQ(ReadSetting(registry, "PatchVer", keysel::Enterprise), "9.0.1.07");
     EXPECT_EQ(ReadSetting(registry, "PatchEngineVer", keysel::Enterprise), "1.5");
