@@ -2,9 +2,9 @@
 // the downloader window, idle or in the middle of a download, or the update wizard.
 #include "environment/ConsoleComponent.h"
 #include "patcher/PatchRun.h"
-#include "platform/host/Host.h"
 #include "platform/base/RunTimeError.h"
 #include "platform/files/SandboxPaths.h"
+#include "platform/host/Host.h"
 #include "ui/main/frmMain.h"
 #include "ui/wizard/frmLU.h"
 
@@ -53,7 +53,6 @@ int wizard(pelvar::AppState& state, const char* file, const std::string& edition
         // The texts are set before the installation is read; the picture still shows them.
         std::fprintf(stderr, "pelvar-screenshot: %s\n", e.description().c_str());
     }
-    window.optChkUpdates->setChecked(true);
     return save(window, file) ? 0 : 1;
 }
 

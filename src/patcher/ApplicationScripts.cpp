@@ -8,10 +8,10 @@
 #include "patcher/ScriptSteps.h"
 #include "patcher/Steps.h"
 #include "patcher/WizardProgress.h"
+#include "platform/base/RunTimeError.h"
 #include "platform/db/Database.h"
 #include "platform/files/Files.h"
 #include "platform/host/Host.h"
-#include "platform/base/RunTimeError.h"
 #include "platform/text/Text.h"
 
 namespace pelvar {
@@ -108,7 +108,7 @@ void RunScriptFiles(PatchRun& run, const std::string& scriptList,
     }
     for (const auto& script : splitScriptList(scriptList)) {
         try {
-            executeScriptFile(state, *db, script, StatementRule::Application, trap,
+            executeScriptFile(state, db.get(), script, StatementRule::Application, trap,
                               [&](const std::string& s) { return RewriteOwnerPrefix(s, schema); });
         } catch (const RunTimeError& e) {
             trap(e);
@@ -139,7 +139,7 @@ void updateReplicationDatabases(PatchRun& run, DatabaseConnection& company,
         const auto schemaValue = rooms.value(r, "SchemaName");
         const std::string schema = schemaValue ? text::trim(*schemaValue) : NoSchema;
         const std::string name = text::trim(rooms.text(r, "DbName"));
-        if (text::upper(piece) == text::upper(text::trim(rooms.text(r, "SwInstall")))) {
+        if (text::upper(piece) == text::upper(rooms.text(r, "SwInstall"))) {
             LogWrite(state, "Updating Replication Database " + name + " with script file name " +
                                 scriptName);
             RunScriptFiles(run, run.RbsScriptList, replicationConnectionString(rooms, r), schema);
@@ -174,7 +174,7 @@ void updateCompany(PatchRun& run, const Recordset& companies, std::size_t r,
         for (const auto& script :
              splitScriptList(fileCompany ? run.DbaScriptList : run.DbsScriptList)) {
             try {
-                executeScriptFile(state, *connection, script, StatementRule::Application,
+                executeScriptFile(state, connection.get(), script, StatementRule::Application,
                                   [&](const RunTimeError& e) { logTrapped(state, e, dbName); });
             } catch (const RunTimeError& e) {
                 logTrapped(state, e, dbName);

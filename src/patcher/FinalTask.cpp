@@ -2,7 +2,6 @@
 
 #include "download/MainWindowLoad.h"
 #include "environment/AppState.h"
-#include "environment/Connections.h"
 #include "environment/RegistrySettings.h"
 #include "environment/SystemFile.h"
 #include "environment/UpdateLog.h"
@@ -10,10 +9,10 @@
 #include "patcher/ScriptSteps.h"
 #include "patcher/Steps.h"
 #include "patcher/WizardProgress.h"
+#include "platform/base/RunTimeError.h"
 #include "platform/db/Database.h"
 #include "platform/files/Files.h"
 #include "platform/host/Host.h"
-#include "platform/base/RunTimeError.h"
 #include "platform/text/Text.h"
 
 #include <cctype>
@@ -40,8 +39,9 @@ std::string dayMonthYear(const datetext::LocalDateTime& d) {
 }
 
 // An entry's date field; today when it holds no date.
-datetext::LocalDateTime entryDate(const std::string& field) {
-    return datetext::parse(text::trim(field)).value_or(datetext::now());
+datetext::LocalDateTime entryDate(const std::string& field,
+                                  const datetext::LocalDateTime& today = datetext::now()) {
+    return datetext::coerce(text::trim(field)).value_or(today);
 }
 
 std::string entryField(const std::string& entry, std::size_t index) {
@@ -103,6 +103,18 @@ void logOpenFailure(AppState& state, const RunTimeError& e, const std::string& d
                         e.numberText() + " And description: " + e.description());
 }
 
+// The patch version of an entry when its row is to be recorded: a patch already recorded as
+// the installed level is not recorded twice (the level is read before each row).
+std::string versionToRecord(const AppState& state, const std::string& entry) {
+    const bool headOffice = state.EditionFlag == 1;
+    const std::string version = PatchVersionOf(entryField(entry, 0), headOffice);
+    const int selector = headOffice ? keysel::Enterprise : keysel::Pos;
+    if (version.empty() || ReadSetting(state.services.registry, "PatchVer", selector) == version) {
+        return {};
+    }
+    return version;
+}
+
 // The rows of one company; its showroom rows are gathered for the replication pass.
 void recordCompany(PatchRun& run, const Recordset& companies, std::size_t r,
                    const std::string& productVersion, std::vector<Showroom>& showrooms) {
@@ -133,13 +145,10 @@ void recordCompany(PatchRun& run, const Recordset& companies, std::size_t r,
     for (std::size_t i = 0; i < lookup.size(); ++i) {
         lookups += (i ? "#" : "") + lookup.text(i, "Number");
     }
-    const int selector = headOffice ? keysel::Enterprise : keysel::Pos;
     for (const auto& entry : state.UpdateEntries) {
         PatchRow row;
-        row.patchVersion = PatchVersionOf(entryField(entry, 0), headOffice);
-        // A patch already recorded as the installed level is not recorded twice.
-        if (row.patchVersion.empty() ||
-            ReadSetting(state.services.registry, "PatchVer", selector) == row.patchVersion) {
+        row.patchVersion = versionToRecord(state, entry);
+        if (row.patchVersion.empty()) {
             continue;
         }
         row.compCode = companies.text(r, "CompCode");
@@ -177,7 +186,7 @@ void recordReplication(PatchRun& run, const Showroom& room, const std::string& n
         return;
     }
     for (const auto& entry : state.UpdateEntries) {
-        const std::string version = PatchVersionOf(entryField(entry, 0), true);
+        const std::string version = versionToRecord(state, entry);
         if (version.empty()) {
             continue;
         }
@@ -247,12 +256,16 @@ std::string VersionNumberText(const std::string& version) {
 std::string PatchRowStatement(const PatchRow& row, bool accessProduct) {
     std::string dates;
     if (accessProduct) {
-        dates = "Cdate('" + text::replaceAll(row.patchDate, "'", "''") + "'),CDate('" +
+        // A field that is no date would give no date at all: today stands in for it.
+        const std::string patchDate = datetext::coerce(text::trim(row.patchDate))
+                                          ? row.patchDate
+                                          : datetext::shortDate(row.today);
+        dates = "Cdate('" + text::replaceAll(patchDate, "'", "''") + "'),CDate('" +
                 datetext::shortDate(row.today) + "'),CDate('" +
                 datetext::shortDate(row.businessDate) + "')";
     } else {
-        dates = "'" + isoDate(entryDate(row.patchDate)) + "','" + isoDate(row.today) + "','" +
-                isoDate(row.businessDate) + "'";
+        dates = "'" + isoDate(entryDate(row.patchDate, row.today)) + "','" + isoDate(row.today) +
+                "','" + isoDate(row.businessDate) + "'";
     }
     const auto flag = [](bool b) { return b ? std::string("1") : std::string("0"); };
     return "INSERT INTO VAPatchDtls VALUES(" + sqlQuote(row.compCode) + "," +
@@ -275,17 +288,15 @@ void PerformFinalTask(PatchRun& run) {
         const std::string productVersion = VersionNumberText(
             ReadSetting(state.services.registry, "ProductVer",
                         state.EditionFlag == 1 ? keysel::Enterprise : keysel::Pos));
+        // Without the security database no level is recorded anywhere: the error box ends the
+        // task, and the next run records the patches.
         if (!state.SecurityConnection) {
-            OpenSecurityDatabase(state);
+            raise(err::ConnectionClosed, "Connection");
         }
-        // Without the security database (its failure is in the log already) no company can
-        // be found; the level is still recorded in the registry and the system file.
         std::vector<Showroom> showrooms;
-        if (state.SecurityConnection) {
-            const Recordset companies = state.SecurityConnection->query("SELECT * FROM VaCompany");
-            for (std::size_t r = 0; r < companies.size(); ++r) {
-                recordCompany(run, companies, r, productVersion, showrooms);
-            }
+        const Recordset companies = state.SecurityConnection->query("SELECT * FROM VaCompany");
+        for (std::size_t r = 0; r < companies.size(); ++r) {
+            recordCompany(run, companies, r, productVersion, showrooms);
         }
         LogWrite(state, "ReplVaPatchDtls updation for Replication Database Started...");
         for (const auto& room : showrooms) {

@@ -12,22 +12,18 @@
 namespace pelvar {
 namespace {
 
-// Fields carry the line breaks around "-GO-"; they are not part of any value.
+// Fields are trimmed of blanks only: a line break stays part of its field, so a "Y" followed
+// by the line break before a "-GO-" on the next line is no "Y".
 std::string trimField(const std::string& s) {
-    std::size_t start = 0;
-    std::size_t end = s.size();
-    auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
-    while (start < end && blank(s[start])) {
-        ++start;
-    }
-    while (end > start && blank(s[end - 1])) {
-        --end;
-    }
-    return s.substr(start, end - start);
+    return text::trim(s);
 }
 
 bool sameField(const std::string& a, const std::string& b) {
     return text::upper(trimField(a)) == text::upper(trimField(b));
+}
+
+bool blankPiece(const std::string& s) {
+    return s.find_first_not_of(" \t\r\n") == std::string::npos;
 }
 
 } // namespace
@@ -35,7 +31,7 @@ bool sameField(const std::string& a, const std::string& b) {
 std::vector<PackingRecord> parsePackingList(const std::string& text) {
     std::vector<PackingRecord> records;
     for (const auto& piece : text::splitText(text, "-GO-")) {
-        if (trimField(piece).empty()) {
+        if (blankPiece(piece)) {
             continue;
         }
         PackingRecord record;

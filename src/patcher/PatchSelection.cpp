@@ -10,11 +10,11 @@
 #include "patcher/PatchRun.h"
 #include "patcher/Wizard.h"
 #include "patcher/WizardProgress.h"
+#include "platform/base/RunTimeError.h"
 #include "platform/files/Files.h"
 #include "platform/host/Host.h"
-#include "platform/text/PlainName.h"
 #include "platform/host/Prompter.h"
-#include "platform/base/RunTimeError.h"
+#include "platform/text/PlainName.h"
 #include "platform/text/Text.h"
 #include "platform/zip/ZipArchive.h"
 #include "settings/ScrambleLine.h"
@@ -124,7 +124,8 @@ void CollectPendingUpdates(PatchRun& run) {
                 continue;
             }
             const std::string entry = entryText(line);
-            const std::string head = text::upper(text::left(text::trim(entry), 8));
+            // Exactly so: a lower-case name is a regular entry.
+            const std::string head = text::left(entry, 8);
             const bool custom = head == "POSSECAU" || head == "POSAPPAU";
             const std::string name = text::trim(entry.substr(0, entry.find(':')));
             if (custom) {

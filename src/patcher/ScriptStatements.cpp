@@ -1,25 +1,25 @@
 #include "patcher/ScriptStatements.h"
 
+#include "platform/text/CodePage.h"
 #include "platform/text/Text.h"
 
 namespace pelvar {
 
-ScriptStatements readStatements(const std::string& script, StatementRule rule) {
+ScriptStatements readStatements(const std::string& bytes, StatementRule rule) {
     ScriptStatements result;
+    const std::string script = text::decodeTextFile(bytes);
     std::string statement;
     bool open = false;
     bool skipping = false; // inside a statement the application rule refuses to run
     std::size_t at = 0;
     while (at < script.size()) {
-        auto end = script.find('\n', at);
+        // Lines end in CR LF, LF or a lone CR.
+        auto end = script.find_first_of("\r\n", at);
         if (end == std::string::npos) {
             end = script.size();
         }
         std::string_view line(script.data() + at, end - at);
-        at = end + 1;
-        if (!line.empty() && line.back() == '\r') {
-            line.remove_suffix(1);
-        }
+        at = end + (script.compare(end, 2, "\r\n") == 0 ? 2 : 1);
         if (!line.empty() && line.front() == '*') {
             continue;
         }

@@ -18,8 +18,9 @@ struct ScriptStatements {
     bool unterminated = false;
 };
 
-// Statements of a script's bytes (lines end in LF or CR LF; bytes are kept as they are).
-ScriptStatements readStatements(const std::string& script, StatementRule rule);
+// Statements of a script's bytes, as UTF-8: a script that is not valid UTF-8 is read in the
+// Windows code page 1252, a byte-order mark is dropped. Lines end in CR LF, LF or CR.
+ScriptStatements readStatements(const std::string& bytes, StatementRule rule);
 
 // The log line for a script whose last statement was dropped.
 std::string unterminatedNotice(const std::string& scriptPath);

@@ -3,9 +3,9 @@
 #include "environment/AppState.h"
 #include "environment/UpdateLog.h"
 #include "patcher/PatchRun.h"
+#include "platform/base/RunTimeError.h"
 #include "platform/db/Database.h"
 #include "platform/files/Files.h"
-#include "platform/base/RunTimeError.h"
 #include "platform/text/Text.h"
 
 #include <algorithm>
@@ -112,7 +112,7 @@ std::string sqlQuote(const std::string& value) {
     return "'" + text::replaceAll(value, "'", "''") + "'";
 }
 
-void executeScriptFile(AppState& state, DatabaseConnection& db, const std::string& path,
+void executeScriptFile(AppState& state, DatabaseConnection* db, const std::string& path,
                        StatementRule rule, const std::function<void(const RunTimeError&)>& trap,
                        const std::function<std::string(const std::string&)>& rewrite) {
     const auto script = readStatements(files::readAll(path), rule);
@@ -120,7 +120,10 @@ void executeScriptFile(AppState& state, DatabaseConnection& db, const std::strin
         const std::string statement = rewrite ? rewrite(read) : read;
         bool failed = false;
         try {
-            db.execute(statement);
+            if (!db) {
+                raise(err::ConnectionClosed, "Connection");
+            }
+            db->execute(statement);
         } catch (const RunTimeError& e) {
             failed = true;
             trap(e);

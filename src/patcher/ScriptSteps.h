@@ -46,9 +46,10 @@ void AppendScriptToCollection(const std::string& source, const std::string& fold
 std::string sqlQuote(const std::string& value);
 
 // Runs a script file's statements on `db` one by one; logs "Executed SQL statement :" with
-// " : Pass", or the trap's lines and " : Fail". A failing statement does not stop the file.
-// `rewrite` may change each statement before it runs. Reading errors reach the caller.
-void executeScriptFile(AppState& state, DatabaseConnection& db, const std::string& path,
+// " : Pass", or the trap's lines and " : Fail". A failing statement does not stop the file;
+// without a connection every statement fails with error 3709. `rewrite` may change each
+// statement before it runs. Reading errors reach the caller.
+void executeScriptFile(AppState& state, DatabaseConnection* db, const std::string& path,
                        StatementRule rule, const std::function<void(const RunTimeError&)>& trap,
                        const std::function<std::string(const std::string&)>& rewrite = {});
 

@@ -1,14 +1,13 @@
 #include "environment/AppState.h"
-#include "environment/Connections.h"
 #include "environment/UpdateLog.h"
 #include "patcher/PatchRun.h"
 #include "patcher/ScriptFramework.h"
 #include "patcher/ScriptSteps.h"
 #include "patcher/Steps.h"
 #include "patcher/WizardProgress.h"
+#include "platform/base/RunTimeError.h"
 #include "platform/files/Files.h"
 #include "platform/host/Host.h"
-#include "platform/base/RunTimeError.h"
 #include "platform/text/Text.h"
 
 namespace pelvar {
@@ -58,16 +57,13 @@ void RunSecurityScripts(PatchRun& run) {
         LogWrite(state, "Started Security Database updation.");
         state.services.host.processEvents();
 
+        // The wizard's connection, as it opened at load: a database that did not open fails
+        // statement by statement.
         const std::string scripts = gatherSecurityScripts(run);
-        if (!scripts.empty() && !state.SecurityConnection) {
-            OpenSecurityDatabase(state);
-        }
         for (const auto& script : splitScriptList(scripts)) {
             try {
-                if (!state.SecurityConnection) {
-                    throw RunTimeError(91, "Object variable or With block variable not set");
-                }
-                executeScriptFile(state, *state.SecurityConnection, script, StatementRule::Security,
+                executeScriptFile(state, state.SecurityConnection.get(), script,
+                                  StatementRule::Security,
                                   [&](const RunTimeError& e) { logTrapped(state, e); });
             } catch (const RunTimeError& e) {
                 logTrapped(state, e);

@@ -16,10 +16,10 @@
 #include "patcher/RunHygiene.h"
 #include "patcher/Steps.h"
 #include "patcher/WizardProgress.h"
+#include "platform/base/RunTimeError.h"
 #include "platform/files/Files.h"
 #include "platform/host/Host.h"
 #include "platform/host/Prompter.h"
-#include "platform/base/RunTimeError.h"
 #include "platform/text/Text.h"
 #include "settings/SettingsFiles.h"
 
@@ -302,6 +302,8 @@ void VerifyOrResume(PatchRun& run) {
             state.services.prompter.show("There are no Updates present to verify.",
                                          box::Information, state.AppTitle);
             LogWrite(state, "There are no Updates present to verify");
+            // Nothing waits to be applied, so the wizard does not look a second time.
+            state.UpdatesReady = false;
             return;
         }
         UnzipAndVerify(run, state.EditionFlag == 1 ? 2 : 1);

@@ -4,9 +4,9 @@
 #include "environment/AppState.h"
 #include "environment/Surfaces.h"
 #include "patcher/PatchRun.h"
+#include "platform/base/RunTimeError.h"
 #include "platform/files/Files.h"
 #include "platform/host/Prompter.h"
-#include "platform/base/RunTimeError.h"
 
 namespace pelvar {
 
@@ -36,8 +36,9 @@ void ShowStepError(PatchRun& run, std::int64_t number, const std::string& descri
 }
 
 void ShowStepError(AppState& state, std::int64_t number, const std::string& description) {
-    state.services.prompter.show(std::to_string(number) + " " + description, box::Information,
-                                 state.AppTitle);
+    // HRESULTs show as the negative numbers the host prints.
+    state.services.prompter.show(RunTimeError(number, description).numberText() + " " + description,
+                                 box::Information, state.AppTitle);
 }
 
 } // namespace pelvar

@@ -20,6 +20,7 @@ TEST_F(ApplicationScripts, FileCompaniesGetDbaScriptsAndABrokenCompanyIsPassedOv
     const auto second = addFileCompany("C3", "Second", "second.db");
     addScript("POS_9_0_1_04", "app.DBA",
               "-- file companies\r\n\r\nINSERT INTO Items VALUES (1, 'dba')\r\n-GO-\r\n"
+              "BROKEN\r\n-GO-\r\n"
               "EXEC ShellExecute 'rm'\r\nINSERT INTO Items VALUES (9, 'shell')\r\n-GO-\r\n");
     addScript("POS_9_0_1_04", "app.DBS", "INSERT INTO Items VALUES (2, 'dbs')\r\n-GO-\r\n");
     addScript("POS_9_0_1_04", "9.13_R1.RBS", "UPDATE dbo.Items SET Nm = 'rbs'\r\n-GO-\r\n");
@@ -36,6 +37,9 @@ TEST_F(ApplicationScripts, FileCompaniesGetDbaScriptsAndABrokenCompanyIsPassedOv
         "Started Application Database updation...",
         "Started Application Database updation for Pelvar Company: First",
         "Executed SQL statement :INSERT INTO Items VALUES (1, 'dba') : Pass",
+        // A statement error logs its own description, not the "Could not updated" form.
+        "near \"BROKEN\": syntax error",
+        "Executed SQL statement :BROKEN : Fail",
         "Calling Script Execution Framework to execute the Menu scripts.",
         "Application Script execution is over. Please see the logs availble.",
         "Started Application Database updation for Pelvar Company: Broken",

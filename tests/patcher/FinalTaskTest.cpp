@@ -89,12 +89,73 @@ TEST_F(FinalTask, AFailingInsertShowsTheErrorAndStopsBeforeTheRegistry) {
     PerformFinalTask(run);
 
     ASSERT_EQ(sb.prompter.boxes.size(), 1u);
-    EXPECT_TRUE(text::contains(sb.prompter.boxes[0].text, "no such table"))
-        << sb.prompter.boxes[0].text;
+    EXPECT_EQ(sb.prompter.boxes[0].text, "-2147217865 no such table: VAPatchDtls");
     EXPECT_EQ(sb.prompter.boxes[0].title, "Pelvar 9 LiveUpdate");
     EXPECT_EQ(ReadSetting(sb.registry, "PatchVer", keysel::Pos), "");
     EXPECT_FALSE(logHasInOrder({"Registry Value Updated Successfully...."}));
 }
+
+TEST_F(FinalTask, WithoutTheSecurityDatabaseNothingIsRecorded) {
+    const auto company = addFileCompany("C1", "First", "first.db");
+    CreateSystemFileFromRegistry(sb.state.DatFileInfo, sb.paths, sb.registry, "1");
+
+    PerformFinalTask(run);
+
+    EXPECT_EQ(sb.prompter.texts(),
+              std::vector<std::string>{"3709 The connection cannot be used to perform this "
+                                       "operation. It is either closed or invalid in this "
+                                       "context."});
+    EXPECT_TRUE(run.Failed);
+    EXPECT_TRUE(sqliteRows(company, "SELECT * FROM VAPatchDtls").empty());
+    EXPECT_EQ(ReadSetting(sb.registry, "PatchVer", keysel::Pos), "");
+    EXPECT_FALSE(text::contains(readFile(systemFilePath(sb.paths, 1)), "PATCHVER=9"));
+    EXPECT_FALSE(logHasInOrder({"Creating Connection with Secutity Database."}));
+}
+
+// The three dates of a row as the file database stores them: the entry's date field, today,
+// and the business date of SysParam.Dt (none: no SysParam row).
+struct DateCase {
+    const char* name;
+    const char* entryDate;
+    const char* businessDate;
+    const char* storedPatchDate; // "today" for today's date
+    const char* storedBusinessDate;
+};
+
+class FinalTaskDates : public FinalTask, public testing::WithParamInterface<DateCase> {};
+
+TEST_P(FinalTaskDates, AreStoredAsDates) {
+    const DateCase& c = GetParam();
+    sb.state.UpdateEntries = {std::string("POS_9_0_1_04.ZIP:") + c.entryDate + ":9.0.1.04"};
+    const auto company = addFileCompany("C1", "First", "first.db");
+    if (*c.businessDate) {
+        sqlite(company, std::string("INSERT INTO SysParam VALUES ('PELVARSysDt', '") +
+                            c.businessDate + "');");
+    }
+    openSecurity();
+
+    PerformFinalTask(run);
+
+    const auto stored = [](const char* date) {
+        return std::string(date) == "today" ? test::isoToday() : std::string(date);
+    };
+    EXPECT_EQ(
+        sqliteRows(company, "SELECT PatchDt, BusinessDt FROM VAPatchDtls"),
+        std::vector<std::string>{stored(c.storedPatchDate) + "|" + stored(c.storedBusinessDate)})
+        << sb.logText();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    AccessProduct, FinalTaskDates,
+    testing::Values(DateCase{"MonthFirst", "12/03/2026", "11/30/2026", "2026-12-03", "2026-11-30"},
+                    DateCase{"TimestampWithFraction", "2026-12-03", "2026-11-30 00:00:00.000",
+                             "2026-12-03", "2026-11-30"},
+                    DateCase{"IsoTimestamp", "12/03/2026", "2026-11-30T13:45:10.250", "2026-12-03",
+                             "2026-11-30"},
+                    DateCase{"DayFirstWhenTheMonthCannotBeFirst", "31/12/2026", "", "2026-12-31",
+                             "today"},
+                    DateCase{"NoDateIsToday", "N/A", "not a date", "today", "today"}),
+    [](const testing::TestParamInfo<DateCase>& info) { return std::string(info.param.name); });
 
 struct VersionCase {
     const char* name;

@@ -84,6 +84,13 @@ INSTANTIATE_TEST_SUITE_P(
                                 "",
                                 "",
                                 true},
+                      LookupRow{"GoOnTheNextLineLeavesALineBreakInFieldFive",
+                                {},
+                                "1-#-Pelvar\\-#-Pelvar\\-#-Till.exe-#-Y\r\n-GO-\r\n",
+                                "Till.exe",
+                                "",
+                                "",
+                                false},
                       LookupRow{"FieldFiveNotYAddsNothing",
                                 {"drive_c/WINDOWS/system32"},
                                 packingRecord("WINDOWS\\", "system32\\", "A.OCX", "N") +

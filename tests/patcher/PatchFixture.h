@@ -31,7 +31,7 @@ class RecordingWizard : public WizardSurface {
 };
 
 // An installed Point of Sale product in a sandbox: its folder (PatchRoot) from the registry,
-// set-up type known, the wizard loaded for it.
+// set-up type known, an ACCESS security database, the wizard loaded for it.
 class PatchFixture : public DownloadFixture {
   public:
     PatchFixture() : run(state) {
@@ -39,6 +39,8 @@ class PatchFixture : public DownloadFixture {
         registry.write("Software\\Pelvar\\POS", "PELVARAPPPATH", product());
         registry.write("Software\\Pelvar\\POS", "SERVERTYPE", "ACCESS");
         registry.write("Software\\Pelvar\\SetupType", "SetupType", "Server");
+        // A security database without companies: the final task records the level.
+        useSecurityDatabase();
         state.mainWindow = nullptr;
         state.wizard = &wizard;
         run.EditionCode = "POS";

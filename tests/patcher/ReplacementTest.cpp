@@ -79,6 +79,12 @@ INSTANTIATE_TEST_SUITE_P(
                       CopyErrorRow{"RunningProgramNo", Cause::RunningProgram, box::AnswerNo}),
     [](const auto& info) { return std::string(info.param.name); });
 
+TEST_F(PatchTest, AMissingPackingListIsAMissingFile) {
+    unpacked("POS_9_0_1_05", {{"Till.exe", "new"}});
+    CopyPackedFile(run, "Till.exe", state.PatchFolder + "/POS_9_0_1_05", "9.0.1.05");
+    EXPECT_EQ(prompter.texts(), std::vector<std::string>{"53 File not found"});
+}
+
 } // namespace
 
 namespace {

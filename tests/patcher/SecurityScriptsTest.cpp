@@ -121,7 +121,7 @@ TEST_F(SecurityScripts, RegisteredFrameworkRunsTheMenuListAndLogsWithoutThePassw
             "/P1/Script/SECDBSCRIPTS.INI; P9QScriptExecType=2; P9QConnectionString="
             "Provider=Microsoft.Jet.OLEDB.4.0;Persist Security Info=False;Data Source='" +
             security() +
-            "';Jet OLEDB:Database Password=****; P9QApplicationPath=; P9QDatabasePath=; "
+            "';Jet OLEDB:Database Password= **** ; P9QApplicationPath=; P9QDatabasePath=; "
             "P9QSchemaName=; P9QOthers=; P9QCmdLnArgument=; P9QRunInEnvironment=M"))
         << frameworkLog;
     EXPECT_TRUE(text::contains(frameworkLog, "Job over: 2 statement(s) passed, 1 failed"))
@@ -142,6 +142,22 @@ TEST_F(SecurityScripts, UnregisteredFrameworkIsLoggedAndTheStepGoesOn) {
                                "Menu Script execution is over. Please see the logs availble.",
                                "Security Database updation over."}));
     EXPECT_FALSE(files::fileExists(product() + "/PLPRFW04.log"));
+}
+
+// The step uses the wizard's connection and opens none of its own, although the database is
+// there to be opened.
+TEST_F(SecurityScripts, WithoutTheConnectionEveryStatementFailsOnItsOwn) {
+    addScript("P1", "A.MNA", "INSERT INTO Menu (Src) VALUES ('a')\n-GO-\nSELECT 1\n-GO-\n");
+
+    RunSecurityScripts(run);
+
+    const std::string closed = "The connection cannot be used to perform this operation. It is "
+                               "either closed or invalid in this context.";
+    EXPECT_TRUE(logHasInOrder({closed,
+                               "Executed SQL statement :INSERT INTO Menu (Src) VALUES "
+                               "('a') : Fail",
+                               closed, "Executed SQL statement :SELECT 1 : Fail",
+                               "Security Database updation over."}));
 }
 
 TEST_F(SecurityScripts, UnterminatedLastStatementIsDroppedAndLogged) {

@@ -38,12 +38,16 @@ TEST_F(Selection, EntriesAreOrderedByPatchNumberAndAppliedCustomArchivesAreSkipp
                  "a:b:c:d:" + ScrambleLine("POSSECAU_1.zip:x"),
                  "a:b:c:d:" + ScrambleLine("POSSECAU_2.zip:x"),
                  "a:b:c:d:" + ScrambleLine("PelvarPU.zip:9"),
-                 "a:b:c:d:" + ScrambleLine("POSAPPAU_3.zip:y")});
+                 "a:b:c:d:" + ScrambleLine("POSAPPAU_3.zip:y"),
+                 "a:b:c:d:" + ScrambleLine("possecau_4.zip:z")});
     ASSERT_FALSE(collectEndsTheRun());
     EXPECT_EQ(state.CustomPatchFiles, "POSSECAU_1.zip:POSAPPAU_3.zip");
-    EXPECT_EQ(state.PatchFiles, "POS_9_0_1_06.zip");
-    EXPECT_EQ(state.UpdateEntries,
-              (std::vector<std::string>{"PELVARPU.ZIP:9", "POS_9_0_1_06.ZIP:9.0.1"}));
+    // Only the exact upper-case prefix makes a custom entry; numbered patches come last, oldest
+    // first.
+    EXPECT_EQ(state.PatchFiles, "possecau_4.zip:POS_9_0_1_06.zip");
+    EXPECT_EQ(
+        state.UpdateEntries,
+        (std::vector<std::string>{"PELVARPU.ZIP:9", "POSSECAU_4.ZIP:Z", "POS_9_0_1_06.ZIP:9.0.1"}));
     EXPECT_FALSE(files::fileExists(state.PatchFolder + "/Pelvar9_POSHTTP.dat"));
 }
 
@@ -121,6 +125,13 @@ TEST_F(Selection, CopyingWithoutInformationFileEndsOnlyTheApplication) {
     EXPECT_TRUE(logHas("Direct Copy from: " + downloads() + "/ failed"));
     EXPECT_FALSE(state.UpdatesReady);
     EXPECT_EQ(host.terminations, 0);
+}
+
+TEST_F(Selection, NothingCopiedIsReportedOnce) {
+    publish(downloaded("Pelvar9_POSHTTP.dat"), {"POS_9_0_1_05.zip:9.0.1"});
+    ApplyUpdates(run);
+    const auto texts = prompter.texts();
+    EXPECT_EQ(std::count(texts.begin(), texts.end(), "There are no Updates present to verify."), 1);
 }
 
 TEST_F(Selection, AMissingArchiveIsLoggedAndTheOthersAreCopied) {

@@ -6,8 +6,8 @@
 #include "environment/RegistrySettings.h"
 #include "environment/SystemFile.h"
 #include "platform/db/Database.h"
-#include "platform/registry/RegistryStore.h"
 #include "platform/files/SandboxPaths.h"
+#include "platform/registry/RegistryStore.h"
 #include "platform/text/Text.h"
 #include "settings/ScrambleLine.h"
 
@@ -268,7 +268,7 @@ TEST_F(ApplyEndToEnd, HeadOfficeWithServerSecurityCompanyAndReplicationDatabases
                 "varchar(50), SwInstall varchar(10))");
     on(company, "INSERT INTO dbo.Showroommaster VALUES ('STORE1', 'SQLOLEDB.1', '" + server +
                     "', 'postgres', 'secret', '" + replica + "', '9.13'), (NULL, 'SQLOLEDB.1', '" +
-                    server + "', 'postgres', 'secret', 'old_store', '9.12')");
+                    server + "', 'postgres', 'secret', 'old_store', '9.13  ')");
     on(replica, "CREATE SCHEMA store1;CREATE TABLE store1.Stock (Qty int);"
                 "INSERT INTO store1.Stock VALUES (5);CREATE SCHEMA dbo;"
                 "CREATE TABLE dbo.ReplVaPatchDtls (CompCode varchar(9), PatchVer varchar(20), "

@@ -39,6 +39,9 @@ std::string describeError(std::int64_t number) {
         return "Path not found";
     case err::InvalidPropertyValue:
         return "Invalid property value";
+    case err::ConnectionClosed:
+        return "The connection cannot be used to perform this operation. It is either closed or "
+               "invalid in this context.";
     default:
         return "Application-defined or object-defined error";
     }

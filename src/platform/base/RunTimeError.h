@@ -19,10 +19,12 @@ constexpr std::int64_t PermissionDenied = 70;
 constexpr std::int64_t PathFileAccess = 75;
 constexpr std::int64_t PathNotFound = 76;
 constexpr std::int64_t InvalidPropertyValue = 380;
+constexpr std::int64_t ConnectionClosed = 3709;
 constexpr std::int64_t InternetFailure = 0x800403E8;
 constexpr std::int64_t TableNotFound = 0x80040E37;
 constexpr std::int64_t IntegrityViolation = 0x80040E2F;
 constexpr std::int64_t Unspecified = 0x80004005;
+constexpr std::int64_t CommandError = 0x80040E14;
 constexpr std::int64_t UserMappedSection = 0x800704C8;
 constexpr std::int64_t AccountNotFound = 0x80041310;
 } // namespace err

@@ -1,9 +1,9 @@
 #include "platform/db/Database.h"
 
 #include "platform/base/CrashPoint.h"
-#include "platform/text/DateText.h"
-#include "platform/files/Files.h"
 #include "platform/base/RunTimeError.h"
+#include "platform/files/Files.h"
+#include "platform/text/DateText.h"
 #include "platform/text/Text.h"
 
 #include <QSqlDatabase>
@@ -12,6 +12,7 @@
 #include <QSqlQuery>
 #include <QSqlRecord>
 #include <QVariant>
+#include <algorithm>
 #include <atomic>
 #include <cstdlib>
 #include <filesystem>
@@ -39,20 +40,34 @@ std::string describe(const QSqlError& error) {
 }
 
 // Drivers may quote what they were given (a user name equal to the password, a database
-// name): no password of the connection string leaves here.
+// name): a password standing in quotes or braces, or as the whole text, is masked. Anywhere
+// else it is left alone, so a short password does not blank out words and paths.
 std::string masked(std::string text, const std::vector<std::string>& secrets) {
     for (const auto& secret : secrets) {
-        if (!secret.empty()) {
-            text = text::replaceAll(std::move(text), secret, "****");
+        if (secret.empty()) {
+            continue;
+        }
+        if (text == secret) {
+            return "****";
+        }
+        for (const auto& [open, close] :
+             {std::pair<char, char>{'"', '"'}, {'\'', '\''}, {'`', '`'}, {'{', '}'}, {'[', ']'}}) {
+            text = text::replaceAll(std::move(text), open + secret + close,
+                                    std::string(1, open) + "****" + close);
         }
     }
     return text;
 }
 
-[[noreturn]] void raiseSqlError(const QSqlError& error, const std::vector<std::string>& secrets) {
-    const std::string text = masked(describe(error), secrets);
-    const std::string all = text::lower(text + " " + s(error.nativeErrorCode()));
-    std::int64_t number = err::Unspecified;
+// The number a driver error stands for: a missing table and an integrity violation have their
+// own; a connection that cannot be made or was lost is the generic provider failure; any other
+// failure of a statement is an error in the command. Read from the driver's own text, before
+// any masking changes it.
+[[noreturn]] void raiseDatabaseError(const std::string& text, const std::string& nativeCode,
+                                     std::int64_t otherwise,
+                                     const std::vector<std::string>& secrets) {
+    const std::string all = text::lower(text + " " + nativeCode);
+    std::int64_t number = otherwise;
     if (text::contains(all, "no such table") || text::contains(all, "42p01") ||
         text::contains(all, "invalid object name") ||
         (text::contains(all, "relation") && text::contains(all, "does not exist"))) {
@@ -62,7 +77,18 @@ std::string masked(std::string text, const std::vector<std::string>& secrets) {
                text::contains(all, "constraint failed")) {
         number = err::IntegrityViolation;
     }
-    throw RunTimeError(number, text, "Database");
+    throw RunTimeError(number, masked(text, secrets), "Database");
+}
+
+// A statement's error describes the statement; only an open quotes the connection's values.
+[[noreturn]] void raiseStatementError(const QSqlError& error) {
+    raiseDatabaseError(
+        describe(error), s(error.nativeErrorCode()),
+        error.type() == QSqlError::ConnectionError ? err::Unspecified : err::CommandError, {});
+}
+
+[[noreturn]] void raiseOpenError(const QSqlError& error, const std::vector<std::string>& secrets) {
+    raiseDatabaseError(describe(error), s(error.nativeErrorCode()), err::Unspecified, secrets);
 }
 
 std::string nextConnectionName() {
@@ -72,12 +98,20 @@ std::string nextConnectionName() {
 
 constexpr const char* PasswordKeys[] = {"password", "pwd", "jet oledb:database password"};
 
-std::vector<std::string> passwordsOf(const std::map<std::string, std::string>& keys) {
+bool isPasswordKey(const std::string& key) {
+    for (const char* k : PasswordKeys) {
+        if (key == k) {
+            return true;
+        }
+    }
+    return false;
+}
+
+std::vector<std::string> passwordsOf(const std::vector<ConnectionPart>& parts) {
     std::vector<std::string> secrets;
-    for (const char* key : PasswordKeys) {
-        const auto it = keys.find(key);
-        if (it != keys.end() && !it->second.empty()) {
-            secrets.push_back(it->second);
+    for (const auto& part : parts) {
+        if (isPasswordKey(part.key) && !part.value.empty()) {
+            secrets.push_back(part.value);
         }
     }
     return secrets;
@@ -107,21 +141,28 @@ std::string serverConnectionText(const std::map<std::string, std::string>& keys,
             break;
         }
     }
-    std::string odbc = "Driver={" + config.odbcDriver + "};Server=" + host + ";";
+    // Values holding a separator or a brace travel in braces, so they reach the driver whole.
+    const auto value = [](const std::string& v) {
+        const bool plain = v.find_first_of(";{}") == std::string::npos &&
+                           (v.empty() || (v.front() != ' ' && v.back() != ' '));
+        return plain ? v : "{" + text::replaceAll(v, "}", "}}") + "}";
+    };
+    std::string odbc = "Driver={" + config.odbcDriver + "};Server=" + value(host) + ";";
     if (!port.empty()) {
-        odbc += "Port=" + port + ";";
+        odbc += "Port=" + value(port) + ";";
     }
-    odbc += "Database=" + firstOf(keys, {"initial catalog", "database"}) +
-            ";Uid=" + firstOf(keys, {"user id", "uid"}) +
-            ";Pwd=" + firstOf(keys, {"password", "pwd"}) + ";";
+    odbc += "Database=" + value(firstOf(keys, {"initial catalog", "database"})) +
+            ";Uid=" + value(firstOf(keys, {"user id", "uid"})) +
+            ";Pwd=" + value(firstOf(keys, {"password", "pwd"})) + ";";
     return odbc;
 }
 
-// Access's CDate for the statements the patch steps build: a date text ("M/D/YYYY" or
-// "YYYY-MM-DD", optionally with a time) becomes "YYYY-MM-DD"; anything else gives NULL.
+// Access's CDate for the statements the patch steps build: a date text ("M/D/YYYY", "D/M/YYYY"
+// when the day comes first, or "YYYY-MM-DD", optionally with a time) becomes "YYYY-MM-DD";
+// anything else gives NULL.
 void cdate(sqlite3_context* context, int, sqlite3_value** argv) {
     const unsigned char* raw = sqlite3_value_text(argv[0]);
-    const auto date = raw ? datetext::parse(reinterpret_cast<const char*>(raw)) : std::nullopt;
+    const auto date = raw ? datetext::coerce(reinterpret_cast<const char*>(raw)) : std::nullopt;
     if (!date) {
         sqlite3_result_null(context);
         return;
@@ -188,53 +229,99 @@ std::string Recordset::text(std::size_t row, const std::string& column) const {
     return value(row, column).value_or(std::string());
 }
 
-std::map<std::string, std::string> parseConnectionString(const std::string& connectionString) {
-    std::map<std::string, std::string> keys;
-    std::string piece;
-    bool quoted = false;
-    auto flush = [&] {
-        const auto at = piece.find('=');
-        if (at != std::string::npos) {
-            std::string value = text::trim(piece.substr(at + 1));
-            if (value.size() >= 2 && value.front() == '\'' && value.back() == '\'') {
-                value = value.substr(1, value.size() - 2);
+std::vector<ConnectionPart> splitConnectionString(const std::string& cs) {
+    std::vector<ConnectionPart> parts;
+    const auto blank = [](char c) { return c == ' ' || c == '\t'; };
+    std::size_t at = 0;
+    const std::size_t n = cs.size();
+    while (at < n) {
+        const std::size_t start = at;
+        const std::size_t equals = cs.find('=', at);
+        const std::size_t semicolon = cs.find(';', at);
+        if (equals == std::string::npos || (semicolon != std::string::npos && semicolon < equals)) {
+            // A piece without "=" is no key: it can only be the rest of a value that held a
+            // ";" without quotes, so it stays with that value.
+            const std::size_t end = semicolon == std::string::npos ? n : semicolon;
+            if (!parts.empty() && !text::trim(cs.substr(start, end - start)).empty()) {
+                ConnectionPart& last = parts.back();
+                last.value += cs.substr(last.valueEnd, end - last.valueEnd);
+                last.valueEnd = end;
+                while (last.valueEnd > last.valueBegin && blank(cs[last.valueEnd - 1])) {
+                    --last.valueEnd;
+                }
+                last.value = text::trim(last.value);
             }
-            keys[text::lower(text::trim(piece.substr(0, at)))] = value;
+            at = end + 1;
+            continue;
         }
-        piece.clear();
-    };
-    for (char c : connectionString) {
-        if (c == '\'') {
-            quoted = !quoted;
+        ConnectionPart part;
+        part.key = text::lower(text::trim(cs.substr(start, equals - start)));
+        at = equals + 1;
+        while (at < n && blank(cs[at])) {
+            ++at;
         }
-        if (c == ';' && !quoted) {
-            flush();
+        part.valueBegin = at;
+        const char first = at < n ? cs[at] : '\0';
+        if (first == '\'' || first == '"' || first == '{') {
+            // Quoted or braced: a doubled closing character stands for itself.
+            const char close = first == '{' ? '}' : first;
+            ++at;
+            while (at < n) {
+                if (cs[at] == close) {
+                    if (at + 1 < n && cs[at + 1] == close) {
+                        part.value += close;
+                        at += 2;
+                        continue;
+                    }
+                    ++at;
+                    break;
+                }
+                part.value += cs[at++];
+            }
+            part.valueEnd = at;
+            while (at < n && cs[at] != ';') {
+                ++at;
+            }
         } else {
-            piece += c;
+            const std::size_t end = semicolon == std::string::npos ? n : semicolon;
+            part.valueEnd = end;
+            while (part.valueEnd > part.valueBegin && blank(cs[part.valueEnd - 1])) {
+                --part.valueEnd;
+            }
+            part.value = cs.substr(part.valueBegin, part.valueEnd - part.valueBegin);
+            at = end;
+        }
+        ++at;
+        if (!part.key.empty()) {
+            parts.push_back(std::move(part));
         }
     }
-    flush();
+    return parts;
+}
+
+std::map<std::string, std::string> parseConnectionString(const std::string& connectionString) {
+    std::map<std::string, std::string> keys;
+    for (auto& part : splitConnectionString(connectionString)) {
+        keys[part.key] = std::move(part.value);
+    }
     return keys;
 }
 
 std::string maskPasswords(const std::string& connectionString) {
-    std::string out;
-    for (const auto& piece : text::splitAll(connectionString, ';')) {
-        const auto at = piece.find('=');
-        const std::string key =
-            at == std::string::npos ? "" : text::lower(text::trim(piece.substr(0, at)));
-        bool secret = false;
-        for (const char* k : PasswordKeys) {
-            secret = secret || key == k;
+    const auto parts = splitConnectionString(connectionString);
+    const auto secrets = passwordsOf(parts);
+    std::string out = connectionString;
+    // From the end, so that the positions before each replaced value stay valid. A value equal
+    // to a password under another key (a user name used as the password) goes too.
+    for (auto it = parts.rbegin(); it != parts.rend(); ++it) {
+        const bool secret = isPasswordKey(it->key) ||
+                            (!it->value.empty() &&
+                             std::find(secrets.begin(), secrets.end(), it->value) != secrets.end());
+        if (secret && it->valueEnd > it->valueBegin) {
+            out.replace(it->valueBegin, it->valueEnd - it->valueBegin, "****");
         }
-        out += secret ? piece.substr(0, at + 1) + "****" : piece;
-        out += ';';
     }
-    if (!out.empty()) {
-        out.pop_back();
-    }
-    // The same text under another key (a user name equal to the password) goes too.
-    return masked(out, passwordsOf(parseConnectionString(connectionString)));
+    return out;
 }
 
 std::unique_ptr<DatabaseConnection> DatabaseConnection::open(const std::string& connectionString,
@@ -248,9 +335,8 @@ std::unique_ptr<DatabaseConnection> DatabaseConnection::open(const std::string& 
         fileDatabase = fileDatabase || text::startsWith(key, "jet oledb:");
     }
     const std::string name = nextConnectionName();
-    const std::vector<std::string> secrets = passwordsOf(keys);
-    std::unique_ptr<DatabaseConnection> connection(
-        new DatabaseConnection(name, fileDatabase, secrets));
+    const std::vector<std::string> secrets = passwordsOf(splitConnectionString(connectionString));
+    std::unique_ptr<DatabaseConnection> connection(new DatabaseConnection(name, fileDatabase));
 
     QSqlDatabase db;
     if (fileDatabase) {
@@ -270,7 +356,7 @@ std::unique_ptr<DatabaseConnection> DatabaseConnection::open(const std::string& 
         throw RunTimeError(err::Unspecified, "Provider cannot be found.", "Database");
     }
     if (!db.open()) {
-        raiseSqlError(db.lastError(), secrets);
+        raiseOpenError(db.lastError(), secrets);
     }
     if (fileDatabase) {
         registerAccessFunctions(db, secrets);
@@ -279,7 +365,7 @@ std::unique_ptr<DatabaseConnection> DatabaseConnection::open(const std::string& 
         attach.prepare("ATTACH DATABASE ? AS dbo");
         attach.addBindValue(db.databaseName());
         if (!attach.exec()) {
-            raiseSqlError(attach.lastError(), secrets);
+            raiseOpenError(attach.lastError(), secrets);
         }
         std::error_code ec;
         connection->attachFolder_ =
@@ -293,9 +379,8 @@ std::unique_ptr<DatabaseConnection> DatabaseConnection::open(const std::string& 
     return connection;
 }
 
-DatabaseConnection::DatabaseConnection(std::string name, bool fileDatabase,
-                                       std::vector<std::string> secrets)
-    : name_(std::move(name)), fileDatabase_(fileDatabase), secrets_(std::move(secrets)) {}
+DatabaseConnection::DatabaseConnection(std::string name, bool fileDatabase)
+    : name_(std::move(name)), fileDatabase_(fileDatabase) {}
 
 DatabaseConnection::~DatabaseConnection() {
     {
@@ -326,10 +411,9 @@ Recordset readRows(QSqlQuery& query) {
     return result;
 }
 
-void bindAll(QSqlQuery& query, const std::string& sql, const std::vector<std::string>& parameters,
-             const std::vector<std::string>& secrets) {
+void bindAll(QSqlQuery& query, const std::string& sql, const std::vector<std::string>& parameters) {
     if (!query.prepare(q(sql))) {
-        raiseSqlError(query.lastError(), secrets);
+        raiseStatementError(query.lastError());
     }
     for (const auto& value : parameters) {
         query.addBindValue(q(value));
@@ -342,7 +426,7 @@ Recordset DatabaseConnection::query(const std::string& sql) {
     QSqlQuery query(QSqlDatabase::database(q(name_), false));
     query.setForwardOnly(true);
     if (!query.exec(q(sql))) {
-        raiseSqlError(query.lastError(), secrets_);
+        raiseStatementError(query.lastError());
     }
     return readRows(query);
 }
@@ -351,9 +435,9 @@ Recordset DatabaseConnection::query(const std::string& sql,
                                     const std::vector<std::string>& parameters) {
     QSqlQuery query(QSqlDatabase::database(q(name_), false));
     query.setForwardOnly(true);
-    bindAll(query, sql, parameters, secrets_);
+    bindAll(query, sql, parameters);
     if (!query.exec()) {
-        raiseSqlError(query.lastError(), secrets_);
+        raiseStatementError(query.lastError());
     }
     return readRows(query);
 }
@@ -361,16 +445,32 @@ Recordset DatabaseConnection::query(const std::string& sql,
 void DatabaseConnection::execute(const std::string& sql,
                                  const std::vector<std::string>& parameters) {
     QSqlQuery query(QSqlDatabase::database(q(name_), false));
-    bindAll(query, sql, parameters, secrets_);
+    bindAll(query, sql, parameters);
     if (!query.exec()) {
-        raiseSqlError(query.lastError(), secrets_);
+        raiseStatementError(query.lastError());
     }
 }
 
 void DatabaseConnection::execute(const std::string& sql) {
-    QSqlQuery query(QSqlDatabase::database(q(name_), false));
+    const QSqlDatabase db = QSqlDatabase::database(q(name_), false);
+    if (fileDatabase_) {
+        // The file database runs every statement of the text, as a server runs a batch; Qt's
+        // driver would take the first one only and fail on the rest.
+        sqlite3* handle = sqliteHandleOf(db);
+        char* message = nullptr;
+        if (handle && sqlite3_exec(handle, sql.c_str(), nullptr, nullptr, &message) != SQLITE_OK) {
+            const std::string text = message ? message : sqlite3_errmsg(handle);
+            sqlite3_free(message);
+            raiseDatabaseError(text, {}, err::CommandError, {});
+        }
+        if (handle) {
+            crashPoint("sql:" + sql);
+            return;
+        }
+    }
+    QSqlQuery query(db);
     if (!query.exec(q(sql))) {
-        raiseSqlError(query.lastError(), secrets_);
+        raiseStatementError(query.lastError());
     }
     crashPoint("sql:" + sql);
 }

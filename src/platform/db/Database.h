@@ -29,11 +29,22 @@ class Recordset {
     std::string text(std::size_t row, const std::string& column) const;
 };
 
-// Keys of a connection string, lower-cased, with their values trimmed and unquoted.
+// One "key=value" of a connection string, read as the drivers read it: pieces separated by
+// ";", values trimmed of blanks, or in '..', ".." or {..} (a doubled closing character stands
+// for itself) and then holding ";" too. A piece without "=" continues the value before it.
+struct ConnectionPart {
+    std::string key;                          // lower-cased, trimmed
+    std::string value;                        // unquoted
+    std::size_t valueBegin = 0, valueEnd = 0; // the value as written, quotes included
+};
+std::vector<ConnectionPart> splitConnectionString(const std::string& connectionString);
+
+// Keys of a connection string with their values (the last one of a key wins).
 std::map<std::string, std::string> parseConnectionString(const std::string& connectionString);
 
 // The connection string with the value of every password key ("Password", "PWD",
-// "Jet OLEDB:Database Password") replaced by "****", for logs and messages.
+// "Jet OLEDB:Database Password"), and any other value equal to one, replaced by "****", for
+// logs and messages. Everything else stays as written.
 std::string maskPasswords(const std::string& connectionString);
 
 // One open database connection. Connection strings name either a database file
@@ -43,8 +54,9 @@ std::string maskPasswords(const std::string& connectionString);
 // "UID=..;PWD=..;Database=db;Server=host[,port]" or "SERVER=..;UID=..;PWD=..;DATABASE=..".
 // `provider` stands for the connection's provider property when the string names none.
 // Failures raise numbered errors: 0x80040E37 for a missing table, 0x80040E2F for an
-// integrity violation, 0x80004005 for everything else; no password of the connection string
-// appears in an error's description.
+// integrity violation, 0x80004005 for a connection that cannot be opened or is lost,
+// 0x80040E14 for any other failing statement; a password of the connection string that the
+// driver quotes in its description is masked.
 class DatabaseConnection {
   public:
     static std::unique_ptr<DatabaseConnection> open(const std::string& connectionString,
@@ -63,10 +75,9 @@ class DatabaseConnection {
     bool isFileDatabase() const { return fileDatabase_; }
 
   private:
-    DatabaseConnection(std::string name, bool fileDatabase, std::vector<std::string> secrets);
+    DatabaseConnection(std::string name, bool fileDatabase);
     std::string name_;
     bool fileDatabase_;
-    std::vector<std::string> secrets_;
     // A file database's own folder: the only place its statements may attach files from.
     std::string attachFolder_;
 };

@@ -22,16 +22,20 @@ struct FileCloser {
 };
 using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
 
+// A missing file in an existing folder is "file not found", otherwise "path not found".
+void raiseIfFileMissing(const std::string& path) {
+    const auto parent = fs::path(path).parent_path();
+    if (parent.empty() || folderExists(parent.string())) {
+        raise(err::FileNotFound, path);
+    }
+}
+
 FilePtr openOrRaise(const std::string& path, const char* mode) {
     errno = 0;
     FilePtr f(std::fopen(path.c_str(), mode));
     if (!f) {
         if (errno == ENOENT && mode[0] == 'r') {
-            // A missing file in an existing folder is "file not found", otherwise "path not found".
-            const auto parent = fs::path(path).parent_path();
-            if (parent.empty() || folderExists(parent.string())) {
-                raise(err::FileNotFound, path);
-            }
+            raiseIfFileMissing(path);
         }
         if ((errno == EACCES || errno == EPERM) && mode[0] != 'r') {
             // Writing into a folder or file without the right to is an access error.
@@ -316,6 +320,9 @@ void deleteFolder(const std::string& path) {
 long long fileSize(const std::string& path) {
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0) {
+        if (errno == ENOENT) {
+            raiseIfFileMissing(path);
+        }
         raiseFromErrno(errno, path);
     }
     return static_cast<long long>(st.st_size);

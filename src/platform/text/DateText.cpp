@@ -93,7 +93,14 @@ std::optional<LocalDateTime> parse(const std::string& text) {
         return std::nullopt;
     }
     if (m[4].matched && !text::trim(m[4].str()).empty()) {
-        const auto time = parseTime(m[4]);
+        // Drivers hand timestamps over with fractions of a second and, for some types, a zone
+        // ("00:00:00.000", "00:00:00.5+01"); the date part is what the callers read.
+        static const std::regex stamp(
+            R"(^\s*(\d{1,2}:\d{2}:\d{2})\.\d{1,9}\s*(?:Z|[+-]\d{2}(?::?\d{2})?)?\s*$)");
+        std::smatch f;
+        const std::string timeText = m[4].str();
+        const auto time =
+            std::regex_match(timeText, f, stamp) ? parseTime(f[1]) : parseTime(timeText);
         if (!time) {
             return std::nullopt;
         }
@@ -102,6 +109,22 @@ std::optional<LocalDateTime> parse(const std::string& text) {
         t.second = time->second;
     }
     return t;
+}
+
+std::optional<LocalDateTime> coerce(const std::string& text) {
+    if (auto date = parse(text)) {
+        return date;
+    }
+    static const std::regex dayFirst(R"(^\s*(\d{1,2})/(\d{1,2})/(\d{4})\s*$)");
+    std::smatch m;
+    if (!std::regex_match(text, m, dayFirst) || std::stoi(m[1]) <= 12) {
+        return std::nullopt;
+    }
+    LocalDateTime t;
+    t.day = std::stoi(m[1]);
+    t.month = std::stoi(m[2]);
+    t.year = std::stoi(m[3]);
+    return validDate(t.year, t.month, t.day) ? std::optional<LocalDateTime>(t) : std::nullopt;
 }
 
 int weekday(const LocalDateTime& t) {

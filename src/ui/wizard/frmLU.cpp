@@ -5,9 +5,9 @@
 #include "patcher/PatchRun.h"
 #include "patcher/Wizard.h"
 #include "patcher/WizardProgress.h"
+#include "platform/base/RunTimeError.h"
 #include "platform/host/Host.h"
 #include "platform/host/Prompter.h"
-#include "platform/base/RunTimeError.h"
 #include "ui/main/QtText.h"
 
 #include <QHBoxLayout>
@@ -81,7 +81,7 @@ frmLU::frmLU(PatchRun& run, QWidget* parent) : QDialog(parent), run_(run), state
     ProgressBar1->setVisible(false);
 
     cmdNext = new QPushButton("&Next >", this);
-    cmdCancel = new QPushButton("&Cancel", this);
+    cmdCancel = new QPushButton("&Skip Updates", this);
     for (QPushButton* b : {cmdNext, cmdCancel}) {
         b->setAutoDefault(false);
     }

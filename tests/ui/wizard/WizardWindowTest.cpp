@@ -88,6 +88,8 @@ TEST_P(WizardOpens, WithTheEditionsTextsAndLayout) {
     EXPECT_EQ(window->optChkUpdates->text().toStdString(), "&Check for Updates");
     EXPECT_EQ(window->optSkipUpdates->text().toStdString(), "&Skip Updates");
     EXPECT_EQ(window->cmdNext->text().toStdString(), "&Next >");
+    EXPECT_EQ(window->cmdCancel->text().toStdString(), "&Skip Updates");
+    EXPECT_FALSE(window->optChkUpdates->isChecked() || window->optSkipUpdates->isChecked());
     // The scheduled run shows only that it is downloading; no button can interrupt it.
     EXPECT_EQ(window->cmdNext->isVisible(), !c.scheduled);
     EXPECT_EQ(window->cmdCancel->isVisible(), !c.scheduled);
