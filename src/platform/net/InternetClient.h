@@ -29,6 +29,15 @@ struct TransferResult {
     // errno of a local failure: ENOSPC (disk full), EFBIG (over the size cap), or why the
     // scratch file could not be created.
     int localError = 0;
+    // Why the bytes did not match the expected content (empty when they did or none was set).
+    std::string contentRefused;
+};
+
+// What a signed entry says a file must be. The transfer refuses more than `size` bytes and
+// hashes the bytes as they are written; a file that differs never gets its final name.
+struct ExpectedContent {
+    long long size = -1; // -1: unknown (unsigned mode)
+    std::string sha256;  // lower-case hex
 };
 
 // Called after every chunk written to disk with the bytes of the file so far.
@@ -49,7 +58,7 @@ class FtpClient {
     TransferResult login(const std::string& host, int port, const std::string& user,
                          const std::string& password, bool active);
     TransferResult getFile(const std::string& remotePath, const std::string& localPath,
-                           const ChunkCallback& onChunk = {});
+                           const ChunkCallback& onChunk = {}, const ExpectedContent& expected = {});
     void close();
     bool isOpen() const;
 
@@ -62,6 +71,7 @@ class FtpClient {
 // Proxies come from the system's settings (http_proxy and friends). Only http and https, also
 // as redirect targets, and at most 10 redirects.
 TransferResult httpGetFile(const std::string& url, const std::string& localPath,
-                           const std::string& agent, const ChunkCallback& onChunk = {});
+                           const std::string& agent, const ChunkCallback& onChunk = {},
+                           const ExpectedContent& expected = {});
 
 } // namespace pelvar
