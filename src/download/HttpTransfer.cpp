@@ -87,7 +87,7 @@ void setBarValue(ProgressSurface* bar, float value) {
 // The error a failed fetch raises, as the transfer's handler reports it.
 [[noreturn]] void raiseTransferError(const TransferResult& result, const std::string& localPath) {
     const char* source = "HTTPGetFile";
-    if (result.systemError == neterr::RedirectRefused ||
+    if (result.systemError == neterr::RedirectRefused || result.systemError == neterr::TlsFailure ||
         (result.bytes == 0 && result.responseNumber == 0 && result.localError == 0)) {
         // Nothing answered at that address, or it only led elsewhere than the web.
         throw RunTimeError(err::InternetFailure,
@@ -276,6 +276,9 @@ bool HTTPGetFile(AppState& state, const std::string& url, const std::string& loc
     state.services.host.processEvents();
     if (status) {
         *status = result.responseNumber;
+    }
+    if (!result.tlsError.empty()) {
+        LogWrite(state, "Secure connection to " + url + " failed: " + result.tlsError);
     }
     if (!result.ok && !result.contentRefused.empty()) {
         reportRefusedArchive(state, state.CurrentPatchFile, result.contentRefused);

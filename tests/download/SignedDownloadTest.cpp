@@ -1,8 +1,10 @@
 #include "CommandLine.h"
 #include "DownloadFixture.h"
+#include "Servers.h"
 #include "download/DownloadSession.h"
 #include "platform/crypto/Sha256.h"
 #include "platform/files/Files.h"
+#include "platform/host/Host.h"
 #include "platform/text/Text.h"
 #include "settings/ScrambleLine.h"
 
@@ -20,7 +22,7 @@ const char* const Archive = "POS_9_0_1_05.zip";
 
 // Runs a real program and returns its exit code.
 int shell(const std::string& command) {
-    return std::system((command + " >/dev/null 2>&1").c_str());
+    return std::system(("{ " + command + "; } >/dev/null 2>&1").c_str());
 }
 
 // An installation that trusts one minisign key (made by the minisign tool) and a web location
@@ -128,6 +130,46 @@ TEST_F(SignedDownload, FtpLocationFetchesBothFilesAndSignatures) {
     run();
     EXPECT_TRUE(fs::exists(downloaded(Archive)));
     EXPECT_TRUE(fs::exists(downloaded("Pelvar9_POSMain.P9Q.minisig")));
+}
+
+// lighttpd with TLS; its certificate, for 127.0.0.1 only, comes from a CA made here with openssl.
+TEST_F(SignedDownload, HttpsTrustsTheCaFileAndChecksTheHostName) {
+    const std::string tls = dir / "tls";
+    fs::create_directories(tls);
+    writeFile(tls + "/san.ext", "subjectAltName=IP:127.0.0.1\n");
+    ASSERT_EQ(shell("cd " + tls +
+                    " && openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj /CN=TestCA "
+                    "-keyout ca.key -out ca.pem && openssl req -newkey rsa:2048 -nodes -subj "
+                    "/CN=127.0.0.1 -keyout srv.key -out srv.csr && openssl x509 -req -in srv.csr "
+                    "-CA ca.pem -CAkey ca.key -CAcreateserial -days 2 -extfile san.ext -out "
+                    "srv.crt && cat srv.crt srv.key > srv.pem"),
+              0);
+    const int port = freePort();
+    writeFile(tls + "/lighttpd.conf",
+              "server.modules += (\"mod_openssl\")\nserver.bind = \"127.0.0.1\"\nserver.port = " +
+                  std::to_string(port) + "\nserver.document-root = \"" + www() +
+                  "\"\nssl.engine = \"enable\"\nssl.pemfile = \"" + tls + "/srv.pem\"\n");
+    ChildProcess server({"/usr/sbin/lighttpd", "-D", "-f", tls + "/lighttpd.conf"}, tls + "/log");
+    ASSERT_TRUE(waitForPort(port, 10)) << readFile(tls + "/log");
+    publishAs("POSMain");
+    const auto fetchFrom = [&](const std::string& host, bool withCa) {
+        fs::remove(downloaded(Archive));
+        httpLocation("POSMain", "https://" + host + ":" + std::to_string(port));
+        if (withCa) {
+            setenv("LIVEUPDATE_CA_FILE", (tls + "/ca.pem").c_str(), 1);
+        }
+        try {
+            run();
+        } catch (const HostProcessEnded&) {
+            // A location that cannot be opened ends the downloader.
+        }
+        unsetenv("LIVEUPDATE_CA_FILE");
+        return fs::exists(downloaded(Archive));
+    };
+    EXPECT_TRUE(fetchFrom("127.0.0.1", true));
+    EXPECT_FALSE(fetchFrom("127.0.0.1", false));
+    EXPECT_FALSE(fetchFrom("localhost", true));
+    EXPECT_NE(logText().find("Secure connection to https://localhost:"), std::string::npos);
 }
 
 // Each row: how the published location is tampered with, and the exact log line of the refusal.

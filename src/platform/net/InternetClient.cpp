@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <curl/curl.h>
 #include <mutex>
 #include <unistd.h>
@@ -198,6 +199,10 @@ int recordReplies(CURL*, curl_infotype type, char* data, size_t size, void* user
 std::int32_t systemErrorFor(CURLcode code, long responseNumber) {
     if (code == CURLE_TOO_MANY_REDIRECTS || code == CURLE_UNSUPPORTED_PROTOCOL) {
         return neterr::RedirectRefused;
+    }
+    if (code == CURLE_PEER_FAILED_VERIFICATION || code == CURLE_SSL_CONNECT_ERROR ||
+        code == CURLE_SSL_CACERT_BADFILE || code == CURLE_SSL_CERTPROBLEM) {
+        return neterr::TlsFailure;
     }
     // A server that ended the transfer with an error reply (a 426 included) has something to say.
     if (responseNumber >= 400 && code != CURLE_WRITE_ERROR) {
@@ -415,10 +420,22 @@ TransferResult httpGetFile(const std::string& url, const std::string& localPath,
     curl_easy_setopt(curl.get(), CURLOPT_PROTOCOLS_STR, "http,https");
     // Redirects stay on the web and end: no file:// or other scheme, no endless loops.
     curl_easy_setopt(curl.get(), CURLOPT_FOLLOWLOCATION, 1L);
-    curl_easy_setopt(curl.get(), CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+    const bool secure = text::startsWith(text::lower(url), "https://");
+    curl_easy_setopt(curl.get(), CURLOPT_REDIR_PROTOCOLS_STR, secure ? "https" : "http,https");
     curl_easy_setopt(curl.get(), CURLOPT_MAXREDIRS, static_cast<long>(MaxRedirects));
+    // CAINFO replaces the bundle: the system's folder of certificates stays beside it.
+    if (const char* caFile = std::getenv("LIVEUPDATE_CA_FILE"); caFile && *caFile) {
+        curl_easy_setopt(curl.get(), CURLOPT_CAINFO, caFile);
+        curl_easy_setopt(curl.get(), CURLOPT_CAPATH, "/etc/ssl/certs");
+    }
+    char errorText[CURL_ERROR_SIZE] = {};
+    curl_easy_setopt(curl.get(), CURLOPT_ERRORBUFFER, errorText);
     // Removed from the multi handle before either is cleaned up.
-    return fetchInto(multi.get(), curl.get(), localPath, onChunk, {}, expected);
+    TransferResult result = fetchInto(multi.get(), curl.get(), localPath, onChunk, {}, expected);
+    if (result.systemError == neterr::TlsFailure) {
+        result.tlsError = *errorText ? errorText : "TLS handshake failed";
+    }
+    return result;
 }
 
 } // namespace pelvar
