@@ -4,6 +4,7 @@
 #include "platform/text/Text.h"
 
 #include <fcntl.h>
+#include <filesystem>
 #include <functional>
 #include <sys/file.h>
 #include <unistd.h>
@@ -51,9 +52,7 @@ bool underLock(const std::string& file, const std::function<void()>& change) {
         return false;
     }
     const std::string folder = file.substr(0, file.rfind('/'));
-    if (!files::folderExists(folder)) {
-        files::createFolder(folder);
-    }
+    std::filesystem::create_directories(folder);
     const int fd =
         ::open((file + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
     if (fd < 0) {
