@@ -8,7 +8,8 @@ build=${1:-$here/build}
 packages=(cmake ninja-build g++ pkg-config googletest libgtest-dev libcli11-dev qt6-base-dev
     libqt6sql6-sqlite libqt6sql6-odbc libcurl4-openssl-dev curl libzip-dev zlib1g-dev zipcmp zipmerge ziptool
     libsqlite3-dev sqlite3 unixodbc-dev odbc-postgresql tdsodbc postgresql python3-pyftpdlib
-    lighttpd fonts-dejavu-core zip unzip dpkg-dev help2man lintian)
+    lighttpd fonts-dejavu-core zip unzip dpkg-dev help2man lintian libsodium-dev minisign
+    lighttpd-mod-openssl openssl libssl-dev)
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

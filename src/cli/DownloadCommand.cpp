@@ -3,7 +3,9 @@
 #include "cli/CliContext.h"
 #include "download/UnattendedDownload.h"
 
+#include <iostream>
 #include <memory>
+#include <unistd.h>
 
 namespace pelvar::cli {
 
@@ -25,8 +27,18 @@ void addDownloadCommand(CLI::App& app, const GlobalOptions& options, int& exitCo
                                                    "\"Head Office\""
                                                  : std::string();
         });
-    download->callback([edition, &options, &exitCode] {
+    auto ignoreExpiry = std::make_shared<bool>(false);
+    download->add_flag("--ignore-expiry", *ignoreExpiry,
+                       "Accept signed update information past its expiry, for this run only "
+                       "(root only; for a machine whose clock is wrong)");
+    download->callback([edition, ignoreExpiry, &options, &exitCode] {
+        if (*ignoreExpiry && ::geteuid() != 0) {
+            std::cerr << "liveupdate download: --ignore-expiry is for root only\n";
+            exitCode = 1;
+            return;
+        }
         CliContext context(options);
+        context.state().IgnoreExpiry = *ignoreExpiry;
         exitCode = RunUnattendedDownload(context.state(), *edition);
     });
 }

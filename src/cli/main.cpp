@@ -1,7 +1,9 @@
 #include "cli/ApplyCommand.h"
 #include "cli/CliContext.h"
 #include "cli/DownloadCommand.h"
+#include "cli/KeysCommands.h"
 #include "cli/LocationsCommands.h"
+#include "cli/PublishCommand.h"
 #include "cli/RegCommands.h"
 #include "cli/ScheduleCommands.h"
 #include "cli/ScrambleCommand.h"
@@ -52,6 +54,8 @@ int run(int argc, char** argv) {
     pelvar::cli::addDownloadCommand(app, options, exitCode);
     pelvar::cli::addApplyCommand(app, options, exitCode);
     pelvar::cli::addRunBatchCommand(app, options, exitCode);
+    pelvar::cli::addPublishCommand(app, exitCode);
+    pelvar::cli::addKeysCommands(app, options, exitCode);
 
     try {
         app.parse(argc, argv);

@@ -7,9 +7,9 @@
 #include "environment/FileText.h"
 #include "environment/Surfaces.h"
 #include "environment/UpdateLog.h"
+#include "platform/base/RunTimeError.h"
 #include "platform/files/Files.h"
 #include "platform/host/Host.h"
-#include "platform/base/RunTimeError.h"
 #include "platform/text/Text.h"
 
 namespace pelvar {
@@ -113,6 +113,12 @@ void DownloadFromCustomLocations(AppState& state) {
             return;
         }
         LogWrite(state, "There is a record in CustomPatchLocationDtls table.");
+        // Signed mode holds custom locations to stricter rules than settings locations.
+        struct PassFlag {
+            bool& flag;
+            ~PassFlag() { flag = false; }
+        } pass{state.CustomLocationPass};
+        state.CustomLocationPass = true;
         for (std::size_t r = 0; r < rows.size(); ++r) {
             fetchRow(state, rows, r);
         }

@@ -1,18 +1,19 @@
 #include "download/FtpTransfer.h"
 
 #include "download/DownloadSession.h"
+#include "download/SignedLocation.h"
 #include "download/TransferProgress.h"
 #include "download/UpdateInformation.h"
 #include "environment/AppState.h"
 #include "environment/FileText.h"
 #include "environment/Surfaces.h"
 #include "environment/UpdateLog.h"
+#include "platform/base/RunTimeError.h"
 #include "platform/files/Files.h"
 #include "platform/host/Host.h"
+#include "platform/host/Prompter.h"
 #include "platform/net/InternetClient.h"
 #include "platform/text/PlainName.h"
-#include "platform/host/Prompter.h"
-#include "platform/base/RunTimeError.h"
 #include "platform/text/Text.h"
 
 namespace pelvar {
@@ -44,7 +45,8 @@ class FtpTransfer {
     void checkAndDownload();
     // Fetches every name of a ":" list not yet in the download folder.
     void fetchList(const std::string& list, bool nudgeAfterFetch);
-    TransferResult getFile(const std::string& remote, const std::string& local);
+    TransferResult getFile(const std::string& remote, const std::string& local,
+                           const ExpectedContent& expected = {});
     void nudgeProgress();
     void reportFailedFetch(const std::string& name, const TransferResult& result);
 
@@ -100,11 +102,12 @@ void FtpTransfer::connect() {
     AdvanceProgress(state_, 4, 30);
 }
 
-TransferResult FtpTransfer::getFile(const std::string& remote, const std::string& local) {
+TransferResult FtpTransfer::getFile(const std::string& remote, const std::string& local,
+                                    const ExpectedContent& expected) {
     if (!state_.FtpHandlesOpen) {
         client_.close();
     }
-    return client_.getFile(remote, local, progress_.callback());
+    return client_.getFile(remote, local, progress_.callback(), expected);
 }
 
 void FtpTransfer::checkAndDownload() {
@@ -118,13 +121,22 @@ void FtpTransfer::checkAndDownload() {
         state_.RunFailed = true;
         raise(err::BadFileNameOrNumber, "FtpCheckAndDownload");
     }
-    const TransferResult info = getFile(location.FolderLocation + "/" + infoName,
-                                        files::join(state_.DownloadFolder, infoName));
-    if (!info.ok) {
-        reportFailedFetch(infoName, info);
+    const SignedOutcome outcome =
+        fetchSignedInformation(state_, [&](const std::string& remote, const std::string& local) {
+            return getFile(location.FolderLocation + "/" + remote, local).ok;
+        });
+    if (outcome == SignedOutcome::Refused) {
         return;
     }
-    ReadUpdateInformation(state_);
+    if (outcome == SignedOutcome::Unsigned) {
+        const TransferResult info = getFile(location.FolderLocation + "/" + infoName,
+                                            files::join(state_.DownloadFolder, infoName));
+        if (!info.ok) {
+            reportFailedFetch(infoName, info);
+            return;
+        }
+        ReadUpdateInformation(state_);
+    }
     if (!state_.CustomPatchFiles.empty()) {
         fetchList(state_.CustomPatchFiles, false);
         state_.PatchesReady = true;
@@ -143,7 +155,7 @@ void FtpTransfer::fetchList(const std::string& list, bool nudgeAfterFetch) {
     for (const auto& name : text::splitText(list, ":")) {
         state_.CurrentPatchFile = name;
         const std::string local = files::join(state_.DownloadFolder, name);
-        if (files::fileExists(local)) {
+        if (archiveAlreadyPresent(state_, name, local)) {
             LogWrite(state_, "Skiped Downloading File: " + name);
             continue;
         }
@@ -152,14 +164,16 @@ void FtpTransfer::fetchList(const std::string& list, bool nudgeAfterFetch) {
             AdvanceProgress(state_, 2, 30);
         }
         LogWrite(state_, "Downloading File: " + name);
-        const TransferResult fetched =
-            getFile(state_.DownloadLocation.FolderLocation + "/" + name, local);
+        const TransferResult fetched = getFile(state_.DownloadLocation.FolderLocation + "/" + name,
+                                               local, signedContentOf(state_, name));
         AppendLineToFile(state_, "File Downloaded " + name,
                          files::join(state_.DownloadFolder, "DownloadedPatchList.ini"));
         if (nudgeAfterFetch) {
             nudgeProgress();
         }
-        if (!fetched.ok) {
+        if (!fetched.ok && !fetched.contentRefused.empty()) {
+            reportRefusedArchive(state_, name, fetched.contentRefused);
+        } else if (!fetched.ok) {
             reportFailedFetch(name, fetched);
         }
     }

@@ -1,6 +1,7 @@
 #include "download/HttpTransfer.h"
 
 #include "download/DownloadSession.h"
+#include "download/SignedLocation.h"
 #include "download/TransferProgress.h"
 #include "download/UpdateInformation.h"
 #include "environment/AppState.h"
@@ -87,7 +88,7 @@ void setBarValue(ProgressSurface* bar, float value) {
 // The error a failed fetch raises, as the transfer's handler reports it.
 [[noreturn]] void raiseTransferError(const TransferResult& result, const std::string& localPath) {
     const char* source = "HTTPGetFile";
-    if (result.systemError == neterr::RedirectRefused ||
+    if (result.systemError == neterr::RedirectRefused || result.systemError == neterr::TlsFailure ||
         (result.bytes == 0 && result.responseNumber == 0 && result.localError == 0)) {
         // Nothing answered at that address, or it only led elsewhere than the web.
         throw RunTimeError(err::InternetFailure,
@@ -158,19 +159,34 @@ void HttpTransfer::run() {
     showStatus(state_, "Please wait! Checking Updates to download...");
     state_.services.host.processEvents();
 
-    for (const char* extension : {".dat", ".P9Q"}) {
-        const std::string name = "Pelvar9_" + description + extension;
-        if (!isPlainFileName(name)) {
-            raise(err::BadFileNameOrNumber, "StartHTTP");
-        }
-        const std::string local = files::join(workFolder_, name);
-        if (files::fileExists(local)) {
-            files::deleteFile(local);
-        }
-        // A fetch that fails raises its error, which ends the transfer in StartHTTP.
-        HTTPGetFile(state_, location + "/" + name, local);
+    if (!isPlainFileName("Pelvar9_" + description + ".dat")) {
+        raise(err::BadFileNameOrNumber, "StartHTTP");
     }
-    ReadUpdateInformation(state_);
+    // A fetch that fails raises its error, which ends the transfer in StartHTTP.
+    const SignedOutcome outcome =
+        fetchSignedInformation(state_, [&](const std::string& remote, const std::string& local) {
+            // An error page in place of a signature is no signature.
+            long status = 0;
+            HTTPGetFile(state_, location + "/" + remote, local, {}, &status);
+            if (status >= 400 && files::fileExists(local)) {
+                files::deleteFile(local);
+            }
+            return status < 400;
+        });
+    if (outcome == SignedOutcome::Refused) {
+        return;
+    }
+    if (outcome == SignedOutcome::Unsigned) {
+        for (const char* extension : {".dat", ".P9Q"}) {
+            const std::string local =
+                files::join(workFolder_, "Pelvar9_" + description + extension);
+            if (files::fileExists(local)) {
+                files::deleteFile(local);
+            }
+            HTTPGetFile(state_, location + "/" + "Pelvar9_" + description + extension, local);
+        }
+        ReadUpdateInformation(state_);
+    }
     if (!state_.CustomPatchFiles.empty()) {
         fetchCustomFiles();
     }
@@ -189,7 +205,7 @@ void HttpTransfer::fetchArchive(const std::string& name) {
     LogWrite(state_, "Downloading File: " + name);
     // A transfer that breaks off raises its error: StartHTTP shows it and the run reports errors.
     HTTPGetFile(state_, httpBaseAddress(state_.DownloadLocation) + "/" + name,
-                files::join(workFolder_, name));
+                files::join(workFolder_, name), signedContentOf(state_, name));
     AppendLineToFile(state_, "File Downloaded " + name,
                      files::join(state_.DownloadFolder, "DownloadedPatchList.ini"));
 }
@@ -204,7 +220,7 @@ void HttpTransfer::fetchCustomFiles() {
                                  " is already patched.Skiped downloading the same file again.");
             continue;
         }
-        if (files::fileExists(workFolder_ + "/" + name)) {
+        if (archiveAlreadyPresent(state_, name, workFolder_ + "/" + name)) {
             LogWrite(state_, "Skiped Downloading File: " + name);
             continue;
         }
@@ -251,7 +267,7 @@ void HttpTransfer::fetchPatchFiles() {
             continue;
         }
         state_.PatchesDownloaded = true;
-        if (files::fileExists(workFolder_ + "/" + name)) {
+        if (archiveAlreadyPresent(state_, name, workFolder_ + "/" + name)) {
             LogWrite(state_, "Skiped Downloading File: " + name);
         } else {
             fetchArchive(name);
@@ -266,20 +282,32 @@ void HttpTransfer::fetchPatchFiles() {
 
 } // namespace
 
-bool HTTPGetFile(AppState& state, const std::string& url, const std::string& localPath) {
-    const std::string status = "Please wait! Downloading file " + state.CurrentPatchFile +
-                               " from " + state.DownloadLocation.Location;
-    showStatus(state, status);
+bool HTTPGetFile(AppState& state, const std::string& url, const std::string& localPath,
+                 const ExpectedContent& expected, long* status) {
+    const std::string caption = "Please wait! Downloading file " + state.CurrentPatchFile +
+                                " from " + state.DownloadLocation.Location;
+    showStatus(state, caption);
     if (state.wizard) {
-        state.wizard->setComplete(status);
+        state.wizard->setComplete(caption);
     }
     state.services.host.processEvents();
     if (url.empty() || localPath.empty()) {
         raise(err::InvalidProcedureCall);
     }
     TransferProgress progress(state);
-    const TransferResult result = httpGetFile(url, localPath, agentName(), progress.callback());
+    const TransferResult result =
+        httpGetFile(url, localPath, agentName(), progress.callback(), expected);
     state.services.host.processEvents();
+    if (status) {
+        *status = result.responseNumber;
+    }
+    if (!result.tlsError.empty()) {
+        LogWrite(state, "Secure connection to " + url + " failed: " + result.tlsError);
+    }
+    if (!result.ok && !result.contentRefused.empty()) {
+        reportRefusedArchive(state, state.CurrentPatchFile, result.contentRefused);
+        return false;
+    }
     if (!result.ok) {
         raiseTransferError(result, localPath);
     }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/net/InternetClient.h"
+
 #include <string>
 
 namespace pelvar {
@@ -11,7 +13,10 @@ struct AppState;
 void StartHTTP(AppState& state);
 
 // Fetches one URL into one file, streaming, whatever the status code. Raises 5 for an empty
-// URL or path, 0x800403E8 when the server cannot be reached.
-bool HTTPGetFile(AppState& state, const std::string& url, const std::string& localPath);
+// URL or path, 0x800403E8 when the server cannot be reached. With expected content (signed
+// mode) a file that does not match is refused, logged, and the result is false. `status`, when
+// given, receives the server's HTTP status code.
+bool HTTPGetFile(AppState& state, const std::string& url, const std::string& localPath,
+                 const ExpectedContent& expected = {}, long* status = nullptr);
 
 } // namespace pelvar

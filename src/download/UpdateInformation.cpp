@@ -5,11 +5,11 @@
 #include "environment/Connections.h"
 #include "environment/EndHostProcess.h"
 #include "environment/UpdateLog.h"
-#include "platform/files/Files.h"
 #include "platform/base/Limits.h"
-#include "platform/text/PlainName.h"
-#include "platform/host/Prompter.h"
 #include "platform/base/RunTimeError.h"
+#include "platform/files/Files.h"
+#include "platform/host/Prompter.h"
+#include "platform/text/PlainName.h"
 #include "platform/text/Text.h"
 #include "settings/ScrambleLine.h"
 
@@ -122,17 +122,40 @@ bool nextLine(AppState& state, std::FILE* file, std::int64_t& total, std::string
     return true;
 }
 
+void readStream(AppState& state, std::FILE* file) {
+    std::int64_t total = 0;
+    std::string line;
+    while (nextLine(state, file, total, line)) {
+        if (const auto entry = entryText(line)) {
+            handleEntry(state, *entry);
+        }
+    }
+}
+
 void readFile(AppState& state, const std::string& path) {
     std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
     if (!file) {
         raise(err::FileNotFound, path);
     }
-    std::int64_t total = 0;
-    std::string line;
-    while (nextLine(state, file.get(), total, line)) {
-        if (const auto entry = entryText(line)) {
-            handleEntry(state, *entry);
-        }
+    readStream(state, file.get());
+}
+
+void readBytes(AppState& state, const std::string& bytes) {
+    if (bytes.empty()) {
+        return;
+    }
+    std::string copy = bytes;
+    std::unique_ptr<std::FILE, FileCloser> file(fmemopen(copy.data(), copy.size(), "rb"));
+    if (!file) {
+        raise(err::PathFileAccess);
+    }
+    readStream(state, file.get());
+}
+
+void finishReading(AppState& state) {
+    AdvanceProgress(state, 2, 2);
+    if (state.PatchFiles.empty()) {
+        LogWrite(state, "Update Not Available.");
     }
 }
 
@@ -152,12 +175,20 @@ void ReadUpdateInformation(AppState& state) {
         if (files::fileExists(p9q)) {
             readFile(state, p9q);
         }
-        AdvanceProgress(state, 2, 2);
-        if (state.PatchFiles.empty()) {
-            LogWrite(state, "Update Not Available.");
-        }
+        finishReading(state);
     } catch (const RunTimeError&) {
         // A damaged file ends the reading with the lists built so far.
+    }
+}
+
+void ReadUpdateInformationFrom(AppState& state, const std::string& dat, const std::string& p9q) {
+    state.UpdateEntries.clear();
+    try {
+        readBytes(state, dat);
+        readBytes(state, p9q);
+        finishReading(state);
+    } catch (const RunTimeError&) {
+        // As from disk: a damaged file ends the reading with the lists built so far.
     }
 }
 

@@ -11,6 +11,9 @@ struct AppState;
 // PatchFiles and UpdateEntries; a tampered entry ends the downloader.
 void ReadUpdateInformation(AppState& state);
 
+// The same from the bytes of both files as they were verified, never read again from disk.
+void ReadUpdateInformationFrom(AppState& state, const std::string& dat, const std::string& p9q);
+
 // Whether AuthorisedPOSPatches approves the release (an empty or missing table approves all).
 bool IsReleaseApproved(AppState& state, const std::string& release);
 

@@ -3,9 +3,11 @@
 #include "environment/LocationRecord.h"
 #include "environment/SystemFile.h"
 #include "platform/db/Database.h"
-#include "platform/process/ProgramLauncher.h"
 #include "platform/files/SandboxPaths.h"
+#include "platform/net/InternetClient.h"
+#include "platform/process/ProgramLauncher.h"
 
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -88,6 +90,14 @@ struct AppState {
     int TransferFailures = 0;
     // The run ended on an error or a failure message (the command line exits 1).
     bool RunFailed = false;
+
+    // Signed updates: the signed size and SHA-256 of each archive the current location lists
+    // (empty in unsigned mode); whether this run passes expired files (an admin's one-off);
+    // whether the walk is in the custom-location pass, and the settings locations it met.
+    std::map<std::string, ExpectedContent> SignedArchives;
+    bool IgnoreExpiry = false;
+    bool CustomLocationPass = false;
+    std::vector<std::string> SettingsLocationNames;
 
     // Shared by the settings window and the location editor.
     std::string SettingsCaption; // caption of the settings window, set by the main window

@@ -35,14 +35,17 @@ EntryCheck ValidateEntry(const LocationEntry& input) {
     const std::string typed = text::lower(text::trim(e.remoteHost));
     std::string address;
     if (e.type == "HTTP") {
-        address = text::contains(typed, "http://") ? e.remoteHost : "http://" + e.remoteHost;
+        // "https://" is kept as typed: prefixing "http://" would make "http://https://...".
+        const bool schemed = text::contains(typed, "http://") || text::contains(typed, "https://");
+        address = schemed ? e.remoteHost : "http://" + e.remoteHost;
     } else if (e.type == "FTP") {
         address = text::contains(typed, "ftp://") ? e.remoteHost : "ftp://" + e.remoteHost;
     }
     const std::string lowered = text::lower(address);
-    if (text::contains(lowered, "http://")) {
+    const bool secure = text::contains(lowered, "https://");
+    if (secure || text::contains(lowered, "http://")) {
         // An FTP entry whose text names an http:// address would store no location at all.
-        if (address.size() <= SchemeLength || e.type != "HTTP") {
+        if (address.size() <= SchemeLength + (secure ? 1 : 0) || e.type != "HTTP") {
             return refuse(check, "Invalid Web Address", EntryControl::txtRemoteHost);
         }
         check.ValidatedLocation = address + (e.remotePort.empty() ? "" : ":" + e.remotePort);

@@ -95,7 +95,9 @@ HttpServer::HttpServer(const std::string& documentRoot) : port_(freePort()) {
                     "server.port = " + std::to_string(port_) + "\n"
                     "server.document-root = \"" + documentRoot + "\"\n"
                     "server.errorlog = \"" + (config_ / "error.log") + "\"\n"
-                    "mimetype.assign = ( \"\" => \"application/octet-stream\" )\n");
+                    "mimetype.assign = ( \"\" => \"application/octet-stream\" )\n"
+                    // Tests rewrite served files within one second: no stale sizes.
+                    "server.stat-cache-engine = \"disable\"\n");
     process_ = std::make_unique<ChildProcess>(
         std::vector<std::string>{"/usr/sbin/lighttpd", "-D", "-f", conf}, config_ / "out.log");
     if (!waitForPort(port_, 10)) {

@@ -1,11 +1,13 @@
 #include "platform/net/InternetClient.h"
 
 #include "platform/base/Limits.h"
+#include "platform/crypto/Sha256.h"
 #include "platform/files/ScratchFiles.h"
 #include "platform/text/Text.h"
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <curl/curl.h>
 #include <mutex>
 #include <unistd.h>
@@ -27,7 +29,12 @@ constexpr std::size_t FileBufferSize = 1 << 20;
 // Stops at the size cap and when the announced size does not fit on the disk.
 class PartFile {
   public:
-    explicit PartFile(std::string path) : path_(std::move(path)) {}
+    PartFile(std::string path, const ExpectedContent& expected)
+        : path_(std::move(path)), expected_(expected) {
+        if (expected_.size >= 0) {
+            limit_ = expected_.size;
+        }
+    }
     ~PartFile() { discard(); }
     PartFile(const PartFile&) = delete;
     PartFile& operator=(const PartFile&) = delete;
@@ -53,6 +60,7 @@ class PartFile {
     // Checks a size the server announced before any byte is kept.
     bool admit(long long announced) {
         if (announced > limit_) {
+            refuse(announced);
             error_ = EFBIG;
             return false;
         }
@@ -65,8 +73,12 @@ class PartFile {
     }
     bool write(const char* data, std::size_t n) {
         if (written_ + static_cast<long long>(n) > limit_) {
+            refuse(written_ + static_cast<long long>(n));
             error_ = EFBIG;
             return false;
+        }
+        if (expected_.size >= 0) {
+            hasher_.update(data, n);
         }
         errno = 0;
         if (std::fwrite(data, 1, n, file_) != n) {
@@ -89,6 +101,20 @@ class PartFile {
             error_ = error_ != 0 ? error_ : EIO;
             return false;
         }
+        if (expected_.size >= 0) {
+            const std::string digest = hasher_.hexDigest();
+            if (written_ != expected_.size) {
+                refused_ = "size " + std::to_string(written_) + " instead of the signed " +
+                           std::to_string(expected_.size);
+            } else if (digest != expected_.sha256) {
+                refused_ = "SHA-256 " + digest + " instead of the signed " + expected_.sha256;
+            }
+            if (!refused_.empty()) {
+                std::remove(part_.c_str());
+                error_ = EBADMSG;
+                return false;
+            }
+        }
         // rename replaces a link at the final name instead of writing through it.
         if (std::rename(part_.c_str(), path_.c_str()) != 0) {
             error_ = errno;
@@ -106,6 +132,7 @@ class PartFile {
     }
     long long written() const { return written_; }
     int error() const { return error_; }
+    const std::string& refused() const { return refused_; }
 
   private:
     std::string path_;
@@ -115,6 +142,16 @@ class PartFile {
     long long written_ = 0;
     long long limit_ = limits::maximumFileBytes();
     int error_ = 0;
+    ExpectedContent expected_;
+    crypto::Sha256 hasher_;
+    std::string refused_;
+
+    void refuse(long long bytes) {
+        if (expected_.size >= 0) {
+            refused_ = "more than the signed size " + std::to_string(expected_.size) +
+                       " (at least " + std::to_string(bytes) + " bytes)";
+        }
+    }
 };
 
 struct WriteTarget {
@@ -162,6 +199,10 @@ int recordReplies(CURL*, curl_infotype type, char* data, size_t size, void* user
 std::int32_t systemErrorFor(CURLcode code, long responseNumber) {
     if (code == CURLE_TOO_MANY_REDIRECTS || code == CURLE_UNSUPPORTED_PROTOCOL) {
         return neterr::RedirectRefused;
+    }
+    if (code == CURLE_PEER_FAILED_VERIFICATION || code == CURLE_SSL_CONNECT_ERROR ||
+        code == CURLE_SSL_CACERT_BADFILE || code == CURLE_SSL_CERTPROBLEM) {
+        return neterr::TlsFailure;
     }
     // A server that ended the transfer with an error reply (a 426 included) has something to say.
     if (responseNumber >= 400 && code != CURLE_WRITE_ERROR) {
@@ -256,8 +297,9 @@ CURLcode perform(CURLM* multi, CURL* easy) {
 
 // Streams the transfer set up on `curl` into localPath (through its ".part" file).
 TransferResult fetchInto(CURLM* multi, CURL* curl, const std::string& localPath,
-                         const ChunkCallback& onChunk, const std::string& reply) {
-    PartFile file(localPath);
+                         const ChunkCallback& onChunk, const std::string& reply,
+                         const ExpectedContent& expected) {
+    PartFile file(localPath, expected);
     if (!file.open()) {
         TransferResult failed;
         failed.localError = file.error();
@@ -275,6 +317,7 @@ TransferResult fetchInto(CURLM* multi, CURL* curl, const std::string& localPath,
     }
     if (!result.ok) {
         result.localError = file.error();
+        result.contentRefused = file.refused();
     }
     return result;
 }
@@ -348,7 +391,7 @@ TransferResult FtpClient::login(const std::string& host, int port, const std::st
 }
 
 TransferResult FtpClient::getFile(const std::string& remotePath, const std::string& localPath,
-                                  const ChunkCallback& onChunk) {
+                                  const ChunkCallback& onChunk, const ExpectedContent& expected) {
     if (!impl_->curl) {
         TransferResult closed;
         closed.systemError = neterr::InvalidHandle;
@@ -358,13 +401,15 @@ TransferResult FtpClient::getFile(const std::string& remotePath, const std::stri
     // "dir/file" from the login folder.
     curl_easy_setopt(impl_->curl, CURLOPT_URL,
                      (impl_->baseUrl + "/" + escapePath(impl_->curl, remotePath)).c_str());
-    TransferResult result = fetchInto(impl_->multi, impl_->curl, localPath, onChunk, impl_->reply);
+    TransferResult result =
+        fetchInto(impl_->multi, impl_->curl, localPath, onChunk, impl_->reply, expected);
     curl_easy_setopt(impl_->curl, CURLOPT_WRITEFUNCTION, discardBody);
     return result;
 }
 
 TransferResult httpGetFile(const std::string& url, const std::string& localPath,
-                           const std::string& agent, const ChunkCallback& onChunk) {
+                           const std::string& agent, const ChunkCallback& onChunk,
+                           const ExpectedContent& expected) {
     initialiseCurl();
     std::unique_ptr<CURLM, CURLMcode (*)(CURLM*)> multi(curl_multi_init(), curl_multi_cleanup);
     std::unique_ptr<CURL, void (*)(CURL*)> curl(curl_easy_init(), curl_easy_cleanup);
@@ -375,10 +420,22 @@ TransferResult httpGetFile(const std::string& url, const std::string& localPath,
     curl_easy_setopt(curl.get(), CURLOPT_PROTOCOLS_STR, "http,https");
     // Redirects stay on the web and end: no file:// or other scheme, no endless loops.
     curl_easy_setopt(curl.get(), CURLOPT_FOLLOWLOCATION, 1L);
-    curl_easy_setopt(curl.get(), CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+    const bool secure = text::startsWith(text::lower(url), "https://");
+    curl_easy_setopt(curl.get(), CURLOPT_REDIR_PROTOCOLS_STR, secure ? "https" : "http,https");
     curl_easy_setopt(curl.get(), CURLOPT_MAXREDIRS, static_cast<long>(MaxRedirects));
+    // CAINFO replaces the bundle: the system's folder of certificates stays beside it.
+    if (const char* caFile = std::getenv("LIVEUPDATE_CA_FILE"); caFile && *caFile) {
+        curl_easy_setopt(curl.get(), CURLOPT_CAINFO, caFile);
+        curl_easy_setopt(curl.get(), CURLOPT_CAPATH, "/etc/ssl/certs");
+    }
+    char errorText[CURL_ERROR_SIZE] = {};
+    curl_easy_setopt(curl.get(), CURLOPT_ERRORBUFFER, errorText);
     // Removed from the multi handle before either is cleaned up.
-    return fetchInto(multi.get(), curl.get(), localPath, onChunk, {});
+    TransferResult result = fetchInto(multi.get(), curl.get(), localPath, onChunk, {}, expected);
+    if (result.systemError == neterr::TlsFailure) {
+        result.tlsError = *errorText ? errorText : "TLS handshake failed";
+    }
+    return result;
 }
 
 } // namespace pelvar

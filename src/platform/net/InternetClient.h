@@ -16,6 +16,7 @@ constexpr std::int32_t ConnectionAborted = 12030; // the transfer broke off
 constexpr std::int32_t CannotConnect = 12029;
 constexpr std::int32_t Timeout = 12002;
 constexpr std::int32_t RedirectRefused = 12156; // a redirect loop or a scheme other than http(s)
+constexpr std::int32_t TlsFailure = 12175;      // the server's certificate did not verify
 } // namespace neterr
 
 // The outcome of one transfer step. On failure `systemError` says why; when the server
@@ -29,6 +30,18 @@ struct TransferResult {
     // errno of a local failure: ENOSPC (disk full), EFBIG (over the size cap), or why the
     // scratch file could not be created.
     int localError = 0;
+    // The TLS library's reason when a secure connection could not be made (never retried
+    // without TLS).
+    std::string tlsError;
+    // Why the bytes did not match the expected content (empty when they did or none was set).
+    std::string contentRefused;
+};
+
+// What a signed entry says a file must be. The transfer refuses more than `size` bytes and
+// hashes the bytes as they are written; a file that differs never gets its final name.
+struct ExpectedContent {
+    long long size = -1; // -1: unknown (unsigned mode)
+    std::string sha256;  // lower-case hex
 };
 
 // Called after every chunk written to disk with the bytes of the file so far.
@@ -49,7 +62,7 @@ class FtpClient {
     TransferResult login(const std::string& host, int port, const std::string& user,
                          const std::string& password, bool active);
     TransferResult getFile(const std::string& remotePath, const std::string& localPath,
-                           const ChunkCallback& onChunk = {});
+                           const ChunkCallback& onChunk = {}, const ExpectedContent& expected = {});
     void close();
     bool isOpen() const;
 
@@ -60,8 +73,11 @@ class FtpClient {
 
 // Fetches a URL into a file, whatever the status code (an error page is stored as the body).
 // Proxies come from the system's settings (http_proxy and friends). Only http and https, also
-// as redirect targets, and at most 10 redirects.
+// as redirect targets (an https URL is redirected only to https), and at most 10 redirects.
+// Certificates are checked against the system's store plus the CA file LIVEUPDATE_CA_FILE
+// names, if any.
 TransferResult httpGetFile(const std::string& url, const std::string& localPath,
-                           const std::string& agent, const ChunkCallback& onChunk = {});
+                           const std::string& agent, const ChunkCallback& onChunk = {},
+                           const ExpectedContent& expected = {});
 
 } // namespace pelvar

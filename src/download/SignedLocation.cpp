@@ -1,0 +1,130 @@
+#include "download/SignedLocation.h"
+
+#include "download/SignedInformation.h"
+#include "download/UpdateInformation.h"
+#include "environment/AppState.h"
+#include "environment/UpdateLog.h"
+#include "platform/base/Limits.h"
+#include "platform/crypto/MinisignSignature.h"
+#include "platform/crypto/Sha256.h"
+#include "platform/files/Files.h"
+#include "platform/host/Prompter.h"
+
+#include <ctime>
+
+namespace pelvar {
+namespace {
+
+// The local file's bytes, bounded; empty when missing. A signature file over its cap reads as
+// one that does not parse.
+std::string localBytes(const std::string& path, long long cap) {
+    if (!files::fileExists(path)) {
+        return {};
+    }
+    try {
+        return files::readAllBounded(path, cap);
+    } catch (const std::exception&) {
+        return std::string(static_cast<std::size_t>(cap) + 1, ' ');
+    }
+}
+
+void deleteIfPresent(const std::string& path) {
+    if (files::fileExists(path)) {
+        files::deleteFile(path);
+    }
+}
+
+} // namespace
+
+SignedOutcome fetchSignedInformation(AppState& state, const InformationFetch& fetch) {
+    const std::string& name = state.DownloadLocation.Description;
+    const TrustState trust = loadTrust(state.services.paths);
+    state.SignedArchives.clear();
+    if (trust.mode == TrustState::Mode::Unsigned) {
+        LogWrite(state, "Update information of " + name + " is not signed.");
+        return SignedOutcome::Unsigned;
+    }
+    if (!state.CustomLocationPass) {
+        state.SettingsLocationNames.push_back(name);
+    }
+    // Both files and both signatures fresh from the server: nothing left from an earlier run
+    // may stand in for a file the server did not send.
+    const std::string base = files::join(state.DownloadFolder, "Pelvar9_" + name);
+    const char* const names[] = {".dat", ".P9Q", ".dat.minisig", ".P9Q.minisig"};
+    for (const char* extension : names) {
+        deleteIfPresent(base + extension);
+    }
+    for (const char* extension : names) {
+        fetch("Pelvar9_" + name + extension, base + extension);
+    }
+    SignedFiles signedFiles{localBytes(base + ".dat", limits::InfoFileBytes),
+                            localBytes(base + ".P9Q", limits::InfoFileBytes),
+                            localBytes(base + ".dat.minisig", crypto::MaxSignatureFileBytes),
+                            localBytes(base + ".P9Q.minisig", crypto::MaxSignatureFileBytes)};
+    SignedCheckContext context;
+    context.edition = editionCodeOf(state.DownloadLocation.Product);
+    context.name = name;
+    context.customLocation = state.CustomLocationPass;
+    context.settingsNames = state.SettingsLocationNames;
+    context.now = std::time(nullptr);
+    context.ignoreExpiry = state.IgnoreExpiry;
+    if (state.IgnoreExpiry) {
+        LogWrite(state, "Expiry of the update information of " + name +
+                            " is ignored for this run (--ignore-expiry).");
+    }
+    const SerialStore serials(state.services.paths);
+    const SignedCheck check =
+        checkSignedInformation(state.services.paths, trust, serials, context, signedFiles);
+    if (!check.accepted) {
+        LogWrite(state, "Update information of " + name + " refused: " + check.refusal + ".");
+        for (const char* extension : names) {
+            deleteIfPresent(base + extension);
+        }
+        state.RunFailed = true;
+        state.services.prompter.show("Updates Information Tampered", box::Information,
+                                     state.AppTitle);
+        return SignedOutcome::Refused;
+    }
+    serials.record(context.edition, name, check.keyId, {check.serial, check.digest});
+    LogWrite(state, "Update information of " + name + " is signed by key " + check.keyId +
+                        ", serial " + std::to_string(check.serial) + ".");
+    state.SignedArchives = check.archives;
+    ReadUpdateInformationFrom(state, signedFiles.dat, signedFiles.p9q);
+    return SignedOutcome::Accepted;
+}
+
+} // namespace pelvar
+
+namespace pelvar {
+
+ExpectedContent signedContentOf(const AppState& state, const std::string& name) {
+    const auto found = state.SignedArchives.find(name);
+    return found == state.SignedArchives.end() ? ExpectedContent{} : found->second;
+}
+
+bool archiveAlreadyPresent(AppState& state, const std::string& name, const std::string& path) {
+    if (!files::fileExists(path)) {
+        return false;
+    }
+    const ExpectedContent expected = signedContentOf(state, name);
+    if (state.SignedArchives.empty()) {
+        return true;
+    }
+    const crypto::FileDigest digest = crypto::sha256OfFile(path);
+    if (digest.ok && digest.size == expected.size && digest.sha256 == expected.sha256) {
+        return true;
+    }
+    LogWrite(state, "Archive " + name +
+                        " in the download folder does not match its signed entry; fetching it "
+                        "again.");
+    files::deleteFile(path);
+    return false;
+}
+
+void reportRefusedArchive(AppState& state, const std::string& name, const std::string& why) {
+    LogWrite(state, "Archive " + name + " refused: " + why + ".");
+    state.RunFailed = true;
+    ++state.TransferFailures;
+}
+
+} // namespace pelvar

@@ -1,0 +1,280 @@
+#include "CommandLine.h"
+#include "DownloadFixture.h"
+#include "Servers.h"
+#include "download/DownloadSession.h"
+#include "platform/crypto/Sha256.h"
+#include "platform/files/Files.h"
+#include "platform/host/Host.h"
+#include "platform/text/Text.h"
+#include "settings/ScrambleLine.h"
+
+#include <filesystem>
+#include <functional>
+#include <gtest/gtest.h>
+
+using namespace pelvar;
+using namespace pelvar::test;
+
+namespace {
+
+namespace fs = std::filesystem;
+const char* const Archive = "POS_9_0_1_05.zip";
+
+// Runs a real program and returns its exit code.
+int shell(const std::string& command) {
+    return std::system(("{ " + command + "; } >/dev/null 2>&1").c_str());
+}
+
+// An installation that trusts one minisign key (made by the minisign tool) and a web location
+// "POSMain" whose files `liveupdate publish` wrote.
+class SignedDownload : public ::testing::Test, public DownloadFixture {
+  public:
+    SignedDownload() : server(www()) {
+        for (const char* key : {"trusted", "other"}) {
+            shell("minisign -G -W -f -p " + keyFile(key, ".pub") + " -s " + keyFile(key, ".key"));
+        }
+        makePatch(dir / Archive);
+        httpLocation("POSMain", server.url());
+        writeSettings("Point of Sale", {"POSMain.ini"});
+        useSecurityDatabase();
+    }
+    std::string keyFile(const std::string& key, const std::string& ext) const {
+        return dir / (key + ext);
+    }
+    CliRun cli(std::vector<std::string> args) {
+        args.insert(args.begin(), {"--root", root()});
+        return runLiveupdate(args);
+    }
+    void publishAs(const std::string& name, const std::vector<std::string>& extra = {},
+                   const std::string& key = "trusted", const std::string& out = {}) {
+        std::vector<std::string> args{"publish",
+                                      "--edition",
+                                      "POS",
+                                      "--name",
+                                      name,
+                                      "--key",
+                                      keyFile(key, ".key"),
+                                      "--out",
+                                      out.empty() ? www() : out};
+        args.insert(args.end(), extra.begin(), extra.end());
+        args.push_back(dir / (std::string(Archive) + ":9.0.1"));
+        ASSERT_EQ(cli(args).exitCode, 0);
+    }
+    void trust() { ASSERT_EQ(cli({"keys", "add", keyFile("trusted", ".pub")}).exitCode, 0); }
+    std::string keyId(const std::string& key) const {
+        return text::trim(text::splitAll(files::readLines(keyFile(key, ".pub"))[0], ' ').back());
+    }
+    void renameInfo(const std::string& from, const std::string& to) {
+        for (const char* ext : {".dat", ".P9Q", ".dat.minisig", ".P9Q.minisig"}) {
+            fs::rename(www() + "/Pelvar9_" + from + ext, www() + "/Pelvar9_" + to + ext);
+        }
+    }
+    // Signs a hand-written file with the minisign tool itself.
+    void minisignSign(const std::string& file, const std::string& comment) {
+        ASSERT_EQ(shell("minisign -S -s " + keyFile("trusted", ".key") + " -m " + file + " -t '" +
+                        comment + "'"),
+                  0);
+    }
+    std::string refused(const std::string& why) const {
+        return "Update information of POSMain refused: " + why + ".";
+    }
+    void run() { StartDownloadSession(state); }
+
+    HttpServer server;
+};
+
+TEST_F(SignedDownload, PublishedFilesVerifyWithMinisignAndDownload) {
+    publishAs("POSMain");
+    for (const char* ext : {".dat", ".P9Q"}) {
+        EXPECT_EQ(shell("minisign -Vm " + www() + "/Pelvar9_POSMain" + ext + " -p " +
+                        keyFile("trusted", ".pub")),
+                  0);
+    }
+    // Without a trusted key nothing changes but one line.
+    run();
+    EXPECT_TRUE(logHas("Update information of POSMain is not signed."));
+    fs::remove(downloaded(Archive));
+
+    trust();
+    run();
+    EXPECT_TRUE(fs::exists(downloaded(Archive)));
+    EXPECT_FALSE(state.RunFailed);
+    EXPECT_EQ(cli({"keys", "list"}).out.substr(0, 16), keyId("trusted"));
+}
+
+TEST_F(SignedDownload, HandWrittenFileSignedByMinisignIsAccepted) {
+    trust();
+    const auto digest = crypto::sha256OfFile(dir / Archive);
+    fs::copy_file(dir / Archive, www() + "/" + Archive);
+    writeFile(www() + "/Pelvar9_POSMain.P9Q", "// none\n");
+    writeFile(www() + "/Pelvar9_POSMain.dat",
+              "sha256=" + digest.sha256 + ":size=" + std::to_string(digest.size) +
+                  ":::" + ScrambleLine(std::string(Archive) + ":1/2/2026:9.0.1") + "\r\n");
+    const std::string comment =
+        "edition=POS name=POSMain serial=7 expires=2099-01-01T00:00:00Z p9q=" +
+        crypto::sha256OfBytes("// none\n");
+    minisignSign(www() + "/Pelvar9_POSMain.dat", comment);
+    minisignSign(www() + "/Pelvar9_POSMain.P9Q", comment);
+    run();
+    EXPECT_TRUE(logHas("Update information of POSMain is signed by key " + keyId("trusted") +
+                       ", serial 7."))
+        << logText();
+    EXPECT_TRUE(fs::exists(downloaded(Archive)));
+}
+
+TEST_F(SignedDownload, FtpLocationFetchesBothFilesAndSignatures) {
+    FtpServer ftp(ftpRoot(), "patches", "pw");
+    ftpLocation("POSMain", ftp.port(), "/", "patches", "pw", false);
+    trust();
+    publishAs("POSMain", {}, "trusted", ftpRoot());
+    run();
+    EXPECT_TRUE(fs::exists(downloaded(Archive)));
+    EXPECT_TRUE(fs::exists(downloaded("Pelvar9_POSMain.P9Q.minisig")));
+}
+
+// lighttpd with TLS; its certificate, for 127.0.0.1 only, comes from a CA made here with openssl.
+TEST_F(SignedDownload, HttpsTrustsTheCaFileAndChecksTheHostName) {
+    const std::string tls = dir / "tls";
+    fs::create_directories(tls);
+    writeFile(tls + "/san.ext", "subjectAltName=IP:127.0.0.1\n");
+    ASSERT_EQ(shell("cd " + tls +
+                    " && openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj /CN=TestCA "
+                    "-keyout ca.key -out ca.pem && openssl req -newkey rsa:2048 -nodes -subj "
+                    "/CN=127.0.0.1 -keyout srv.key -out srv.csr && openssl x509 -req -in srv.csr "
+                    "-CA ca.pem -CAkey ca.key -CAcreateserial -days 2 -extfile san.ext -out "
+                    "srv.crt && cat srv.crt srv.key > srv.pem"),
+              0);
+    const int port = freePort();
+    writeFile(tls + "/lighttpd.conf",
+              "server.modules += (\"mod_openssl\")\nserver.bind = \"127.0.0.1\"\nserver.port = " +
+                  std::to_string(port) + "\nserver.document-root = \"" + www() +
+                  "\"\nssl.engine = \"enable\"\nssl.pemfile = \"" + tls + "/srv.pem\"\n");
+    ChildProcess server({"/usr/sbin/lighttpd", "-D", "-f", tls + "/lighttpd.conf"}, tls + "/log");
+    ASSERT_TRUE(waitForPort(port, 10)) << readFile(tls + "/log");
+    publishAs("POSMain");
+    const auto fetchFrom = [&](const std::string& host, bool withCa) {
+        fs::remove(downloaded(Archive));
+        httpLocation("POSMain", "https://" + host + ":" + std::to_string(port));
+        if (withCa) {
+            setenv("LIVEUPDATE_CA_FILE", (tls + "/ca.pem").c_str(), 1);
+        }
+        try {
+            run();
+        } catch (const HostProcessEnded&) {
+            // A location that cannot be opened ends the downloader.
+        }
+        unsetenv("LIVEUPDATE_CA_FILE");
+        return fs::exists(downloaded(Archive));
+    };
+    EXPECT_TRUE(fetchFrom("127.0.0.1", true));
+    EXPECT_FALSE(fetchFrom("127.0.0.1", false));
+    EXPECT_FALSE(fetchFrom("localhost", true));
+    EXPECT_NE(logText().find("Secure connection to https://localhost:"), std::string::npos);
+}
+
+// Each row: how the published location is tampered with, and the exact log line of the refusal.
+struct Attack {
+    const char* name;
+    std::function<void(SignedDownload&)> tamper;
+    std::function<std::string(SignedDownload&)> logLine;
+};
+
+class Attacks : public SignedDownload, public ::testing::WithParamInterface<Attack> {};
+
+TEST_P(Attacks, AreRefusedWithTheirReason) {
+    trust();
+    publishAs("POSMain", {"--serial", "10"});
+    GetParam().tamper(*this);
+    run();
+    EXPECT_TRUE(logHas(GetParam().logLine(*this))) << GetParam().logLine(*this) << "\n"
+                                                   << logText();
+    EXPECT_FALSE(fs::exists(downloaded(Archive)));
+    EXPECT_TRUE(state.RunFailed);
+}
+
+std::string archiveLine(const std::string& why) {
+    return "Archive " + std::string(Archive) + " refused: " + why + ".";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Signed, Attacks,
+    ::testing::Values(
+        Attack{"Unsigned",
+               [](SignedDownload& t) {
+                   fs::remove(t.www() + "/Pelvar9_POSMain.dat.minisig");
+                   fs::remove(t.www() + "/Pelvar9_POSMain.P9Q.minisig");
+               },
+               [](SignedDownload& t) {
+                   return t.refused("no signature (Pelvar9_POSMain.dat.minisig)");
+               }},
+        Attack{"UntrustedKey", [](SignedDownload& t) { t.publishAs("POSMain", {}, "other"); },
+               [](SignedDownload& t) {
+                   return t.refused("signed by unknown key " + t.keyId("other"));
+               }},
+        Attack{"MovedFromAnotherLocation",
+               [](SignedDownload& t) {
+                   t.publishAs("POSOther");
+                   t.renameInfo("POSOther", "POSMain");
+               },
+               [](SignedDownload& t) {
+                   return t.refused("wrong location: signed for edition POS location POSOther, "
+                                    "not edition POS location POSMain");
+               }},
+        Attack{"OlderSerial",
+               [](SignedDownload& t) {
+                   t.run();
+                   fs::remove(t.downloaded(Archive));
+                   t.publishAs("POSMain", {"--serial", "9"});
+               },
+               [](SignedDownload& t) { return t.refused("serial 9 below 10"); }},
+        Attack{"Expired",
+               [](SignedDownload& t) {
+                   const std::string comment =
+                       "edition=POS name=POSMain serial=11 expires=2001-01-01T00:00:00Z p9q=" +
+                       crypto::sha256OfBytes(readFile(t.www() + "/Pelvar9_POSMain.P9Q"));
+                   t.minisignSign(t.www() + "/Pelvar9_POSMain.dat", comment);
+                   t.minisignSign(t.www() + "/Pelvar9_POSMain.P9Q", comment);
+               },
+               [](SignedDownload& t) {
+                   const std::string log = t.logText();
+                   const auto at = log.find("(local UTC time ");
+                   return t.refused("expired on 2001-01-01T00:00:00Z " +
+                                    log.substr(at, log.find(')', at) - at + 1));
+               }},
+        Attack{"OtherP9q",
+               [](SignedDownload& t) {
+                   const std::string p9q = t.www() + "/Pelvar9_POSMain.P9Q";
+                   writeFile(p9q, readFile(p9q) + "// extra\r\n");
+               },
+               [](SignedDownload& t) {
+                   return t.refused("the signature of Pelvar9_POSMain.P9Q does not verify");
+               }},
+        Attack{"KeysFolderGone",
+               [](SignedDownload& t) { fs::remove_all(t.root() + "/etc/pelvar/trusted-keys"); },
+               [](SignedDownload& t) {
+                   return t.refused("the trusted keys folder " + t.root() +
+                                    "/etc/pelvar/trusted-keys is missing");
+               }},
+        Attack{"ChangedByte",
+               [](SignedDownload& t) {
+                   std::string bytes = readFile(t.www() + "/" + Archive);
+                   bytes[bytes.size() / 2] ^= 1;
+                   writeFile(t.www() + "/" + Archive, bytes);
+               },
+               [](SignedDownload& t) {
+                   return archiveLine(
+                       "SHA-256 " + crypto::sha256OfFile(t.www() + "/" + Archive).sha256 +
+                       " instead of the signed " + crypto::sha256OfFile(t.dir / Archive).sha256);
+               }},
+        Attack{"LongerThanSigned",
+               [](SignedDownload& t) {
+                   writeFile(t.www() + "/" + Archive, readFile(t.www() + "/" + Archive) + "x");
+               },
+               [](SignedDownload& t) {
+                   const auto size = crypto::sha256OfFile(t.dir / Archive).size;
+                   return archiveLine("more than the signed size " + std::to_string(size) +
+                                      " (at least " + std::to_string(size + 1) + " bytes)");
+               }}),
+    [](const ::testing::TestParamInfo<Attack>& info) { return info.param.name; });
+
+} // namespace
