@@ -202,9 +202,13 @@ def main():
     parser.add_argument("--only", nargs="*", help="labels (substrings) to run")
     parser.add_argument("--out", help="also write the table to this file")
     parser.add_argument("--start", type=int, default=0, help="skip this many mutations")
+    parser.add_argument("--except", dest="skip", nargs="*", default=[],
+                        help="labels (substrings) to leave out")
     parser.add_argument("--list", action="store_true", help="list the mutations and exit")
     args = parser.parse_args()
-    chosen = [m for m in MUTANTS[args.start:] if not args.only or any(o in m[3] for o in args.only)]
+    chosen = [m for m in MUTANTS[args.start:]
+              if (not args.only or any(o in m[3] for o in args.only))
+              and not any(x in m[3] for x in args.skip)]
     if args.list:
         for m in chosen:
             print(f"{m[3]:45} {m[0]}")
