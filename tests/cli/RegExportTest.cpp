@@ -28,10 +28,6 @@ struct FormatCase {
     std::string head; // the file's first bytes
 };
 
-void PrintTo(const FormatCase& c, std::ostream* os) {
-    *os << c.name;
-}
-
 class RegExport : public testing::TestWithParam<FormatCase> {};
 
 // Values a Windows installation may hold survive export and import into another installation

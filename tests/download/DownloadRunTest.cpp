@@ -1,16 +1,14 @@
 #include "download/DownloadRun.h"
 
 #include "DownloadFixture.h"
+#include "Env.h"
 #include "download/VerifyDownloadedPatches.h"
 #include "environment/UpdateLog.h"
 #include "platform/base/RunTimeError.h"
 #include "platform/zip/ZipArchive.h"
 
-#include <chrono>
 #include <filesystem>
 #include <gtest/gtest.h>
-#include <thread>
-#include <unistd.h>
 
 using namespace pelvar;
 using namespace pelvar::test;
@@ -67,20 +65,15 @@ TEST_F(Verification, FailedLoginsOfferTheLog) {
     const std::string viewer = dir / "viewer.sh";
     writeFile(viewer, "#!/bin/sh\necho \"$1\" > " + viewed + "\n");
     std::filesystem::permissions(viewer, std::filesystem::perms::owner_all);
-    setenv("PELVAR_TEXT_VIEWER", viewer.c_str(), 1);
+    ScopedEnv textViewer("PELVAR_TEXT_VIEWER", viewer);
     LogWrite(state.DownloadFolder, "a line");
     state.FtpConnectFailures = 1;
     prompter.answers = {box::AnswerYes, box::AnswerNo};
     verify();
-    unsetenv("PELVAR_TEXT_VIEWER");
     EXPECT_EQ(prompter.boxes[0].buttons, 68);
     // The viewer runs on its own: wait until it has written its line, not just opened the file.
     const std::string expected = downloads() + "/PelvarUpdate.log\n";
-    for (int i = 0; i < 100 && (!std::filesystem::exists(viewed) || readFile(viewed) != expected);
-         ++i) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    EXPECT_EQ(readFile(viewed), expected);
+    EXPECT_TRUE(waitUntil([&] { return readFile(viewed) == expected; })) << readFile(viewed);
 }
 
 TEST_F(Verification, HandOverStartsThePatcherAndEndsTheHost) {
@@ -89,10 +82,33 @@ TEST_F(Verification, HandOverStartsThePatcherAndEndsTheHost) {
     std::filesystem::permissions(appFolder() + "/PelvarPU", std::filesystem::perms::owner_all);
     prompter.answers = {box::AnswerYes};
     EXPECT_THROW(verify(), HostProcessEnded);
-    for (int i = 0; i < 100 && !std::filesystem::exists(marker); ++i) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    EXPECT_TRUE(waitUntil([&] { return std::filesystem::exists(marker); }));
+}
+
+TEST_F(Verification, LinkNamedLikeTheScratchFolderReceivesNothing) {
+    makeZip(downloaded("POS_9_0_1_03.zip"), {{"a.txt", "a"}, {"sub/b.txt", "b"}});
+    std::filesystem::create_directories(dir / "elsewhere");
+    std::filesystem::create_directory_symlink(dir / "elsewhere", downloaded("POS_9_0_1_03"));
+    state.PatchFiles = "POS_9_0_1_03.zip";
+    state.PatchesDownloaded = true;
+    verify();
+    EXPECT_TRUE(std::filesystem::is_empty(dir / "elsewhere"));
+    EXPECT_EQ(prompter.boxes.at(0).text, "Download of updates for Pelvar 9 completed");
+    for (const auto& entry : std::filesystem::directory_iterator(downloads())) {
+        EXPECT_FALSE(std::filesystem::is_directory(entry.symlink_status()))
+            << "scratch folder left: " << entry.path();
     }
-    EXPECT_TRUE(std::filesystem::exists(marker));
+}
+
+TEST_F(Verification, DecompressionBombIsADamagedArchive) {
+    makeZip(downloaded("POS_9_0_1_03.zip"), {{"zeros.bin", std::string(64U << 20, '\0')}});
+    ASSERT_LT(std::filesystem::file_size(downloaded("POS_9_0_1_03.zip")), 1U << 20);
+    state.PatchFiles = "POS_9_0_1_03.zip";
+    EXPECT_THROW(verify(), HostProcessEnded);
+    ASSERT_EQ(prompter.boxes.size(), 1U);
+    EXPECT_TRUE(prompter.boxes[0].text.starts_with("The downloaded file POS_9_0_1_03.zip is "
+                                                   "either empty or corrupted."));
+    EXPECT_TRUE(state.RunFailed);
 }
 
 // A main window whose progress bar fails with a chosen error when the run starts.

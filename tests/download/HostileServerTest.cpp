@@ -5,7 +5,6 @@
 #include "download/HttpTransfer.h"
 #include "platform/zip/ZipArchive.h"
 
-#include <chrono>
 #include <filesystem>
 #include <gtest/gtest.h>
 
@@ -173,9 +172,7 @@ TEST_P(BrokenTransfer, IsReportedAndTheRunDoesNotSayCompleted) {
     state.mainWindow = &surface;
     ZipArchive zip;
 
-    const auto started = std::chrono::steady_clock::now();
     DownloadButtonClicked(state, zip, surface);
-    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(12));
 
     ASSERT_EQ(prompter.boxes.size(), 3U) << testing::PrintToString(prompter.texts());
     EXPECT_EQ(prompter.boxes[0].text, row.message);

@@ -1,38 +1,13 @@
 #pragma once
 
+#include "Env.h"
 #include "Servers.h"
 #include "TempDir.h"
 
-#include <cstdlib>
 #include <memory>
-#include <optional>
 #include <string>
 
 namespace pelvar::test {
-
-// Sets an environment variable for one test and puts the old value back afterwards.
-class ScopedEnv {
-  public:
-    ScopedEnv(const char* name, const std::string& value) : name_(name) {
-        if (const char* old = std::getenv(name)) {
-            old_ = old;
-        }
-        ::setenv(name, value.c_str(), 1);
-    }
-    ~ScopedEnv() {
-        if (old_) {
-            ::setenv(name_, old_->c_str(), 1);
-        } else {
-            ::unsetenv(name_);
-        }
-    }
-    ScopedEnv(const ScopedEnv&) = delete;
-    ScopedEnv& operator=(const ScopedEnv&) = delete;
-
-  private:
-    const char* name_;
-    std::optional<std::string> old_;
-};
 
 // A small Python server on 127.0.0.1 written by the test: `body` is the script's code after
 // a prelude that defines PORT (argv[1]) and ARGS (the rest). Every request it sees is meant

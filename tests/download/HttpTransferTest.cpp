@@ -35,8 +35,12 @@ class HttpTransfer : public ::testing::Test, public DownloadFixture {
 };
 
 TEST_F(HttpTransfer, FetchesNewPatchesAndRecordsThem) {
-    publishPatches({"POS_9_0_1_03.zip", "POS_9_0_1_04.zip"});
+    publishPatches({"POS_9_0_1_02.zip", "POS_9_0_1_03.zip", "POS_9_0_1_04.zip"});
+    // An archive already on disk is never fetched again.
+    writeFile(downloaded("POS_9_0_1_02.zip"), "kept as it is");
     run();
+    EXPECT_EQ(readFile(downloaded("POS_9_0_1_02.zip")), "kept as it is");
+    EXPECT_TRUE(logHas("Skiped Downloading File: POS_9_0_1_02.zip"));
     EXPECT_EQ(readFile(downloaded("POS_9_0_1_04.zip")), readFile(www() + "/pos/POS_9_0_1_04.zip"));
     EXPECT_EQ(readFile(downloaded("DownloadedPatchList.ini")),
               "File Downloaded POS_9_0_1_03.zip\r\nFile Downloaded POS_9_0_1_04.zip\r\n");
@@ -71,14 +75,8 @@ TEST_F(HttpTransfer, InstalledPatchNumberDecides) {
     run();
     EXPECT_TRUE(std::filesystem::exists(downloaded("POS_a_b_c_05.zip")));
     EXPECT_TRUE(state.PatchesDownloaded);
-}
-
-TEST_F(HttpTransfer, ArchiveOnDiskIsNeverFetchedAgain) {
-    publishPatches({"POS_9_0_1_03.zip"});
-    writeFile(downloaded("POS_9_0_1_03.zip"), "kept as it is");
-    run();
-    EXPECT_EQ(readFile(downloaded("POS_9_0_1_03.zip")), "kept as it is");
-    EXPECT_TRUE(logHas("Skiped Downloading File: POS_9_0_1_03.zip"));
+    // A single patch moves the bar to 95, whatever it stood at.
+    EXPECT_FLOAT_EQ(surface.value, 95.0F);
 }
 
 TEST_F(HttpTransfer, ErrorPageIsStoredAndListsNothing) {
@@ -106,13 +104,6 @@ TEST_F(HttpTransfer, UnreachableServerEndsTheDownloader) {
     EXPECT_EQ(prompter.boxes[0].title, "HTTP Download");
     EXPECT_TRUE(prompter.boxes[0].text.starts_with(
         "Could not able to download the patches from the HTTP location : http://127.0.0.1:"));
-}
-
-TEST_F(HttpTransfer, SinglePatchMovesTheBarTo95) {
-    publishPatches({"POS_9_0_1_03.zip"});
-    run();
-    // A single patch moves the bar to 95, whatever it stood at.
-    EXPECT_FLOAT_EQ(surface.value, 95.0F);
 }
 
 // A download folder on a small file system of its own, unmounted at the end.

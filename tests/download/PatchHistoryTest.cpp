@@ -1,13 +1,16 @@
+#include "DatabaseRows.h"
 #include "Sandbox.h"
 #include "download/MainWindowLoad.h"
 #include "environment/Connections.h"
 #include "environment/RegistrySettings.h"
 
+#include <filesystem>
 #include <gtest/gtest.h>
-#include <sqlite3.h>
 
 namespace pelvar::test {
 namespace {
+
+constexpr int LU = keysel::LiveUpdate;
 
 // An Access-type installation of both editions whose security database is a SQLite file.
 // VAPatchDtls has a key, so recording the same version twice is an integrity violation.
@@ -26,7 +29,6 @@ class PatchHistory : public ::testing::Test {
             set(selector, "PROVIDER", "Microsoft.Jet.OLEDB.4.0");
         }
     }
-
     void set(int selector, const std::string& name, const std::string& value) {
         ASSERT_TRUE(WriteSetting(s.registry, name, value, selector));
     }
@@ -36,23 +38,10 @@ class PatchHistory : public ::testing::Test {
     void addCompanies(const std::string& values) {
         sqlite(database, "INSERT INTO VaCompany VALUES " + values + ";");
     }
-
-    // VAPatchDtls in insertion order, one "CompCd|CompanyNm|NodeId|PatchVersion|OtherRmks" each.
+    // VAPatchDtls in insertion order.
     std::vector<std::string> history() {
-        std::vector<std::string> rows;
-        sqlite3* db = nullptr;
-        sqlite3_open(database.c_str(), &db);
-        sqlite3_exec(
-            db,
-            "SELECT CompCd||'|'||CompanyNm||'|'||NodeId||'|'||PatchVersion||'|'||"
-            "OtherRmks FROM VAPatchDtls",
-            [](void* out, int, char** values, char**) {
-                static_cast<std::vector<std::string>*>(out)->push_back(values[0]);
-                return 0;
-            },
-            &rows, nullptr);
-        sqlite3_close(db);
-        return rows;
+        return sqliteRows(database, "SELECT CompCd, CompanyNm, NodeId, PatchVersion, OtherRmks "
+                                    "FROM VAPatchDtls ORDER BY rowid");
     }
 
     Sandbox s;
@@ -78,14 +67,11 @@ TEST_P(PatchVersionMigration, WritesPatchVerAndRecordsMigratedVersions) {
     }
     s.state.RunMode = GetParam().runMode;
     MigratePatchVersions(s.state);
-
     EXPECT_EQ(get(keysel::Enterprise, "PatchVer"), GetParam().hoPatchVer);
     EXPECT_EQ(get(keysel::Pos, "PatchVer"), GetParam().posPatchVer);
     EXPECT_EQ(history(), GetParam().history);
     EXPECT_TRUE(s.prompter.boxes.empty());
 }
-
-constexpr int LU = keysel::LiveUpdate;
 
 INSTANTIATE_TEST_SUITE_P(Load, PatchVersionMigration,
                          ::testing::Values(
@@ -135,7 +121,6 @@ TEST_F(PatchHistory, ExistingRowEndsTheRoutineQuietly) {
     sqlite(database, "INSERT INTO VAPatchDtls VALUES ('C2','Harbour','N/A','9.1.2','old');");
     ASSERT_TRUE(LoadConnectionData(s.state, "Point of Sale"));
     RecordPatchHistory(s.state, "9.1.2");
-
     // C1 before the duplicate stays; C3 after it is never reached.
     EXPECT_EQ(history(),
               (std::vector<std::string>{"C2|Harbour|N/A|9.1.2|old", "C1|Main Street|N/A|9.1.2|"}));
@@ -149,10 +134,25 @@ TEST_F(PatchHistory, OtherFailuresSkipOnlyTheirStatement) {
                      "BEGIN SELECT RAISE(ABORT, 'refused'); END;");
     ASSERT_TRUE(LoadConnectionData(s.state, "Point of Sale"));
     RecordPatchHistory(s.state, "9.1.2");
-
     EXPECT_EQ(history(),
               (std::vector<std::string>{"C1|Main Street|N/A|9.1.2|", "C3|O'Brien|N/A|9.1.2|"}));
     EXPECT_TRUE(s.prompter.boxes.empty());
+}
+
+// A fresh installation: no settings file has set the download folder and the drive root the
+// log falls back to does not exist yet. The window's load still records the migrated version,
+// and its log lines land in that drive root.
+TEST_F(PatchHistory, FreshInstallationWindowLoadRecordsTheVersion) {
+    addCompanies("('C1','Main Street')");
+    set(LU, "POSPatchVer", "POS_9_1_3.ZIP");
+    s.state.DownloadFolder.clear();
+    ASSERT_FALSE(std::filesystem::exists(s.paths.driveC()));
+    PrepareMainWindowState(s.state);
+    MigratePatchVersions(s.state);
+    EXPECT_EQ(get(keysel::Pos, "PatchVer"), "9.1.3");
+    EXPECT_EQ(history(), std::vector<std::string>{"C1|Main Street|N/A|9.1.3|"});
+    const std::string log = readFile(s.paths.driveC() + "/PelvarUpdate.log");
+    EXPECT_NE(log.find("Connection with Secutity Database Success."), std::string::npos) << log;
 }
 
 } // namespace

@@ -1,17 +1,11 @@
 #include "CommandLine.h"
 #include "DownloadFixture.h"
 #include "HostileServers.h"
-#include "download/DownloadRun.h"
-#include "download/UpdateInformation.h"
-#include "download/VerifyDownloadedPatches.h"
-#include "platform/zip/ZipArchive.h"
 
 #include <QProcess>
 #include <QStringList>
-#include <chrono>
 #include <filesystem>
 #include <gtest/gtest.h>
-#include <thread>
 
 using namespace pelvar;
 using namespace pelvar::test;
@@ -94,10 +88,7 @@ TEST(EditionLock, SecondRunOfTheEditionLeavesTheFolderAlone) {
     first.start(QString::fromStdString(binaryDir() + "/liveupdate"), args);
     ASSERT_TRUE(first.waitForStarted(10000));
     // The first run holds the lock once it asks for the update information.
-    for (int i = 0; i < 200 && !fs::exists(seen); ++i) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
-    ASSERT_TRUE(fs::exists(seen));
+    ASSERT_TRUE(waitUntil([&] { return fs::exists(seen); }));
     const std::string before = snapshot(f.downloads());
     const std::string logBefore = f.logText();
 
@@ -117,92 +108,6 @@ TEST(EditionLock, SecondRunOfTheEditionLeavesTheFolderAlone) {
     const CliRun third = runLiveupdate({"--root", f.root(), "--app-folder", f.appFolder(), "--no",
                                         "download", "--edition", "POS"});
     EXPECT_EQ(third.exitCode, 0) << third.out << third.err;
-}
-
-// ---- Outside text in SQL ---------------------------------------------------------------
-
-struct ReleaseRow {
-    const char* label;
-    std::string release;
-    bool approved;
-};
-
-class ReleaseApproval : public ::testing::TestWithParam<ReleaseRow>, public DownloadFixture {};
-
-TEST_P(ReleaseApproval, TreatsTheReleaseAsData) {
-    useSecurityDatabase("CREATE TABLE AuthorisedPOSPatches (ReleaseNo TEXT, ApprovedStatus TEXT);"
-                        "INSERT INTO AuthorisedPOSPatches VALUES ('9.0.1.05', '1');");
-    EXPECT_EQ(IsReleaseApproved(state, GetParam().release), GetParam().approved);
-}
-
-INSTANTIATE_TEST_SUITE_P(Releases, ReleaseApproval,
-                         ::testing::Values(ReleaseRow{"AtOrBelowAnApprovedRow", "9.0.1.04", true},
-                                           ReleaseRow{"AboveEveryRow", "9.0.1.06", false},
-                                           ReleaseRow{"UnionInjection", "~' UNION SELECT '1' --",
-                                                      false}),
-                         [](const auto& info) { return std::string(info.param.label); });
-
-// ---- Update-information files over their caps ------------------------------------------
-
-struct OversizeRow {
-    const char* label;
-    std::size_t lineBytes; // of each comment line
-    std::size_t lines;
-};
-
-class OversizedInformation : public ::testing::TestWithParam<OversizeRow>,
-                             public DownloadFixture {};
-
-TEST_P(OversizedInformation, IsTampered) {
-    std::string bytes;
-    for (std::size_t i = 0; i < GetParam().lines; ++i) {
-        bytes += "// " + std::string(GetParam().lineBytes, 'c') + "\r\n";
-    }
-    state.DownloadLocation.Description = "HOhttp";
-    writeFile(downloaded("Pelvar9_HOhttp.dat"), bytes + "HO_9_0_1_03.zip:9\r\n");
-    EXPECT_THROW(ReadUpdateInformation(state), HostProcessEnded);
-    EXPECT_EQ(prompter.texts(), std::vector<std::string>{"Updates Information Tampered"});
-    EXPECT_EQ(state.PatchFiles, "");
-}
-
-INSTANTIATE_TEST_SUITE_P(Caps, OversizedInformation,
-                         ::testing::Values(OversizeRow{"LongLine", 100000, 1},
-                                           OversizeRow{"LargeFile", 1000, 5200}),
-                         [](const auto& info) { return std::string(info.param.label); });
-
-// ---- Trial extraction ------------------------------------------------------------------
-
-class TrialExtraction : public ::testing::Test, public DownloadFixture {
-  protected:
-    void verify() { VerifyDownloadedPatches(state, zip); }
-    ZipArchive zip;
-};
-
-TEST_F(TrialExtraction, LinkNamedLikeTheScratchFolderReceivesNothing) {
-    makeZip(downloaded("POS_9_0_1_03.zip"), {{"a.txt", "a"}, {"sub/b.txt", "b"}});
-    fs::create_directories(dir / "elsewhere");
-    fs::create_directory_symlink(dir / "elsewhere", downloaded("POS_9_0_1_03"));
-    state.PatchFiles = "POS_9_0_1_03.zip";
-    state.PatchesDownloaded = true;
-    verify();
-    EXPECT_TRUE(fs::is_empty(dir / "elsewhere"));
-    EXPECT_EQ(prompter.boxes.at(0).text, "Download of updates for Pelvar 9 completed");
-    for (const auto& entry : fs::directory_iterator(downloads())) {
-        EXPECT_FALSE(fs::is_directory(entry.symlink_status()))
-            << "scratch folder left: " << entry.path();
-    }
-}
-
-TEST_F(TrialExtraction, DecompressionBombIsADamagedArchive) {
-    makeZip(downloaded("POS_9_0_1_03.zip"), {{"zeros.bin", std::string(64U << 20, '\0')}});
-    ASSERT_LT(fs::file_size(downloaded("POS_9_0_1_03.zip")), 1U << 20);
-    state.PatchFiles = "POS_9_0_1_03.zip";
-    EXPECT_THROW(verify(), HostProcessEnded);
-    ASSERT_EQ(prompter.boxes.size(), 1U);
-    EXPECT_EQ(prompter.boxes[0].buttons, 16);
-    EXPECT_TRUE(prompter.boxes[0].text.starts_with("The downloaded file POS_9_0_1_03.zip is "
-                                                   "either empty or corrupted."));
-    EXPECT_TRUE(state.RunFailed);
 }
 
 } // namespace

@@ -16,6 +16,11 @@ class UpdateInformation : public ::testing::Test, public DownloadFixture {
         publish(downloaded("Pelvar9_" + description + ".dat"), entries);
         ReadUpdateInformation(state);
     }
+    void approvals(const std::string& rows) {
+        useSecurityDatabase("CREATE TABLE AuthorisedPOSPatches (ReleaseNo TEXT, ApprovedStatus "
+                            "TEXT);" +
+                            rows);
+    }
 };
 
 TEST_F(UpdateInformation, SortsEntriesIntoTheTwoLists) {
@@ -27,12 +32,18 @@ TEST_F(UpdateInformation, SortsEntriesIntoTheTwoLists) {
     EXPECT_EQ(state.CustomPatchFiles, "POSSECAU_1_04.zip:POSAPPAU_1_05.zip");
     EXPECT_TRUE(logHas("Release 9.0.1.09 is not approved."));
     EXPECT_TRUE(state.UpdateEntries.empty()) << "only POS locations keep their entries";
+
+    // The companion file adds to the same lists.
+    state.PatchFiles.clear();
+    state.CustomPatchFiles.clear();
+    publish(downloaded("Pelvar9_hohttp.P9Q"), {"HO_2.zip:b"});
+    read("hohttp", {"HO_1.zip:a"});
+    EXPECT_EQ(state.PatchFiles, "HO_1.zip:HO_2.zip");
 }
 
 TEST_F(UpdateInformation, CommentsAndBlanksOnlyMeansNoUpdate) {
     read("POShttp", {});
-    EXPECT_EQ(state.PatchFiles, "");
-    EXPECT_EQ(state.CustomPatchFiles, "");
+    EXPECT_EQ(state.PatchFiles + state.CustomPatchFiles, "");
     EXPECT_TRUE(logHas("Update Not Available."));
 }
 
@@ -55,33 +66,68 @@ TEST_F(UpdateInformation, TamperedEntryEndsThePosDownloaderOnly) {
     EXPECT_EQ(state.PatchFiles, "HO_9_0_1_01.zip");
 }
 
-TEST_F(UpdateInformation, ApprovalsFollowTheSecurityDatabase) {
-    // An empty table approves every release.
-    useSecurityDatabase("CREATE TABLE AuthorisedPOSPatches (ReleaseNo TEXT, ApprovedStatus TEXT);");
-    read("hohttp", {"HO_a.zip:x:9.0.1.03"});
-    EXPECT_EQ(state.PatchFiles, "HO_a.zip");
+struct OversizeRow {
+    const char* label;
+    std::size_t lineBytes; // of each comment line
+    std::size_t lines;
+};
 
-    // With rows, the status of the releases at or above decides; none at all refuses.
-    sqlite(securityDatabase(), "INSERT INTO AuthorisedPOSPatches VALUES ('9.0.1.05', '1');");
-    state.PatchFiles.clear();
-    read("hohttp", {"HO_a.zip:x:9.0.1.04", "HO_b.zip:x:9.0.1.06"});
-    EXPECT_EQ(state.PatchFiles, "HO_a.zip");
-    EXPECT_TRUE(logHas("Release 9.0.1.06 is not approved."));
+class OversizedInformation : public UpdateInformation,
+                             public ::testing::WithParamInterface<OversizeRow> {};
+
+TEST_P(OversizedInformation, IsTampered) {
+    std::string bytes;
+    for (std::size_t i = 0; i < GetParam().lines; ++i) {
+        bytes += "// " + std::string(GetParam().lineBytes, 'c') + "\r\n";
+    }
+    state.DownloadLocation.Description = "HOhttp";
+    writeFile(downloaded("Pelvar9_HOhttp.dat"), bytes + "HO_9_0_1_03.zip:9\r\n");
+    EXPECT_THROW(ReadUpdateInformation(state), HostProcessEnded);
+    EXPECT_EQ(prompter.texts(), std::vector<std::string>{"Updates Information Tampered"});
+    EXPECT_EQ(state.PatchFiles, "");
 }
 
-TEST_F(UpdateInformation, MissingApprovalTableApprovesEverything) {
-    useSecurityDatabase();
-    read("hohttp", {"HO_a.zip:x:9.0.1.03"});
-    EXPECT_EQ(state.PatchFiles, "HO_a.zip");
+// Just over each cap: a line of 64 KiB and a file of 4 MiB.
+INSTANTIATE_TEST_SUITE_P(Caps, OversizedInformation,
+                         ::testing::Values(OversizeRow{"LongLine", 65536, 1},
+                                           OversizeRow{"LargeFile", 1000, 4200}),
+                         [](const auto& info) { return std::string(info.param.label); });
+
+struct ApprovalRow {
+    const char* label;
+    const char* rows; // INSERT statements; null: no table at all
+    std::string release;
+    bool approved;
+};
+
+class ReleaseApproval : public UpdateInformation,
+                        public ::testing::WithParamInterface<ApprovalRow> {};
+
+TEST_P(ReleaseApproval, FollowsTheSecurityDatabase) {
+    if (GetParam().rows) {
+        approvals(GetParam().rows);
+    } else {
+        useSecurityDatabase();
+    }
+    read("hohttp", {"HO_a.zip:x:" + GetParam().release});
+    EXPECT_EQ(state.PatchFiles, GetParam().approved ? "HO_a.zip" : "");
+    EXPECT_EQ(logHas("Release " + GetParam().release + " is not approved."), !GetParam().approved);
 }
 
-TEST_F(UpdateInformation, CompanionFileAddsToTheSameLists) {
-    state.DownloadLocation.Description = "hohttp";
-    publish(downloaded("Pelvar9_hohttp.dat"), {"HO_1.zip:a"});
-    publish(downloaded("Pelvar9_hohttp.P9Q"), {"HO_2.zip:b"});
-    ReadUpdateInformation(state);
-    EXPECT_EQ(state.PatchFiles, "HO_1.zip:HO_2.zip");
-}
+const char* const Approved05 = "INSERT INTO AuthorisedPOSPatches VALUES ('9.0.1.05', '1');";
+
+INSTANTIATE_TEST_SUITE_P(
+    Releases, ReleaseApproval,
+    ::testing::Values(ApprovalRow{"NoTable", nullptr, "9.0.1.03", true},
+                      ApprovalRow{"EmptyTable", "", "9.0.1.03", true},
+                      ApprovalRow{"AtOrBelowAnApprovedRow", Approved05, "9.0.1.04", true},
+                      ApprovalRow{"AboveEveryRow", Approved05, "9.0.1.06", false},
+                      ApprovalRow{"NotApprovedStatus",
+                                  "INSERT INTO AuthorisedPOSPatches VALUES ('9.0.1.05', '0');",
+                                  "9.0.1.04", false},
+                      // The release is data: a quote in it cannot add a union to the query.
+                      ApprovalRow{"UnionInjection", Approved05, "~' UNION SELECT '1' --", false}),
+    [](const auto& info) { return std::string(info.param.label); });
 
 TEST_F(UpdateInformation, TransferErrorsReportOnlyServerAnswers) {
     state.DownloadLocation.Description = "POSftp";

@@ -34,11 +34,6 @@ struct ConnectionCase {
     std::string connectionString;
 };
 
-// Test names show the row name rather than the bytes of the row.
-void PrintTo(const ConnectionCase& c, std::ostream* os) {
-    *os << c.name;
-}
-
 class ConnectionData : public testing::TestWithParam<ConnectionCase> {};
 
 TEST_P(ConnectionData, BuildsTheConnectionString) {
@@ -142,6 +137,25 @@ TEST(ConnectionDataMissingSetupType, ReturnsFalseAndKeepsThePreviousResults) {
     EXPECT_FALSE(files::fileExists(systemFilePath(sb.paths, 2)));
 }
 
+// Values typed into the registry file by hand, with the separators other INI dialects treat
+// as comments or lists, reach the server login and the system file made from them whole.
+TEST(HandWrittenRegistry, LoginAndSystemFileKeepSemicolonsAndCommas) {
+    Sandbox s;
+    writeFile(s.paths.registryFile(), "[Software\\Pelvar\\POS]\r\nSERVERTYPE=SQLSERVER\r\n"
+                                      "SERVERID=db1\r\nVASEC-DB=Security\r\n"
+                                      "USER-INF1=1;sa,admin\r\nPASSWORD=p;w,d=1\r\n"
+                                      "[Software\\Pelvar\\SetupType]\r\nSetupType=Server\r\n");
+    // The first load creates the system file from the registry; the login comes from there.
+    ASSERT_TRUE(LoadConnectionData(s.state, PosEdition));
+    ASSERT_TRUE(LoadConnectionData(s.state, PosEdition));
+    EXPECT_EQ(s.state.SecurityConnectionString,
+              "Provider=SQLOLEDB.1;Password=p;w,d=1;Persist Security Info=True;User "
+              "ID=sa,admin;Data Source=db1;Initial Catalog=Security");
+    const std::string systemFile = readFile(systemFilePath(s.paths, 1));
+    EXPECT_NE(systemFile.find("\r\nUSER-INF1=1;sa,admin\r\n"), std::string::npos) << systemFile;
+    EXPECT_NE(systemFile.find("\r\nPASSWORD=p;w,d=1\r\n"), std::string::npos) << systemFile;
+}
+
 class SecurityDatabaseFile : public testing::Test {
   protected:
     void SetUp() override {
@@ -155,28 +169,21 @@ class SecurityDatabaseFile : public testing::Test {
     Sandbox sb;
 };
 
-TEST_F(SecurityDatabaseFile, OpensAndProvesTheConnection) {
+TEST_F(SecurityDatabaseFile, OpensAndProvesTheConnectionOrLogsTheFailure) {
+    ASSERT_TRUE(LoadConnectionData(sb.state, PosEdition));
+    EXPECT_FALSE(OpenSecurityDatabase(sb.state));
+    EXPECT_EQ(sb.logMessages(),
+              (std::vector<std::string>{"Creating Connection with Secutity Database.",
+                                        "Connection with Secutity Database Failed.Could not find "
+                                        "file '" +
+                                            databaseFile() + "'.-2147467259"}));
     test::sqlite(databaseFile(), "CREATE TABLE VaCompany (CompCode TEXT);"
                                  "INSERT INTO VaCompany VALUES ('C01');");
-    ASSERT_TRUE(LoadConnectionData(sb.state, PosEdition));
     ASSERT_TRUE(OpenSecurityDatabase(sb.state));
-    ASSERT_TRUE(sb.state.SecurityConnection);
     EXPECT_EQ(sb.state.SecurityConnection->query("SELECT CompCode FROM dbo.VaCompany")
                   .text(0, "compcode"),
               "C01");
-    EXPECT_EQ(sb.logMessages(),
-              (std::vector<std::string>{"Creating Connection with Secutity Database.",
-                                        "Connection with Secutity Database Success."}));
-}
-
-TEST_F(SecurityDatabaseFile, MissingFileIsLoggedAndFalse) {
-    ASSERT_TRUE(LoadConnectionData(sb.state, PosEdition));
-    EXPECT_FALSE(OpenSecurityDatabase(sb.state));
-    const auto log = sb.logMessages();
-    ASSERT_EQ(log.size(), 2u);
-    EXPECT_EQ(log[0], "Creating Connection with Secutity Database.");
-    EXPECT_EQ(log[1], "Connection with Secutity Database Failed.Could not find file '" +
-                          databaseFile() + "'.-2147467259");
+    EXPECT_EQ(sb.logMessages().back(), "Connection with Secutity Database Success.");
 }
 
 TEST_F(SecurityDatabaseFile, MainWindowFormLogsOnlyTheUnspecifiedError) {

@@ -7,7 +7,6 @@
 #include <filesystem>
 #include <functional>
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 using namespace pelvar;
 using pelvar::test::readFile;
@@ -27,11 +26,6 @@ struct GrammarCase {
     std::function<std::string(const SystemRecord&)> field;
     std::string expected;
 };
-
-// Test names show the row name rather than the bytes of the row.
-void PrintTo(const GrammarCase& c, std::ostream* os) {
-    *os << c.name;
-}
 
 class SystemFileGrammar : public testing::TestWithParam<GrammarCase> {};
 
@@ -119,16 +113,26 @@ TEST(SystemFileRewrite, ReplacesOrAppendsOneKeyKeepingEverythingElse) {
                               "patchver=lower\r\n"
                               "NODEID=7\r\n");
     EXPECT_FALSE(files::fileExists(path + "New"));
-}
-
-TEST(SystemFileRewrite, OtherIndexOrMissingFileChangesNothing) {
-    Sandbox sb;
-    writeFile(systemFilePath(sb.paths, 1), "PATCHVER=1\r\n");
-    std::string key = "PATCHVER";
+    // Another index, or an edition without its file, changes nothing.
+    const std::string before = readFile(path);
     ReWritePelvarDatFileInfo(sb.paths, key, "2", 3);
     ReWritePelvarDatFileInfo(sb.paths, key, "2", 2);
-    EXPECT_EQ(readFile(systemFilePath(sb.paths, 1)), "PATCHVER=1\r\n");
+    EXPECT_EQ(readFile(path), before);
     EXPECT_FALSE(files::fileExists(systemFilePath(sb.paths, 2)));
+}
+
+// A registry value that carries a line break cannot add keys of its own to the file made
+// from it: the database type stays the one the registry names.
+TEST(SystemFileFromHandWrittenRegistry, ALineBreakInAValueAddsNoKey) {
+    Sandbox s;
+    writeFile(s.paths.registryFile(), "[Software\\Pelvar\\POS]\n"
+                                      "SERVERTYPE=SQLSERVER\n"
+                                      "PASSWORD=\"secret\\r\\nSERVERTYPE=ACCESS\"\n");
+    SystemFileInfo info;
+    CreateSystemFileFromRegistry(info, s.paths, s.registry, "1");
+    LoadPelvarDatFileInfo(info, s.paths);
+    EXPECT_EQ(info.Pos.ServerType, "SQLSERVER");
+    EXPECT_EQ(info.Pos.Password, "secret");
 }
 
 class SystemFileFromRegistry : public testing::Test {
@@ -173,13 +177,28 @@ class SystemFileFromRegistry : public testing::Test {
     SystemFileInfo info;
 };
 
-TEST_F(SystemFileFromRegistry, WritesThePosFileInOrder) {
+// Created below the root (with its missing data folder), in order, private because it holds
+// the database password; a rewrite keeps it private and a second creation leaves it alone.
+TEST_F(SystemFileFromRegistry, WritesThePosFileInOrderAndPrivate) {
+    std::filesystem::remove_all(sb.paths.commonAppData());
     CreateSystemFileFromRegistry(info, sb.paths, sb.registry, "1");
-    EXPECT_EQ(readFile(systemFilePath(sb.paths, 1)),
-              expectedFile("pos-", "PATCHDOWNPATH=/srv/pos\r\n"));
+    const std::string path = systemFilePath(sb.paths, 1);
+    EXPECT_TRUE(path.starts_with(sb.root() + "/")) << path;
+    EXPECT_EQ(readFile(path), expectedFile("pos-", "PATCHDOWNPATH=/srv/pos\r\n"));
     EXPECT_FALSE(files::fileExists(systemFilePath(sb.paths, 2)));
     EXPECT_TRUE(info.PosFileExists);
     EXPECT_EQ(info.Pos.UserInf2, "pos-user");
+    EXPECT_EQ(test::fileMode(path), 0600u);
+
+    std::string key = "patchver";
+    ReWritePelvarDatFileInfo(sb.paths, key, "9.0.1.06", 1);
+    EXPECT_EQ(test::fileMode(path), 0600u);
+    EXPECT_FALSE(std::filesystem::exists(path + "New"));
+    const std::string rewritten = readFile(path);
+    CreateSystemFileFromRegistry(info, sb.paths, sb.registry, "1");
+    EXPECT_EQ(readFile(path), rewritten);
+    LoadPelvarDatFileInfo(info, sb.paths);
+    EXPECT_EQ(info.Pos.PatchVer, "9.0.1.06");
 }
 
 TEST_F(SystemFileFromRegistry, WritesTheHoFileWithItsOwnKeys) {
@@ -188,44 +207,6 @@ TEST_F(SystemFileFromRegistry, WritesTheHoFileWithItsOwnKeys) {
               expectedFile("ho-", "PELVARHOCLIENT=hc\r\nPELVARHOSERVER=hs\r\nPELVARHOAST=\r\n"
                                   "PATCHDOWNPATH=/srv/ho\r\n"));
     EXPECT_EQ(info.Ho.PelvarHoServer, "hs");
-}
-
-TEST_F(SystemFileFromRegistry, MissingDataFolderIsCreatedBelowTheRoot) {
-    std::filesystem::remove_all(sb.paths.commonAppData());
-    CreateSystemFileFromRegistry(info, sb.paths, sb.registry, "1");
-    const std::string written = systemFilePath(sb.paths, 1);
-    EXPECT_TRUE(written.starts_with(sb.root() + "/")) << written;
-    EXPECT_TRUE(files::fileExists(written));
-}
-
-TEST_F(SystemFileFromRegistry, LeavesAnExistingFileAlone) {
-    writeFile(systemFilePath(sb.paths, 1), "SETUPTYPE=Server\r\n");
-    CreateSystemFileFromRegistry(info, sb.paths, sb.registry, "1");
-    EXPECT_EQ(readFile(systemFilePath(sb.paths, 1)), "SETUPTYPE=Server\r\n");
-}
-
-} // namespace
-
-namespace {
-
-unsigned modeOf(const std::string& path) {
-    struct stat st {};
-    EXPECT_EQ(::stat(path.c_str(), &st), 0) << path;
-    return st.st_mode & 0777;
-}
-
-// The system file holds the database password: created private, and still private (with no
-// work file left beside it) after a key was rewritten.
-TEST_F(SystemFileFromRegistry, CreatedFileIsPrivateAndStaysSo) {
-    CreateSystemFileFromRegistry(info, sb.paths, sb.registry, "1");
-    const std::string path = systemFilePath(sb.paths, 1);
-    EXPECT_EQ(modeOf(path), 0600u);
-    std::string key = "patchver";
-    ReWritePelvarDatFileInfo(sb.paths, key, "9.0.1.06", 1);
-    EXPECT_EQ(modeOf(path), 0600u);
-    EXPECT_FALSE(std::filesystem::exists(path + "New"));
-    LoadPelvarDatFileInfo(info, sb.paths);
-    EXPECT_EQ(info.Pos.PatchVer, "9.0.1.06");
 }
 
 } // namespace

@@ -3,15 +3,14 @@
 #include "CommandLine.h"
 #include "Servers.h"
 #include "TempDir.h"
-#include "platform/registry/ComponentRegistry.h"
 #include "platform/process/ProgramLauncher.h"
+#include "platform/registry/ComponentRegistry.h"
 #include "platform/registry/RegistryStore.h"
 
 #include <QProcess>
 #include <chrono>
 #include <gtest/gtest.h>
 #include <sstream>
-#include <thread>
 
 using namespace pelvar;
 using pelvar::test::TempDir;
@@ -87,13 +86,10 @@ TEST(BatchLauncher, StartsTheRunnerDetachedInTheSandbox) {
     ASSERT_TRUE(launcher.start(root / "product/Reg_3.bat", true));
     ASSERT_TRUE(launcher.start("REGSVR32 \"" + root.path() + "/product\\PLPRFW04.dll\" /S", true));
     IniRegistryStore registry(root / "etc/pelvar/registry.ini");
-    bool both = false;
-    for (int i = 0; i < 100 && !both; ++i) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-        both = components::isRegistered(registry, "Grid.ocx") &&
+    EXPECT_TRUE(pelvar::test::waitUntil([&] {
+        return components::isRegistered(registry, "Grid.ocx") &&
                components::isRegistered(registry, "PLPRFW04.dll");
-    }
-    EXPECT_TRUE(both);
+    }));
 }
 
 TEST(BatchLauncher, ARunnerWaitsForTheOneStartedBeforeIt) {

@@ -15,10 +15,6 @@ struct ProgramCase {
     std::vector<std::pair<std::string, std::string>> environment;
 };
 
-void PrintTo(const ProgramCase& c, std::ostream* os) {
-    *os << c.name;
-}
-
 class CronEntryProgram : public testing::TestWithParam<ProgramCase> {};
 
 // What `schedule show` checks must be the program the entry really starts, whatever the

@@ -1,75 +1,27 @@
 #include "platform/zip/ZipArchive.h"
 
+#include "Env.h"
 #include "TempDir.h"
+#include "ZipFiles.h"
 
 #include <filesystem>
 #include <functional>
 #include <gtest/gtest.h>
-#include <map>
-#include <stdexcept>
-#include <zip.h>
+#include <optional>
 
 using pelvar::ZipArchive;
-using pelvar::test::readFile;
-using pelvar::test::TempDir;
-using pelvar::test::writeFile;
+using namespace pelvar::test;
 namespace fs = std::filesystem;
 
 namespace {
 
-using Entries = std::vector<std::pair<std::string, std::string>>;
-
-// Writes a real archive with libzip; stored entries keep their bytes where a test can flip them.
-void makeZip(const std::string& path, const Entries& entries, bool stored = false) {
-    int error = 0;
-    zip_t* z = zip_open(path.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &error);
-    if (!z) {
-        throw std::runtime_error("zip_open failed");
-    }
-    for (const auto& [name, content] : entries) {
-        zip_source_t* src = zip_source_buffer(z, content.data(), content.size(), 0);
-        const zip_int64_t index = zip_file_add(z, name.c_str(), src, ZIP_FL_ENC_UTF_8);
-        if (index < 0 || (stored && zip_set_file_compression(z, index, ZIP_CM_STORE, 0) != 0)) {
-            throw std::runtime_error("zip_file_add failed for " + name);
-        }
-    }
-    if (zip_close(z) != 0) {
-        throw std::runtime_error("zip_close failed");
-    }
-}
-
-std::map<std::string, std::string> readZip(const std::string& path) {
-    std::map<std::string, std::string> contents;
-    int error = 0;
-    zip_t* z = zip_open(path.c_str(), ZIP_RDONLY, &error);
-    if (!z) {
-        return contents;
-    }
-    for (zip_int64_t i = 0; i < zip_get_num_entries(z, 0); ++i) {
-        zip_stat_t st;
-        zip_stat_index(z, i, 0, &st);
-        std::string bytes(st.size, '\0');
-        zip_file_t* f = zip_fopen_index(z, i, 0);
-        zip_fread(f, bytes.data(), bytes.size());
-        zip_fclose(f);
-        contents[st.name] = bytes;
-    }
-    zip_discard(z);
-    return contents;
-}
-
-const Entries soundEntries = {{"PATCH.TXT", std::string(5000, 'p')}, {"bin/a.dll", "MZ\x90\x00"}};
+const ZipEntries soundEntries = {{"PATCH.TXT", std::string(5000, 'p')}, {"bin/a.dll", "MZ\x90"}};
 
 struct ArchiveCase {
     std::string name;
     std::function<void(const std::string& path)> build;
     bool sound;
 };
-
-// Test names show the row name rather than the bytes of the row.
-void PrintTo(const ArchiveCase& c, std::ostream* os) {
-    *os << c.name;
-}
 
 class ZipTest : public testing::TestWithParam<ArchiveCase> {};
 
@@ -79,11 +31,7 @@ TEST_P(ZipTest, TestReportsZeroOnlyForSoundArchives) {
     GetParam().build(path);
     ZipArchive zip;
     zip.setArchive(path);
-    if (GetParam().sound) {
-        EXPECT_EQ(zip.test(false), 0);
-    } else {
-        EXPECT_NE(zip.test(false), 0);
-    }
+    EXPECT_EQ(zip.test(false) == 0, GetParam().sound);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -143,6 +91,65 @@ TEST(ZipExtract, RefusesEntriesLeavingTheFolderAndWritesNothing) {
     }
 }
 
+TEST(ZipExtract, LinkAsTheFolderIsRefusedAndLinksInsideAreNotFollowed) {
+    TempDir dir;
+    makeZip(dir / "patch.zip", {{"a.txt", "patched"}});
+    fs::create_directories(dir / "elsewhere");
+    fs::create_directory_symlink(dir / "elsewhere", dir / "link");
+    ZipArchive zip;
+    zip.setArchive(dir / "patch.zip");
+    zip.setExtractFolder(dir / "link");
+    EXPECT_NE(zip.extractAll(), 0);
+    EXPECT_TRUE(fs::is_empty(dir / "elsewhere"));
+
+    // A link planted where an entry goes is replaced by nothing and written through never.
+    writeFile(dir / "victim.txt", "precious");
+    fs::create_directories(dir / "out");
+    fs::create_symlink(dir / "victim.txt", dir / "out/a.txt");
+    zip.setExtractFolder(dir / "out");
+    EXPECT_NE(zip.extractAll(), 0);
+    EXPECT_EQ(readFile(dir / "victim.txt"), "precious");
+}
+
+long long bytesBelow(const std::string& folder) {
+    long long total = 0;
+    for (const auto& entry : fs::recursive_directory_iterator(folder)) {
+        total += entry.is_regular_file() ? static_cast<long long>(entry.file_size()) : 0;
+    }
+    return total;
+}
+
+struct BombRow {
+    const char* label;
+    const char* variable; // null: defaults
+    const char* value;
+    std::size_t zeros;
+};
+
+class UnpackLimit : public ::testing::TestWithParam<BombRow> {};
+
+TEST_P(UnpackLimit, StopsTestAndExtractionOfABomb) {
+    const BombRow& row = GetParam();
+    std::optional<ScopedEnv> setting;
+    if (row.variable) {
+        setting.emplace(row.variable, row.value);
+    }
+    TempDir dir;
+    makeZip(dir / "bomb.zip", {{"zeros.bin", std::string(row.zeros, '\0')}});
+    ZipArchive zip;
+    zip.setArchive(dir / "bomb.zip");
+    zip.setExtractFolder(dir / "out");
+    EXPECT_NE(zip.test(false), 0);
+    EXPECT_NE(zip.extractAll(), 0);
+    EXPECT_LE(bytesBelow(dir / "out"), 16LL << 20) << "kept writing past the limit";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Limits, UnpackLimit,
+    ::testing::Values(BombRow{"RatioToTheArchive", nullptr, nullptr, 64U << 20},
+                      BombRow{"TotalSize", "LIVEUPDATE_MAX_UNPACKED_MB", "2", 8U << 20}),
+    [](const auto& info) { return std::string(info.param.label); });
+
 TEST(ZipCreate, PacksTheFolderExceptTheExcludedNameAndNeverItself) {
     TempDir dir;
     writeFile(dir / "src/PelvarPOS.exe", "exe bytes");
@@ -155,11 +162,25 @@ TEST(ZipCreate, PacksTheFolderExceptTheExcludedNameAndNeverItself) {
     ASSERT_EQ(zip.create(dir / "src", "*", "tmpSysPara.mdb"), 0);
     const std::map<std::string, std::string> expected = {{"PelvarPOS.exe", "exe bytes"},
                                                          {"sub/Report.dll", "dll bytes"}};
-    EXPECT_EQ(readZip(dir / "src/Backup.zip"), expected);
+    EXPECT_EQ(zipContents(dir / "src/Backup.zip"), expected);
     EXPECT_EQ(zip.test(false), 0);
 
     zip.setArchive(dir / "none.zip");
     EXPECT_NE(zip.create(dir / "no-such-folder", "*", "tmpSysPara.mdb"), 0);
+}
+
+TEST(ZipCreate, NoMatchingFileGivesAValidEmptyArchive) {
+    TempDir dir;
+    writeFile(dir / "src/readme.txt", "not an exe");
+    ZipArchive zip;
+    zip.setArchive(dir / "backup.zip");
+    // Also when created again over an archive that had entries.
+    for (const bool withExe : {false, true, false}) {
+        withExe ? writeFile(dir / "src/tool.exe", "x") : void(fs::remove(dir / "src/tool.exe"));
+        ASSERT_EQ(zip.create(dir / "src", "*.exe", ""), 0);
+        ASSERT_TRUE(fs::exists(dir / "backup.zip"));
+        EXPECT_EQ(zipContents(dir / "backup.zip").size(), withExe ? 1U : 0U);
+    }
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 #include "CommandLine.h"
 #include "DatabaseRows.h"
+#include "Env.h"
 #include "Sandbox.h"
 #include "Servers.h"
 #include "TempDir.h"
@@ -34,7 +35,6 @@ std::string sqliteFile(const std::string& file) {
 class ApplyEndToEnd : public testing::Test {
   protected:
     ApplyEndToEnd() : registry(paths().registryFile()) {
-        ::setenv("PELVAR_FRAMEWORK_WAIT_MS", "5000", 1);
         std::filesystem::create_directories(dir / "app");
         std::filesystem::create_directories(paths().commonAppData());
         // The wizard's temporary folder is part of the installed product.
@@ -113,6 +113,7 @@ class ApplyEndToEnd : public testing::Test {
 
     test::TempDir dir;
     IniRegistryStore registry;
+    test::ScopedEnv frameworkWait{"PELVAR_FRAMEWORK_WAIT_MS", "5000"};
 };
 
 TEST_F(ApplyEndToEnd, PointOfSaleWithAnAccessSecurityDatabaseAndTwoFileCompanies) {
@@ -230,7 +231,7 @@ TEST_F(ApplyEndToEnd, PointOfSaleWithAnAccessSecurityDatabaseAndTwoFileCompanies
 TEST_F(ApplyEndToEnd, HeadOfficeWithServerSecurityCompanyAndReplicationDatabases) {
     const int port = test::postgresPort();
     ASSERT_NE(port, 0) << "the PostgreSQL cluster of the test suite is not running";
-    ::setenv("PELVAR_ODBC_DRIVER", "PostgreSQL Unicode", 1);
+    const test::ScopedEnv driver("PELVAR_ODBC_DRIVER", "PostgreSQL Unicode");
     const DatabaseConfig postgres{"PostgreSQL Unicode"};
     const std::string server = "127.0.0.1," + std::to_string(port);
     const auto connection = [&](const std::string& db) {

@@ -1,4 +1,5 @@
 #include "DatabaseRows.h"
+#include "Env.h"
 #include "Sandbox.h"
 #include "Servers.h"
 #include "environment/Connections.h"
@@ -28,7 +29,7 @@ std::string sqloledb(int port, const std::string& db) {
 // A company whose user name is its password: the server's refusal quotes the user name, so
 // an unmasked error would carry the password into the update log and the framework's log.
 TEST(ServerDatabaseSteps, PasswordsQuotedByTheDriverNeverReachTheLogs) {
-    ::setenv("PELVAR_FRAMEWORK_WAIT_MS", "0", 1);
+    const test::ScopedEnv noWait("PELVAR_FRAMEWORK_WAIT_MS", "0");
     const int port = test::postgresPort();
     ASSERT_NE(port, 0) << "the PostgreSQL cluster of the test suite is not running";
     const std::string security = "dsec_" + std::to_string(::getpid());

@@ -32,11 +32,6 @@ struct AddressCase {
     const char* folder;
 };
 
-// Failures name the row instead of dumping its bytes.
-void PrintTo(const AddressCase& c, std::ostream* os) {
-    *os << c.name;
-}
-
 LocationEntry withProxy(LocationEntry e, const std::string& address, const std::string& port) {
     e.proxy = true;
     e.proxyAddress = address;
@@ -129,20 +124,19 @@ TEST_F(SaveLocationTest, WritesTwelveScrambledLinesWithTheUntrimmedPassword) {
 TEST_F(SaveLocationTest, AddingRegistersTheLocationInItsEditionsSettingsFile) {
     test::writeFile(app("HODownloadSettings.config"),
                     "Download path=/d\r\nDownload File=hohttp.ini\r\n");
-    test::writeFile(app("POSDownloadSettings.config"), "Download path=/p\r\n");
     LocationEntry e = typed("HTTP", "host/patches");
     e.edition = HoEdition;
     ASSERT_TRUE(SaveLocation(box.state, e, false).ok);
     EXPECT_EQ(readFile(app("HODownloadSettings.config")),
               "Download path=/d\r\nDownload File=hohttp.ini\r\nDownload File=Branch.ini\r\n");
-    EXPECT_EQ(readFile(app("POSDownloadSettings.config")), "Download path=/p\r\n");
-}
-
-TEST_F(SaveLocationTest, AFirstLocationDoesNotBecomeTheFolderLine) {
+    EXPECT_FALSE(files::fileExists(app("POSDownloadSettings.config")));
+    // A first location of the other edition starts its file with the folder line.
     box.state.DownloadFolder = "/srv/patches";
-    ASSERT_TRUE(SaveLocation(box.state, typed("HTTP", "host/p"), false).ok);
+    e.edition = PosEdition;
+    e.name = "Shop";
+    ASSERT_TRUE(SaveLocation(box.state, e, false).ok);
     EXPECT_EQ(readFile(app("POSDownloadSettings.config")),
-              "Download path=/srv/patches\r\nDownload File=Branch.ini\r\n");
+              "Download path=/srv/patches\r\nDownload File=Shop.ini\r\n");
 }
 
 TEST_F(SaveLocationTest, ADuplicateNameIsRefusedAndNothingIsWritten) {

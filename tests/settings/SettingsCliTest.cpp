@@ -116,22 +116,41 @@ TEST_F(SettingsCli, RefusalsPrintTheMessageFailAndWriteNothing) {
     EXPECT_EQ(liveupdate({"locations", "list", "--edition", "Branch"}).exitCode, 2);
 }
 
-TEST_F(SettingsCli, ScheduleIsCreatedOnceAndTurnedOff) {
+// The task starts the launcher installed beside the running programs (the component folder
+// holds settings only), and `schedule show` tells whether the program it names is there.
+TEST_F(SettingsCli, ScheduleIsCreatedOnceShownAndTurnedOff) {
     const std::vector<std::string> set = {"schedule",    "set",        "--edition", "HO",
                                           "--date",      "2025-06-07", "--time",    "06:15",
                                           "--frequency", "Weekly",     "--account", "root"};
     const CliRun first = liveupdate(set);
     ASSERT_EQ(first.exitCode, 0) << first.out << first.err;
-    const std::string entry = root / "root/etc/cron.d/HOLiveUpdate";
-    EXPECT_NE(readFile(entry).find("15 6 * * 6 root "), std::string::npos);
-    EXPECT_NE(readFile(entry).find("'Scheduled,HO'"), std::string::npos);
+    const std::string entryFile = root / "root/etc/cron.d/HOLiveUpdate";
+    const std::string launcher = pelvar::test::binaryDir() + "/PelvarLU";
+    const std::string entry = readFile(entryFile);
+    EXPECT_NE(entry.find("15 6 * * 6 root "), std::string::npos) << entry;
+    EXPECT_NE(entry.find("exec env 'PELVAR_ROOT=" + root / "root" + "' 'PELVAR_APP_FOLDER=" +
+                         app() + "' '" + launcher + "' 'Scheduled,HO'"),
+              std::string::npos)
+        << entry;
     EXPECT_EQ(liveupdate(set).out, "Task HOLiveUpdate left as it was\n");
+    const CliRun shown = liveupdate({"schedule", "show", "--edition", "HO"});
+    EXPECT_EQ(shown.exitCode, 0) << shown.out;
+    EXPECT_NE(shown.out.find("Program " + launcher + "\n"), std::string::npos) << shown.out;
+
+    // The entry as an older version wrote it: the launcher in the component's folder.
+    std::string old = entry;
+    old.replace(old.find(launcher), launcher.size(), app() + "/PelvarLU");
+    pelvar::test::writeFile(entryFile, old);
+    const CliRun missing = liveupdate({"schedule", "show", "--edition", "HO"});
+    EXPECT_EQ(missing.exitCode, 1);
+    EXPECT_NE(missing.out.find("Program " + app() + "/PelvarLU is missing"), std::string::npos)
+        << missing.out;
 
     const CliRun kept = liveupdate({"--no", "schedule", "off", "--edition", "HO"});
     EXPECT_EQ(kept.exitCode, 1);
-    EXPECT_TRUE(std::filesystem::exists(entry));
+    EXPECT_TRUE(std::filesystem::exists(entryFile));
     EXPECT_EQ(liveupdate({"--yes", "schedule", "off", "--edition", "HO"}).exitCode, 0);
-    EXPECT_FALSE(std::filesystem::exists(entry));
+    EXPECT_FALSE(std::filesystem::exists(entryFile));
     EXPECT_EQ(liveupdate({"schedule", "show", "--edition", "HO"}).out,
               "Product=Head Office\nStart Date=6/7/2025\nStart Time=6:15:00 AM\n"
               "Frequency=Weekly\nTask HOLiveUpdate is not in " +

@@ -11,7 +11,6 @@
 
 #include <filesystem>
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 using namespace pelvar;
 using pelvar::test::readFile;
@@ -44,11 +43,6 @@ struct DeleteCase {
     const char* location;
     const char* refusal; // empty when the location may go
 };
-
-// Failures name the row instead of dumping its bytes.
-void PrintTo(const DeleteCase& c, std::ostream* os) {
-    *os << c.name;
-}
 
 class ProtectedDelete : public SettingsFilesTest,
                         public ::testing::WithParamInterface<DeleteCase> {};
@@ -157,26 +151,16 @@ TEST_F(SettingsFilesTest, SavingWritesEveryNamedRowAndTheMainWindowsRegistryValu
     EXPECT_EQ(box.prompter.texts(), std::vector<std::string>{"Download Settings Saved"});
 }
 
-} // namespace
-
-namespace {
-
-unsigned modeOf(const std::string& path) {
-    struct stat st {};
-    EXPECT_EQ(::stat(path.c_str(), &st), 0) << path;
-    return st.st_mode & 0777;
-}
-
 // Location files carry a login's password: only the owner (and in a shared folder its group) may
 // read them, from the moment they exist, and a file left readable by an older version is
 // narrowed when it is written again.
 TEST_F(SettingsFilesTest, LocationFilesArePrivate) {
     const LocationRecord l = test::location(PosEdition, "POSftp", "FTP", "127.0.0.1");
     WriteLocationFile(box.state, "POSftp.ini", l);
-    EXPECT_EQ(modeOf(app("POSftp.ini")), 0600u);
+    EXPECT_EQ(test::fileMode(app("POSftp.ini")), 0600u);
     ASSERT_EQ(::chmod(app("POSftp.ini").c_str(), 0644), 0);
     WriteLocationFile(box.state, "POSftp.ini", l);
-    EXPECT_EQ(modeOf(app("POSftp.ini")), 0600u);
+    EXPECT_EQ(test::fileMode(app("POSftp.ini")), 0600u);
     box.state.DownloadLocation.clear();
     LoadDownloadLocation(box.state, "POSftp.ini");
     EXPECT_EQ(box.state.DownloadLocation, l);
@@ -189,12 +173,8 @@ TEST_F(SettingsFilesTest, LocationFilesArePrivate) {
     const mode_t umaskBefore = ::umask(077);
     WriteLocationFile(box.state, "POSftp.ini", l);
     ::umask(umaskBefore);
-    EXPECT_EQ(modeOf(app("POSftp.ini")), 0640u);
+    EXPECT_EQ(test::fileMode(app("POSftp.ini")), 0640u);
 }
-
-} // namespace
-
-namespace {
 
 // "н" is D0 BD in UTF-8, and BD scrambles to LF: written as it is, the password would be cut
 // and every later field lost. It is refused and no file is left behind.

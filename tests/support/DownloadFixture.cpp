@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <filesystem>
 #include <stdexcept>
-#include <zip.h>
 
 namespace pelvar::test {
 
@@ -57,22 +56,6 @@ void DownloadFixture::publish(const std::string& path, const std::vector<std::st
         bytes += "PELVAR:9:x:y:" + ScrambleLine(entry) + "\r\n";
     }
     writeFile(path, bytes);
-}
-
-void DownloadFixture::makeZip(const std::string& path,
-                              const std::vector<std::pair<std::string, std::string>>& entries) {
-    std::filesystem::create_directories(std::filesystem::path(path).parent_path());
-    int error = 0;
-    zip_t* archive = zip_open(path.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &error);
-    for (const auto& [name, content] : entries) {
-        void* copy = std::malloc(content.size() + 1);
-        std::copy(content.begin(), content.end(), static_cast<char*>(copy));
-        zip_source_t* source = zip_source_buffer(archive, copy, content.size(), 1);
-        zip_file_add(archive, name.c_str(), source, ZIP_FL_OVERWRITE);
-    }
-    if (!archive || zip_close(archive) != 0) {
-        throw std::runtime_error("cannot write " + path);
-    }
 }
 
 void DownloadFixture::useSecurityDatabase(const std::string& statements) {

@@ -2,6 +2,7 @@
 
 #include "Sandbox.h"
 #include "Servers.h"
+#include "ZipFiles.h"
 #include "download/DownloadRun.h"
 #include "environment/Surfaces.h"
 
@@ -54,8 +55,9 @@ class DownloadFixture : public Sandbox {
     // An update-information file of 5-field lines, each entry scrambled.
     static void publish(const std::string& path, const std::vector<std::string>& entries);
     // A zip archive with (name, content) entries.
-    static void makeZip(const std::string& path,
-                        const std::vector<std::pair<std::string, std::string>>& entries);
+    static void makeZip(const std::string& path, const ZipEntries& entries) {
+        test::makeZip(path, entries);
+    }
     static void makePatch(const std::string& path) { makeZip(path, {{"readme.txt", "patch"}}); }
 
     // Points the edition's connection data at the SQLite security database and creates it

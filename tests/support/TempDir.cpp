@@ -1,9 +1,12 @@
 #include "TempDir.h"
 
+#include <chrono>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
+#include <sys/stat.h>
+#include <thread>
 
 namespace pelvar::test {
 
@@ -36,6 +39,23 @@ std::string readFile(const std::string& path) {
     std::ostringstream bytes;
     bytes << in.rdbuf();
     return bytes.str();
+}
+
+unsigned fileMode(const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 ? st.st_mode & 0777 : 0;
+}
+
+bool waitUntil(const std::function<bool()>& condition, double seconds) {
+    const auto deadline =
+        std::chrono::steady_clock::now() + std::chrono::milliseconds(long(seconds * 1000));
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() >= deadline) {
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return true;
 }
 
 } // namespace pelvar::test

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <string>
 
 namespace pelvar::test {
@@ -23,5 +24,9 @@ class TempDir {
 // Writes a file (and its folders) with exactly these bytes.
 void writeFile(const std::string& path, const std::string& bytes);
 std::string readFile(const std::string& path);
+// The permission bits of a file (0 when it is missing).
+unsigned fileMode(const std::string& path);
+// Polls `condition` every 20 ms for at most `seconds`; whether it came true.
+bool waitUntil(const std::function<bool()>& condition, double seconds = 10);
 
 } // namespace pelvar::test

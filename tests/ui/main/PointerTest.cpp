@@ -25,10 +25,6 @@ struct PointerCase {
     const char* box;
 };
 
-void PrintTo(const PointerCase& c, std::ostream* os) {
-    *os << c.name;
-}
-
 class BusyPointer : public ::testing::TestWithParam<PointerCase> {};
 
 // The window is busy (hourglass) through the verification; the question that hands over to
