@@ -221,7 +221,7 @@ TEST_F(WizardChoice, ScheduledTimerDownloadsOnlyAndEndsTheHost) {
 }
 
 // The main window's hand-over starts PelvarPU without arguments; the edition travels in
-// the environment the child inherits.
+// the child's environment, and the host's own environment stays as it was.
 TEST_F(WizardChoice, DownloadRunHandsTheEditionToThePatcher) {
     // A stand-in patcher in the component's folder reports how it was started.
     const std::string report = dir / "patcher-started";
@@ -231,11 +231,11 @@ TEST_F(WizardChoice, DownloadRunHandsTheEditionToThePatcher) {
     RecordingSurface main;
     main.edition = "Head Office";
     state.mainWindow = &main;
-    ::unsetenv("PELVAR_EDITION");
+    ASSERT_EQ(std::getenv("PELVAR_EDITION"), nullptr);
     ZipArchive zip;
     prompter.answers = {box::AnswerYes};
     EXPECT_THROW(DownloadButtonClicked(state, zip, main), HostProcessEnded);
-    ::unsetenv("PELVAR_EDITION");
+    EXPECT_EQ(std::getenv("PELVAR_EDITION"), nullptr);
 
     EXPECT_TRUE(std::filesystem::exists(downloaded("HO_9_0_1_03.zip")));
     for (int i = 0; i < 250 && !std::filesystem::exists(report); ++i) {
