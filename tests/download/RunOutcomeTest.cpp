@@ -61,7 +61,7 @@ INSTANTIATE_TEST_SUITE_P(
                       ExitRow{"DamagedArchive", {"POS_9_0_1_03.zip:9"}, "not a zip", true, true, 1},
                       ExitRow{"CouldNotDownload", {"POS_9_0_1_03.zip:9"}, nullptr, false, true, 1},
                       ExitRow{"PathNotFound", {"POS_9_0_1_03.zip:9"}, nullptr, true, false, 1}),
-    [](const auto& info) { return std::string(info.param.label); });
+    [](const auto& row) { return std::string(row.param.label); });
 
 // ---- Two runs of one edition at once --------------------------------------------------
 
@@ -140,7 +140,7 @@ INSTANTIATE_TEST_SUITE_P(Releases, ReleaseApproval,
                                            ReleaseRow{"AboveEveryRow", "9.0.1.06", false},
                                            ReleaseRow{"UnionInjection", "~' UNION SELECT '1' --",
                                                       false}),
-                         [](const auto& info) { return std::string(info.param.label); });
+                         [](const auto& row) { return std::string(row.param.label); });
 
 // ---- Update-information files over their caps ------------------------------------------
 
@@ -168,7 +168,7 @@ TEST_P(OversizedInformation, IsTampered) {
 INSTANTIATE_TEST_SUITE_P(Caps, OversizedInformation,
                          ::testing::Values(OversizeRow{"LongLine", 100000, 1},
                                            OversizeRow{"LargeFile", 1000, 5200}),
-                         [](const auto& info) { return std::string(info.param.label); });
+                         [](const auto& row) { return std::string(row.param.label); });
 
 // ---- Trial extraction ------------------------------------------------------------------
 

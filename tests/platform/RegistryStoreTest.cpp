@@ -145,7 +145,7 @@ INSTANTIATE_TEST_SUITE_P(
                     HandWritten{"TypedValue", "V=@Variant(\\0\\0\\0\\x2)", std::nullopt},
                     HandWritten{"OtherCaseName", "v=lower", "lower"},
                     HandWritten{"PercentName", "%56=escaped", "escaped"}),
-    [](const auto& info) { return info.param.name; });
+    [](const auto& row) { return row.param.name; });
 
 TEST(IniRegistryStore, WriteKeepsWhatItDoesNotUnderstand) {
     TempDir dir;

@@ -113,7 +113,7 @@ INSTANTIATE_TEST_SUITE_P(
                         writeFile(p, bytes);
                     },
                     false}),
-    [](const auto& info) { return info.param.name; });
+    [](const auto& row) { return row.param.name; });
 
 TEST(ZipExtract, CreatesTheFolderAndWritesEveryEntry) {
     TempDir dir;

@@ -70,7 +70,7 @@ INSTANTIATE_TEST_SUITE_P(
     Limits, UnpackLimit,
     ::testing::Values(BombRow{"RatioToTheArchive", nullptr, nullptr, 64U << 20},
                       BombRow{"TotalSize", "LIVEUPDATE_MAX_UNPACKED_MB", "2", 8U << 20}),
-    [](const auto& info) { return std::string(info.param.label); });
+    [](const auto& row) { return std::string(row.param.label); });
 
 TEST(ExtractionFolder, LinkIsRefusedAndLinksInsideAreNotFollowed) {
     TempDir dir;
