@@ -10,6 +10,7 @@
 #include "platform/files/Files.h"
 #include "platform/host/Host.h"
 #include "platform/process/BatchRunner.h"
+#include "platform/process/RunnerQueue.h"
 #include "platform/text/Text.h"
 #include "settings/SettingsFiles.h"
 
@@ -27,7 +28,7 @@ struct ApplyArguments {
 struct BatchArguments {
     std::string file;
     std::string line;
-    long long after = 0;
+    std::string afterLock;
 };
 
 // Without a download the folder comes from the edition's settings file, as the walk reads it.
@@ -94,10 +95,15 @@ void addRunBatchCommand(CLI::App& app, const GlobalOptions& options, int& exitCo
     runner->group(""); // started by the component, not by people
     runner->add_option("FILE", args->file, "Batch file");
     runner->add_option("--line", args->line, "One command line, such as REGSVR32 \"x.dll\" /S");
-    runner->add_option("--after", args->after, "Start once this process has ended");
+    runner->add_option("--after-lock", args->afterLock,
+                       "Start once no runner holds this lock file (the runner started before)");
     runner->callback([args, &options, &exitCode] {
-        if (!batch::waitForProcessEnd(args->after, 120)) {
-            std::cerr << "liveupdate: the batch started before is still running\n";
+        if (!runners::waitForTurn(args->afterLock, runners::DefaultWait)) {
+            std::cerr << "liveupdate: the batch runner started before this one still runs after "
+                      << runners::DefaultWait.count() << " s (" << args->afterLock
+                      << "); nothing was run\n";
+            exitCode = 1;
+            return;
         }
         CliContext context(options);
         int failures = 0;

@@ -5,11 +5,10 @@
 #include "environment/AppState.h"
 #include "environment/EndHostProcess.h"
 #include "environment/Surfaces.h"
-#include "platform/process/EditionLock.h"
-#include "platform/host/Prompter.h"
 #include "platform/base/RunTimeError.h"
+#include "platform/host/Prompter.h"
+#include "platform/process/EditionLock.h"
 
-#include <cstdlib>
 #include <functional>
 
 namespace pelvar {
@@ -95,11 +94,6 @@ void DownloadButtonClicked(AppState& state, ZipArchive& zip, MainWindowControls&
         state.EditionCode = "POS";
         state.EditionFlag = 0;
         state.SettingsCaption = state.PosProductName + " LiveUpdate Settings";
-    }
-    // The hand-over starts PelvarPU without arguments; the child inherits the environment and
-    // opens the wizard on the edition just downloaded.
-    if (!state.EditionCode.empty()) {
-        ::setenv("PELVAR_EDITION", state.EditionCode.c_str(), 1);
     }
     state.DownloadLocation.clear();
     state.SelectedEdition = edition;

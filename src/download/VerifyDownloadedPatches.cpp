@@ -5,11 +5,11 @@
 #include "environment/RegistrySettings.h"
 #include "environment/Surfaces.h"
 #include "environment/UpdateLog.h"
+#include "platform/base/RunTimeError.h"
 #include "platform/files/Files.h"
+#include "platform/files/ScratchFiles.h"
 #include "platform/host/Host.h"
 #include "platform/host/Prompter.h"
-#include "platform/base/RunTimeError.h"
-#include "platform/files/ScratchFiles.h"
 #include "platform/text/Text.h"
 #include "platform/zip/ZipArchive.h"
 
@@ -198,7 +198,13 @@ void Verifier::offerHandOver() {
     const int answer = ask("Do you want to update the Pelvar 9 with downloaded patches?",
                            box::YesNo + box::Question, state_.AppTitle);
     if (answer == box::AnswerYes) {
-        state_.services.launcher.start(state_.AppFolder + "/PelvarPU.exe");
+        // PelvarPU starts without arguments; it opens the wizard on the edition just
+        // downloaded, which it finds in its own environment.
+        ProgramLauncher::Environment edition;
+        if (!state_.EditionCode.empty()) {
+            edition.emplace_back("PELVAR_EDITION", state_.EditionCode);
+        }
+        state_.services.launcher.start(state_.AppFolder + "/PelvarPU.exe", false, edition);
         EndHostProcess(state_);
     }
 }

@@ -47,13 +47,23 @@ void deleteIfPresent(const std::string& path) {
     }
 }
 
+// A runner started before (by this run or the one before it) may still read its batch file.
+void deleteBatchFiles(PatchRun& run) {
+    AppState& state = run.state;
+    if (!state.services.launcher.waitForRunners(state.PatchRoot,
+                                                [&] { state.services.host.processEvents(); })) {
+        raise(err::PermissionDenied, run.RegBatch);
+    }
+    deleteIfPresent(run.UnregBatch);
+    deleteIfPresent(run.RegBatch);
+    run.BatchHeaderWritten = false;
+}
+
 void runFirstPass(PatchRun& run) {
     AppState& state = run.state;
     Host& host = state.services.host;
     createFolders(run.TempFolder);
-    deleteIfPresent(run.UnregBatch);
-    deleteIfPresent(run.RegBatch);
-    run.BatchHeaderWritten = false;
+    deleteBatchFiles(run);
     FormBackupFolder(run);
     BackupProgramFiles(run);
     if (files::fileExists(run.UnregBatch)) {
@@ -139,9 +149,7 @@ void runSecondPass(PatchRun& run) {
     const std::string progress = progressFile(run);
     const bool resuming = files::fileExists(progress);
     if (!resuming) {
-        deleteIfPresent(run.UnregBatch);
-        deleteIfPresent(run.RegBatch);
-        run.BatchHeaderWritten = false;
+        deleteBatchFiles(run);
     }
     keepEntriesOfUnpackedPatches(run);
     if (run.PatchFolders.empty() || run.state.UpdateEntries.empty()) {

@@ -82,7 +82,7 @@ INSTANTIATE_TEST_SUITE_P(
         UsageCase{"PasswordAsArgument",
                   {"schedule", "set", "--edition", "POS", "--account", "root", "--password", "pw"},
                   "pw"}),
-    [](const auto& info) { return info.param.name; });
+    [](const auto& row) { return row.param.name; });
 
 TEST(CliScramble, TwiceGivesTheInputBackByteForByte) {
     const std::string input = "Location Name =PelvarHTTP\r\nPort =80\r\n\r\nunix line\nlast";

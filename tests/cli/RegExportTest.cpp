@@ -60,7 +60,7 @@ INSTANTIATE_TEST_SUITE_P(
     Formats, RegExport,
     testing::Values(FormatCase{"Unicode", {}, std::string("\xFF\xFEW\0i\0n\0", 8)},
                     FormatCase{"Regedit4", {"--regedit4"}, "REGEDIT4\r\n"}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& row) { return std::string(row.param.name); });
 
 // A file as Windows writes it: values of other types and keys of other hives are named with
 // their line and left out; the string values are stored and "=-" removes one.

@@ -166,6 +166,6 @@ INSTANTIATE_TEST_SUITE_P(
         ErrorRow{"InternetFailure", 0x800403E8,
                  "Could not able to download the patches from the default HTTP location.", false,
                  true}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& row) { return std::string(row.param.name); });
 
 } // namespace

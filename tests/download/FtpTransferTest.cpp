@@ -68,7 +68,7 @@ TEST_P(FtpModes, FetchesPatchesWithoutPatchNumberCheck) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Modes, FtpModes, ::testing::Values(false, true),
-                         [](const auto& info) { return info.param ? "Active" : "Passive"; });
+                         [](const auto& row) { return row.param ? "Active" : "Passive"; });
 
 TEST_F(FtpTransfer, FailedLoginIsCountedAndTheWalkGoesOn) {
     publishPatches({"HO_9_0_1_03.zip"});

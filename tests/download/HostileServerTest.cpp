@@ -71,7 +71,7 @@ INSTANTIATE_TEST_SUITE_P(
                       NameRow{"Backslash", Site::Http, "..\\POS_9_0_1_05.zip"},
                       NameRow{"ParentItself", Site::Ftp, ".."},
                       NameRow{"ControlCharacter", Site::Http, "POS_9_0_1_05\x01.zip"}),
-    [](const auto& info) { return std::string(info.param.label); });
+    [](const auto& row) { return std::string(row.param.label); });
 
 // ---- Redirects -----------------------------------------------------------------------
 
@@ -95,8 +95,8 @@ TEST_P(Redirect, IsAUrlThatCannotBeOpened) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Targets, Redirect, ::testing::Values("/loop", "/file"),
-                         [](const auto& info) {
-                             return std::string(info.param) == "/loop" ? "Loop" : "FileScheme";
+                         [](const auto& row) {
+                             return std::string(row.param) == "/loop" ? "Loop" : "FileScheme";
                          });
 
 // ---- Proxies from the environment ----------------------------------------------------
@@ -198,7 +198,7 @@ INSTANTIATE_TEST_SUITE_P(
                                "The file is larger than the size limit for downloads"},
                       BreakRow{"drop", "LIVEUPDATE_MIN_SPEED_SECONDS", "60",
                                "The connection with the server was terminated abnormally"}),
-    [](const auto& info) { return std::string(info.param.mode); });
+    [](const auto& row) { return std::string(row.param.mode); });
 
 // ---- Scratch files and an empty download path -----------------------------------------
 
@@ -254,6 +254,6 @@ INSTANTIATE_TEST_SUITE_P(
     Transfers, EmptyDownloadPath,
     ::testing::Values(EmptyPathRow{"Http", false, "Path not found"},
                       EmptyPathRow{"Ftp", true, "Mentioned download path is not available."}),
-    [](const auto& info) { return std::string(info.param.label); });
+    [](const auto& row) { return std::string(row.param.label); });
 
 } // namespace

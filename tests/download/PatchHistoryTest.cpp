@@ -114,7 +114,7 @@ INSTANTIATE_TEST_SUITE_P(Load, PatchVersionMigration,
                                  "",
                                  {},
                                  "Installation"}),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& row) { return std::string(row.param.name); });
 
 TEST_F(PatchHistory, ExistingRowEndsTheRoutineQuietly) {
     addCompanies("('C1','Main Street'),('C2','Harbour'),('C3','Airport')");

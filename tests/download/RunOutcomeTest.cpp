@@ -55,7 +55,7 @@ INSTANTIATE_TEST_SUITE_P(
                       ExitRow{"DamagedArchive", {"POS_9_0_1_03.zip:9"}, "not a zip", true, true, 1},
                       ExitRow{"CouldNotDownload", {"POS_9_0_1_03.zip:9"}, nullptr, false, true, 1},
                       ExitRow{"PathNotFound", {"POS_9_0_1_03.zip:9"}, nullptr, true, false, 1}),
-    [](const auto& info) { return std::string(info.param.label); });
+    [](const auto& row) { return std::string(row.param.label); });
 
 // ---- Two runs of one edition at once --------------------------------------------------
 

@@ -275,6 +275,6 @@ INSTANTIATE_TEST_SUITE_P(
                    return archiveLine("more than the signed size " + std::to_string(size) +
                                       " (at least " + std::to_string(size + 1) + " bytes)");
                }}),
-    [](const ::testing::TestParamInfo<Attack>& info) { return info.param.name; });
+    [](const ::testing::TestParamInfo<Attack>& row) { return row.param.name; });
 
 } // namespace

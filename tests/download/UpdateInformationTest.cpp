@@ -91,7 +91,7 @@ TEST_P(OversizedInformation, IsTampered) {
 INSTANTIATE_TEST_SUITE_P(Caps, OversizedInformation,
                          ::testing::Values(OversizeRow{"LongLine", 65536, 1},
                                            OversizeRow{"LargeFile", 1000, 4200}),
-                         [](const auto& info) { return std::string(info.param.label); });
+                         [](const auto& row) { return std::string(row.param.label); });
 
 struct ApprovalRow {
     const char* label;
@@ -127,7 +127,7 @@ INSTANTIATE_TEST_SUITE_P(
                                   "9.0.1.04", false},
                       // The release is data: a quote in it cannot add a union to the query.
                       ApprovalRow{"UnionInjection", Approved05, "~' UNION SELECT '1' --", false}),
-    [](const auto& info) { return std::string(info.param.label); });
+    [](const auto& row) { return std::string(row.param.label); });
 
 TEST_F(UpdateInformation, TransferErrorsReportOnlyServerAnswers) {
     state.DownloadLocation.Description = "POSftp";

@@ -115,7 +115,7 @@ INSTANTIATE_TEST_SUITE_P(
                        "",
                        "Provider=Microsoft.Jet.OLEDB.3.51;Persist Security Info=False;Data "
                        "Source='/ho/Sec.mdb';Jet OLEDB:Database Password= '' "}),
-    [](const auto& info) { return info.param.name; });
+    [](const auto& row) { return row.param.name; });
 
 TEST(ConnectionDataMissingSetupType, ReturnsFalseAndKeepsThePreviousResults) {
     Sandbox sb;

@@ -35,7 +35,7 @@ INSTANTIATE_TEST_SUITE_P(
                     ReadCase{"Longest", std::string(255, 'v'), std::string(255, 'v')},
                     ReadCase{"TooLong", std::string(256, 'v'), ""},
                     ReadCase{"NotString", "--Not String--", ""}, ReadCase{"Empty", "", ""}),
-    [](const auto& info) { return info.param.name; });
+    [](const auto& row) { return row.param.name; });
 
 TEST(RegistrySettings, EmptyIsWrittenAsOneBlank) {
     Sandbox sb;

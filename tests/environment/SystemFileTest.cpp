@@ -76,7 +76,7 @@ INSTANTIATE_TEST_SUITE_P(
         GrammarCase{"HeadOfficeKeysReadInHoFile", true,
                     "PELVARHOAST=1\r\nPELVARHOSERVER=ho\r\nPELVARHOCLIENT=c\r\n", hoKeys,
                     "1|ho|c"}),
-    [](const auto& info) { return info.param.name; });
+    [](const auto& row) { return row.param.name; });
 
 TEST(SystemFileLoad, ReadsBothFilesIndependently) {
     Sandbox sb;

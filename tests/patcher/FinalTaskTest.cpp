@@ -155,7 +155,7 @@ INSTANTIATE_TEST_SUITE_P(
                     DateCase{"DayFirstWhenTheMonthCannotBeFirst", "31/12/2026", "", "2026-12-31",
                              "today"},
                     DateCase{"NoDateIsToday", "N/A", "not a date", "today", "today"}),
-    [](const testing::TestParamInfo<DateCase>& info) { return std::string(info.param.name); });
+    [](const testing::TestParamInfo<DateCase>& row) { return std::string(row.param.name); });
 
 struct VersionCase {
     const char* name;
@@ -176,7 +176,7 @@ INSTANTIATE_TEST_SUITE_P(
                     VersionCase{"HeadOfficeThreeCharacters", "HO_9_0_1_05.zip", true, "9.0.1.05"},
                     VersionCase{"FolderAndNoExtension", "/x/y/HO_9_1", true, "9.1"},
                     VersionCase{"NothingAfterThePrefix", "POS_.ZIP", false, ""}),
-    [](const testing::TestParamInfo<VersionCase>& info) { return std::string(info.param.name); });
+    [](const testing::TestParamInfo<VersionCase>& row) { return std::string(row.param.name); });
 
 TEST(PatchRowStatement, DatesByProductDatabaseType) {
     PatchRow row;

@@ -243,6 +243,6 @@ INSTANTIATE_TEST_SUITE_P(
         KillPoint{"Step8Over", "Step8: Over", ""}, KillPoint{"Step9Started", "Step9: Started", ""},
         KillPoint{"SystemFileRewrite", "system-file:PATCHVER=",
                   "known gap: the resumed final task does not write PATCHDOWNPATH"}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& row) { return std::string(row.param.name); });
 
 } // namespace

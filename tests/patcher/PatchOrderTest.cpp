@@ -38,4 +38,4 @@ INSTANTIATE_TEST_SUITE_P(
                     InstalledCase{"InstalledNotNumeric", "POS_9_0_1_01.zip", "N/A", false},
                     InstalledCase{"ShorterInstalledText", "POS_9_0_1_00.zip", "9.0.1", true},
                     InstalledCase{"NoPatchNumber", "NewLiveUpdate.zip", "9.0.1.04", false}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& row) { return std::string(row.param.name); });

@@ -77,7 +77,7 @@ INSTANTIATE_TEST_SUITE_P(
                       ResumeRow{"SyGlFlag", "bolSYGLPresent:True", Seen::Step3},
                       ResumeRow{"DbaFileRecord", "strDBAFile:app.DBA", Seen::Step7},
                       ResumeRow{"Garbage", "garbage", Seen::Nothing}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& row) { return std::string(row.param.name); });
 
 TEST_F(PatchTest, DecliningTheResumeDeletesTheProgressFileAndVerifiesAgain) {
     writeFile(progressFile(), "Step7: Started\r\n");

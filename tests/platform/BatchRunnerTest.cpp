@@ -1,14 +1,11 @@
 #include "platform/process/BatchRunner.h"
 
-#include "CommandLine.h"
-#include "Servers.h"
 #include "TempDir.h"
 #include "platform/process/ProgramLauncher.h"
+#include "platform/process/RunnerQueue.h"
 #include "platform/registry/ComponentRegistry.h"
 #include "platform/registry/RegistryStore.h"
 
-#include <QProcess>
-#include <chrono>
 #include <gtest/gtest.h>
 #include <sstream>
 
@@ -55,11 +52,12 @@ TEST_F(BatchRunner, RunsEveryLineShapeTheWizardWrites) {
 
 TEST_F(BatchRunner, AMissingComponentIsReportedAndTheRestStillRuns) {
     const std::string present = component("B.dll");
+    // Shapes the wizard never writes are refused, not run: a relative path, a missing switch.
     writeFile(dir / "Reg_3.bat", "REGSVR32 " + dir.path() +
-                                     "/gone.dll /S\r\nDEL *.*\r\n"
+                                     "/gone.dll /S\r\nDEL *.*\r\nREGSVR32 B.dll /S\r\n"
                                      "REGSVR32 " +
-                                     present + " /S\r\n");
-    EXPECT_EQ(batch::runFile(dir / "Reg_3.bat", registry, out, err), 2);
+                                     present + "\r\nREGSVR32 " + present + " /S\r\n");
+    EXPECT_EQ(batch::runFile(dir / "Reg_3.bat", registry, out, err), 4);
     EXPECT_NE(err.str().find(dir.path() + "/gone.dll: component file not found"),
               std::string::npos);
     EXPECT_NE(err.str().find("unsupported batch line: DEL *.*"), std::string::npos);
@@ -74,37 +72,31 @@ TEST_F(BatchRunner, AQuotedPathWithBackslashesIsOneComponent) {
     EXPECT_EQ(registry.read(components::ComponentsKey, "PLPRFW04.dll"), dll);
 }
 
-// The launcher starts batch files and REGSVR32 lines hidden, without waiting, through the
-// built runner, in the launcher's sandbox root.
-TEST(BatchLauncher, StartsTheRunnerDetachedInTheSandbox) {
+// Runners of one folder run in start order, each after the one before it has ended, and a
+// wizard run can wait for all of them. The first runner is long, so that a second one not
+// held back would register before the first one's last line un-registers.
+TEST(BatchLauncher, RunnersOfOneFolderRunInStartOrder) {
     TempDir root;
-    writeFile(root / "product/PLPRFW04.dll", "binary");
+    const std::string product = root / "product";
     writeFile(root / "product/Grid.ocx", "binary");
-    writeFile(root / "product/Reg_3.bat",
-              "@echo off\r\nREGSVR32 " + root.path() + "/product/Grid.ocx /S\r\n");
+    writeFile(root / "product/Other.dll", "binary");
+    std::string unreg = "@echo off\r\n";
+    for (int i = 0; i < 150; ++i) {
+        unreg += "REGSVR32 " + product + "/Other.dll /S\r\n";
+    }
+    writeFile(root / "product/Unreg_3.bat", unreg + "REGSVR32 " + product + "/Grid.ocx /U /S\r\n");
+    auto stillRunning = runners::Ticket::take(product); // a runner of an earlier run
+    ASSERT_TRUE(stillRunning);
     ProgramLauncher launcher(root / "app", root.path());
-    ASSERT_TRUE(launcher.start(root / "product/Reg_3.bat", true));
-    ASSERT_TRUE(launcher.start("REGSVR32 \"" + root.path() + "/product\\PLPRFW04.dll\" /S", true));
-    IniRegistryStore registry(root / "etc/pelvar/registry.ini");
-    EXPECT_TRUE(pelvar::test::waitUntil([&] {
-        return components::isRegistered(registry, "Grid.ocx") &&
-               components::isRegistered(registry, "PLPRFW04.dll");
-    }));
-}
+    ASSERT_TRUE(launcher.start(root / "product/Unreg_3.bat", true));
+    ASSERT_TRUE(launcher.start("REGSVR32 \"" + product + "\\Grid.ocx\" /S", true));
+    EXPECT_FALSE(runners::waitForRunners(product, std::chrono::milliseconds(0)));
+    stillRunning.reset();
 
-TEST(BatchLauncher, ARunnerWaitsForTheOneStartedBeforeIt) {
-    TempDir root;
-    writeFile(root / "Grid.ocx", "binary");
-    qint64 earlier = 0;
-    ASSERT_TRUE(QProcess::startDetached("sleep", {"2"}, QString(), &earlier));
-    const auto start = std::chrono::steady_clock::now();
-    const auto run = pelvar::test::runLiveupdate({"--root", root.path(), "run-batch", "--after",
-                                                  std::to_string(earlier), "--line",
-                                                  "REGSVR32 " + root.path() + "/Grid.ocx /S"});
-    EXPECT_EQ(run.exitCode, 0) << run.err;
-    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(1500));
-    EXPECT_TRUE(
-        components::isRegistered(IniRegistryStore(root / "etc/pelvar/registry.ini"), "Grid.ocx"));
+    ASSERT_TRUE(launcher.waitForRunners(product));
+    IniRegistryStore registry(root / "etc/pelvar/registry.ini");
+    EXPECT_TRUE(components::isRegistered(registry, "Other.dll"));
+    EXPECT_TRUE(components::isRegistered(registry, "Grid.ocx"));
 }
 
 } // namespace

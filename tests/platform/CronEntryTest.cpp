@@ -40,7 +40,7 @@ INSTANTIATE_TEST_SUITE_P(Paths, CronEntryProgram,
                                          ProgramCase{"QuoteBlankPercent",
                                                      "/opt/it's 100% here/PelvarLU",
                                                      {{"PELVAR_ROOT", "/tmp/50%'x"}}}),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& row) { return std::string(row.param.name); });
 
 TEST(CronEntryProgram, NothingForAnEntryWithoutOne) {
     EXPECT_FALSE(pelvar::cronEntryProgram("# a comment\n15 6 * * * root /usr/bin/true\n"));

@@ -50,7 +50,7 @@ INSTANTIATE_TEST_SUITE_P(
                  "Data Source=/demo/e.db;Jet OLEDB:Database Password=****"},
         MaskCase{"UserNameEqualToThePassword", "UID=Hunter2x;PWD=Hunter2x;Database=d", "pwd",
                  "Hunter2x", "UID=****;PWD=****;Database=d"}),
-    [](const testing::TestParamInfo<MaskCase>& info) { return std::string(info.param.name); });
+    [](const testing::TestParamInfo<MaskCase>& row) { return std::string(row.param.name); });
 
 struct StatementCase {
     const char* name;
@@ -102,6 +102,6 @@ INSTANTIATE_TEST_SUITE_P(
                                   0,
                                   "",
                                   {"1", "2", "3"}}),
-    [](const testing::TestParamInfo<StatementCase>& info) { return std::string(info.param.name); });
+    [](const testing::TestParamInfo<StatementCase>& row) { return std::string(row.param.name); });
 
 } // namespace

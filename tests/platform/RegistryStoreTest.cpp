@@ -117,7 +117,7 @@ INSTANTIATE_TEST_SUITE_P(
                     HandWritten{"Size", "V=@Size(1 2)", std::nullopt},
                     HandWritten{"OtherCaseName", "v=lower", "lower"},
                     HandWritten{"PercentName", "%56=escaped", "escaped"}),
-    [](const auto& info) { return info.param.name; });
+    [](const auto& row) { return row.param.name; });
 
 TEST(IniRegistryStore, WriteKeepsWhatItDoesNotUnderstand) {
     TempDir dir;

@@ -61,7 +61,7 @@ INSTANTIATE_TEST_SUITE_P(
                         writeFile(p, bytes);
                     },
                     false}),
-    [](const auto& info) { return info.param.name; });
+    [](const auto& row) { return row.param.name; });
 
 TEST(ZipExtract, CreatesTheFolderAndWritesEveryEntry) {
     TempDir dir;
@@ -148,7 +148,7 @@ INSTANTIATE_TEST_SUITE_P(
     Limits, UnpackLimit,
     ::testing::Values(BombRow{"RatioToTheArchive", nullptr, nullptr, 64U << 20},
                       BombRow{"TotalSize", "LIVEUPDATE_MAX_UNPACKED_MB", "2", 8U << 20}),
-    [](const auto& info) { return std::string(info.param.label); });
+    [](const auto& row) { return std::string(row.param.label); });
 
 TEST(ZipCreate, PacksTheFolderExceptTheExcludedNameAndNeverItself) {
     TempDir dir;

@@ -91,7 +91,7 @@ INSTANTIATE_TEST_SUITE_P(
         AddressCase{"ConfirmationWithTrailingBlank",
                     withPasswords(typed("FTP", "h/p"), "secret ", "secret"), "", C::None, "ftp://h",
                     "/p"}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& row) { return std::string(row.param.name); });
 
 class SaveLocationTest : public ::testing::Test {
   protected:

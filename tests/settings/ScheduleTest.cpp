@@ -80,7 +80,7 @@ INSTANTIATE_TEST_SUITE_P(Frequencies, CronTrigger,
                                            TriggerCase{"Daily", "30 14 * * *", "-ge"},
                                            TriggerCase{"Weekly", "30 14 * * 6", "-ge"},
                                            TriggerCase{"Monthly", "30 14 1 * *", "-ge"}),
-                         [](const auto& info) { return std::string(info.param.frequency); });
+                         [](const auto& row) { return std::string(row.param.frequency); });
 
 TEST_F(ScheduleTest, TheSameScheduleLeavesTheTaskAloneAChangedOneReplacesIt) {
     ASSERT_EQ(save(entry("Daily")), ScheduleSaved::Created);

@@ -86,7 +86,7 @@ INSTANTIATE_TEST_SUITE_P(
                       DeleteCase{"HoFtpInHeadOffice", HoEdition, "hoftp",
                                  "Pelvar Default ftp location can not be deleted."},
                       DeleteCase{"HoFtpInShop", PosEdition, "HOftp", ""}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& row) { return std::string(row.param.name); });
 
 TEST(ModifyRefusal, CoversOnlyTheHttpDefaults) {
     EXPECT_EQ(modifyRefusal("hohttp.ini"), "Pelvar 9 default http location can not be modified.");

@@ -1,14 +1,11 @@
 #include "platform/process/BatchRunner.h"
 
-#include "platform/registry/ComponentRegistry.h"
-#include "platform/files/Files.h"
 #include "platform/base/RunTimeError.h"
+#include "platform/files/Files.h"
+#include "platform/registry/ComponentRegistry.h"
 #include "platform/text/Text.h"
 
-#include <cerrno>
-#include <chrono>
-#include <csignal>
-#include <thread>
+#include <optional>
 
 namespace pelvar::batch {
 namespace {
@@ -42,53 +39,76 @@ std::string componentPath(std::string path) {
     return text::replaceAll(path, "\\", "/");
 }
 
-bool applyRegistration(const std::string& rawPath, bool registering, RegistryStore& registry,
-                       std::ostream& err) {
-    const std::string path = componentPath(rawPath);
-    if (path.empty() || !files::fileExists(path)) {
-        err << (path.empty() ? std::string("(no path)") : path) << ": component file not found\n";
-        return false;
+// A component line names one absolute path; anything else is not one of ours.
+std::optional<Command> componentCommand(Command::Kind kind, const std::string& rawPath) {
+    std::string path = componentPath(rawPath);
+    if (path.empty() || path.front() != '/' || path.find('"') != std::string::npos) {
+        return std::nullopt;
     }
-    const bool done = registering ? components::recordRegistration(registry, path)
-                                  : components::removeRegistration(registry, path);
-    if (!done && registering) {
-        err << path << ": the registration could not be recorded\n";
-        return false;
-    }
-    return true;
+    return Command{kind, std::move(path)};
 }
 
 } // namespace
 
-bool runLine(const std::string& rawLine, RegistryStore& registry, std::ostream& out,
-             std::ostream& err) {
+std::optional<Command> parseLine(const std::string& rawLine) {
     std::string line = trimLine(rawLine);
     const std::string lowered = text::lower(line);
     if (line.empty() || lowered == "@echo off") {
-        return true;
+        return Command{Command::Nothing, {}};
     }
     if (lowered == "echo" || text::startsWith(lowered, "echo ")) {
-        out << trimLine(line.substr(4)) << '\n';
-        return true;
+        return Command{Command::Echo, trimLine(line.substr(4))};
     }
     if (text::startsWith(lowered, "regsvr32 ")) {
         std::string rest = line.substr(9);
-        bool registering = true;
-        if (cutSuffix(rest, " /U /S") || cutSuffix(rest, " /S /U") || cutSuffix(rest, " /U")) {
-            registering = false;
-        } else {
-            cutSuffix(rest, " /S");
+        if (cutSuffix(rest, " /U /S")) {
+            return componentCommand(Command::Unregister, rest);
         }
-        return applyRegistration(rest, registering, registry, err);
+        if (cutSuffix(rest, " /S")) {
+            return componentCommand(Command::Register, rest);
+        }
+        return std::nullopt;
     }
     if (cutSuffix(line, " /UNREGSERVER")) {
-        return applyRegistration(line, false, registry, err);
+        return componentCommand(Command::Unregister, line);
     }
     if (cutSuffix(line, " /REGSERVER")) {
-        return applyRegistration(line, true, registry, err);
+        return componentCommand(Command::Register, line);
     }
-    err << "unsupported batch line: " << line << '\n';
-    return false;
+    return std::nullopt;
+}
+
+bool runLine(const std::string& rawLine, RegistryStore& registry, std::ostream& out,
+             std::ostream& err) {
+    const auto command = parseLine(rawLine);
+    if (!command) {
+        err << "unsupported batch line: " << trimLine(rawLine) << '\n';
+        return false;
+    }
+    switch (command->kind) {
+    case Command::Nothing:
+        return true;
+    case Command::Echo:
+        out << command->argument << '\n';
+        return true;
+    case Command::Register:
+    case Command::Unregister:
+        break;
+    }
+    const std::string& path = command->argument;
+    if (!files::fileExists(path)) {
+        err << path << ": component file not found\n";
+        return false;
+    }
+    if (command->kind == Command::Unregister) {
+        components::removeRegistration(registry, path);
+        return true;
+    }
+    if (!components::recordRegistration(registry, path)) {
+        err << path << ": the registration could not be recorded\n";
+        return false;
+    }
+    return true;
 }
 
 int runFile(const std::string& path, RegistryStore& registry, std::ostream& out,
@@ -107,17 +127,6 @@ int runFile(const std::string& path, RegistryStore& registry, std::ostream& out,
         }
     }
     return failures;
-}
-
-bool waitForProcessEnd(long long pid, int seconds) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
-    while (pid > 0 && ::kill(static_cast<pid_t>(pid), 0) == 0) {
-        if (std::chrono::steady_clock::now() >= deadline) {
-            return false;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return true;
 }
 
 } // namespace pelvar::batch

@@ -2,10 +2,14 @@
 
 #include "platform/files/Files.h"
 #include "platform/files/SandboxPaths.h"
+#include "platform/process/BatchRunner.h"
+#include "platform/process/RunnerQueue.h"
 #include "platform/text/Text.h"
 
 #include <QProcess>
+#include <QProcessEnvironment>
 #include <QStringList>
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 
@@ -57,9 +61,6 @@ std::vector<std::string> ProgramLauncher::batchRunner(const std::string& command
         parts.insert(parts.end(), {"--root", sandboxRoot_});
     }
     parts.emplace_back("run-batch");
-    if (lastRunnerPid_ > 0) {
-        parts.insert(parts.end(), {"--after", std::to_string(lastRunnerPid_)});
-    }
     if (regsvr) {
         parts.insert(parts.end(), {"--line", trimmed});
     } else {
@@ -101,17 +102,46 @@ std::vector<std::string> ProgramLauncher::resolve(const std::string& commandLine
     return parts;
 }
 
-bool ProgramLauncher::start(const std::string& commandLine, bool hidden) const {
-    const auto parts = resolve(commandLine);
+std::string ProgramLauncher::runnerFolder(const std::string& commandLine) {
+    const std::string trimmed = text::trim(commandLine);
+    std::string file = text::replaceAll(trimmed, "\\", "/");
+    if (const auto command = batch::parseLine(trimmed);
+        command && (command->kind == batch::Command::Register ||
+                    command->kind == batch::Command::Unregister)) {
+        file = command->argument;
+    }
+    return std::filesystem::path(file).parent_path().string();
+}
+
+bool ProgramLauncher::waitForRunners(const std::string& folder,
+                                     const std::function<void()>& idle) const {
+    return runners::waitForRunners(folder, runners::DefaultWait, idle);
+}
+
+bool ProgramLauncher::start(const std::string& commandLine, bool hidden,
+                            const Environment& environment) const {
+    auto parts = resolve(commandLine);
     if (parts.empty()) {
         return false;
+    }
+    // The batch runner works on absolute paths; the component's folder may not exist for it.
+    const bool runner = !batchRunner(commandLine).empty();
+    const std::string folder = runner ? runnerFolder(commandLine) : std::string();
+    const auto ticket =
+        folder.empty() || folder.front() != '/' ? std::nullopt : runners::Ticket::take(folder);
+    if (runner) {
+        if (!ticket) {
+            return false;
+        }
+        if (!ticket->previous().empty()) {
+            const auto at = std::find(parts.begin(), parts.end(), "run-batch");
+            parts.insert(at + 1, {"--after-lock", ticket->previous()});
+        }
     }
     QStringList arguments;
     for (std::size_t i = 1; i < parts.size(); ++i) {
         arguments << QString::fromLocal8Bit(parts[i].c_str());
     }
-    // The batch runner works on absolute paths; the component's folder may not exist for it.
-    const bool runner = !batchRunner(commandLine).empty();
     QProcess process;
     process.setProgram(QString::fromLocal8Bit(parts.front().c_str()));
     process.setArguments(arguments);
@@ -122,12 +152,18 @@ bool ProgramLauncher::start(const std::string& commandLine, bool hidden) const {
         // A hidden window shows nothing; errors still reach standard error.
         process.setStandardOutputFile(QProcess::nullDevice());
     }
-    qint64 pid = 0;
-    const bool started = process.startDetached(&pid);
-    if (started && runner) {
-        lastRunnerPid_ = pid;
+    if (!environment.empty()) {
+        QProcessEnvironment childEnvironment = QProcessEnvironment::systemEnvironment();
+        for (const auto& [name, value] : environment) {
+            childEnvironment.insert(QString::fromStdString(name), QString::fromStdString(value));
+        }
+        process.setProcessEnvironment(childEnvironment);
     }
-    return started;
+    if (ticket) {
+        // The runner holds its ticket's lock from its first instant on, for as long as it runs.
+        ticket->handOver();
+    }
+    return process.startDetached();
 }
 
 } // namespace pelvar

@@ -68,7 +68,7 @@ INSTANTIATE_TEST_SUITE_P(
     Boxes, BusyPointer,
     ::testing::Values(PointerCase{"HandOver", false, "Do you want to update the Pelvar 9"},
                       PointerCase{"DamagedArchive", true, "The downloaded file POS_9_0_1_05.zip"}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& row) { return std::string(row.param.name); });
 
 } // namespace
 } // namespace pelvar::test

@@ -69,7 +69,7 @@ INSTANTIATE_TEST_SUITE_P(
         BadLaunch{"TwoArguments", {"POS", "HO"}, nullptr, "too many arguments"},
         BadLaunch{"NoArgumentNoEdition", {}, nullptr, "PELVAR_EDITION"},
         BadLaunch{"NoArgumentBadEdition", {}, "Enterprise", "PELVAR_EDITION"}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& row) { return std::string(row.param.name); });
 
 // The hand-over's launch: no argument, the edition inherited. The wizard then waits for the
 // user, so the process is still there when the test gives up waiting.

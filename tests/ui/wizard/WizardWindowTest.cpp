@@ -103,7 +103,7 @@ INSTANTIATE_TEST_SUITE_P(Editions, WizardOpens,
                                            OpenCase{"HeadOffice", "HO", false},
                                            OpenCase{"ScheduledPointOfSale", "POS", true},
                                            OpenCase{"ScheduledHeadOffice", "HO", true}),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& row) { return std::string(row.param.name); });
 
 class WizardChoice : public ::testing::Test, public Wizard {};
 
@@ -209,7 +209,7 @@ TEST_F(WizardChoice, ScheduledTimerDownloadsOnlyAndEndsTheHost) {
 }
 
 // The main window's hand-over starts PelvarPU without arguments; the edition travels in
-// the environment the child inherits.
+// the child's environment, and the host's own environment stays as it was.
 TEST_F(WizardChoice, DownloadRunHandsTheEditionToThePatcher) {
     // A stand-in patcher in the component's folder reports how it was started.
     const std::string report = dir / "patcher-started";
@@ -223,6 +223,7 @@ TEST_F(WizardChoice, DownloadRunHandsTheEditionToThePatcher) {
     ZipArchive zip;
     prompter.answers = {box::AnswerYes};
     EXPECT_THROW(DownloadButtonClicked(state, zip, main), HostProcessEnded);
+    EXPECT_EQ(std::getenv("PELVAR_EDITION"), nullptr);
 
     EXPECT_TRUE(std::filesystem::exists(downloaded("HO_9_0_1_03.zip")));
     ASSERT_TRUE(waitUntil([&] { return std::filesystem::exists(report); }))
