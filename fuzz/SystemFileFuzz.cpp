@@ -3,9 +3,9 @@
 // registry value may not add lines (keys) of its own to a created system file.
 #include "FuzzSupport.h"
 #include "environment/SystemFile.h"
-#include "platform/registry/RegistryStore.h"
 #include "platform/base/RunTimeError.h"
 #include "platform/files/SandboxPaths.h"
+#include "platform/registry/RegistryStore.h"
 
 #include <cstdio>
 #include <cstdlib>

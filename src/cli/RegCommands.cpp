@@ -2,10 +2,10 @@
 
 #include "cli/CliContext.h"
 #include "environment/RegistrySettings.h"
-#include "platform/registry/ComponentRegistry.h"
-#include "platform/files/Files.h"
-#include "platform/registry/RegistryExport.h"
 #include "platform/base/RunTimeError.h"
+#include "platform/files/Files.h"
+#include "platform/registry/ComponentRegistry.h"
+#include "platform/registry/RegistryExport.h"
 
 #include <iostream>
 #include <memory>

@@ -3,8 +3,8 @@
 #include "environment/AppState.h"
 #include "environment/Connections.h"
 #include "environment/RegistrySettings.h"
-#include "platform/db/Database.h"
 #include "platform/base/RunTimeError.h"
+#include "platform/db/Database.h"
 #include "platform/text/Text.h"
 
 namespace pelvar {

@@ -124,8 +124,8 @@ void Verifier::verify(const std::string& name, const std::string& installed) {
         damaged(name, archivePath, true);
     }
     state_.services.host.processEvents();
-    // The trial extraction goes to a fresh folder of its own ("<base>.lutmp.XXXXXX"), so that a link
-    // or folder planted under the archive's base name receives nothing.
+    // The trial extraction goes to a fresh folder of its own ("<base>.lutmp.XXXXXX"), so that a
+    // link or folder planted under the archive's base name receives nothing.
     const std::optional<std::string> trialFolder =
         scratch::createUniqueFolder(files::join(folder, base));
     zip_.setExtractFolder(trialFolder.value_or(std::string()));

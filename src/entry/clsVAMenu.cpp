@@ -1,11 +1,11 @@
 #include "entry/clsVAMenu.h"
 
 #include "environment/AppState.h"
+#include "platform/base/RunTimeError.h"
+#include "platform/files/SandboxPaths.h"
 #include "platform/host/Host.h"
 #include "platform/host/Prompter.h"
 #include "platform/registry/RegistryStore.h"
-#include "platform/base/RunTimeError.h"
-#include "platform/files/SandboxPaths.h"
 #include "ui/main/QtHost.h"
 #include "ui/main/QtPrompter.h"
 #include "ui/main/frmMain.h"

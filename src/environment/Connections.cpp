@@ -42,10 +42,9 @@ bool LoadConnectionData(AppState& state, const std::string& edition) {
             const std::string provider = headOffice
                                              ? std::string("Microsoft.Jet.OLEDB.3.51;")
                                              : ReadSetting(registry, "PROVIDER", selector) + ";";
-            state.SecurityConnectionString = "Provider=" + provider +
-                                             "Persist Security Info=False;Data Source='" +
-                                             databaseFile + "';Jet OLEDB:Database Password= '" +
-                                             password + "' ";
+            state.SecurityConnectionString =
+                "Provider=" + provider + "Persist Security Info=False;Data Source='" +
+                databaseFile + "';Jet OLEDB:Database Password= '" + password + "' ";
         } else {
             const std::string server = lookup(state, file.ServerId, "SERVERID", selector);
             const std::string catalog = lookup(state, file.SecurityDb, "VASEC-DB", selector);

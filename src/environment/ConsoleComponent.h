@@ -1,10 +1,10 @@
 #pragma once
 
 #include "environment/AppState.h"
+#include "platform/files/SandboxPaths.h"
 #include "platform/host/ConsolePrompter.h"
 #include "platform/host/Host.h"
 #include "platform/registry/RegistryStore.h"
-#include "platform/files/SandboxPaths.h"
 
 #include <optional>
 

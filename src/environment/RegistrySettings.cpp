@@ -10,13 +10,20 @@ const char* const FallbackSetupTypeKey = "Software\\Pelvar\\POSSetupType";
 
 std::string selectorKeyPath(int selector) {
     switch (selector) {
-    case keysel::Pos: return "Software\\Pelvar\\POS";
-    case keysel::NodeInfo: return "Software\\Pelvar\\NodeInfo";
-    case keysel::SetupType: return "Software\\Pelvar\\SetupType";
-    case keysel::AppPath: return "Software\\Pelvar\\APPPATH";
-    case keysel::Enterprise: return "Software\\Pelvar\\ENTERPRISE";
-    case keysel::LiveUpdate: return "Software\\Pelvar\\LUInfo";
-    default: return {};
+    case keysel::Pos:
+        return "Software\\Pelvar\\POS";
+    case keysel::NodeInfo:
+        return "Software\\Pelvar\\NodeInfo";
+    case keysel::SetupType:
+        return "Software\\Pelvar\\SetupType";
+    case keysel::AppPath:
+        return "Software\\Pelvar\\APPPATH";
+    case keysel::Enterprise:
+        return "Software\\Pelvar\\ENTERPRISE";
+    case keysel::LiveUpdate:
+        return "Software\\Pelvar\\LUInfo";
+    default:
+        return {};
     }
 }
 

@@ -1,9 +1,9 @@
 #include "environment/SystemFile.h"
 
-#include "platform/base/CrashPoint.h"
 #include "environment/RegistrySettings.h"
-#include "platform/files/Files.h"
+#include "platform/base/CrashPoint.h"
 #include "platform/base/RunTimeError.h"
+#include "platform/files/Files.h"
 #include "platform/files/SandboxPaths.h"
 #include "platform/text/Text.h"
 

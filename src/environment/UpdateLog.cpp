@@ -1,9 +1,9 @@
 #include "environment/UpdateLog.h"
 
 #include "environment/AppState.h"
-#include "platform/text/DateText.h"
-#include "platform/files/Files.h"
 #include "platform/base/RunTimeError.h"
+#include "platform/files/Files.h"
+#include "platform/text/DateText.h"
 
 #include <filesystem>
 

@@ -3,10 +3,10 @@
 // edition of that download, which it inherits as PELVAR_EDITION.
 #include "environment/AppState.h"
 #include "patcher/PatchRun.h"
-#include "platform/host/Prompter.h"
-#include "platform/registry/RegistryStore.h"
 #include "platform/base/RunTimeError.h"
 #include "platform/files/SandboxPaths.h"
+#include "platform/host/Prompter.h"
+#include "platform/registry/RegistryStore.h"
 #include "platform/text/Text.h"
 #include "ui/main/QtHost.h"
 #include "ui/main/QtPrompter.h"

@@ -1,9 +1,9 @@
 #include "download/UnattendedDownload.h"
 #include "entry/clsVAMenu.h"
 #include "environment/ConsoleComponent.h"
-#include "platform/host/Host.h"
 #include "platform/base/RunTimeError.h"
 #include "platform/files/SandboxPaths.h"
+#include "platform/host/Host.h"
 #include "platform/text/Text.h"
 
 #include <QApplication>

@@ -8,9 +8,9 @@
 #include "patcher/PatchRun.h"
 #include "patcher/Steps.h"
 #include "patcher/WizardProgress.h"
+#include "platform/base/RunTimeError.h"
 #include "platform/files/Files.h"
 #include "platform/host/Host.h"
-#include "platform/base/RunTimeError.h"
 #include "platform/text/Text.h"
 #include "platform/zip/ZipArchive.h"
 
@@ -105,7 +105,8 @@ bool ZipFolder(PatchRun& run, const std::string& archivePath, const std::string&
             files::writeAll(temp, std::string("PK\x05\x06", 4) + std::string(18, '\0'));
         }
         // Backups may hold files readable only by the product's account.
-        if (::chmod(temp.c_str(), 0600) != 0 || std::rename(temp.c_str(), archivePath.c_str()) != 0) {
+        if (::chmod(temp.c_str(), 0600) != 0 ||
+            std::rename(temp.c_str(), archivePath.c_str()) != 0) {
             raiseFromErrno(errno, archivePath);
         }
         return true;

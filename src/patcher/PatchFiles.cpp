@@ -1,11 +1,11 @@
 #include "patcher/PatchFiles.h"
 
-#include "platform/base/CrashPoint.h"
 #include "environment/AppState.h"
 #include "patcher/PatchRun.h"
-#include "platform/text/DateText.h"
-#include "platform/files/Files.h"
+#include "platform/base/CrashPoint.h"
 #include "platform/base/RunTimeError.h"
+#include "platform/files/Files.h"
+#include "platform/text/DateText.h"
 #include "platform/text/Text.h"
 
 #include <algorithm>

@@ -6,8 +6,8 @@
 #include "environment/UpdateLog.h"
 #include "patcher/PatchFiles.h"
 #include "patcher/PatchOrder.h"
-#include "patcher/RunHygiene.h"
 #include "patcher/PatchRun.h"
+#include "patcher/RunHygiene.h"
 #include "patcher/Wizard.h"
 #include "patcher/WizardProgress.h"
 #include "platform/base/RunTimeError.h"
@@ -143,8 +143,9 @@ void CollectPendingUpdates(PatchRun& run) {
             // A rerun on the same download folder must not run a patch's scripts twice.
             if (isNotAboveInstalled(name, run.HeldVersion) ||
                 std::find(applied.begin(), applied.end(), name) != applied.end()) {
-                LogWrite(state, "Patch " + name +
-                                    " is already downloaded and patched.Skipped downloading the same.");
+                LogWrite(state,
+                         "Patch " + name +
+                             " is already downloaded and patched.Skipped downloading the same.");
                 continue;
             }
             regular.emplace_back(name, text::upper(text::trim(entry)));
@@ -153,8 +154,9 @@ void CollectPendingUpdates(PatchRun& run) {
         files::deleteFile(path);
     }
     // Patches from several files are applied oldest first, so the newest is recorded last.
-    std::stable_sort(regular.begin(), regular.end(),
-                     [](const auto& a, const auto& b) { return patchNumberLess(a.first, b.first); });
+    std::stable_sort(regular.begin(), regular.end(), [](const auto& a, const auto& b) {
+        return patchNumberLess(a.first, b.first);
+    });
     for (const auto& [name, entry] : regular) {
         state.UpdateEntries.push_back(entry);
         if (!isEngineArchive(name)) {
@@ -248,8 +250,8 @@ bool unpackArchive(const AppState& state, const std::string& name) {
     if (sound && !files::folderExists(target)) {
         // Unpacked beside the target and renamed, so a folder under the patch's name is
         // always complete.
-        const std::string temp = files::join(state.PatchFolder, "." + baseName(name) + "." +
-                                                                    std::to_string(::getpid()));
+        const std::string temp =
+            files::join(state.PatchFolder, "." + baseName(name) + "." + std::to_string(::getpid()));
         std::error_code ec;
         std::filesystem::remove_all(temp, ec);
         zip.setExtractFolder(temp);

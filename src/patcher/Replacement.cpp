@@ -8,10 +8,10 @@
 #include "patcher/PatchRun.h"
 #include "patcher/Steps.h"
 #include "patcher/WizardProgress.h"
+#include "platform/base/RunTimeError.h"
 #include "platform/files/Files.h"
 #include "platform/host/Host.h"
 #include "platform/host/Prompter.h"
-#include "platform/base/RunTimeError.h"
 #include "platform/text/Text.h"
 
 #include <filesystem>
@@ -191,8 +191,8 @@ bool copyPackedFile(PatchRun& run, const PackingListRead& list, const std::strin
         }
         return true;
     } catch (const RunTimeError& e) {
-        LogWrite(state, "Step8: - " + fileName + " could not be replaced: " + e.numberText() +
-                            "-" + e.description());
+        LogWrite(state, "Step8: - " + fileName + " could not be replaced: " + e.numberText() + "-" +
+                            e.description());
         ShowStepError(run, e.number(), e.description());
         return false;
     }

@@ -3,14 +3,14 @@
 #include "environment/AppState.h"
 #include "patcher/PatchRun.h"
 #include "patcher/ScriptStatements.h"
-#include "platform/registry/ComponentRegistry.h"
+#include "platform/base/RunTimeError.h"
 #include "platform/db/Database.h"
-#include "platform/text/DateText.h"
 #include "platform/files/Files.h"
 #include "platform/host/Host.h"
-#include "platform/text/PlainName.h"
+#include "platform/registry/ComponentRegistry.h"
 #include "platform/registry/RegistryStore.h"
-#include "platform/base/RunTimeError.h"
+#include "platform/text/DateText.h"
+#include "platform/text/PlainName.h"
 #include "platform/text/Text.h"
 
 #include <algorithm>

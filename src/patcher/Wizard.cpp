@@ -167,7 +167,8 @@ void runSecondPass(PatchRun& run) {
     const std::string last = files::readLastLine(progress, 64 * 1024);
     const ResumeStep step = resumeStepFor(last);
     if (step == ResumeStep::None) {
-        reportNothingApplied(run, "the progress record \"" + last + "\" names no step to continue.");
+        reportNothingApplied(run,
+                             "the progress record \"" + last + "\" names no step to continue.");
         return;
     }
     runStep(run, step);

@@ -1,9 +1,9 @@
 #include "patcher/WizardProgress.h"
 
-#include "platform/base/CrashPoint.h"
 #include "environment/AppState.h"
 #include "environment/Surfaces.h"
 #include "patcher/PatchRun.h"
+#include "platform/base/CrashPoint.h"
 #include "platform/base/RunTimeError.h"
 #include "platform/files/Files.h"
 #include "platform/host/Prompter.h"

@@ -2,10 +2,10 @@
 
 #include "environment/AppState.h"
 #include "environment/FileText.h"
-#include "platform/files/Files.h"
-#include "platform/host/Prompter.h"
 #include "platform/base/RunTimeError.h"
+#include "platform/files/Files.h"
 #include "platform/files/SandboxPaths.h"
+#include "platform/host/Prompter.h"
 #include "platform/schedule/TaskScheduler.h"
 #include "platform/text/Text.h"
 

@@ -3,10 +3,10 @@
 #include "environment/AppState.h"
 #include "environment/FileText.h"
 #include "environment/RegistrySettings.h"
+#include "platform/base/RunTimeError.h"
 #include "platform/files/Files.h"
 #include "platform/host/Host.h"
 #include "platform/host/Prompter.h"
-#include "platform/base/RunTimeError.h"
 #include "platform/text/Text.h"
 #include "settings/ScrambleLine.h"
 

@@ -149,12 +149,13 @@ TEST_F(SignedDownload, HttpsTrustsTheCaFileAndChecksTheHostName) {
               "server.modules += (\"mod_openssl\")\nserver.bind = \"127.0.0.1\"\nserver.port = " +
                   std::to_string(port) + "\nserver.document-root = \"" + www() +
                   "\"\nssl.engine = \"enable\"\nssl.pemfile = \"" + tls + "/srv.pem\"\n");
-    ChildProcess server({"/usr/sbin/lighttpd", "-D", "-f", tls + "/lighttpd.conf"}, tls + "/log");
+    ChildProcess tlsServer({"/usr/sbin/lighttpd", "-D", "-f", tls + "/lighttpd.conf"},
+                           tls + "/log");
     ASSERT_TRUE(waitForPort(port, 10)) << readFile(tls + "/log");
     publishAs("POSMain");
-    const auto fetchFrom = [&](const std::string& host, bool withCa) {
+    const auto fetchFrom = [&](const std::string& hostName, bool withCa) {
         fs::remove(downloaded(Archive));
-        httpLocation("POSMain", "https://" + host + ":" + std::to_string(port));
+        httpLocation("POSMain", "https://" + hostName + ":" + std::to_string(port));
         if (withCa) {
             setenv("LIVEUPDATE_CA_FILE", (tls + "/ca.pem").c_str(), 1);
         }
@@ -200,78 +201,84 @@ INSTANTIATE_TEST_SUITE_P(
     Signed, Attacks,
     ::testing::Values(
         Attack{"Unsigned",
-               [](SignedDownload& t) {
-                   fs::remove(t.www() + "/Pelvar9_POSMain.dat.minisig");
-                   fs::remove(t.www() + "/Pelvar9_POSMain.P9Q.minisig");
+               [](SignedDownload& fixture) {
+                   fs::remove(fixture.www() + "/Pelvar9_POSMain.dat.minisig");
+                   fs::remove(fixture.www() + "/Pelvar9_POSMain.P9Q.minisig");
                },
-               [](SignedDownload& t) {
-                   return t.refused("no signature (Pelvar9_POSMain.dat.minisig)");
+               [](SignedDownload& fixture) {
+                   return fixture.refused("no signature (Pelvar9_POSMain.dat.minisig)");
                }},
-        Attack{"UntrustedKey", [](SignedDownload& t) { t.publishAs("POSMain", {}, "other"); },
-               [](SignedDownload& t) {
-                   return t.refused("signed by unknown key " + t.keyId("other"));
+        Attack{"UntrustedKey",
+               [](SignedDownload& fixture) { fixture.publishAs("POSMain", {}, "other"); },
+               [](SignedDownload& fixture) {
+                   return fixture.refused("signed by unknown key " + fixture.keyId("other"));
                }},
         Attack{"MovedFromAnotherLocation",
-               [](SignedDownload& t) {
-                   t.publishAs("POSOther");
-                   t.renameInfo("POSOther", "POSMain");
+               [](SignedDownload& fixture) {
+                   fixture.publishAs("POSOther");
+                   fixture.renameInfo("POSOther", "POSMain");
                },
-               [](SignedDownload& t) {
-                   return t.refused("wrong location: signed for edition POS location POSOther, "
-                                    "not edition POS location POSMain");
+               [](SignedDownload& fixture) {
+                   return fixture.refused(
+                       "wrong location: signed for edition POS location POSOther, "
+                       "not edition POS location POSMain");
                }},
         Attack{"OlderSerial",
-               [](SignedDownload& t) {
-                   t.run();
-                   fs::remove(t.downloaded(Archive));
-                   t.publishAs("POSMain", {"--serial", "9"});
+               [](SignedDownload& fixture) {
+                   fixture.run();
+                   fs::remove(fixture.downloaded(Archive));
+                   fixture.publishAs("POSMain", {"--serial", "9"});
                },
-               [](SignedDownload& t) { return t.refused("serial 9 below 10"); }},
+               [](SignedDownload& fixture) { return fixture.refused("serial 9 below 10"); }},
         Attack{"Expired",
-               [](SignedDownload& t) {
+               [](SignedDownload& fixture) {
                    const std::string comment =
                        "edition=POS name=POSMain serial=11 expires=2001-01-01T00:00:00Z p9q=" +
-                       crypto::sha256OfBytes(readFile(t.www() + "/Pelvar9_POSMain.P9Q"));
-                   t.minisignSign(t.www() + "/Pelvar9_POSMain.dat", comment);
-                   t.minisignSign(t.www() + "/Pelvar9_POSMain.P9Q", comment);
+                       crypto::sha256OfBytes(readFile(fixture.www() + "/Pelvar9_POSMain.P9Q"));
+                   fixture.minisignSign(fixture.www() + "/Pelvar9_POSMain.dat", comment);
+                   fixture.minisignSign(fixture.www() + "/Pelvar9_POSMain.P9Q", comment);
                },
-               [](SignedDownload& t) {
-                   const std::string log = t.logText();
+               [](SignedDownload& fixture) {
+                   const std::string log = fixture.logText();
                    const auto at = log.find("(local UTC time ");
-                   return t.refused("expired on 2001-01-01T00:00:00Z " +
-                                    log.substr(at, log.find(')', at) - at + 1));
+                   return fixture.refused("expired on 2001-01-01T00:00:00Z " +
+                                          log.substr(at, log.find(')', at) - at + 1));
                }},
         Attack{"OtherP9q",
-               [](SignedDownload& t) {
-                   const std::string p9q = t.www() + "/Pelvar9_POSMain.P9Q";
+               [](SignedDownload& fixture) {
+                   const std::string p9q = fixture.www() + "/Pelvar9_POSMain.P9Q";
                    writeFile(p9q, readFile(p9q) + "// extra\r\n");
                },
-               [](SignedDownload& t) {
-                   return t.refused("the signature of Pelvar9_POSMain.P9Q does not verify");
+               [](SignedDownload& fixture) {
+                   return fixture.refused("the signature of Pelvar9_POSMain.P9Q does not verify");
                }},
         Attack{"KeysFolderGone",
-               [](SignedDownload& t) { fs::remove_all(t.root() + "/etc/pelvar/trusted-keys"); },
-               [](SignedDownload& t) {
-                   return t.refused("the trusted keys folder " + t.root() +
-                                    "/etc/pelvar/trusted-keys is missing");
+               [](SignedDownload& fixture) {
+                   fs::remove_all(fixture.root() + "/etc/pelvar/trusted-keys");
+               },
+               [](SignedDownload& fixture) {
+                   return fixture.refused("the trusted keys folder " + fixture.root() +
+                                          "/etc/pelvar/trusted-keys is missing");
                }},
         Attack{"ChangedByte",
-               [](SignedDownload& t) {
-                   std::string bytes = readFile(t.www() + "/" + Archive);
+               [](SignedDownload& fixture) {
+                   std::string bytes = readFile(fixture.www() + "/" + Archive);
                    bytes[bytes.size() / 2] ^= 1;
-                   writeFile(t.www() + "/" + Archive, bytes);
+                   writeFile(fixture.www() + "/" + Archive, bytes);
                },
-               [](SignedDownload& t) {
-                   return archiveLine(
-                       "SHA-256 " + crypto::sha256OfFile(t.www() + "/" + Archive).sha256 +
-                       " instead of the signed " + crypto::sha256OfFile(t.dir / Archive).sha256);
+               [](SignedDownload& fixture) {
+                   return archiveLine("SHA-256 " +
+                                      crypto::sha256OfFile(fixture.www() + "/" + Archive).sha256 +
+                                      " instead of the signed " +
+                                      crypto::sha256OfFile(fixture.dir / Archive).sha256);
                }},
         Attack{"LongerThanSigned",
-               [](SignedDownload& t) {
-                   writeFile(t.www() + "/" + Archive, readFile(t.www() + "/" + Archive) + "x");
+               [](SignedDownload& fixture) {
+                   writeFile(fixture.www() + "/" + Archive,
+                             readFile(fixture.www() + "/" + Archive) + "x");
                },
-               [](SignedDownload& t) {
-                   const auto size = crypto::sha256OfFile(t.dir / Archive).size;
+               [](SignedDownload& fixture) {
+                   const auto size = crypto::sha256OfFile(fixture.dir / Archive).size;
                    return archiveLine("more than the signed size " + std::to_string(size) +
                                       " (at least " + std::to_string(size + 1) + " bytes)");
                }}),

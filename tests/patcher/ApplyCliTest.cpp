@@ -2,8 +2,8 @@
 #include "PatchFixture.h"
 #include "Servers.h"
 #include "patcher/PatchFiles.h"
-#include "platform/registry/ComponentRegistry.h"
 #include "platform/process/EditionLock.h"
+#include "platform/registry/ComponentRegistry.h"
 #include "platform/zip/ZipArchive.h"
 
 #include <QProcess>
@@ -189,11 +189,11 @@ TEST_F(ApplyRun, AnotherRunOfTheEditionInProgressStopsBeforeAnyWork) {
     ASSERT_TRUE(held.has_value());
     for (const std::vector<std::string>& extra :
          {std::vector<std::string>{"--no-download"}, std::vector<std::string>{}}) {
-        const Finished run = apply(extra);
-        EXPECT_EQ(run.exitCode, 1) << run.out;
-        EXPECT_NE(run.out.find("Another download of Point of Sale is in progress."),
+        const Finished refused = apply(extra);
+        EXPECT_EQ(refused.exitCode, 1) << refused.out;
+        EXPECT_NE(refused.out.find("Another download of Point of Sale is in progress."),
                   std::string::npos)
-            << run.out;
+            << refused.out;
         EXPECT_FALSE(files::fileExists(inProduct("PatchTemp/POS_9_0_1_05.zip")));
         EXPECT_FALSE(files::fileExists(inProduct("PatchTemp/Pelvar9_POSHTTP.dat")));
     }

@@ -45,9 +45,8 @@ TEST_F(Selection, EntriesAreOrderedByPatchNumberAndAppliedCustomArchivesAreSkipp
     // Only the exact upper-case prefix makes a custom entry; numbered patches come last, oldest
     // first.
     EXPECT_EQ(state.PatchFiles, "possecau_4.zip:POS_9_0_1_06.zip");
-    EXPECT_EQ(
-        state.UpdateEntries,
-        (std::vector<std::string>{"PELVARPU.ZIP:9", "POSSECAU_4.ZIP:Z", "POS_9_0_1_06.ZIP:9.0.1"}));
+    EXPECT_EQ(state.UpdateEntries, (std::vector<std::string>{"PELVARPU.ZIP:9", "POSSECAU_4.ZIP:Z",
+                                                             "POS_9_0_1_06.ZIP:9.0.1"}));
     EXPECT_FALSE(files::fileExists(state.PatchFolder + "/Pelvar9_POSHTTP.dat"));
 }
 

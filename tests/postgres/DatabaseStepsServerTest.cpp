@@ -139,8 +139,6 @@ INSTANTIATE_TEST_SUITE_P(
                                    "'2026-11-30 13:45:10.250'", "31/12/2026", "2026-12-31",
                                    "2026-11-30"},
                     ServerDateCase{"Date", "date", "'2026-11-30'", "N/A", "today", "2026-11-30"}),
-    [](const testing::TestParamInfo<ServerDateCase>& row) {
-        return std::string(row.param.name);
-    });
+    [](const testing::TestParamInfo<ServerDateCase>& row) { return std::string(row.param.name); });
 
 } // namespace

@@ -59,9 +59,9 @@ class SecurityDatabaseServer : public testing::Test {
 
 TEST_F(SecurityDatabaseServer, OpensThroughOdbcOrLogsWhyNot) {
     // A wrong password and a port nothing listens on fail with the driver's reason.
-    for (const auto& connection : {serverString(port, "wrong", catalog),
-                                   serverString(test::freePort(), test::postgresPassword(),
-                                                catalog)}) {
+    for (const auto& connection :
+         {serverString(port, "wrong", catalog),
+          serverString(test::freePort(), test::postgresPassword(), catalog)}) {
         SCOPED_TRACE(connection);
         std::filesystem::remove(sb.downloads() + "/PelvarUpdate.log");
         sb.state.SecurityConnectionString = connection;

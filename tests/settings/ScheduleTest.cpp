@@ -1,8 +1,8 @@
 #include "Sandbox.h"
 #include "environment/AppState.h"
-#include "platform/schedule/CronTaskScheduler.h"
 #include "platform/files/Files.h"
 #include "platform/files/SandboxPaths.h"
+#include "platform/schedule/CronTaskScheduler.h"
 #include "settings/ScheduleSettings.h"
 
 #include <filesystem>

@@ -128,8 +128,8 @@ TEST_F(SettingsCli, ScheduleIsCreatedOnceShownAndTurnedOff) {
     const std::string launcher = pelvar::test::binaryDir() + "/PelvarLU";
     const std::string entry = readFile(entryFile);
     EXPECT_NE(entry.find("15 6 * * 6 root "), std::string::npos) << entry;
-    EXPECT_NE(entry.find("exec env 'PELVAR_ROOT=" + root / "root" + "' 'PELVAR_APP_FOLDER=" +
-                         app() + "' '" + launcher + "' 'Scheduled,HO'"),
+    EXPECT_NE(entry.find("exec env 'PELVAR_ROOT=" + root / "root" +
+                         "' 'PELVAR_APP_FOLDER=" + app() + "' '" + launcher + "' 'Scheduled,HO'"),
               std::string::npos)
         << entry;
     EXPECT_EQ(liveupdate(set).out, "Task HOLiveUpdate left as it was\n");

@@ -4,8 +4,8 @@
 #include "TempDir.h"
 #include "TestHost.h"
 #include "environment/AppState.h"
-#include "platform/registry/RegistryStore.h"
 #include "platform/files/SandboxPaths.h"
+#include "platform/registry/RegistryStore.h"
 
 #include <string>
 #include <vector>

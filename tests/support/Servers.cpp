@@ -37,7 +37,9 @@ ChildProcess::ChildProcess(const std::vector<std::string>& argv, const std::stri
     }
 }
 
-ChildProcess::~ChildProcess() { stop(); }
+ChildProcess::~ChildProcess() {
+    stop();
+}
 
 void ChildProcess::stop() {
     if (pid_ <= 0) {
@@ -92,12 +94,18 @@ bool waitForPort(int port, double seconds) {
 HttpServer::HttpServer(const std::string& documentRoot) : port_(freePort()) {
     const std::string conf = config_ / "lighttpd.conf";
     writeFile(conf, "server.bind = \"127.0.0.1\"\n"
-                    "server.port = " + std::to_string(port_) + "\n"
-                    "server.document-root = \"" + documentRoot + "\"\n"
-                    "server.errorlog = \"" + (config_ / "error.log") + "\"\n"
-                    "mimetype.assign = ( \"\" => \"application/octet-stream\" )\n"
-                    // Tests rewrite served files within one second: no stale sizes.
-                    "server.stat-cache-engine = \"disable\"\n");
+                    "server.port = " +
+                        std::to_string(port_) +
+                        "\n"
+                        "server.document-root = \"" +
+                        documentRoot +
+                        "\"\n"
+                        "server.errorlog = \"" +
+                        (config_ / "error.log") +
+                        "\"\n"
+                        "mimetype.assign = ( \"\" => \"application/octet-stream\" )\n"
+                        // Tests rewrite served files within one second: no stale sizes.
+                        "server.stat-cache-engine = \"disable\"\n");
     process_ = std::make_unique<ChildProcess>(
         std::vector<std::string>{"/usr/sbin/lighttpd", "-D", "-f", conf}, config_ / "out.log");
     if (!waitForPort(port_, 10)) {
@@ -123,7 +131,11 @@ int postgresPort() {
     return port;
 }
 
-std::string sourceDir() { return PELVAR_TEST_SOURCE_DIR; }
-std::string binaryDir() { return PELVAR_TEST_BIN_DIR; }
+std::string sourceDir() {
+    return PELVAR_TEST_SOURCE_DIR;
+}
+std::string binaryDir() {
+    return PELVAR_TEST_BIN_DIR;
+}
 
 } // namespace pelvar::test

@@ -58,7 +58,9 @@ class FtpServer {
 // The PostgreSQL cluster the test suite started (port file written by postgres.sh);
 // 0 when none runs.
 int postgresPort();
-inline const char* postgresPassword() { return "secret"; }
+inline const char* postgresPassword() {
+    return "secret";
+}
 
 // The source tree (for scripts the tests start).
 std::string sourceDir();

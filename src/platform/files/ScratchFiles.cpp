@@ -4,10 +4,10 @@
 #include <cerrno>
 #include <cstdlib>
 #include <fcntl.h>
+#include <filesystem>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
-#include <filesystem>
 #include <vector>
 
 namespace pelvar::scratch {

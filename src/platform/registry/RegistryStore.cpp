@@ -1,8 +1,8 @@
 #include "platform/registry/RegistryStore.h"
 
+#include "platform/base/RunTimeError.h"
 #include "platform/files/Files.h"
 #include "platform/registry/RegistryIni.h"
-#include "platform/base/RunTimeError.h"
 #include "platform/text/Text.h"
 
 #include <fcntl.h>

@@ -1,7 +1,7 @@
 #include "platform/schedule/CronTaskScheduler.h"
 
-#include "platform/files/Files.h"
 #include "platform/base/RunTimeError.h"
+#include "platform/files/Files.h"
 #include "platform/text/Text.h"
 
 #include <cerrno>

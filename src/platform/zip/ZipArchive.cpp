@@ -267,8 +267,7 @@ int ZipArchive::pack(const std::string& sourceFolder, const std::string& fileSpe
         }
         zip_source_t* source = zip_source_file(archive.get(), it->path().c_str(), 0, -1);
         const zip_int64_t index =
-            source ? zip_file_add(archive.get(), entryName.c_str(), source, ZIP_FL_ENC_UTF_8)
-                   : -1;
+            source ? zip_file_add(archive.get(), entryName.c_str(), source, ZIP_FL_ENC_UTF_8) : -1;
         if (index < 0) {
             zip_source_free(source);
             return Failure;

@@ -3,9 +3,9 @@
 #include "download/MainWindowLoad.h"
 #include "environment/AppState.h"
 #include "environment/EndHostProcess.h"
+#include "platform/base/RunTimeError.h"
 #include "platform/host/Host.h"
 #include "platform/host/Prompter.h"
-#include "platform/base/RunTimeError.h"
 #include "ui/main/QtText.h"
 
 #include <QComboBox>
