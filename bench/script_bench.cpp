@@ -7,7 +7,7 @@
 // Last line: "script ratio X" (our time / sqlite3's).
 #include "environment/ConsoleComponent.h"
 #include "patcher/PatchRun.h"
-#include "patcher/Steps.h"
+#include "patcher/StepDriver.h"
 #include "platform/db/Database.h"
 #include "platform/files/Files.h"
 
@@ -88,7 +88,7 @@ int main(int argc, char** argv) {
     files::writeAll(product + "/PatchTemp/HO_9_0_1_01/Script/bench.MNA", script);
     files::writeAll(dir + "/plain.sql", semicolons);
 
-    // Ours: the security step (the rest of the chain has nothing to do).
+    // Ours: the security step and the steps after it (which have nothing to do).
     state.SecurityConnectionString =
         "Provider=Microsoft.Jet.OLEDB.4.0;Data Source='" + security + "'";
     state.SecurityConnection = DatabaseConnection::open(state.SecurityConnectionString, {});
@@ -96,8 +96,8 @@ int main(int argc, char** argv) {
     run.PatchFolders = "HO_9_0_1_01";
     auto start = std::chrono::steady_clock::now();
     try {
-        RunSecurityScripts(run);
-    } catch (const HostProcessEnded&) {
+        runStepsFrom(run, ResumeStep::SecurityScripts);
+    } catch (const RunStopped&) {
     }
     const double ours = seconds(start);
     const std::size_t logged =
@@ -129,7 +129,7 @@ int main(int argc, char** argv) {
     start = std::chrono::steady_clock::now();
     try {
         PerformFinalTask(run);
-    } catch (const HostProcessEnded&) {
+    } catch (const RunStopped&) {
     }
     const double finalTask = seconds(start);
     std::size_t rows = 0;

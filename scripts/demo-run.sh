@@ -141,8 +141,8 @@ echo
 echo "== DownloadedPatchList.ini"
 for edition in POS HO; do echo "-- $edition"; cat "$downloads/$edition/DownloadedPatchList.ini"; done
 
-# --- Apply what was downloaded: the wizard's "Check for Updates" without a window. The
-# database steps are placeholders for now; they log their progress and the chain goes on.
+# --- Apply what was downloaded: the wizard's "Check for Updates" without a window (the
+# database steps find no databases here; demo-databases.sh shows them at work).
 # The shop edition has a custom patch: its first run applies that one (first pass) and stops,
 # asking to run again; the second run applies the regular patches step by step.
 for edition in POS POS HO; do

@@ -3,21 +3,21 @@
 #include "download/MainWindowLoad.h"
 #include "environment/AppState.h"
 #include "environment/Connections.h"
+#include "environment/PatchVersion.h"
 #include "environment/RegistrySettings.h"
 #include "environment/SystemFile.h"
 #include "environment/UpdateLog.h"
+#include "patcher/PatchFiles.h"
 #include "patcher/PatchRun.h"
 #include "patcher/ScriptSteps.h"
 #include "patcher/Steps.h"
 #include "patcher/WizardProgress.h"
+#include "platform/base/RunTimeError.h"
 #include "platform/db/Database.h"
 #include "platform/files/Files.h"
 #include "platform/host/Host.h"
-#include "platform/base/RunTimeError.h"
 #include "platform/text/Text.h"
 
-#include <cctype>
-#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 
@@ -57,6 +57,7 @@ struct Showroom {
     std::string swInstall;
 };
 
+// A company of the final task: values as stored, the ODBC server shape.
 std::string companyConnectionString(const Recordset& rows, std::size_t r) {
     const auto t = [&](const char* column) { return rows.text(r, column); };
     if (text::trim(t("DbType")) == "VSPMSACCESSDB") {
@@ -65,12 +66,6 @@ std::string companyConnectionString(const Recordset& rows, std::size_t r) {
     }
     return "UID=" + t("DbUserName") + ";Persist Security Info=True;PWD=" + t("DbPassWd") +
            ";Database=" + t("DbName") + ";Server=" + t("DBServer");
-}
-
-std::string replicationConnectionString(const Recordset& rows, std::size_t r) {
-    const auto t = [&](const char* column) { return rows.text(r, column); };
-    return "Provider=" + t("DbProvider") + ";Persist Security Info=True;SERVER=" + t("DBServer") +
-           ";UID=" + t("DbUserName") + ";PWD=" + t("DbPassWd") + ";DATABASE=" + t("DbName");
 }
 
 // The patch's application-database script for this kind of company: the first "DBA"
@@ -136,7 +131,7 @@ void recordCompany(PatchRun& run, const Recordset& companies, std::size_t r,
     const int selector = headOffice ? keysel::Enterprise : keysel::Pos;
     for (const auto& entry : state.UpdateEntries) {
         PatchRow row;
-        row.patchVersion = PatchVersionOf(entryField(entry, 0), headOffice);
+        row.patchVersion = patchVersionOfFile(entryField(entry, 0), headOffice);
         // A patch already recorded as the installed level is not recorded twice.
         if (row.patchVersion.empty() ||
             ReadSetting(state.services.registry, "PatchVer", selector) == row.patchVersion) {
@@ -150,9 +145,6 @@ void recordCompany(PatchRun& run, const Recordset& companies, std::size_t r,
         row.productVersion = productVersion;
         row.lookupNumbers = lookups;
         row.scriptName = patchScriptName(run, entryField(entry, 0), fileCompany);
-        row.flag1 = run.RowFlag1;
-        row.flag2 = run.RowFlag2;
-        row.flag3 = run.RowFlag3;
         db->execute(PatchRowStatement(row, state.DatabaseType == "ACCESS"));
     }
     if (headOffice) {
@@ -177,7 +169,7 @@ void recordReplication(PatchRun& run, const Showroom& room, const std::string& n
         return;
     }
     for (const auto& entry : state.UpdateEntries) {
-        const std::string version = PatchVersionOf(entryField(entry, 0), true);
+        const std::string version = patchVersionOfFile(entryField(entry, 0), true);
         if (version.empty()) {
             continue;
         }
@@ -200,7 +192,7 @@ void writeVersionRecords(PatchRun& run) {
     const int selector = headOffice ? keysel::Enterprise : keysel::Pos;
     const std::string& newest = state.UpdateEntries.back();
     const std::string lastUpdated = dayMonthYear(entryDate(entryField(newest, 1)));
-    const std::string patchVersion = PatchVersionOf(entryField(newest, 0), headOffice);
+    const std::string patchVersion = patchVersionOfFile(entryField(newest, 0), headOffice);
     const std::string engineVersion = text::trim(EngineVersion);
     RegistryStore& registry = state.services.registry;
     WriteSetting(registry, "LastUpdated", lastUpdated, selector);
@@ -219,31 +211,6 @@ void writeVersionRecords(PatchRun& run) {
 
 } // namespace
 
-std::string PatchVersionOf(const std::string& patchFile, bool headOffice) {
-    std::string base = fileNameOf(text::trim(patchFile));
-    if (const auto dot = base.rfind('.'); dot != std::string::npos) {
-        base.resize(dot);
-    }
-    const std::size_t prefix = headOffice ? 3 : 4;
-    return base.size() <= prefix ? std::string() : text::replaceAll(base.substr(prefix), "_", ".");
-}
-
-std::string VersionNumberText(const std::string& version) {
-    const std::string t = text::trim(version);
-    std::size_t end = 0;
-    bool dot = false;
-    while (end < t.size() &&
-           (std::isdigit(static_cast<unsigned char>(t[end])) || (t[end] == '.' && !dot))) {
-        dot = dot || t[end] == '.';
-        ++end;
-    }
-    // Halves round away from zero, as the number format does.
-    const double value = std::round((end ? std::atof(t.substr(0, end).c_str()) : 0.0) * 10) / 10;
-    char text[32];
-    std::snprintf(text, sizeof text, "%.1f", value);
-    return text;
-}
-
 std::string PatchRowStatement(const PatchRow& row, bool accessProduct) {
     std::string dates;
     if (accessProduct) {
@@ -254,55 +221,50 @@ std::string PatchRowStatement(const PatchRow& row, bool accessProduct) {
         dates = "'" + isoDate(entryDate(row.patchDate)) + "','" + isoDate(row.today) + "','" +
                 isoDate(row.businessDate) + "'";
     }
-    const auto flag = [](bool b) { return b ? std::string("1") : std::string("0"); };
     return "INSERT INTO VAPatchDtls VALUES(" + sqlQuote(row.compCode) + "," +
            sqlQuote(row.companyName) + "," + sqlQuote(row.patchVersion) + "," + dates + "," +
            sqlQuote(row.productVersion) + "," + sqlQuote(row.lookupNumbers) + "," +
-           sqlQuote(row.scriptName) + ",'','',''," + flag(row.flag1) + "," + flag(row.flag2) + "," +
-           flag(row.flag3) + ")";
+           sqlQuote(row.scriptName) + ",'','','',0,0,0)";
 }
 
-void PerformFinalTask(PatchRun& run) {
+StepResult PerformFinalTask(PatchRun& run) {
     AppState& state = run.state;
-    try {
-        LogWrite(state, "Performing Final Task....");
-        LogWrite(state, "Updating Updates Information to Security Database....");
-        std::string nodeId = ReadSetting(state.services.registry, "NodeId", keysel::NodeInfo);
-        if (nodeId.empty()) {
-            nodeId = "N/A";
-        }
-        // The product version record: the edition's "ProductVer" registry value.
-        const std::string productVersion = VersionNumberText(
-            ReadSetting(state.services.registry, "ProductVer",
-                        state.EditionFlag == 1 ? keysel::Enterprise : keysel::Pos));
-        if (!state.SecurityConnection) {
-            OpenSecurityDatabase(state);
-        }
-        // Without the security database (its failure is in the log already) no company can
-        // be found; the level is still recorded in the registry and the system file.
-        std::vector<Showroom> showrooms;
-        if (state.SecurityConnection) {
-            const Recordset companies = state.SecurityConnection->query("SELECT * FROM VaCompany");
-            for (std::size_t r = 0; r < companies.size(); ++r) {
-                recordCompany(run, companies, r, productVersion, showrooms);
-            }
-        }
-        LogWrite(state, "ReplVaPatchDtls updation for Replication Database Started...");
-        for (const auto& room : showrooms) {
-            recordReplication(run, room, nodeId);
-        }
-        LogWrite(state, "Replication Database updation Over...");
-        const std::string regs = files::join(state.ProductAppPath, "REGS.bat");
-        if (files::fileExists(regs)) {
-            state.services.launcher.start(regs, true);
-        }
-        LogWrite(state, "Updates Information to Security Database Updated....");
-        LogWrite(state, "Updating Registry Value....");
-        writeVersionRecords(run);
-        LogWrite(state, "Registry Value Updated Successfully....");
-    } catch (const RunTimeError& e) {
-        ShowStepError(run, e.number(), e.description());
+    LogWrite(state, "Performing Final Task....");
+    LogWrite(state, "Updating Updates Information to Security Database....");
+    std::string nodeId = ReadSetting(state.services.registry, "NodeId", keysel::NodeInfo);
+    if (nodeId.empty()) {
+        nodeId = "N/A";
     }
+    // The product version record: the edition's "ProductVer" registry value.
+    const std::string productVersion = patchfiles::versionNumberText(
+        ReadSetting(state.services.registry, "ProductVer",
+                    state.EditionFlag == 1 ? keysel::Enterprise : keysel::Pos));
+    if (!state.SecurityConnection) {
+        OpenSecurityDatabase(state);
+    }
+    // Without the security database (its failure is in the log already) no company can
+    // be found; the level is still recorded in the registry and the system file.
+    std::vector<Showroom> showrooms;
+    if (state.SecurityConnection) {
+        const Recordset companies = state.SecurityConnection->query("SELECT * FROM VaCompany");
+        for (std::size_t r = 0; r < companies.size(); ++r) {
+            recordCompany(run, companies, r, productVersion, showrooms);
+        }
+    }
+    LogWrite(state, "ReplVaPatchDtls updation for Replication Database Started...");
+    for (const auto& room : showrooms) {
+        recordReplication(run, room, nodeId);
+    }
+    LogWrite(state, "Replication Database updation Over...");
+    const std::string regs = files::join(state.ProductAppPath, "REGS.bat");
+    if (files::fileExists(regs)) {
+        state.services.launcher.start(regs, true);
+    }
+    LogWrite(state, "Updates Information to Security Database Updated....");
+    LogWrite(state, "Updating Registry Value....");
+    writeVersionRecords(run);
+    LogWrite(state, "Registry Value Updated Successfully....");
+    return StepResult::Continue;
 }
 
 } // namespace pelvar

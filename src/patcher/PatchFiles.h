@@ -28,7 +28,8 @@ void CopyToFolder(const std::string& source, const std::string& folder, bool ove
 std::string fileDate(const std::string& path);
 std::string todayDate();
 
-// The number a version text starts with ("9.0.1.05" reads 9.0), as "###0.0" formats it.
+// The number a version text starts with ("9.0.1.05" reads 9.0), as "###0.0" formats it:
+// one decimal, halves rounded away from zero ("9.45" gives "9.5"); "0.0" when there is none.
 std::string versionNumberText(const std::string& version);
 
 // The upper-cased last three characters: "DLL", "OCX", "EXE" are components.

@@ -8,11 +8,11 @@
 #include "patcher/PatchRun.h"
 #include "patcher/Wizard.h"
 #include "patcher/WizardProgress.h"
+#include "platform/base/RunTimeError.h"
 #include "platform/files/Files.h"
 #include "platform/host/Host.h"
-#include "platform/text/PlainName.h"
 #include "platform/host/Prompter.h"
-#include "platform/base/RunTimeError.h"
+#include "platform/text/PlainName.h"
 #include "platform/text/Text.h"
 #include "platform/zip/ZipArchive.h"
 #include "settings/ScrambleLine.h"
@@ -43,7 +43,7 @@ std::vector<std::string> filesMatching(const std::string& folder, const std::str
 // Stopping messages end the host; a host that cannot be ended still stops the run here.
 [[noreturn]] void stopRun(PatchRun& run, const std::string& text, int icon,
                           const std::string& title) {
-    run.Failed = true;
+    run.state.RunFailed = true;
     run.state.services.prompter.show(text, icon, title);
     EndHostProcess(run.state);
     throw RunStopped();
@@ -192,7 +192,7 @@ void CopyDownloadedUpdates(PatchRun& run, const std::string& folder) {
         LogWrite(state, "Direct Copy from: " + folder + " over");
         VerifyOrResume(run);
 
-        const std::string progress = files::join(state.PatchRoot, "Process3.log");
+        const std::string progress = progressFilePath(state);
         if (files::fileExists(progress)) {
             files::deleteFile(progress);
         }
@@ -206,7 +206,7 @@ void CopyDownloadedUpdates(PatchRun& run, const std::string& folder) {
             EndHostProcess(state);
         }
     } catch (const RunTimeError&) {
-        run.Failed = true;
+        run.state.RunFailed = true;
         state.services.prompter.show("Please provide the proper download path.", box::Information,
                                      state.AppTitle);
     }
@@ -220,7 +220,7 @@ void UnzipAndVerify(PatchRun& run, int /*editionNumber*/) {
         const std::string target = files::join(state.PatchFolder, baseName(name));
         ZipArchive zip;
         zip.setArchive(archive);
-        bool sound = files::fileExists(archive) && zip.test() == 0;
+        bool sound = files::fileExists(archive) && zip.test();
         if (sound && !files::folderExists(target)) {
             // Unpacked beside the target and renamed, so a folder under the patch's name is
             // always complete.
@@ -229,7 +229,7 @@ void UnzipAndVerify(PatchRun& run, int /*editionNumber*/) {
             std::error_code ec;
             std::filesystem::remove_all(temp, ec);
             zip.setExtractFolder(temp);
-            sound = zip.extractAll() == 0 && std::rename(temp.c_str(), target.c_str()) == 0;
+            sound = zip.extractAll() && std::rename(temp.c_str(), target.c_str()) == 0;
             std::filesystem::remove_all(temp, ec);
         }
         if (!sound) {

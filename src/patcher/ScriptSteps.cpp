@@ -3,9 +3,9 @@
 #include "environment/AppState.h"
 #include "environment/UpdateLog.h"
 #include "patcher/PatchRun.h"
+#include "platform/base/RunTimeError.h"
 #include "platform/db/Database.h"
 #include "platform/files/Files.h"
-#include "platform/base/RunTimeError.h"
 #include "platform/text/Text.h"
 
 #include <algorithm>
@@ -106,6 +106,12 @@ void AppendScriptToCollection(const std::string& source, const std::string& fold
         files::createFolder(folder);
     }
     files::appendLine(files::join(folder, name), content);
+}
+
+std::string replicationConnectionString(const Recordset& rows, std::size_t r) {
+    const auto t = [&](const char* column) { return text::trim(rows.text(r, column)); };
+    return "Provider=" + t("DbProvider") + ";Persist Security Info=True;SERVER=" + t("DBServer") +
+           ";UID=" + t("DbUserName") + ";PWD=" + t("DbPassWd") + ";DATABASE=" + t("DbName");
 }
 
 std::string sqlQuote(const std::string& value) {

@@ -6,9 +6,9 @@
 #include "patcher/ScriptSteps.h"
 #include "patcher/Steps.h"
 #include "patcher/WizardProgress.h"
+#include "platform/base/RunTimeError.h"
 #include "platform/files/Files.h"
 #include "platform/host/Host.h"
-#include "platform/base/RunTimeError.h"
 #include "platform/text/Text.h"
 
 namespace pelvar {
@@ -52,53 +52,42 @@ std::string gatherSecurityScripts(PatchRun& run) {
 
 } // namespace
 
-void RunSecurityScripts(PatchRun& run) {
+StepResult RunSecurityScripts(PatchRun& run) {
     AppState& state = run.state;
-    try {
-        LogWrite(state, "Started Security Database updation.");
-        state.services.host.processEvents();
+    LogWrite(state, "Started Security Database updation.");
+    state.services.host.processEvents();
 
-        const std::string scripts = gatherSecurityScripts(run);
-        if (!scripts.empty() && !state.SecurityConnection) {
-            OpenSecurityDatabase(state);
-        }
-        for (const auto& script : splitScriptList(scripts)) {
-            try {
-                if (!state.SecurityConnection) {
-                    throw RunTimeError(91, "Object variable or With block variable not set");
-                }
-                executeScriptFile(state, *state.SecurityConnection, script, StatementRule::Security,
-                                  [&](const RunTimeError& e) { logTrapped(state, e); });
-            } catch (const RunTimeError& e) {
-                logTrapped(state, e);
-            }
-        }
-
-        for (const auto& patch : runPatches(run)) {
-            const std::string list = findFile(scriptFolder(run, patch), "SECDBSCRIPTS.INI");
-            if (list.empty()) {
-                continue;
-            }
-            try {
-                LogWrite(state, "Calling Script Execution Framework to execute the Menu scripts.");
-                RunScriptFramework(run, "L", "9.13", list, 2, state.SecurityConnectionString, "",
-                                   "M");
-            } catch (const RunTimeError& e) {
-                logTrapped(state, e);
-            }
-        }
-        LogWrite(state, "Menu Script execution is over. Please see the logs availble.");
-        LogWrite(state, "Security Database updation over.");
-    } catch (const RunTimeError& e) {
+    const std::string scripts = gatherSecurityScripts(run);
+    if (!scripts.empty() && !state.SecurityConnection) {
+        OpenSecurityDatabase(state);
+    }
+    for (const auto& script : splitScriptList(scripts)) {
         try {
+            if (!state.SecurityConnection) {
+                throw RunTimeError(91, "Object variable or With block variable not set");
+            }
+            executeScriptFile(state, *state.SecurityConnection, script, StatementRule::Security,
+                              [&](const RunTimeError& e) { logTrapped(state, e); });
+        } catch (const RunTimeError& e) {
             logTrapped(state, e);
-        } catch (const RunTimeError&) {
-            // The log itself failed; the step still hands over to the next one.
         }
     }
-    WriteProgressLine(run, "Step5: Over");
-    WriteProgressLine(run, "Step6: Started");
-    RunApplicationScripts(run);
+
+    for (const auto& patch : runPatches(run)) {
+        const std::string list = findFile(scriptFolder(run, patch), "SECDBSCRIPTS.INI");
+        if (list.empty()) {
+            continue;
+        }
+        try {
+            LogWrite(state, "Calling Script Execution Framework to execute the Menu scripts.");
+            RunScriptFramework(run, "L", "9.13", list, 2, state.SecurityConnectionString, "", "M");
+        } catch (const RunTimeError& e) {
+            logTrapped(state, e);
+        }
+    }
+    LogWrite(state, "Menu Script execution is over. Please see the logs availble.");
+    LogWrite(state, "Security Database updation over.");
+    return StepResult::Continue;
 }
 
 } // namespace pelvar

@@ -4,40 +4,27 @@
 #include "download/DownloadSession.h"
 #include "environment/AppState.h"
 #include "environment/Connections.h"
+#include "environment/PatchVersion.h"
 #include "environment/RegistrySettings.h"
 #include "environment/Surfaces.h"
 #include "environment/UpdateLog.h"
 #include "patcher/Backup.h"
+#include "patcher/FirstPassCopy.h"
 #include "patcher/PatchFiles.h"
 #include "patcher/PatchRun.h"
 #include "patcher/PatchSelection.h"
-#include "patcher/Replacement.h"
 #include "patcher/ResumeTable.h"
-#include "patcher/Steps.h"
+#include "patcher/StepDriver.h"
 #include "patcher/WizardProgress.h"
+#include "platform/base/RunTimeError.h"
 #include "platform/files/Files.h"
 #include "platform/host/Host.h"
 #include "platform/host/Prompter.h"
-#include "platform/base/RunTimeError.h"
 #include "platform/text/Text.h"
 #include "settings/SettingsFiles.h"
 
-#include <filesystem>
-
 namespace pelvar {
 namespace {
-
-std::string progressFile(const PatchRun& run) {
-    return files::join(run.state.PatchRoot, "Process3.log");
-}
-
-void createFolders(const std::string& path) {
-    std::error_code ec;
-    std::filesystem::create_directories(path, ec);
-    if (ec) {
-        raiseFromErrno(ec.value(), path);
-    }
-}
 
 void deleteIfPresent(const std::string& path) {
     if (files::fileExists(path)) {
@@ -48,7 +35,7 @@ void deleteIfPresent(const std::string& path) {
 void runFirstPass(PatchRun& run) {
     AppState& state = run.state;
     Host& host = state.services.host;
-    createFolders(run.TempFolder);
+    files::createFolders(run.TempFolder);
     deleteIfPresent(run.UnregBatch);
     deleteIfPresent(run.RegBatch);
     run.BatchHeaderWritten = false;
@@ -81,40 +68,12 @@ std::string versionOfLastEntry(const PatchRun& run) {
     if (entries.empty()) {
         return {};
     }
-    std::string name = entries.back().substr(0, entries.back().find(':'));
-    name = std::filesystem::path(text::replaceAll(name, "\\", "/")).stem().string();
-    const std::size_t prefix = run.state.EditionFlag == 1 ? 3 : 4;
-    name = name.size() > prefix ? name.substr(prefix) : std::string();
-    return text::replaceAll(name, "_", ".");
-}
-
-void runStep(PatchRun& run, ResumeStep step) {
-    switch (step) {
-    case ResumeStep::Backup:
-        BackupPackedFiles(run);
-        break;
-    case ResumeStep::SecurityScripts:
-        RunSecurityScripts(run);
-        break;
-    case ResumeStep::ApplicationScripts:
-        RunApplicationScripts(run);
-        break;
-    case ResumeStep::Unregister:
-        UnregisterComponents(run);
-        break;
-    case ResumeStep::CopyFiles:
-        CopyNewFiles(run);
-        break;
-    case ResumeStep::Register:
-        RegisterComponents(run);
-        break;
-    case ResumeStep::None:
-        break;
-    }
+    return patchVersionOfFile(entries.back().substr(0, entries.back().find(':')),
+                              run.state.EditionFlag == 1);
 }
 
 void runSecondPass(PatchRun& run) {
-    const std::string progress = progressFile(run);
+    const std::string progress = progressFilePath(run.state);
     const bool resuming = files::fileExists(progress);
     if (!resuming) {
         deleteIfPresent(run.UnregBatch);
@@ -123,11 +82,11 @@ void runSecondPass(PatchRun& run) {
     }
     run.PatchVersion = versionOfLastEntry(run);
     if (!resuming) {
-        runStep(run, ResumeStep::Backup);
+        runStepsFrom(run, ResumeStep::Backup);
         return;
     }
     const auto lines = files::readLines(progress);
-    runStep(run, resumeStepFor(lines.empty() ? std::string() : lines.back()));
+    runStepsFrom(run, resumeStepFor(lines.empty() ? std::string() : lines.back()));
 }
 
 } // namespace
@@ -172,15 +131,18 @@ void CheckForUpdates(PatchRun& run) {
     }
     const auto lock = LockDownloadRun(state);
     if (!lock) {
-        run.Failed = true;
+        run.state.RunFailed = true;
         return;
     }
     try {
         StartDownloadSession(state);
         NudgeProgress(state, 4);
         ApplyUpdates(run);
-    } catch (const RunStopped&) {
-        // A stopping message was shown; the host goes on without the run.
+    } catch (const RunStopped& stop) {
+        // A stopping message was shown; unless it ended the host, the host goes on.
+        if (stop.hostEnded) {
+            throw;
+        }
     }
 }
 
@@ -215,17 +177,21 @@ void ApplyUpdates(PatchRun& run) {
             // Without a product folder every path would be relative to wherever we run.
             raise(err::PathNotFound, "PatchRoot");
         }
-        createFolders(state.PatchFolder);
+        files::createFolders(state.PatchFolder);
         CopyDownloadedUpdates(run, files::join(state.DownloadFolder, ""));
         state.services.host.processEvents();
         if (state.UpdatesReady) {
+            // Again on purpose: CopyDownloadedUpdates ran the first pass, this is the second.
             VerifyOrResume(run);
         }
         NudgeProgress(state, 4);
     } catch (const RunTimeError& e) {
         ShowStepError(run, e.number(), e.description());
-    } catch (const RunStopped&) {
-        // A stopping message was shown; the host goes on without the run.
+    } catch (const RunStopped& stop) {
+        // A stopping message was shown; unless it ended the host, the host goes on.
+        if (stop.hostEnded) {
+            throw;
+        }
     }
 }
 
@@ -236,7 +202,7 @@ void VerifyOrResume(PatchRun& run) {
         run.SyGlPresent = false;
         run.SyFile.clear();
         run.GlFile.clear();
-        const std::string progress = progressFile(run);
+        const std::string progress = progressFilePath(run.state);
         if (files::fileExists(progress)) {
             const int answer = state.services.prompter.show(
                 "Pelvar LiveUpdate were terminated abnormally during applying updates.\nClick "

@@ -3,9 +3,9 @@
 #include "environment/AppState.h"
 #include "environment/Surfaces.h"
 #include "patcher/PatchRun.h"
+#include "platform/base/RunTimeError.h"
 #include "platform/files/Files.h"
 #include "platform/host/Prompter.h"
-#include "platform/base/RunTimeError.h"
 
 namespace pelvar {
 
@@ -20,16 +20,20 @@ void NudgeProgress(AppState& state, int step) {
     state.wizard->setProgress(value + static_cast<float>(step));
 }
 
+std::string progressFilePath(const AppState& state) {
+    return files::join(state.PatchRoot, "Process3.log");
+}
+
 void WriteProgressLine(PatchRun& run, const std::string& text) {
     try {
-        files::appendLine(files::join(run.state.ProductAppPath, "Process3.log"), text);
+        files::appendLine(progressFilePath(run.state), text);
     } catch (const RunTimeError& e) {
         ShowStepError(run, e.number(), e.description());
     }
 }
 
 void ShowStepError(PatchRun& run, std::int64_t number, const std::string& description) {
-    run.Failed = true;
+    run.state.RunFailed = true;
     ShowStepError(run.state, number, description);
 }
 

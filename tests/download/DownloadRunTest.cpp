@@ -43,7 +43,7 @@ TEST_F(Verification, TruncatedArchiveIsDeletedAndEndsTheHost) {
     const std::string bytes = readFile(downloaded("HO_9_0_1_03.zip"));
     writeFile(downloaded("HO_9_0_1_03.zip"), bytes.substr(0, bytes.size() / 2));
     state.PatchFiles = "HO_9_0_1_03.zip";
-    EXPECT_THROW(verify(), HostProcessEnded);
+    EXPECT_THROW(verify(), RunStopped);
     EXPECT_FALSE(std::filesystem::exists(downloaded("HO_9_0_1_03.zip")));
     ASSERT_EQ(prompter.boxes.size(), 1U);
     EXPECT_EQ(prompter.boxes[0].text, "The downloaded file HO_9_0_1_03.zip is either empty or "
@@ -88,7 +88,7 @@ TEST_F(Verification, HandOverStartsThePatcherAndEndsTheHost) {
     writeFile(appFolder() + "/PelvarPU", "#!/bin/sh\ntouch " + marker + "\n");
     std::filesystem::permissions(appFolder() + "/PelvarPU", std::filesystem::perms::owner_all);
     prompter.answers = {box::AnswerYes};
-    EXPECT_THROW(verify(), HostProcessEnded);
+    EXPECT_THROW(verify(), RunStopped);
     for (int i = 0; i < 100 && !std::filesystem::exists(marker); ++i) {
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
@@ -126,7 +126,7 @@ TEST_P(DownloadRunErrors, FollowTheWindowsErrorTable) {
     bool ended = false;
     try {
         DownloadButtonClicked(f.state, zip, window);
-    } catch (const HostProcessEnded&) {
+    } catch (const RunStopped&) {
         ended = true;
     }
     EXPECT_EQ(ended, row.hostEnded);

@@ -160,7 +160,7 @@ TEST_P(OversizedInformation, IsTampered) {
     }
     state.DownloadLocation.Description = "HOhttp";
     writeFile(downloaded("Pelvar9_HOhttp.dat"), bytes + "HO_9_0_1_03.zip:9\r\n");
-    EXPECT_THROW(ReadUpdateInformation(state), HostProcessEnded);
+    EXPECT_THROW(ReadUpdateInformation(state), RunStopped);
     EXPECT_EQ(prompter.texts(), std::vector<std::string>{"Updates Information Tampered"});
     EXPECT_EQ(state.PatchFiles, "");
 }
@@ -197,7 +197,7 @@ TEST_F(TrialExtraction, DecompressionBombIsADamagedArchive) {
     makeZip(downloaded("POS_9_0_1_03.zip"), {{"zeros.bin", std::string(64U << 20, '\0')}});
     ASSERT_LT(fs::file_size(downloaded("POS_9_0_1_03.zip")), 1U << 20);
     state.PatchFiles = "POS_9_0_1_03.zip";
-    EXPECT_THROW(verify(), HostProcessEnded);
+    EXPECT_THROW(verify(), RunStopped);
     ASSERT_EQ(prompter.boxes.size(), 1U);
     EXPECT_EQ(prompter.boxes[0].buttons, 16);
     EXPECT_TRUE(prompter.boxes[0].text.starts_with("The downloaded file POS_9_0_1_03.zip is "

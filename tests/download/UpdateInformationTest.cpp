@@ -45,7 +45,7 @@ TEST_F(UpdateInformation, EveryEntryOfAPosUnderscoreLocationIsCustom) {
 }
 
 TEST_F(UpdateInformation, TamperedEntryEndsThePosDownloaderOnly) {
-    EXPECT_THROW(read("POShttp", {"POS_9_0_1_03.zip"}), HostProcessEnded);
+    EXPECT_THROW(read("POShttp", {"POS_9_0_1_03.zip"}), RunStopped);
     EXPECT_EQ(prompter.texts(), std::vector<std::string>{"Updates Information Tampered"});
 
     // The same entry at a Head Office location is not checked; it ends the reading instead.

@@ -2,7 +2,7 @@
 
 #include "PatchFixture.h"
 #include "patcher/PatchFiles.h"
-#include "patcher/Steps.h"
+#include "patcher/StepDriver.h"
 
 #include <gtest/gtest.h>
 #include <map>
@@ -48,7 +48,7 @@ TEST_P(SyGlDetection, RecordsTheFlagAndTheNames) {
         entries.emplace_back(f, "x");
     }
     unpacked("POS_9_0_1_05", entries);
-    BackupPackedFiles(run);
+    runSingleStep(run, ResumeStep::Backup);
     auto recorded = progressLines();
     ASSERT_GE(recorded.size(), 3 + GetParam().records.size());
     // After "Step3: Started" and before the archive's end of step.
@@ -80,7 +80,7 @@ TEST_F(PatchTest, StepThreeSavesTheInstalledVersionsOfWhatStepEightReplaces) {
               {"PackingList.ini", packingRecord("Pelvar\\", "Pelvar\\", "Till.exe", "Y") +
                                       packingRecord("Shared\\", "bin\\", "print.dll", "Y") +
                                       packingRecord("Pelvar\\", "Pelvar\\", "Fresh.txt", "N")}});
-    BackupPackedFiles(run);
+    runSingleStep(run, ResumeStep::Backup);
     const auto saved = zipContents(run.BackupFolder + "/POS_9_0_1_05.Zip");
     EXPECT_EQ(saved, (std::map<std::string, std::string>{{"Till.exe", "old till"},
                                                          {"print.dll", "old print"}}));

@@ -1,9 +1,11 @@
 #include "patcher/FinalTask.h"
 
 #include "ScriptStepFixture.h"
+#include "environment/PatchVersion.h"
 #include "environment/RegistrySettings.h"
 #include "environment/SystemFile.h"
-#include "patcher/Steps.h"
+#include "patcher/PatchFiles.h"
+#include "patcher/StepDriver.h"
 
 #include <cstdio>
 
@@ -20,7 +22,7 @@ class FinalTask : public test::ScriptStepFixture {
     void SetUp() override {
         sb.state.UpdateEntries = {"POS_9_0_1_04.ZIP:12/01/2026:9.0.1.04",
                                   "POS_9_0_1_05.ZIP:12/03/2026:9.0.1.05"};
-        WriteSetting(sb.registry, "ProductVer", "9.13", keysel::Pos);
+        WriteSetting(sb.registry, "ProductVer", "9.45", keysel::Pos);
     }
 };
 
@@ -34,20 +36,20 @@ TEST_F(FinalTask, RecordsEachPatchPerCompanyTheRegistryAndTheSystemFile) {
     CreateSystemFileFromRegistry(sb.state.DatFileInfo, sb.paths, sb.registry, "1");
     openSecurity();
 
-    PerformFinalTask(run);
+    runSingleStep(run, ResumeStep::FinalTask);
 
     const std::string today = isoToday();
     // Two patches give two rows per company; CDate turned the dates into date texts.
     EXPECT_EQ(sqliteRows(first, "SELECT * FROM VAPatchDtls ORDER BY PatchVer"),
               (std::vector<std::string>{
-                  "C1|First|9.0.1.04|2026-12-01|" + today + "|2026-11-30|9.1|5#7|shop.DBA||||0|0|0",
-                  "C1|First|9.0.1.05|2026-12-03|" + today + "|2026-11-30|9.1|5#7|||||0|0|0"}));
+                  "C1|First|9.0.1.04|2026-12-01|" + today + "|2026-11-30|9.5|5#7|shop.DBA||||0|0|0",
+                  "C1|First|9.0.1.05|2026-12-03|" + today + "|2026-11-30|9.5|5#7|||||0|0|0"}));
     // No SysParam row: today is the business date; quotes inside values survive.
     EXPECT_EQ(
         sqliteRows(smith, "SELECT * FROM VAPatchDtls ORDER BY PatchVer"),
         (std::vector<std::string>{
-            "C'2|Smith's|9.0.1.04|2026-12-01|" + today + "|" + today + "|9.1||shop.DBA||||0|0|0",
-            "C'2|Smith's|9.0.1.05|2026-12-03|" + today + "|" + today + "|9.1||||||0|0|0"}));
+            "C'2|Smith's|9.0.1.04|2026-12-01|" + today + "|" + today + "|9.5||shop.DBA||||0|0|0",
+            "C'2|Smith's|9.0.1.05|2026-12-03|" + today + "|" + today + "|9.5||||||0|0|0"}));
     EXPECT_EQ(ReadSetting(sb.registry, "LastUpdated", keysel::Pos), "03-12-2026");
     EXPECT_EQ(ReadSetting(sb.registry, "PatchVer", keysel::Pos), "9.0.1.05");
     EXPECT_EQ(ReadSetting(sb.registry, "PatchEngineVer", keysel::Pos), "1.5");
@@ -71,7 +73,7 @@ TEST_F(FinalTask, AnUnopenableCompanyKeepsItsLevelAndTheOthersAreRecorded) {
     const auto kept = addFileCompany("C1", "First", "first.db");
     openSecurity();
 
-    PerformFinalTask(run);
+    runSingleStep(run, ResumeStep::FinalTask);
 
     EXPECT_EQ(sqliteRows(kept, "SELECT PatchVer FROM VAPatchDtls ORDER BY PatchVer"),
               (std::vector<std::string>{"9.0.1.04", "9.0.1.05"}));
@@ -86,7 +88,7 @@ TEST_F(FinalTask, AFailingInsertShowsTheErrorAndStopsBeforeTheRegistry) {
     sqlite(company, "DROP TABLE VAPatchDtls;");
     openSecurity();
 
-    PerformFinalTask(run);
+    runSingleStep(run, ResumeStep::FinalTask);
 
     ASSERT_EQ(sb.prompter.boxes.size(), 1u);
     EXPECT_TRUE(text::contains(sb.prompter.boxes[0].text, "no such table"))
@@ -106,37 +108,37 @@ struct VersionCase {
 class PatchVersion : public testing::TestWithParam<VersionCase> {};
 
 TEST_P(PatchVersion, DropsTheEditionPrefix) {
-    EXPECT_EQ(PatchVersionOf(GetParam().file, GetParam().headOffice), GetParam().version);
+    EXPECT_EQ(patchVersionOfFile(GetParam().file, GetParam().headOffice), GetParam().version);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Editions, PatchVersion,
-    testing::Values(VersionCase{"PointOfSaleFourCharacters", "POS_9_0_1_05.ZIP", false, "9.0.1.05"},
-                    VersionCase{"HeadOfficeThreeCharacters", "HO_9_0_1_05.zip", true, "9.0.1.05"},
-                    VersionCase{"FolderAndNoExtension", "/x/y/HO_9_1", true, "9.1"},
+    testing::Values(VersionCase{"PointOfSale", "POS_9_0_1_05.ZIP", false, "9.0.1.05"},
+                    VersionCase{"HeadOffice", "HO_9_0_1_05.zip", true, "9.0.1.05"},
+                    VersionCase{"FolderAndNoExtension", "C:\\x\\y/HO_9_1", true, "9.1"},
+                    VersionCase{"OtherEditionsPrefixStays", "HO_9_1.ZIP", false, "HO.9.1"},
                     VersionCase{"NothingAfterThePrefix", "POS_.ZIP", false, ""}),
     [](const testing::TestParamInfo<VersionCase>& info) { return std::string(info.param.name); });
 
-TEST(PatchRowStatement, DatesByProductDatabaseType) {
-    PatchRow row;
-    row.compCode = "C1";
-    row.companyName = "Smith's";
-    row.patchVersion = "9.0.1.05";
-    row.patchDate = "12/03/2026";
-    row.today = {2026, 12, 5};
-    row.businessDate = {2026, 11, 30};
-    row.productVersion = VersionNumberText("9.13");
-    row.lookupNumbers = "5#7";
-    row.scriptName = "a.DBA";
-    row.flag2 = true;
-    EXPECT_EQ(PatchRowStatement(row, true),
-              "INSERT INTO VAPatchDtls VALUES('C1','Smith''s','9.0.1.05',Cdate('12/03/2026'),"
-              "CDate('12/5/2026'),CDate('11/30/2026'),'9.1','5#7','a.DBA','','','',0,1,0)");
-    EXPECT_EQ(PatchRowStatement(row, false),
-              "INSERT INTO VAPatchDtls VALUES('C1','Smith''s','9.0.1.05','2026-12-03',"
-              "'2026-12-05','2026-11-30','9.1','5#7','a.DBA','','','',0,1,0)");
-    EXPECT_EQ(VersionNumberText(""), "0.0");
-    EXPECT_EQ(VersionNumberText("10.25.3"), "10.3");
+struct NumberCase {
+    const char* name;
+    const char* text;
+    const char* formatted;
+};
+
+class VersionNumber : public testing::TestWithParam<NumberCase> {};
+
+TEST_P(VersionNumber, OneDecimalHalvesAwayFromZero) {
+    EXPECT_EQ(patchfiles::versionNumberText(GetParam().text), GetParam().formatted);
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Texts, VersionNumber,
+    testing::Values(NumberCase{"HalfUp", "9.45", "9.5"},
+                    NumberCase{"CarryIntoUnits", "9.95", "10.0"}, NumberCase{"Down", "9.13", "9.1"},
+                    NumberCase{"VersionText", "10.25.3", "10.3"},
+                    NumberCase{"LeadingZeros", "007.05", "7.1"}, NumberCase{"Empty", "", "0.0"},
+                    NumberCase{"NoNumber", "v9", "0.0"}),
+    [](const testing::TestParamInfo<NumberCase>& info) { return std::string(info.param.name); });
 
 } // namespace

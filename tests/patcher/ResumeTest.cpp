@@ -1,5 +1,6 @@
 #include "PatchFixture.h"
 #include "patcher/ResumeTable.h"
+#include "patcher/StepDriver.h"
 #include "patcher/WizardProgress.h"
 
 #include <gtest/gtest.h>
@@ -9,72 +10,70 @@ using namespace pelvar::test;
 
 namespace {
 
-// Which handler a resumed run starts with, seen from what it leaves behind: the first
-// progress record it appends, or for step 9 (which appends none) its log line.
-enum class Seen { Nothing, Step3, Step5, Step6, Step7, Step8, Step9 };
-
+// Which handler a resumed run starts with, seen from the first progress record it appends;
+// step 9 appends none, so its log line tells ("Step9"); "" when no step ran.
 struct ResumeRow {
     const char* name;
     const char* lastLine;
-    Seen expected;
+    std::string firstRecord;
 };
 
 class ResumeFromProgressFile : public ::testing::TestWithParam<ResumeRow>, public PatchFixture {};
 
 TEST_P(ResumeFromProgressFile, StartsWithTheStepTheTableNames) {
-    const ResumeRow& row = GetParam();
-    writeFile(progressFile(), std::string("Step3: Over\r\n") + row.lastLine + "\r\n");
+    writeFile(progressFile(), std::string("Step3: Over\r\n") + GetParam().lastLine + "\r\n");
     state.UpdateEntries = {"POS_9_0_1_05.ZIP:9.0.1"};
     RunPatchSteps(run);
 
     const auto after = progressLines();
     ASSERT_GE(after.size(), 2U);
-    const std::string first = after.size() > 2 ? after[2] : "";
-    Seen seen = Seen::Nothing;
-    if (first == "Step3: Started") {
-        seen = Seen::Step3;
-    } else if (first == "Step5: Over") {
-        seen = Seen::Step5;
-    } else if (first == "Step6: Over") {
-        seen = Seen::Step6;
-    } else if (first == "Step7: Over") {
-        seen = Seen::Step7;
-    } else if (first == "Step8: Over") {
-        seen = Seen::Step8;
-    } else if (first.empty() && logHas("Started registering components.")) {
-        seen = Seen::Step9;
+    std::string first = after.size() > 2 ? after[2] : "";
+    if (first.empty() && logHas("Started registering components.")) {
+        first = "Step9";
     }
-    EXPECT_EQ(seen, row.expected) << "first appended record: " << first;
+    EXPECT_EQ(first, GetParam().firstRecord);
     EXPECT_EQ(run.PatchVersion, "9.0.1.05");
-    EXPECT_FALSE(run.Failed);
+    EXPECT_FALSE(state.RunFailed);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     EveryRow, ResumeFromProgressFile,
-    ::testing::Values(ResumeRow{"Step1Started", "Step1: Started", Seen::Nothing},
-                      ResumeRow{"Step1Over", "Step1: Over", Seen::Nothing},
-                      ResumeRow{"Step2Started", "Step2: Started", Seen::Nothing},
-                      ResumeRow{"Step2Over", "Step2: Over", Seen::Step3},
-                      ResumeRow{"Step3Started", "Step3: Started", Seen::Step3},
-                      ResumeRow{"Step3Over", "Step3: Over", Seen::Nothing},
-                      ResumeRow{"Step4Started", "Step4: Started", Seen::Nothing},
-                      ResumeRow{"Step4Over", "Step4: Over", Seen::Step5},
-                      ResumeRow{"Step5Started", "Step5: Started", Seen::Step5},
-                      ResumeRow{"Step5Over", "Step5: Over", Seen::Step6},
-                      ResumeRow{"Step6Started", "Step6: Started", Seen::Step6},
-                      ResumeRow{"Step6Over", "Step6: Over", Seen::Step7},
-                      ResumeRow{"Step7Started", "Step7: Started", Seen::Step7},
-                      ResumeRow{"Step7Over", "Step7: Over", Seen::Step8},
-                      ResumeRow{"Step8Started", "Step8: Started", Seen::Step8},
-                      ResumeRow{"Step8Over", "Step8: Over", Seen::Step9},
-                      ResumeRow{"Step9Started", "Step9: Started", Seen::Step9},
-                      ResumeRow{"Step9Over", "Step9: Over", Seen::Nothing},
-                      ResumeRow{"StateIsTrimmed", "Step8:   Started  ", Seen::Step8},
-                      ResumeRow{"AnyOtherStateGoesOn", "Step7: Stopped", Seen::Step8},
-                      ResumeRow{"MarkerIsCaseSensitive", "step7: Over", Seen::Nothing},
-                      ResumeRow{"GlFileRecord", "strGlFile:POS.GL", Seen::Nothing},
-                      ResumeRow{"SyGlFlag", "bolSYGLPresent:True", Seen::Nothing}),
+    ::testing::Values(ResumeRow{"Step1Started", "Step1: Started", ""},
+                      ResumeRow{"Step1Over", "Step1: Over", ""},
+                      ResumeRow{"Step2Started", "Step2: Started", ""},
+                      ResumeRow{"Step2Over", "Step2: Over", "Step3: Started"},
+                      ResumeRow{"Step3Started", "Step3: Started", "Step3: Started"},
+                      ResumeRow{"Step3Over", "Step3: Over", ""},
+                      ResumeRow{"Step4Started", "Step4: Started", ""},
+                      ResumeRow{"Step4Over", "Step4: Over", "Step5: Over"},
+                      ResumeRow{"Step5Started", "Step5: Started", "Step5: Over"},
+                      ResumeRow{"Step5Over", "Step5: Over", "Step6: Over"},
+                      ResumeRow{"Step6Started", "Step6: Started", "Step6: Over"},
+                      ResumeRow{"Step6Over", "Step6: Over", "Step7: Over"},
+                      ResumeRow{"Step7Started", "Step7: Started", "Step7: Over"},
+                      ResumeRow{"Step7Over", "Step7: Over", "Step8: Over"},
+                      ResumeRow{"Step8Started", "Step8: Started", "Step8: Over"},
+                      ResumeRow{"Step8Over", "Step8: Over", "Step9"},
+                      ResumeRow{"Step9Started", "Step9: Started", "Step9"},
+                      ResumeRow{"Step9Over", "Step9: Over", ""},
+                      ResumeRow{"StateIsTrimmed", "Step8:   Started  ", "Step8: Over"},
+                      ResumeRow{"AnyOtherStateGoesOn", "Step7: Stopped", "Step8: Over"},
+                      ResumeRow{"MarkerIsCaseSensitive", "step7: Over", ""},
+                      ResumeRow{"GlFileRecord", "strGlFile:POS.GL", ""},
+                      ResumeRow{"SyGlFlag", "bolSYGLPresent:True", ""}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// A step run alone leaves the next one alone: step 7 marks step 8 started and copies nothing.
+TEST_F(PatchTest, OneStepRunsAlone) {
+    unpacked("POS_9_0_1_05",
+             {{"Till.exe", "new"},
+              {"PackingList.ini", packingRecord("Pelvar\\", "Pelvar\\", "Till.exe", "N")}});
+    EXPECT_EQ(runSingleStep(run, ResumeStep::Unregister), StepResult::Continue);
+    EXPECT_EQ(progressLines(), (std::vector<std::string>{"Step7: Over", "Step8: Started"}));
+    EXPECT_FALSE(files::fileExists(inProduct("Till.exe")));
+    runStepsFrom(run, ResumeStep::CopyFiles);
+    EXPECT_EQ(readFile(inProduct("Till.exe")), "new");
+}
 
 TEST_F(PatchTest, DecliningTheResumeDeletesTheProgressFileAndVerifiesAgain) {
     writeFile(progressFile(), "Step7: Started\r\n");

@@ -1,5 +1,5 @@
 #include "ScriptStepFixture.h"
-#include "patcher/Steps.h"
+#include "patcher/StepDriver.h"
 
 using namespace pelvar;
 using pelvar::test::readFile;
@@ -21,10 +21,13 @@ TEST_F(SecurityScripts, RunsEachPatchsScriptsInOrderWithPassAndFailLines) {
               "INSERT INTO Missing VALUES (1)\r\n-GO-\r\nINSERT INTO Menu (Src) VALUES ('a2')\r\n"
               "-GO-\r\n");
     addScript("POS_9_0_1_04", "A.MNS", "INSERT INTO Menu (Src) VALUES ('server')\r\n-GO-\r\n");
-    addScript("POS_9_0_1_05", "B.MNA", "INSERT INTO Menu (Src) VALUES ('b1')\r\n-GO-\r\n");
+    // The last statement lacks its -GO- line: it is dropped and logged.
+    addScript("POS_9_0_1_05", "B.MNA",
+              "INSERT INTO Menu (Src) VALUES ('b1')\r\n-GO-\r\nINSERT INTO Menu (Src) VALUES "
+              "('dropped')\r\n");
     openSecurity();
 
-    RunSecurityScripts(run);
+    runSingleStep(run, ResumeStep::SecurityScripts);
 
     // Statements of the first patch run before the second's; the failing one did not stop it.
     EXPECT_EQ(sqliteRows(security(), "SELECT Src FROM Menu ORDER BY Id"),
@@ -41,6 +44,9 @@ TEST_F(SecurityScripts, RunsEachPatchsScriptsInOrderWithPassAndFailLines) {
         "Executed SQL statement :INSERT INTO Missing VALUES (1) : Fail",
         "Executed SQL statement :INSERT INTO Menu (Src) VALUES ('a2') : Pass",
         "Executed SQL statement :INSERT INTO Menu (Src) VALUES ('b1') : Pass",
+        "Script " + sb.state.PatchFolder +
+            "/POS_9_0_1_05/Script/B.MNA ends without a -GO- line: its last statement was not "
+            "executed.",
         "Menu Script execution is over. Please see the logs availble.",
         "Security Database updation over.",
     }));
@@ -75,7 +81,7 @@ TEST_P(SecurityScriptKinds, DatabaseTypeAndEditionChooseScriptsAndCollections) {
     addScript("P1", "empty.MNS", "");
     openSecurity();
 
-    RunSecurityScripts(run);
+    runSingleStep(run, ResumeStep::SecurityScripts);
 
     EXPECT_EQ(sqliteRows(security(), "SELECT Src FROM Menu"), std::vector<std::string>{c.executed});
     std::vector<std::string> collected;
@@ -107,7 +113,7 @@ TEST_F(SecurityScripts, RegisteredFrameworkRunsTheMenuListAndLogsWithoutThePassw
     openSecurity();
     registerFramework();
 
-    RunSecurityScripts(run);
+    runSingleStep(run, ResumeStep::SecurityScripts);
 
     EXPECT_EQ(sqliteRows(security(), "SELECT Src FROM Menu ORDER BY Id"),
               (std::vector<std::string>{"m1", "m2"}));
@@ -134,7 +140,7 @@ TEST_F(SecurityScripts, UnregisteredFrameworkIsLoggedAndTheStepGoesOn) {
     addScript("P1", "menu1.sql", "INSERT INTO Menu (Src) VALUES ('m1')\r\n-GO-\r\n");
     openSecurity();
 
-    RunSecurityScripts(run);
+    runSingleStep(run, ResumeStep::SecurityScripts);
 
     EXPECT_TRUE(sqliteRows(security(), "SELECT Src FROM Menu").empty());
     EXPECT_TRUE(logHasInOrder({"Calling Script Execution Framework to execute the Menu scripts.",
@@ -142,20 +148,6 @@ TEST_F(SecurityScripts, UnregisteredFrameworkIsLoggedAndTheStepGoesOn) {
                                "Menu Script execution is over. Please see the logs availble.",
                                "Security Database updation over."}));
     EXPECT_FALSE(files::fileExists(product() + "/PLPRFW04.log"));
-}
-
-TEST_F(SecurityScripts, UnterminatedLastStatementIsDroppedAndLogged) {
-    addScript("P1", "A.MNA",
-              "INSERT INTO Menu (Src) VALUES ('kept')\n-GO-\n"
-              "INSERT INTO Menu (Src) VALUES ('dropped')\n");
-    openSecurity();
-
-    RunSecurityScripts(run);
-
-    EXPECT_EQ(sqliteRows(security(), "SELECT Src FROM Menu"), std::vector<std::string>{"kept"});
-    EXPECT_TRUE(logHasInOrder({"Script " + sb.state.PatchFolder +
-                               "/P1/Script/A.MNA ends without a -GO- line: its last statement "
-                               "was not executed."}));
 }
 
 } // namespace

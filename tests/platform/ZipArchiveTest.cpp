@@ -80,9 +80,9 @@ TEST_P(ZipTest, TestReportsZeroOnlyForSoundArchives) {
     ZipArchive zip;
     zip.setArchive(path);
     if (GetParam().sound) {
-        EXPECT_EQ(zip.test(false), 0);
+        EXPECT_TRUE(zip.test(false));
     } else {
-        EXPECT_NE(zip.test(false), 0);
+        EXPECT_FALSE(zip.test(false));
     }
 }
 
@@ -121,7 +121,7 @@ TEST(ZipExtract, CreatesTheFolderAndWritesEveryEntry) {
     ZipArchive zip;
     zip.setArchive(dir / "p.zip");
     zip.setExtractFolder(dir / "not/yet/there");
-    ASSERT_EQ(zip.extractAll(), 0);
+    ASSERT_TRUE(zip.extractAll());
     EXPECT_EQ(readFile(dir / "not/yet/there/PATCH.TXT"), "packing list");
     EXPECT_EQ(readFile(dir / "not/yet/there/sub/deep/b.bin"), "\x01\x02");
 }
@@ -136,7 +136,7 @@ TEST(ZipExtract, RefusesEntriesLeavingTheFolderAndWritesNothing) {
         ZipArchive zip;
         zip.setArchive(dir / "bad.zip");
         zip.setExtractFolder(dir / "out");
-        EXPECT_NE(zip.extractAll(), 0);
+        EXPECT_FALSE(zip.extractAll());
         EXPECT_FALSE(fs::exists(dir / "escaped.txt"));
         EXPECT_FALSE(fs::exists(absolute));
         EXPECT_FALSE(fs::exists(dir / "out/good.txt"));
@@ -151,15 +151,15 @@ TEST(ZipCreate, PacksTheFolderExceptTheExcludedNameAndNeverItself) {
     ZipArchive zip;
     zip.setArchive(dir / "src/Backup.zip");
     // Twice: the second run must not pack the archive the first run left in the folder.
-    ASSERT_EQ(zip.create(dir / "src", "*", "tmpSysPara.mdb"), 0);
-    ASSERT_EQ(zip.create(dir / "src", "*", "tmpSysPara.mdb"), 0);
+    ASSERT_TRUE(zip.create(dir / "src", "*", "tmpSysPara.mdb"));
+    ASSERT_TRUE(zip.create(dir / "src", "*", "tmpSysPara.mdb"));
     const std::map<std::string, std::string> expected = {{"PelvarPOS.exe", "exe bytes"},
                                                          {"sub/Report.dll", "dll bytes"}};
     EXPECT_EQ(readZip(dir / "src/Backup.zip"), expected);
-    EXPECT_EQ(zip.test(false), 0);
+    EXPECT_TRUE(zip.test(false));
 
     zip.setArchive(dir / "none.zip");
-    EXPECT_NE(zip.create(dir / "no-such-folder", "*", "tmpSysPara.mdb"), 0);
+    EXPECT_FALSE(zip.create(dir / "no-such-folder", "*", "tmpSysPara.mdb"));
 }
 
 } // namespace

@@ -2,7 +2,7 @@
 #include "Servers.h"
 #include "environment/Connections.h"
 #include "patcher/PatchRun.h"
-#include "patcher/Steps.h"
+#include "patcher/StepDriver.h"
 #include "platform/registry/ComponentRegistry.h"
 #include "platform/base/RunTimeError.h"
 #include "platform/text/Text.h"
@@ -54,7 +54,7 @@ TEST(ServerDatabaseSteps, PasswordsQuotedByTheDriverNeverReachTheLogs) {
     run.PatchFolders = "HO_9_0_1_05";
     ASSERT_TRUE(OpenSecurityDatabase(sb.state)) << sb.logText();
 
-    RunApplicationScripts(run);
+    runSingleStep(run, ResumeStep::ApplicationScripts);
     sb.state.SecurityConnection.reset();
     admin->execute("DROP DATABASE IF EXISTS " + security);
 

@@ -234,7 +234,7 @@ TEST_F(WizardChoice, DownloadRunHandsTheEditionToThePatcher) {
     ::unsetenv("PELVAR_EDITION");
     ZipArchive zip;
     prompter.answers = {box::AnswerYes};
-    EXPECT_THROW(DownloadButtonClicked(state, zip, main), HostProcessEnded);
+    EXPECT_THROW(DownloadButtonClicked(state, zip, main), RunStopped);
     ::unsetenv("PELVAR_EDITION");
 
     EXPECT_TRUE(std::filesystem::exists(downloaded("HO_9_0_1_03.zip")));
