@@ -3,34 +3,30 @@
 #include "PatchFixture.h"
 #include "patcher/PatchFiles.h"
 #include "patcher/StepDriver.h"
+#include "platform/zip/ZipArchive.h"
 
 #include <gtest/gtest.h>
 #include <map>
-#include <zip.h>
 
 using namespace pelvar;
 using namespace pelvar::test;
 
 namespace {
 
-// Every entry of a zip file with its content.
+// Every file of a zip archive with its content, unpacked by the product's own reader.
 std::map<std::string, std::string> zipContents(const std::string& path) {
+    const std::string folder = path + ".unpacked";
+    ZipArchive zip;
+    zip.setArchive(path);
+    zip.setExtractFolder(folder);
     std::map<std::string, std::string> contents;
-    int error = 0;
-    zip_t* archive = zip_open(path.c_str(), ZIP_RDONLY | ZIP_CHECKCONS, &error);
-    if (!archive) {
-        return contents;
+    if (zip.extractAll()) {
+        for (const auto& e : std::filesystem::recursive_directory_iterator(folder)) {
+            if (e.is_regular_file()) {
+                contents[std::filesystem::relative(e.path(), folder).string()] = readFile(e.path());
+            }
+        }
     }
-    for (zip_int64_t i = 0; i < zip_get_num_entries(archive, 0); ++i) {
-        zip_stat_t st;
-        zip_stat_index(archive, static_cast<zip_uint64_t>(i), 0, &st);
-        std::string bytes(st.size, '\0');
-        zip_file_t* f = zip_fopen_index(archive, static_cast<zip_uint64_t>(i), 0);
-        zip_fread(f, bytes.data(), st.size);
-        zip_fclose(f);
-        contents[st.name] = bytes;
-    }
-    zip_discard(archive);
     return contents;
 }
 

@@ -91,6 +91,7 @@ TEST_F(PatchTest, DecliningTheResumeDeletesTheProgressFileAndVerifiesAgain) {
     EXPECT_TRUE(shown("There are no Updates present to verify."));
     EXPECT_TRUE(logHas("There are no Updates present to verify"));
     EXPECT_FALSE(logHas("Final Task were terminated, continuing..."));
+    EXPECT_EQ(host.terminations, 0);
 }
 
 TEST_F(PatchTest, AcceptingTheResumeContinuesAfterTheLastRecord) {

@@ -4,8 +4,8 @@
 #include "Sandbox.h"
 #include "environment/Connections.h"
 #include "patcher/PatchRun.h"
-#include "platform/registry/ComponentRegistry.h"
 #include "platform/files/Files.h"
+#include "platform/registry/ComponentRegistry.h"
 #include "platform/text/Text.h"
 
 #include <algorithm>

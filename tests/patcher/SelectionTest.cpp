@@ -76,12 +76,6 @@ TEST_F(Selection, NoInformationFileEndsTheRun) {
     EXPECT_EQ(prompter.boxes[0].title, "Secondary Database Management");
 }
 
-TEST_F(Selection, EmptyPatchFolderHasNothingToVerify) {
-    VerifyOrResume(run);
-    EXPECT_TRUE(shown("There are no Updates present to verify."));
-    EXPECT_EQ(host.terminations, 0);
-}
-
 struct ArchiveRow {
     const char* name;
     std::vector<std::pair<std::string, std::string>> entries; // empty: not a zip at all
