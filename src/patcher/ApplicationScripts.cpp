@@ -52,14 +52,14 @@ void gatherApplicationScripts(PatchRun& run) {
     const std::string collection = files::join(state.ProductAppPath, "Ini");
     forEachScriptFile(run, [&](const std::string& file, const std::string& name) {
         if (hasKind(name, "DBS")) {
-            appendToScriptList(run.DbsScriptList, file);
+            run.DbsScriptList.push_back(file);
             if (pointOfSale) {
                 AppendScriptToCollection(file, collection, "ApplicationSQL_999.INI");
             }
         } else if (hasKind(name, "DBA")) {
-            appendToScriptList(run.DbaScriptList, file);
+            run.DbaScriptList.push_back(file);
         } else if (hasKind(name, "RBS")) {
-            appendToScriptList(run.RbsScriptList, file);
+            run.RbsScriptList.push_back(file);
         } else if (text::upper(name) == "APPDBSCRIPTS.INI" && pointOfSale) {
             AppendScriptToCollection(file, collection, "PelvarAppExtraDBScripts.ini");
         }
@@ -90,7 +90,7 @@ std::string RewriteOwnerPrefix(const std::string& statement, const std::string& 
 }
 
 // Runs a script list on a connection of its own; every error logs its description.
-void RunScriptFiles(PatchRun& run, const std::string& scriptList,
+void RunScriptFiles(PatchRun& run, const std::vector<std::string>& scripts,
                     const std::string& connectionString, const std::string& schema) {
     AppState& state = run.state;
     const auto trap = [&](const RunTimeError& e) { LogWrite(state, e.description()); };
@@ -101,7 +101,7 @@ void RunScriptFiles(PatchRun& run, const std::string& scriptList,
         trap(e);
         return;
     }
-    for (const auto& script : splitScriptList(scriptList)) {
+    for (const auto& script : scripts) {
         try {
             executeScriptFile(state, *db, script, StatementRule::Application, trap,
                               [&](const std::string& s) { return RewriteOwnerPrefix(s, schema); });
@@ -128,7 +128,7 @@ void updateReplicationDatabases(PatchRun& run, DatabaseConnection& company,
         return;
     }
     LogWrite(state, "Replication Database updation Started...");
-    const std::string scriptName = fileNameOf(splitScriptList(run.RbsScriptList).back());
+    const std::string scriptName = fileNameOf(run.RbsScriptList.back());
     const std::string piece = text::splitAll(scriptName, '_').front();
     for (std::size_t r = 0; r < rooms.size(); ++r) {
         const auto schemaValue = rooms.value(r, "SchemaName");
@@ -166,8 +166,7 @@ void updateCompany(PatchRun& run, const Recordset& companies, std::size_t r,
     }
     if (connection && !(run.DbsScriptList.empty() && run.DbaScriptList.empty())) {
         const bool fileCompany = text::trim(companies.text(r, "DbType")) == "VSPMSACCESSDB";
-        for (const auto& script :
-             splitScriptList(fileCompany ? run.DbaScriptList : run.DbsScriptList)) {
+        for (const auto& script : (fileCompany ? run.DbaScriptList : run.DbsScriptList)) {
             try {
                 executeScriptFile(state, *connection, script, StatementRule::Application,
                                   [&](const RunTimeError& e) { logTrapped(state, e, dbName); });
@@ -176,7 +175,7 @@ void updateCompany(PatchRun& run, const Recordset& companies, std::size_t r,
             }
         }
     }
-    for (const auto& patch : runPatches(run)) {
+    for (const auto& patch : run.PatchFolders) {
         const std::string list = findFile(scriptFolder(run, patch), "APPDBSCRIPTS.INI");
         if (list.empty()) {
             continue;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace pelvar {
 
@@ -24,8 +25,8 @@ struct PatchRun {
     // Setup type of the product system file; 4 takes the setup-type-4 branches.
     int SetupType = 0;
 
-    // Base names of the unpacked archives, joined with ":".
-    std::string PatchFolders;
+    // Base names of the unpacked archives, in run order.
+    std::vector<std::string> PatchFolders;
     std::string PatchVersion;
     std::string BackupFolder;
     std::string UnregBatch;
@@ -40,10 +41,10 @@ struct PatchRun {
     std::string SyFile;
     std::string GlFile;
 
-    // Scripts of the application-database step, "[[*]]"-joined paths.
-    std::string DbsScriptList;
-    std::string DbaScriptList;
-    std::string RbsScriptList;
+    // Script paths of the application-database step (joined with "[[*]]" in the progress file).
+    std::vector<std::string> DbsScriptList;
+    std::vector<std::string> DbaScriptList;
+    std::vector<std::string> RbsScriptList;
 };
 
 } // namespace pelvar

@@ -117,7 +117,7 @@ void CopyPackedFile(PatchRun& run, const std::string& fileName, const std::strin
 StepResult CopyNewFiles(PatchRun& run) {
     AppState& state = run.state;
     LogWrite(state, "Started replacing/copying new file(s).");
-    for (const auto& patch : text::splitText(run.PatchFolders, ":")) {
+    for (const auto& patch : run.PatchFolders) {
         const std::string folder = files::join(state.PatchFolder, patch);
         const std::string version = patchVersionOfName(patch, state.EditionFlag == 1);
         for (const auto& file : patchfiles::filesIn(folder)) {

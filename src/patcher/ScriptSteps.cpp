@@ -13,16 +13,6 @@
 
 namespace pelvar::scriptsteps {
 
-std::vector<std::string> runPatches(const PatchRun& run) {
-    std::vector<std::string> patches;
-    for (auto& name : text::splitText(run.PatchFolders, ":")) {
-        if (!text::trim(name).empty()) {
-            patches.push_back(text::trim(name));
-        }
-    }
-    return patches;
-}
-
 std::string scriptFolder(const PatchRun& run, const std::string& patch) {
     const std::string patchFolder = files::join(run.state.PatchFolder, patch);
     std::error_code ec;
@@ -40,7 +30,7 @@ std::string scriptFolder(const PatchRun& run, const std::string& patch) {
 
 void forEachScriptFile(PatchRun& run,
                        const std::function<void(const std::string&, const std::string&)>& visit) {
-    for (const auto& patch : runPatches(run)) {
+    for (const auto& patch : run.PatchFolders) {
         const std::string folder = scriptFolder(run, patch);
         if (folder.empty()) {
             continue;
@@ -88,12 +78,12 @@ std::string fileNameOf(const std::string& path) {
     return at == std::string::npos ? path : path.substr(at + 1);
 }
 
-void appendToScriptList(std::string& list, const std::string& path) {
-    list += (list.empty() ? "" : ListSeparator) + path;
-}
-
-std::vector<std::string> splitScriptList(const std::string& list) {
-    return text::splitText(list, ListSeparator);
+std::string joinScriptList(const std::vector<std::string>& list) {
+    std::string joined;
+    for (const auto& path : list) {
+        joined += (joined.empty() ? "" : ListSeparator) + path;
+    }
+    return joined;
 }
 
 void AppendScriptToCollection(const std::string& source, const std::string& folder,

@@ -19,8 +19,6 @@ namespace scriptsteps {
 
 inline constexpr const char* ListSeparator = "[[*]]";
 
-// Base names of the run's unpacked patches, in run order.
-std::vector<std::string> runPatches(const PatchRun& run);
 // PatchFolder/<patch>/Script (the folder's name in any case); empty when there is none.
 std::string scriptFolder(const PatchRun& run, const std::string& patch);
 // Calls `visit` with the path and file name of every file in the run's Script folders, patch
@@ -36,8 +34,8 @@ std::string findFile(const std::string& folder, const std::string& name);
 bool hasKind(const std::string& fileName, const char* kind);
 std::string fileNameOf(const std::string& path);
 
-void appendToScriptList(std::string& list, const std::string& path);
-std::vector<std::string> splitScriptList(const std::string& list);
+// A script list as the progress file records it, joined with ListSeparator.
+std::string joinScriptList(const std::vector<std::string>& list);
 
 // Appends a non-empty script file and CR LF to folder/name, creating both when missing.
 void AppendScriptToCollection(const std::string& source, const std::string& folder,

@@ -23,16 +23,16 @@ void logTrapped(AppState& state, const RunTimeError& e) {
 }
 
 // Gathers the security scripts of the run and writes the Point of Sale collection files.
-std::string gatherSecurityScripts(PatchRun& run) {
+std::vector<std::string> gatherSecurityScripts(PatchRun& run) {
     AppState& state = run.state;
     const bool server = state.DatabaseType == "SQLSERVER";
     const bool access = state.DatabaseType == "ACCESS";
     const bool pointOfSale = state.EditionFlag == 0;
     const std::string collection = files::join(state.ProductAppPath, "Ini");
-    std::string scripts;
+    std::vector<std::string> scripts;
     forEachScriptFile(run, [&](const std::string& file, const std::string& name) {
         if ((server && hasKind(name, "MNS")) || (access && hasKind(name, "MNA"))) {
-            appendToScriptList(scripts, file);
+            scripts.push_back(file);
             if (pointOfSale) {
                 AppendScriptToCollection(file, collection, "SecuritySQL_999.INI");
             }
@@ -57,11 +57,11 @@ StepResult RunSecurityScripts(PatchRun& run) {
     LogWrite(state, "Started Security Database updation.");
     state.services.host.processEvents();
 
-    const std::string scripts = gatherSecurityScripts(run);
+    const std::vector<std::string> scripts = gatherSecurityScripts(run);
     if (!scripts.empty() && !state.SecurityConnection) {
         OpenSecurityDatabase(state);
     }
-    for (const auto& script : splitScriptList(scripts)) {
+    for (const auto& script : scripts) {
         try {
             if (!state.SecurityConnection) {
                 throw RunTimeError(91, "Object variable or With block variable not set");
@@ -73,7 +73,7 @@ StepResult RunSecurityScripts(PatchRun& run) {
         }
     }
 
-    for (const auto& patch : runPatches(run)) {
+    for (const auto& patch : run.PatchFolders) {
         const std::string list = findFile(scriptFolder(run, patch), "SECDBSCRIPTS.INI");
         if (list.empty()) {
             continue;

@@ -3,6 +3,7 @@
 #include "environment/AppState.h"
 #include "environment/UpdateLog.h"
 #include "patcher/PatchRun.h"
+#include "patcher/ScriptSteps.h"
 #include "patcher/WizardProgress.h"
 #include "platform/base/RunTimeError.h"
 #include "platform/host/Host.h"
@@ -17,13 +18,13 @@ namespace {
 // The resume values of step 6: the script lists a resumed run would need.
 void writeScriptLists(PatchRun& run) {
     if (!run.DbsScriptList.empty()) {
-        WriteProgressLine(run, "strDBSFile:" + run.DbsScriptList);
+        WriteProgressLine(run, "strDBSFile:" + scriptsteps::joinScriptList(run.DbsScriptList));
     }
     if (!run.DbaScriptList.empty()) {
-        WriteProgressLine(run, "strDBAFile:" + run.DbaScriptList);
+        WriteProgressLine(run, "strDBAFile:" + scriptsteps::joinScriptList(run.DbaScriptList));
     }
     if (run.state.EditionFlag == 1 && !run.RbsScriptList.empty()) {
-        WriteProgressLine(run, "strRBSFile:" + run.RbsScriptList);
+        WriteProgressLine(run, "strRBSFile:" + scriptsteps::joinScriptList(run.RbsScriptList));
     }
 }
 
