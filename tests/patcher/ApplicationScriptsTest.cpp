@@ -102,6 +102,6 @@ INSTANTIATE_TEST_SUITE_P(
                     PrefixCase{"NullSchemaMarkerLeavesItAlone", "UPDATE dbo.T SET A = 1", ".DBO.",
                                "UPDATE dbo.T SET A = 1"},
                     PrefixCase{"NoPrefix", "UPDATE T SET A = 1", "S2", "UPDATE T SET A = 1"}),
-    [](const testing::TestParamInfo<PrefixCase>& info) { return std::string(info.param.name); });
+    [](const testing::TestParamInfo<PrefixCase>& row) { return std::string(row.param.name); });
 
 } // namespace

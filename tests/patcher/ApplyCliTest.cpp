@@ -206,11 +206,11 @@ TEST_F(ApplyRun, AnotherRunOfTheEditionInProgressStopsBeforeAnyWork) {
     ASSERT_TRUE(held.has_value());
     for (const std::vector<std::string>& extra :
          {std::vector<std::string>{"--no-download"}, std::vector<std::string>{}}) {
-        const Finished run = apply(extra);
-        EXPECT_EQ(run.exitCode, 1) << run.out;
-        EXPECT_NE(run.out.find("Another download of Point of Sale is in progress."),
+        const Finished result = apply(extra);
+        EXPECT_EQ(result.exitCode, 1) << result.out;
+        EXPECT_NE(result.out.find("Another download of Point of Sale is in progress."),
                   std::string::npos)
-            << run.out;
+            << result.out;
         EXPECT_FALSE(files::fileExists(inProduct("PatchTemp/POS_9_0_1_05.zip")));
         EXPECT_FALSE(files::fileExists(inProduct("PatchTemp/Pelvar9_POSHTTP.dat")));
     }

@@ -63,7 +63,7 @@ INSTANTIATE_TEST_SUITE_P(
                 {"bolSYGLPresent:True", "strSyFile:POS9005.SY", "strGlFile:pos9005.gl"}},
         SyGlRow{"SyOnly", {"POS9005.SY"}, {"bolSYGLPresent:True", "strSyFile:POS9005.SY"}},
         SyGlRow{"Neither", {"Till.txt"}, {"bolSYGLPresent:False"}}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& row) { return std::string(row.param.name); });
 
 TEST_F(PatchTest, StepThreeSavesTheInstalledVersionsOfWhatStepEightReplaces) {
     std::filesystem::create_directories(root() + "/drive_c/Shared/bin");

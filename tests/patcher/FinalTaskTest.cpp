@@ -118,7 +118,7 @@ INSTANTIATE_TEST_SUITE_P(
                     VersionCase{"FolderAndNoExtension", "C:\\x\\y/HO_9_1", true, "9.1"},
                     VersionCase{"OtherEditionsPrefixStays", "HO_9_1.ZIP", false, "HO.9.1"},
                     VersionCase{"NothingAfterThePrefix", "POS_.ZIP", false, ""}),
-    [](const testing::TestParamInfo<VersionCase>& info) { return std::string(info.param.name); });
+    [](const testing::TestParamInfo<VersionCase>& row) { return std::string(row.param.name); });
 
 struct NumberCase {
     const char* name;
@@ -139,6 +139,6 @@ INSTANTIATE_TEST_SUITE_P(
                     NumberCase{"VersionText", "10.25.3", "10.3"},
                     NumberCase{"LeadingZeros", "007.05", "7.1"}, NumberCase{"Empty", "", "0.0"},
                     NumberCase{"NoNumber", "v9", "0.0"}),
-    [](const testing::TestParamInfo<NumberCase>& info) { return std::string(info.param.name); });
+    [](const testing::TestParamInfo<NumberCase>& row) { return std::string(row.param.name); });
 
 } // namespace

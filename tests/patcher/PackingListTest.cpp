@@ -92,7 +92,7 @@ INSTANTIATE_TEST_SUITE_P(
                                 "",
                                 "",
                                 false}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& row) { return std::string(row.param.name); });
 
 TEST_F(PatchTest, TheHeaderIsWrittenOncePerRun) {
     AddRegistrationLines(run, product() + "/", "One.dll");

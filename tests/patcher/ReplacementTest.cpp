@@ -77,7 +77,7 @@ INSTANTIATE_TEST_SUITE_P(
                       CopyErrorRow{"MissingSubfolderNo", Cause::MissingSubfolder, box::AnswerNo},
                       CopyErrorRow{"RunningProgramYes", Cause::RunningProgram, box::AnswerYes},
                       CopyErrorRow{"RunningProgramNo", Cause::RunningProgram, box::AnswerNo}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& row) { return std::string(row.param.name); });
 
 } // namespace
 
@@ -127,6 +127,6 @@ INSTANTIATE_TEST_SUITE_P(
                      {"product/PR426000.exe", "product/AppDets.ini", "product/POS9005.SY",
                       "product/SCRIPT/s.sql", "product/Reports/Day.rpt",
                       "root/drive_c/WINDOWS/crystal/r.dll"}}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& row) { return std::string(row.param.name); });
 
 } // namespace

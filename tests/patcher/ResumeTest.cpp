@@ -61,7 +61,7 @@ INSTANTIATE_TEST_SUITE_P(
                       ResumeRow{"MarkerIsCaseSensitive", "step7: Over", ""},
                       ResumeRow{"GlFileRecord", "strGlFile:POS.GL", ""},
                       ResumeRow{"SyGlFlag", "bolSYGLPresent:True", ""}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& row) { return std::string(row.param.name); });
 
 // A step run alone leaves the next one alone: step 7 marks step 8 started and copies nothing.
 TEST_F(PatchTest, OneStepRunsAlone) {

@@ -75,6 +75,6 @@ INSTANTIATE_TEST_SUITE_P(
                                {"UPDATE T SET N='Caf\xe9'"},
                                false},
                     ReaderCase{"EmptyScript", A, "", {}, false}),
-    [](const testing::TestParamInfo<ReaderCase>& info) { return std::string(info.param.name); });
+    [](const testing::TestParamInfo<ReaderCase>& row) { return std::string(row.param.name); });
 
 } // namespace

@@ -103,7 +103,7 @@ INSTANTIATE_TEST_SUITE_P(
                              "mns",
                              {"PelvarSecDBExtraScripts.ini", "SecuritySQL_999.INI", "menu.P9Q"}},
                     KindCase{"ServerHeadOfficeCollectsNothing", "SQLSERVER", 1, "mns", {}}),
-    [](const testing::TestParamInfo<KindCase>& info) { return std::string(info.param.name); });
+    [](const testing::TestParamInfo<KindCase>& row) { return std::string(row.param.name); });
 
 TEST_F(SecurityScripts, RegisteredFrameworkRunsTheMenuListAndLogsWithoutThePassword) {
     addScript("P1", "SECDBSCRIPTS.INI", "* menu scripts\r\nmenu1.sql\r\n\r\nmenu2.sql\r\n");

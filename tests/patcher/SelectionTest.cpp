@@ -66,7 +66,7 @@ INSTANTIATE_TEST_SUITE_P(Entries, TamperedEntry,
                          ::testing::Values(TamperRow{"NoColon", "POS_9_0_1_05.zip"},
                                            TamperRow{"LeavesTheFolder", "../POS_9.zip:1"},
                                            TamperRow{"CustomWithPath", "POSSECAU/../../x.zip:1"}),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& row) { return std::string(row.param.name); });
 
 TEST_F(Selection, NoInformationFileEndsTheRun) {
     EXPECT_TRUE(collectEndsTheRun());
@@ -107,7 +107,7 @@ INSTANTIATE_TEST_SUITE_P(
                       ArchiveRow{"EntryLeavesTheFolder",
                                  {{"ok.txt", "1"}, {"../../../escaped.txt", "evil"}}},
                       ArchiveRow{"AbsoluteEntry", {{"/tmp/escaped-absolute.txt", "evil"}}}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& row) { return std::string(row.param.name); });
 
 TEST_F(Selection, CopyingWithoutInformationFileEndsOnlyTheApplication) {
     CopyDownloadedUpdates(run, downloads() + "/");
