@@ -5,6 +5,7 @@
 #include "environment/RegistrySettings.h"
 #include "environment/SystemFile.h"
 #include "environment/UpdateLog.h"
+#include "patcher/PatchFiles.h"
 #include "patcher/PatchRun.h"
 #include "patcher/ScriptSteps.h"
 #include "patcher/Steps.h"
@@ -238,19 +239,8 @@ std::string PatchVersionOf(const std::string& patchFile, bool headOffice) {
 }
 
 std::string VersionNumberText(const std::string& version) {
-    const std::string t = text::trim(version);
-    std::size_t end = 0;
-    bool dot = false;
-    while (end < t.size() &&
-           (std::isdigit(static_cast<unsigned char>(t[end])) || (t[end] == '.' && !dot))) {
-        dot = dot || t[end] == '.';
-        ++end;
-    }
-    // Halves round away from zero, as the number format does.
-    const double value = std::round((end ? std::atof(t.substr(0, end).c_str()) : 0.0) * 10) / 10;
-    char text[32];
-    std::snprintf(text, sizeof text, "%.1f", value);
-    return text;
+    // The same "###0.0" as GenUpdate.dat's version field.
+    return patchfiles::versionNumberText(version);
 }
 
 std::string PatchRowStatement(const PatchRow& row, bool accessProduct) {

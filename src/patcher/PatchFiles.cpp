@@ -157,24 +157,37 @@ std::string todayDate() {
 }
 
 std::string versionNumberText(const std::string& version) {
-    // Digits with at most one decimal point, as a number reads from the start of a text.
-    std::string number;
+    // Digits with at most one decimal point, as a number reads from the start of a text. Halves
+    // round away from zero, as the number format does; the rounding works on the digits,
+    // because in binary 9.45 is a little less than 9.45.
+    std::string whole;
+    std::string fraction;
     bool point = false;
     for (char c : text::trim(version)) {
         if (c >= '0' && c <= '9') {
-            number += c;
+            (point ? fraction : whole) += c;
         } else if (c == '.' && !point) {
             point = true;
-            number += c;
         } else {
             break;
         }
     }
-    const double value =
-        number.empty() || number == "." ? 0.0 : std::strtod(number.c_str(), nullptr);
-    char buffer[64];
-    std::snprintf(buffer, sizeof buffer, "%.1f", value);
-    return buffer;
+    whole.erase(0, std::min(whole.find_first_not_of('0'), whole.size()));
+    fraction.resize(std::max<std::size_t>(fraction.size(), 2), '0');
+    std::string tenths = (whole.empty() ? "0" : whole) + fraction[0];
+    if (fraction[1] >= '5') {
+        // Add one tenth, carrying through the digits.
+        std::size_t i = tenths.size();
+        while (i > 0 && tenths[i - 1] == '9') {
+            tenths[--i] = '0';
+        }
+        if (i == 0) {
+            tenths = "1" + tenths;
+        } else {
+            ++tenths[i - 1];
+        }
+    }
+    return tenths.substr(0, tenths.size() - 1) + "." + tenths.back();
 }
 
 bool isComponent(const std::string& fileName) {

@@ -3,6 +3,7 @@
 #include "ScriptStepFixture.h"
 #include "environment/RegistrySettings.h"
 #include "environment/SystemFile.h"
+#include "patcher/PatchFiles.h"
 #include "patcher/Steps.h"
 
 #include <cstdio>
@@ -196,8 +197,18 @@ TEST(PatchRowStatement, DatesByProductDatabaseType) {
     EXPECT_EQ(PatchRowStatement(row, false),
               "INSERT INTO VAPatchDtls VALUES('C1','Smith''s','9.0.1.05','2026-12-03',"
               "'2026-12-05','2026-11-30','9.1','5#7','a.DBA','','','',0,1,0)");
-    EXPECT_EQ(VersionNumberText(""), "0.0");
-    EXPECT_EQ(VersionNumberText("10.25.3"), "10.3");
+    // One "###0.0" for GenUpdate.dat and the final task: halves away from zero, on the digits.
+    for (const auto& [held, shown] :
+         std::vector<std::pair<std::string, std::string>>{{"", "0.0"},
+                                                          {"10.25.3", "10.3"},
+                                                          {"9.45", "9.5"},
+                                                          {"9.95", "10.0"},
+                                                          {"9.44", "9.4"},
+                                                          {"007.", "7.0"},
+                                                          {"9.0.1.03", "9.0"}}) {
+        EXPECT_EQ(VersionNumberText(held), shown) << held;
+        EXPECT_EQ(patchfiles::versionNumberText(held), shown) << held;
+    }
 }
 
 } // namespace
