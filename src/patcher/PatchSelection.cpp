@@ -292,6 +292,14 @@ bool ResumeRecordedPatches(PatchRun& run) {
     }
     run.PatchFolders.clear();
     for (const auto& folder : text::splitText(first.substr(8), ":")) {
+        // The progress file lies in the product folder: its names are checked like any other
+        // outside name before they become paths.
+        if (!isPlainFileName(folder)) {
+            run.Failed = true;
+            LogWrite(state, "No update was applied: the progress record names \"" + folder +
+                                "\", which is no patch folder.");
+            return false;
+        }
         if (!files::folderExists(files::join(state.PatchFolder, folder))) {
             const auto archives = patchfiles::filesIn(state.PatchFolder);
             const auto archive = std::find_if(archives.begin(), archives.end(), [&](const auto& a) {

@@ -109,6 +109,18 @@ TEST_F(PatchTest, AcceptingTheResumeContinuesAfterTheLastRecord) {
     EXPECT_EQ(progressLines().at(1), "Step8: Over");
 }
 
+// The names of the "Patches:" record are outside text: one that leaves PatchTemp resumes nothing.
+TEST_F(PatchTest, APatchRecordLeavingThePatchFolderResumesNothing) {
+    writeFile(progressFile(), "Patches:../../outside\r\nStep7: Over\r\n");
+    writeFile(dir / "outside/PackingList.ini", "");
+    prompter.answers = {box::AnswerYes};
+    VerifyOrResume(run);
+    EXPECT_TRUE(run.Failed);
+    EXPECT_TRUE(logHas("No update was applied: the progress record names \"../../outside\", "
+                       "which is no patch folder."));
+    EXPECT_EQ(progressLines().size(), 2U);
+}
+
 TEST_F(PatchTest, TheCurrentVersionIsTheFirstSuchLineOfTheFile) {
     writeFile(inProduct("POSDownloadSettings.config"),
               "Download path=x\r\nCurrent Version=9.0.1.05\r\nCurrent Version=1\r\n");

@@ -73,6 +73,9 @@ std::string keyIdText(const KeyId& id) {
         out += Hex[id[static_cast<std::size_t>(i)] >> 4];
         out += Hex[id[static_cast<std::size_t>(i)] & 15];
     }
+    // minisign prints the number without leading zeros ("%llX"); so must we, or an admin
+    // comparing the two would see different ids for one key in sixteen.
+    out.erase(0, std::min(out.find_first_not_of('0'), out.size() - 1));
     return out;
 }
 

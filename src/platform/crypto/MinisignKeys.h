@@ -12,8 +12,8 @@ namespace pelvar::crypto {
 
 using KeyId = std::array<std::uint8_t, 8>;
 
-// The 16 upper-case hex digits minisign prints for a key id (the id read as a little-endian
-// number).
+// The key id as minisign prints it: the id read as a little-endian number, in upper-case hex
+// without leading zeros (at most 16 digits).
 std::string keyIdText(const KeyId& id);
 
 struct PublicKey {
