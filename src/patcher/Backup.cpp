@@ -10,6 +10,7 @@
 #include "patcher/WizardProgress.h"
 #include "platform/base/RunTimeError.h"
 #include "platform/files/Files.h"
+#include "platform/files/LinkGuard.h"
 #include "platform/host/Host.h"
 #include "platform/text/Text.h"
 #include "platform/zip/ZipArchive.h"
@@ -42,6 +43,8 @@ std::string freshFolder(const std::string& path) {
 
 // Saves the installed file, when there is one, into the collection folder.
 void saveInstalled(const std::string& installed, const std::string& collection) {
+    // A link to a private file would copy that file into the backup.
+    files::refuseLink(installed);
     if (files::fileExists(installed)) {
         patchfiles::CopyToFolder(installed, collection, true);
     }
@@ -78,6 +81,7 @@ void FormBackupFolder(PatchRun& run) {
     const std::string nodeId = ReadSetting(state.services.registry, "NodeId", keysel::NodeInfo);
     run.BackupFolder =
         files::join(files::join(state.PatchRoot, "Backup"), "PatchUpdate" + nodeId + backupDate());
+    files::refuseLinksBelow(state.PatchRoot, run.BackupFolder);
     createFolders(files::join(state.PatchRoot, "Backup"));
     createFolders(run.BackupFolder);
 }
@@ -148,6 +152,7 @@ void BackupProgramFiles(PatchRun& run) {
             }
         }
     } catch (const RunTimeError& e) {
+        LogWrite(state, "Backup failed: " + e.numberText() + "-" + e.description());
         ShowStepError(run, e.number(), e.description());
     }
 }
@@ -216,6 +221,7 @@ void BackupPackedFiles(PatchRun& run) {
         LogWrite(state, "EXE/DLL/OCX and Other file(s) Over");
         WriteProgressLine(run, "Step4: Started");
     } catch (const RunTimeError& e) {
+        LogWrite(state, "Backup failed: " + e.numberText() + "-" + e.description());
         ShowStepError(run, e.number(), e.description());
         return;
     }

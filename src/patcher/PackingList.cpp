@@ -22,6 +22,22 @@ bool sameField(const std::string& a, const std::string& b) {
     return text::upper(trimField(a)) == text::upper(trimField(b));
 }
 
+// A folder or file name with a control character could add lines to the registration batch
+// files; the CR LF that ends a record stands in its first field, never in these.
+bool wellFormed(const PackingRecord& record) {
+    if (record.fields.size() < 5) {
+        return false;
+    }
+    for (std::size_t n = 2; n <= 4; ++n) {
+        for (const unsigned char c : record.field(n)) {
+            if (c < 0x20 || c == 0x7F) {
+                return false;
+            }
+        }
+    }
+    return true;
+}
+
 bool blankPiece(const std::string& s) {
     return s.find_first_not_of(" \t\r\n") == std::string::npos;
 }
@@ -44,6 +60,7 @@ std::vector<PackingRecord> parsePackingList(const std::string& text) {
             }
             start = at + 3;
         }
+        record.wellFormed = wellFormed(record);
         records.push_back(std::move(record));
     }
     return records;
@@ -51,15 +68,16 @@ std::vector<PackingRecord> parsePackingList(const std::string& text) {
 
 std::optional<PackingRecord> findRecord(const std::vector<PackingRecord>& records,
                                         const std::string& fileName) {
+    std::optional<PackingRecord> found;
     for (const auto& record : records) {
-        if (record.fields.size() < 5) {
+        if (!record.wellFormed) {
             throw CorruptPackingList{};
         }
-        if (sameField(record.field(4), fileName)) {
-            return record;
+        if (!found && sameField(record.field(4), fileName)) {
+            found = record;
         }
     }
-    return std::nullopt;
+    return found;
 }
 
 std::optional<std::string> destinationOf(const PatchRun& run, const PackingRecord& record,

@@ -14,11 +14,12 @@ struct PatchRun;
 // field 5 "Y" for a component.
 struct PackingRecord {
     std::vector<std::string> fields; // trimmed, case kept
+    bool wellFormed = false;         // 5 fields or more, no control character in fields 2-4
 
     const std::string& field(std::size_t n) const { return fields.at(n - 1); }
 };
 
-// Raised when a record met by a lookup has fewer than 5 fields.
+// Raised when a lookup meets a record that is not well formed.
 struct CorruptPackingList {};
 
 // Splits the text into records; blank pieces (the line break after the last "-GO-") are not
@@ -26,7 +27,7 @@ struct CorruptPackingList {};
 std::vector<PackingRecord> parsePackingList(const std::string& text);
 
 // The first record whose field 4 equals fileName (trimmed, case ignored); nothing when none
-// does. Throws CorruptPackingList for a short record met before the match.
+// does. Throws CorruptPackingList when any record of the list is not well formed.
 std::optional<PackingRecord> findRecord(const std::vector<PackingRecord>& records,
                                         const std::string& fileName);
 

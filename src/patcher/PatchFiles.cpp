@@ -5,6 +5,7 @@
 #include "platform/base/CrashPoint.h"
 #include "platform/base/RunTimeError.h"
 #include "platform/files/Files.h"
+#include "platform/files/LinkGuard.h"
 #include "platform/text/DateText.h"
 #include "platform/text/Text.h"
 
@@ -76,6 +77,9 @@ void installFile(const std::string& source, const std::string& folder, const std
         raise(err::PathNotFound, folder);
     }
     const std::string target = files::join(folder, name);
+    // A link planted in the installation would make the copy write (or read) outside it.
+    files::refuseLink(folder);
+    files::refuseLink(target);
     // A running program cannot be opened for writing: report it before touching anything.
     const int probe = ::open(target.c_str(), O_WRONLY | O_NONBLOCK);
     if (probe < 0 && errno == ETXTBSY) {
@@ -215,6 +219,16 @@ std::string windowsFolder(const PatchRun& run) {
 
 std::string driveRoot(const PatchRun& run, char drive) {
     return drive == 'D' ? run.state.services.paths.driveD() : run.state.services.paths.driveC();
+}
+
+void refuseInstallationLinks(const PatchRun& run, const std::string& path) {
+    for (const auto& root : {run.state.PatchRoot, driveRoot(run, 'C'), driveRoot(run, 'D')}) {
+        const std::string base = files::join(root, "");
+        if (!root.empty() && text::startsWith(path, base)) {
+            files::refuseLinksBelow(root, path);
+            return;
+        }
+    }
 }
 
 std::string nativeRelative(const std::string& windowsPath) {

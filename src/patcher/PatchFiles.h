@@ -42,6 +42,10 @@ bool isReleaseInstaller(const std::string& fileName);
 std::string windowsFolder(const PatchRun& run);
 std::string driveRoot(const PatchRun& run, char drive);
 
+// Raises 75 when a piece of `path` below the product folder or a drive root is a symbolic link:
+// a planted link must not carry a write, a copy or a delete outside the installation.
+void refuseInstallationLinks(const PatchRun& run, const std::string& path);
+
 // A packing-list path ("WINDOWS\system32\") as a native relative path without a final "/".
 std::string nativeRelative(const std::string& windowsPath);
 // Packing lists and update-information files are small; anything larger is not one.

@@ -32,6 +32,7 @@ void createFolders(const std::string& path) {
 }
 
 void copyFolderFiles(PatchRun& run, const std::string& from, const std::string& to) {
+    patchfiles::refuseInstallationLinks(run, to);
     createFolders(to);
     for (const auto& file : patchfiles::filesIn(from)) {
         patchfiles::CopyToFolder(files::join(from, file), to, true);
@@ -171,6 +172,7 @@ bool copyPackedFile(PatchRun& run, const PackingListRead& list, const std::strin
                                          state.AppTitle);
             return true;
         }
+        patchfiles::refuseInstallationLinks(run, *destination);
         try {
             patchfiles::CopyToFolder(source, *destination, true);
         } catch (const RunTimeError& e) {
@@ -186,6 +188,7 @@ bool copyPackedFile(PatchRun& run, const PackingListRead& list, const std::strin
             if (!sub.empty()) {
                 copies = files::join(copies, sub);
             }
+            patchfiles::refuseInstallationLinks(run, copies);
             createFolders(copies);
             patchfiles::CopyToFolder(source, copies, true);
         }

@@ -3,7 +3,9 @@
 #include "environment/AppState.h"
 #include "environment/UpdateLog.h"
 #include "patcher/PatchRun.h"
+#include "platform/base/RunTimeError.h"
 #include "platform/files/Files.h"
+#include "platform/files/LinkGuard.h"
 #include "platform/files/ScratchFiles.h"
 #include "platform/host/Prompter.h"
 #include "platform/text/Text.h"
@@ -42,6 +44,18 @@ void RemoveLeftovers(PatchRun& run) {
     const std::string registryFolder =
         fs::path(state.services.paths.registryFile()).parent_path().string();
     scratch::removeStale(registryFolder, now - std::chrono::minutes(1));
+}
+
+void RefuseInstallationLinks(PatchRun& run) {
+    const std::string& root = run.state.PatchRoot;
+    try {
+        for (const char* name : {"PatchTemp", "Temp3", "Backup", "Process3.log", "GenUpdate.dat"}) {
+            files::refuseLinksBelow(root, files::join(root, name));
+        }
+    } catch (const RunTimeError& e) {
+        LogWrite(run.state, e.numberText() + "-" + e.description());
+        throw;
+    }
 }
 
 void RemoveWorkingCopies(PatchRun& run) {

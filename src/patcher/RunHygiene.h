@@ -16,6 +16,10 @@ std::optional<EditionLock> LockProductFolder(PatchRun& run);
 // database password). Call with the product folder locked.
 void RemoveLeftovers(PatchRun& run);
 
+// Raises 75 when a folder or file the run writes in the product folder (PatchTemp, Temp3,
+// Backup, Process3.log, GenUpdate.dat) is reached through a symbolic link, and logs it.
+void RefuseInstallationLinks(PatchRun& run);
+
 // After a run that ended normally: empties Temp3 and removes the unpacked patch folders.
 void RemoveWorkingCopies(PatchRun& run);
 

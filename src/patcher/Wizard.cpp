@@ -263,6 +263,7 @@ void ApplyUpdates(PatchRun& run) {
         if (!productLock) {
             return;
         }
+        RefuseInstallationLinks(run);
         createFolders(state.PatchFolder);
         RemoveLeftovers(run);
         CopyDownloadedUpdates(run, files::join(state.DownloadFolder, ""));

@@ -8,6 +8,21 @@
 namespace fs = std::filesystem;
 
 namespace pelvar::files {
+namespace {
+
+[[noreturn]] void raiseLink(const std::string& path) {
+    throw RunTimeError(err::PathFileAccess,
+                       "Path/File access error: " + path + " is a symbolic link", path);
+}
+
+} // namespace
+
+void refuseLink(const std::string& path) {
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
+        raiseLink(path);
+    }
+}
 
 void refuseLinksBelow(const std::string& root, const std::string& path) {
     const fs::path base = fs::path(root).lexically_normal();
@@ -27,10 +42,7 @@ void refuseLinksBelow(const std::string& root, const std::string& path) {
             return; // nothing further down exists yet, so nothing further down is a link
         }
         if (S_ISLNK(st.st_mode)) {
-            throw RunTimeError(err::PathFileAccess,
-                               "Path/File access error: " + current.string() +
-                                   " is a symbolic link",
-                               current.string());
+            raiseLink(current.string());
         }
     }
 }

@@ -12,4 +12,7 @@ namespace pelvar::files {
 // below `root`; a path outside it raises error 75 too.
 void refuseLinksBelow(const std::string& root, const std::string& path);
 
+// Raises error 75 when `path` itself is a symbolic link; a missing path is fine.
+void refuseLink(const std::string& path);
+
 } // namespace pelvar::files

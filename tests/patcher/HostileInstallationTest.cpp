@@ -1,0 +1,89 @@
+#include "PatchFixture.h"
+#include "environment/RegistrySettings.h"
+#include "platform/host/Host.h"
+
+#include <gtest/gtest.h>
+#include <map>
+
+using namespace pelvar;
+using namespace pelvar::test;
+namespace fs = std::filesystem;
+
+namespace {
+
+// Every file below `folder` with its content: what a run must leave as it found it.
+std::map<std::string, std::string> contents(const std::string& folder) {
+    std::map<std::string, std::string> all;
+    for (const auto& entry : fs::recursive_directory_iterator(folder)) {
+        if (entry.is_regular_file()) {
+            all[entry.path().string()] = readFile(entry.path().string());
+        }
+    }
+    return all;
+}
+
+struct HostileRow {
+    const char* name;
+    const char* link;   // planted in the product folder; empty: none
+    const char* target; // below the outside folder
+    std::string packingList;
+    const char* said; // in the update log, or the start of a box's text
+};
+
+class HostileInstallation : public ::testing::WithParamInterface<HostileRow>, public PatchTest {};
+
+// A link planted in the product folder, or a name that would add lines to a batch file, stops
+// the run: nothing outside the installation changes, nothing is installed, nothing recorded.
+TEST_P(HostileInstallation, StopsTheRunAndTouchesNothingOutside) {
+    const HostileRow& row = GetParam();
+    const std::string outside = dir / "outside";
+    writeFile(outside + "/secret", "private");
+    ::chmod((outside + "/secret").c_str(), 0600);
+    writeFile(outside + "/progress", "kept");
+    writeFile(inProduct("Report.txt"), "old");
+    if (*row.link) {
+        fs::remove(inProduct(row.link));
+        fs::create_symlink(outside + row.target, inProduct(row.link));
+    }
+    publish(downloaded("Pelvar9_POSHTTP.dat"), {"POS_9_0_1_05.zip:9.0.1"});
+    makeZip(downloaded("POS_9_0_1_05.zip"), {{"PackingList.ini", row.packingList},
+                                             {"Report.txt", "new"},
+                                             {"manual.txt", "new manual"}});
+    const auto before = contents(outside);
+    prompter.answers = {box::AnswerYes, box::AnswerYes};
+    try {
+        ApplyUpdates(run);
+    } catch (const HostProcessEnded&) {
+    }
+    EXPECT_EQ(contents(outside), before);
+    EXPECT_TRUE(run.Failed);
+    EXPECT_EQ(ReadSetting(registry, "PatchVer", keysel::Pos), "");
+    const bool said = logText().find(row.said) != std::string::npos ||
+                      std::any_of(prompter.boxes.begin(), prompter.boxes.end(),
+                                  [&](const auto& b) { return b.text.starts_with(row.said); });
+    EXPECT_TRUE(said) << row.said << "\n" << logText();
+    for (const char* batch : {"Reg_3.bat", "Unreg_3.bat"}) {
+        const std::string path = inProduct(batch);
+        EXPECT_FALSE(fs::exists(path) && readFile(path).find("INJECTED") != std::string::npos);
+    }
+}
+
+const std::string placed = packingRecord("Pelvar9\\", "Pelvar9\\", "Report.txt", "N") +
+                           packingRecord("Help\\", "AppPath\\", "manual.txt", "N");
+
+INSTANTIATE_TEST_SUITE_P(
+    Plants, HostileInstallation,
+    ::testing::Values(
+        HostileRow{"Temp3LinkedOutside", "Temp3", "", placed, "Temp3 is a symbolic link"},
+        HostileRow{"ProgressFileLinkedOutside", "Process3.log", "/progress", placed,
+                   "Process3.log is a symbolic link"},
+        HostileRow{"HelpLinkedOutside", "Help", "", placed, "Help is a symbolic link"},
+        HostileRow{"ProgramLinkedToAPrivateFile", "Report.txt", "/secret", placed,
+                   "Backup failed: 75-Path/File access error"},
+        HostileRow{"LineBreakInAPackingListFolder", "", "",
+                   packingRecord("Pelvar9\\", "Pelvar9\\", "Report.txt", "N") +
+                       packingRecord("x\r\nEcho INJECTED\r\n", "AppPath\\", "I.dll", "Y"),
+                   "The information mentioned in the Packing List is not proper"}),
+    [](const auto& row) { return std::string(row.param.name); });
+
+} // namespace
