@@ -5,6 +5,7 @@
 #include "patcher/PatchRun.h"
 #include "platform/base/CrashPoint.h"
 #include "platform/base/RunTimeError.h"
+#include "platform/files/Durability.h"
 #include "platform/files/Files.h"
 #include "platform/host/Prompter.h"
 
@@ -21,8 +22,23 @@ void NudgeProgress(AppState& state, int step) {
     state.wizard->setProgress(value + static_cast<float>(step));
 }
 
+namespace {
+
+// The records that say files were written: the backups (step 3) and the program files (step 8).
+// The database steps' records follow commits, which are durable by themselves.
+bool followsFileWork(const std::string& record) {
+    return record == "Step3: Over" || record == "Step8: Over";
+}
+
+} // namespace
+
 void WriteProgressLine(PatchRun& run, const std::string& text) {
     try {
+        if (followsFileWork(text)) {
+            // One flush of the whole file system costs far less than one per file, and after a
+            // power cut the record is never ahead of the files it vouches for.
+            files::syncFileSystem(run.state.ProductAppPath);
+        }
         files::appendLine(files::join(run.state.ProductAppPath, "Process3.log"), text);
         crashPoint(text);
     } catch (const RunTimeError& e) {
