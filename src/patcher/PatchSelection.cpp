@@ -222,12 +222,16 @@ void CopyDownloadedUpdates(PatchRun& run, const std::string& folder) {
             RemoveWorkingCopies(run);
         }
         if (!filesMatching(state.PatchFolder, "*Zip").empty()) {
-            std::string text = "Required file has been updated successfully.";
-            if (!state.PatchFiles.empty()) {
-                text += "\nMore updates need to Apply which requires atleast one Pelvar "
-                        "Company.\nPlease Create a Pelvar Company and run the Pelvar LiveUpdate.";
+            // After an error box the success text would claim what did not happen.
+            if (!run.Failed) {
+                std::string text = "Required file has been updated successfully.";
+                if (!state.PatchFiles.empty()) {
+                    text += "\nMore updates need to Apply which requires atleast one Pelvar "
+                            "Company.\nPlease Create a Pelvar Company and run the Pelvar "
+                            "LiveUpdate.";
+                }
+                state.services.prompter.show(text, box::Information, state.AppTitle);
             }
-            state.services.prompter.show(text, box::Information, state.AppTitle);
             EndHostProcess(state);
         }
     } catch (const RunTimeError&) {
