@@ -14,6 +14,12 @@
 namespace pelvar {
 namespace {
 
+// A line holds no line break: what follows one would be read as keys of its own (a registry
+// value "x\r\nSERVERTYPE=ACCESS" would switch the database type).
+std::string firstLineOf(const std::string& value) {
+    return value.substr(0, value.find_first_of("\r\n"));
+}
+
 using Setter = std::function<void(SystemRecord&, const std::string&)>;
 
 Setter textField(std::string SystemRecord::*field) {
@@ -157,9 +163,7 @@ void LoadPelvarDatFileInfo(SystemFileInfo& info, const SandboxPaths& paths) {
 void ReWritePelvarDatFileInfo(const SandboxPaths& paths, std::string& key, const std::string& value,
                               int editionIndex) {
     key = text::upper(text::trim(key)) + "=";
-    // A line holds no line break: what follows one would be read as keys of its own (a
-    // registry value "x\r\nSERVERTYPE=ACCESS" would switch the database type).
-    const std::string oneLine = value.substr(0, value.find_first_of("\r\n"));
+    const std::string oneLine = firstLineOf(value);
     const std::string path = systemFilePath(paths, editionIndex);
     if (path.empty() || !files::fileExists(path)) {
         return;
@@ -212,11 +216,11 @@ void CreateSystemFileFromRegistry(SystemFileInfo& info, const SandboxPaths& path
     if (files::fileExists(path)) {
         return;
     }
-    files::writeAll(path, "", files::Access::Private);
-
+    // Made whole in memory and written once: a run killed half way must not leave a partial
+    // file, which later runs would take as complete.
+    std::string output;
     auto put = [&](const char* key, const std::string& value) {
-        std::string k = key;
-        ReWritePelvarDatFileInfo(paths, k, value, index);
+        output += std::string(key) + "=" + firstLineOf(value) + "\r\n";
     };
     auto edition = [&](const char* name) { return ReadSetting(registry, name, selector); };
     put("SERVERTYPE", edition("SERVERTYPE"));
@@ -248,6 +252,7 @@ void CreateSystemFileFromRegistry(SystemFileInfo& info, const SandboxPaths& path
     }
     put("PATCHDOWNPATH",
         ReadSetting(registry, index == 2 ? "HODOWNLOADPATH" : "POSDOWNLOADPATH", 6));
+    files::replacePrivate(path, output);
     LoadPelvarDatFileInfo(info, paths);
 }
 

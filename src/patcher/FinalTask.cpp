@@ -212,19 +212,21 @@ void writeVersionRecords(PatchRun& run) {
     const std::string lastUpdated = dayMonthYear(entryDate(entryField(newest, 1)));
     const std::string patchVersion = PatchVersionOf(entryField(newest, 0), headOffice);
     const std::string engineVersion = text::trim(EngineVersion);
-    RegistryStore& registry = state.services.registry;
-    WriteSetting(registry, "LastUpdated", lastUpdated, selector);
-    WriteSetting(registry, "PatchVer", patchVersion, selector);
-    WriteSetting(registry, "PatchEngineVer", engineVersion, selector);
-    if (headOffice) {
-        WriteSetting(registry, "HODownLoadPath", state.DownloadFolder, keysel::LiveUpdate);
-    }
     const int editionIndex = headOffice ? 2 : 1;
     for (auto [key, value] : {std::pair<std::string, std::string>{"PATCHVER", patchVersion},
                               {"PATCHENGINEVER", engineVersion},
                               {"LASTUPDATED", lastUpdated}}) {
         ReWritePelvarDatFileInfo(state.services.paths, key, value, editionIndex);
     }
+    // The registry's PatchVer goes last: a run that finds it at this patch skips the patch, so
+    // a run killed before it repeats the whole record instead of leaving half of it.
+    RegistryStore& registry = state.services.registry;
+    WriteSetting(registry, "LastUpdated", lastUpdated, selector);
+    WriteSetting(registry, "PatchEngineVer", engineVersion, selector);
+    if (headOffice) {
+        WriteSetting(registry, "HODownLoadPath", state.DownloadFolder, keysel::LiveUpdate);
+    }
+    WriteSetting(registry, "PatchVer", patchVersion, selector);
 }
 
 } // namespace
