@@ -20,6 +20,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <set>
 
 namespace pelvar {
 
@@ -116,6 +117,34 @@ std::string versionToRecord(const AppState& state, const std::string& entry) {
     return version;
 }
 
+// (company code, patch version) of the rows VAPatchDtls holds: columns 1 and 3, as the rows are
+// written. A final task that was killed after some rows and runs again does not add them twice.
+// A table that cannot be read gives nothing; the insert then reports the error.
+std::set<std::pair<std::string, std::string>> recordedPatches(DatabaseConnection& db) {
+    std::set<std::pair<std::string, std::string>> recorded;
+    try {
+        const auto rows = db.query("SELECT * FROM VAPatchDtls");
+        for (const auto& row : rows.rows) {
+            if (row.size() >= 3 && row[0] && row[2]) {
+                recorded.emplace(text::trim(*row[0]), text::trim(*row[2]));
+            }
+        }
+    } catch (const RunTimeError&) {
+    }
+    return recorded;
+}
+
+bool alreadyReplicated(DatabaseConnection& db, const std::string& compCode,
+                       const std::string& version) {
+    try {
+        return !db.query("SELECT PatchVer FROM ReplVaPatchDtls WHERE CompCode=? AND PatchVer=?",
+                         {compCode, version})
+                    .empty();
+    } catch (const RunTimeError&) {
+        return false;
+    }
+}
+
 // The rows of one company; its showroom rows are gathered for the replication pass.
 void recordCompany(PatchRun& run, const Recordset& companies, std::size_t r,
                    const std::string& productVersion, std::vector<Showroom>& showrooms) {
@@ -146,10 +175,12 @@ void recordCompany(PatchRun& run, const Recordset& companies, std::size_t r,
     for (std::size_t i = 0; i < lookup.size(); ++i) {
         lookups += (i ? "#" : "") + lookup.text(i, "Number");
     }
+    const auto recorded = recordedPatches(*db);
     for (const auto& entry : state.UpdateEntries) {
         PatchRow row;
         row.patchVersion = versionToRecord(state, entry);
-        if (row.patchVersion.empty()) {
+        if (row.patchVersion.empty() ||
+            recorded.count({text::trim(companies.text(r, "CompCode")), row.patchVersion})) {
             continue;
         }
         row.compCode = companies.text(r, "CompCode");
@@ -188,7 +219,7 @@ void recordReplication(PatchRun& run, const Showroom& room, const std::string& n
     }
     for (const auto& entry : state.UpdateEntries) {
         const std::string version = versionToRecord(state, entry);
-        if (version.empty()) {
+        if (version.empty() || alreadyReplicated(*db, room.compCode, version)) {
             continue;
         }
         db->execute("INSERT INTO ReplVaPatchDtls (CompCode,PatchVer,PatchDt,AppliedDt,SwInstall,"
