@@ -8,6 +8,7 @@
 #include "patcher/PatchRun.h"
 #include "patcher/Steps.h"
 #include "patcher/WizardProgress.h"
+#include "platform/base/CrashPoint.h"
 #include "platform/base/RunTimeError.h"
 #include "platform/files/Files.h"
 #include "platform/files/LinkGuard.h"
@@ -45,7 +46,17 @@ std::string freshFolder(const std::string& path) {
 void saveInstalled(const std::string& installed, const std::string& collection) {
     // A link to a private file would copy that file into the backup.
     files::refuseLink(installed);
-    if (files::fileExists(installed)) {
+    if (!files::fileExists(installed)) {
+        return;
+    }
+    // A hard link holds the installed version without copying its bytes: step 8 renames the
+    // new file over the old name and never writes into the old file. Another file system, or
+    // a file the link rules do not let us link, is copied.
+    const std::string saved =
+        files::join(collection, std::filesystem::path(installed).filename().string());
+    if (::link(installed.c_str(), saved.c_str()) == 0) {
+        crashPoint("copied:" + saved);
+    } else {
         patchfiles::CopyToFolder(installed, collection, true);
     }
 }
