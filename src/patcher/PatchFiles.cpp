@@ -214,7 +214,7 @@ std::string windowsFolder(const PatchRun& run) {
 }
 
 std::string driveRoot(const PatchRun& run, char drive) {
-    return drive == 'D' ? run.state.services.paths.driveD() : run.state.services.paths.driveC();
+    return run.state.services.paths.drive(drive);
 }
 
 std::string nativeRelative(const std::string& windowsPath) {
