@@ -6,6 +6,7 @@
 
 #include <functional>
 #include <gtest/gtest.h>
+#include <memory>
 
 using namespace pelvar;
 using namespace pelvar::test;
@@ -56,7 +57,9 @@ class Preflight : public PatchTest {
         return runLiveupdate(args);
     }
 
+  public:
     HttpServer server{www()};
+    std::unique_ptr<FtpServer> ftp;
 };
 
 struct Fault {
@@ -102,6 +105,14 @@ INSTANTIATE_TEST_SUITE_P(
                   fixture.httpLocation("POSHTTP", "http://127.0.0.1:" + std::to_string(freePort()));
               },
               "location POSHTTP.ini"},
+        Fault{"FtpLoginRefused",
+              [](Preflight& fixture) {
+                  fixture.ftp = std::make_unique<FtpServer>(fixture.ftpRoot(), "shop", "right");
+                  fixture.ftpLocation("POSFTP", fixture.ftp->port(), "/", "shop", CompanyPassword,
+                                      false);
+                  fixture.writeSettings("Point of Sale", {"POSHTTP.ini", "POSFTP.ini"});
+              },
+              "location POSFTP.ini: login as shop at 127.0.0.1 failed"},
         Fault{"UncDownloadPath",
               [](Preflight& fixture) {
                   writeFile(fixture.appFolder() + "/POSDownloadSettings.config",
