@@ -28,7 +28,7 @@ std::vector<std::string> linesStartingWith(const std::string& out, const std::st
 // A shop where a patch run can succeed: a file company, the framework library, an HTTP
 // location that serves its update information.
 class Preflight : public PatchTest {
-  protected:
+  public:
     Preflight() {
         sqlite(dir / "Shop.mdb", "CREATE TABLE VaPatchDtls (PatchVer TEXT);");
         sqlite(securityDatabase(),
@@ -42,7 +42,6 @@ class Preflight : public PatchTest {
         writeSettings("Point of Sale", {"POSHTTP.ini"});
     }
 
-  public:
     static std::string company(const std::string& code, const std::string& name,
                                const std::string& db, const std::string& type,
                                const std::string& path, const std::string& server = {}) {
@@ -50,14 +49,12 @@ class Preflight : public PatchTest {
                "','" + path + "','" + CompanyPassword + "','sa','" + server + "','');";
     }
 
-  protected:
     CliRun cli(const std::vector<std::string>& command) {
         std::vector<std::string> args{"--root", root(), "--app-folder", appFolder(), "--yes"};
         args.insert(args.end(), command.begin(), command.end());
         return runLiveupdate(args);
     }
 
-  public:
     HttpServer server{www()};
     std::unique_ptr<FtpServer> ftp;
 };
