@@ -110,6 +110,12 @@ INSTANTIATE_TEST_SUITE_P(
                   fixture.writeSettings("Point of Sale", {"POSHTTP.ini", "POSFTP.ini"});
               },
               "location POSFTP.ini: login as shop at 127.0.0.1 failed"},
+        Fault{"RelativeProductFolder",
+              [](Preflight& fixture) {
+                  writeFile(fixture.root() + "/var/lib/Orken/Pelvar9/PelvarPOSSystem.DAT",
+                            "SETUPTYPE=Server\r\nPELVARAPPPATH=Pelvar9\\\r\n");
+              },
+              "product folder: PELVARAPPPATH \"Pelvar9\\\" is a relative path"},
         Fault{"UncDownloadPath",
               [](Preflight& fixture) {
                   writeFile(fixture.appFolder() + "/POSDownloadSettings.config",
