@@ -116,6 +116,11 @@ INSTANTIATE_TEST_SUITE_P(
                             "SETUPTYPE=Server\r\nPELVARAPPPATH=Pelvar9\\\r\n");
               },
               "product folder: PELVARAPPPATH \"Pelvar9\\\" is a relative path"},
+        Fault{"DamagedTrustedKey",
+              [](Preflight& fixture) {
+                  writeFile(fixture.root() + "/etc/pelvar/trusted-keys/A1.pub", "not a key\n");
+              },
+              "trusted keys: the trusted key"},
         Fault{"UncDownloadPath",
               [](Preflight& fixture) {
                   writeFile(fixture.appFolder() + "/POSDownloadSettings.config",
