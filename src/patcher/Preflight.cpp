@@ -1,19 +1,16 @@
 #include "patcher/Preflight.h"
 
 #include "download/DownloadSession.h"
-#include "download/HttpTransfer.h"
 #include "download/TrustStore.h"
 #include "environment/AppState.h"
 #include "environment/Connections.h"
 #include "environment/RegistrySettings.h"
-#include "patcher/CompanyConnections.h"
 #include "patcher/PatchFiles.h"
+#include "patcher/PreflightItems.h"
 #include "patcher/ScriptFramework.h"
 #include "platform/base/RunTimeError.h"
-#include "platform/db/Database.h"
 #include "platform/files/Files.h"
 #include "platform/files/WindowsPath.h"
-#include "platform/net/InternetClient.h"
 #include "platform/process/EditionLock.h"
 #include "platform/schedule/CronDaemon.h"
 #include "platform/schedule/CronTaskScheduler.h"
@@ -29,24 +26,12 @@
 namespace fs = std::filesystem;
 
 namespace pelvar {
+
+using preflight::Tally;
+
 namespace {
 
 constexpr long long MegaByte = 1024 * 1024;
-
-// Counts the items and whether all passed.
-class Tally {
-  public:
-    explicit Tally(PreflightReport& report) : report_(report) {}
-    void operator()(const std::string& name, bool ok, const std::string& detail) {
-        allOk_ = allOk_ && ok;
-        report_.item(name, ok, detail);
-    }
-    bool allOk() const { return allOk_; }
-
-  private:
-    PreflightReport& report_;
-    bool allOk_ = true;
-};
 
 std::string megabytes(long long bytes) {
     return std::to_string((bytes + MegaByte - 1) / MegaByte) + " MB";
@@ -191,75 +176,6 @@ void checkFreeSpace(const std::string& product, const std::string& downloads, Ta
               " free below " + product);
 }
 
-void checkReplicationDatabases(AppState& state, DatabaseConnection& company, Tally& tally) {
-    Recordset rooms;
-    try {
-        rooms = company.query(companydb::ShowroomQuery);
-    } catch (const RunTimeError& error) {
-        tally("replication databases", false, error.description());
-        return;
-    }
-    for (std::size_t i = 0; i < rooms.size(); ++i) {
-        const std::string name = "replication database " + text::trim(rooms.text(i, "DbName"));
-        try {
-            DatabaseConnection::open(companydb::replicationConnection(rooms, i, true),
-                                     state.services.database);
-            tally(name, true, "opens");
-        } catch (const RunTimeError& error) {
-            tally(name, false, error.description());
-        }
-    }
-}
-
-// Both forms a run opens a company with must reach it.
-void checkCompanies(AppState& state, DatabaseConnection& security, bool headOffice, Tally& tally) {
-    const Recordset companies = security.query("SELECT * FROM VaCompany");
-    for (std::size_t r = 0; r < companies.size(); ++r) {
-        const std::string name = "company " + companies.text(r, "Nm") + " (" +
-                                 text::trim(companies.text(r, "DbName")) + ")";
-        const std::string provider = text::trim(companies.text(r, "DbProvider"));
-        std::unique_ptr<DatabaseConnection> opened;
-        std::string problem;
-        for (const auto& [form, connection] :
-             {std::pair{"script connection", companydb::scriptConnection(companies, r)},
-              std::pair{"record connection", companydb::recordConnection(companies, r)}}) {
-            try {
-                opened = DatabaseConnection::open(connection, state.services.database, provider);
-            } catch (const RunTimeError& error) {
-                problem = std::string(form) + ": " + error.description();
-                opened.reset();
-                break;
-            }
-        }
-        tally(name, problem.empty(), problem.empty() ? "opens" : problem);
-        if (opened && headOffice) {
-            checkReplicationDatabases(state, *opened, tally);
-        }
-    }
-}
-
-void checkDatabases(AppState& state, bool loaded, bool headOffice, Tally& tally) {
-    if (!loaded) {
-        tally("security database", false, "no set-up type in the system file or the registry");
-        return;
-    }
-    std::unique_ptr<DatabaseConnection> security;
-    try {
-        security =
-            DatabaseConnection::open(state.SecurityConnectionString, state.services.database);
-        security->query("SELECT * FROM VaCompany");
-    } catch (const RunTimeError& error) {
-        tally("security database", false, error.description());
-        return;
-    }
-    tally("security database", true, "opens; VaCompany readable");
-    try {
-        checkCompanies(state, *security, headOffice, tally);
-    } catch (const RunTimeError& error) {
-        tally("company databases", false, error.description());
-    }
-}
-
 void checkPrograms(AppState& state, const std::string& product, Tally& tally) {
     const auto runner = state.services.launcher.resolve("Reg_3.bat");
     const std::string program = runner.empty() ? std::string() : runner.front();
@@ -290,61 +206,6 @@ void checkLocks(AppState& state, const std::string& product, Tally& tally) {
         tally("product lock", productFree,
               productFree ? "no other update of " + product : "another update holds " + lockFile);
     }
-}
-
-void checkLocation(AppState& state, const std::string& file, Tally& tally) {
-    state.DownloadLocation.clear();
-    LoadDownloadLocation(state, file);
-    const LocationRecord& location = state.DownloadLocation;
-    if (location.Product != state.SelectedEdition) {
-        return;
-    }
-    const std::string name = "location " + file;
-    if (location.DownloadType == "HTTP") {
-        const std::string url =
-            httpBaseAddress(location) + "/Pelvar9_" + location.Description + ".dat";
-        const TransferResult head = httpHead(url, agentName());
-        const std::string answer =
-            head.responseNumber > 0
-                ? "answered " + std::to_string(head.responseNumber)
-                : "cannot be reached (" + std::to_string(head.systemError) + ")";
-        tally(name, head.ok, url + " " + answer);
-    } else if (location.DownloadType == "FTP") {
-        const std::string host = text::replaceAll(text::trim(location.Location), "ftp://", "");
-        const std::string port = text::trim(location.Port);
-        FtpClient client;
-        const TransferResult login =
-            client.login(host, text::isNumeric(port) ? static_cast<int>(text::toInteger(port)) : 0,
-                         text::trim(location.UserName), text::trim(location.Password),
-                         location.ActiveFtp == "YES");
-        client.close();
-        const std::string who = "login as " + text::trim(location.UserName) + " at " + host;
-        tally(name, login.ok,
-              login.ok ? who + " succeeded"
-                       : who + " failed: " +
-                             (login.serverResponse.empty()
-                                  ? "no answer (" + std::to_string(login.systemError) + ")"
-                                  : login.serverResponse));
-    }
-}
-
-void checkLocations(AppState& state, Tally& tally) {
-    const std::string settings =
-        files::join(state.AppFolder, settingsFileName(state.SelectedEdition));
-    if (!files::fileExists(settings)) {
-        return;
-    }
-    const auto lines = files::readLines(settings);
-    for (std::size_t i = 1; i < lines.size(); ++i) {
-        const auto kv = text::splitKeyValue(lines[i]);
-        if (kv.key == "Current Version") {
-            break;
-        }
-        if (!kv.value.empty()) {
-            checkLocation(state, kv.value, tally);
-        }
-    }
-    state.DownloadLocation.clear();
 }
 
 void checkKeysAndSchedule(AppState& state, const std::string& editionCode, Tally& tally) {
@@ -397,10 +258,10 @@ bool RunPreflight(AppState& state, const std::string& editionCode, PreflightRepo
     if (!product.empty()) {
         checkFreeSpace(product, downloads, tally);
     }
-    checkDatabases(state, loaded, e.headOffice, tally);
+    preflight::checkDatabases(state, loaded, e.headOffice, tally);
     checkPrograms(state, product, tally);
     checkLocks(state, product, tally);
-    checkLocations(state, tally);
+    preflight::checkLocations(state, tally);
     checkKeysAndSchedule(state, editionCode, tally);
     return tally.allOk();
 }
