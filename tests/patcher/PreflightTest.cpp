@@ -82,6 +82,9 @@ TEST_P(PreflightFault, FailsItsItemOnly) {
     EXPECT_TRUE(text::startsWith(failed[0], std::string("FAIL ") + GetParam().failingItem))
         << failed[0];
     EXPECT_EQ(result.out.find(CompanyPassword), std::string::npos) << result.out;
+    // The same fault stops `apply --check-first` before anything is fetched.
+    EXPECT_EQ(cli({"apply", "--edition", "POS", "--check-first"}).exitCode, 1);
+    EXPECT_FALSE(files::fileExists(downloaded("Pelvar9_POSHTTP.dat")));
 }
 
 INSTANTIATE_TEST_SUITE_P(
