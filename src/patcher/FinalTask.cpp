@@ -14,6 +14,7 @@
 #include "platform/base/RunTimeError.h"
 #include "platform/db/Database.h"
 #include "platform/files/Files.h"
+#include "platform/files/WindowsPath.h"
 #include "platform/host/Host.h"
 #include "platform/text/Text.h"
 
@@ -201,7 +202,8 @@ void writeVersionRecords(PatchRun& run) {
     WriteSetting(registry, "PatchVer", patchVersion, selector);
     WriteSetting(registry, "PatchEngineVer", engineVersion, selector);
     if (headOffice) {
-        WriteSetting(registry, "HODownLoadPath", state.DownloadFolder, keysel::LiveUpdate);
+        WriteSetting(registry, "HODownLoadPath",
+                     windowsForm(state.services.paths, state.DownloadFolder), keysel::LiveUpdate);
     }
     const int editionIndex = headOffice ? 2 : 1;
     for (auto [key, value] : {std::pair<std::string, std::string>{"PATCHVER", patchVersion},

@@ -2,6 +2,7 @@
 #include "Env.h"
 #include "PatchFixture.h"
 #include "Servers.h"
+#include "platform/files/WindowsPath.h"
 #include "platform/registry/RegistryExport.h"
 
 #include <functional>
@@ -131,6 +132,20 @@ INSTANTIATE_TEST_SUITE_P(
               },
               "download folder: Download path \"\\\\server\\patches\" is a network path"}),
     [](const auto& row) { return std::string(row.param.name); });
+
+// A value read from the installation's files maps to a native path and is written back in the
+// form it came in.
+TEST(WindowsPath, MapsBelowTheDriveRootsAndBack) {
+    SandboxPaths paths;
+    paths.root = "/sandbox";
+    for (const auto& [value, native] : std::vector<std::pair<std::string, std::string>>{
+             {"C:\\Pelvar9\\", "/sandbox/drive_c/Pelvar9/"},
+             {"D:\\Patches", "/sandbox/drive_d/Patches"},
+             {"/srv/pelvar9", "/srv/pelvar9"}}) {
+        EXPECT_EQ(nativePath(paths, value, "Path"), native);
+        EXPECT_EQ(windowsForm(paths, native), value);
+    }
+}
 
 // A shop moved over from Windows: its registry export, system file and settings name
 // drive-letter paths; the check passes and the patch lands below the C: drive's folder.

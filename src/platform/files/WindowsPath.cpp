@@ -42,4 +42,16 @@ std::string nativePath(const SandboxPaths& paths, const std::string& value,
     return trimmed;
 }
 
+std::string windowsForm(const SandboxPaths& paths, const std::string& native) {
+    for (char letter = 'a'; letter <= 'z'; ++letter) {
+        const std::string root = paths.drive(letter);
+        if (native == root || text::startsWith(native, root + "/")) {
+            const std::string rest = native.substr(root.size());
+            return std::string(1, static_cast<char>(letter - 'a' + 'A')) + ":" +
+                   text::replaceAll(rest.empty() ? "/" : rest, "/", "\\");
+        }
+    }
+    return native;
+}
+
 } // namespace pelvar

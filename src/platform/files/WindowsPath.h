@@ -15,6 +15,11 @@ struct SandboxPaths;
 std::string nativePath(const SandboxPaths& paths, const std::string& value,
                        const std::string& source);
 
+// The form a path is written back in where the installation's own files keep it: a path below
+// a drive root ("<root>/drive_d/Patches") as its drive-letter path ("D:\Patches"), so that a
+// value that came from Windows goes back as it came; any other path as it is.
+std::string windowsForm(const SandboxPaths& paths, const std::string& native);
+
 // Whether a value starts with a drive letter and a colon ("C:", "d:\x").
 bool isDriveLetterPath(const std::string& value);
 
