@@ -86,6 +86,17 @@ void checkDatabases(AppState& state, bool loaded, bool headOffice, Tally& tally)
 
 namespace {
 
+// An address may carry "user:password@" before its host; the report shows it without.
+std::string withoutCredentials(const std::string& url) {
+    const auto scheme = url.find("://");
+    const auto hostStart = scheme == std::string::npos ? 0 : scheme + 3;
+    const auto at = url.find('@', hostStart);
+    if (at == std::string::npos || at > url.find('/', hostStart)) {
+        return url;
+    }
+    return url.substr(0, hostStart) + "****@" + url.substr(at + 1);
+}
+
 void checkLocation(AppState& state, const std::string& file, Tally& tally) {
     state.DownloadLocation.clear();
     LoadDownloadLocation(state, file);
@@ -98,11 +109,12 @@ void checkLocation(AppState& state, const std::string& file, Tally& tally) {
         const std::string url =
             httpBaseAddress(location) + "/Pelvar9_" + location.Description + ".dat";
         const TransferResult head = httpHead(url, agentName());
+        const std::string shown = withoutCredentials(url);
         const std::string answer =
             head.responseNumber > 0
                 ? "answered " + std::to_string(head.responseNumber)
                 : "cannot be reached (" + std::to_string(head.systemError) + ")";
-        tally(name, head.ok, url + " " + answer);
+        tally(name, head.ok, shown + " " + answer);
     } else if (location.DownloadType == "FTP") {
         const std::string host = text::replaceAll(text::trim(location.Location), "ftp://", "");
         const std::string port = text::trim(location.Port);

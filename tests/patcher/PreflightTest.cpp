@@ -103,7 +103,8 @@ INSTANTIATE_TEST_SUITE_P(
               "product folder"},
         Fault{"UnreachableLocation",
               [](Preflight& fixture) {
-                  fixture.httpLocation("POSHTTP", "http://127.0.0.1:" + std::to_string(freePort()));
+                  fixture.httpLocation("POSHTTP", std::string("http://shop:") + CompanyPassword +
+                                                      "@127.0.0.1:" + std::to_string(freePort()));
               },
               "location POSHTTP.ini"},
         Fault{"FtpLoginRefused",
