@@ -1,5 +1,6 @@
 #include "cli/ApplyCommand.h"
 
+#include "cli/CheckCommand.h"
 #include "cli/EditionOption.h"
 #include "download/DownloadRun.h"
 #include "environment/AppState.h"
@@ -8,6 +9,7 @@
 #include "patcher/PatchRun.h"
 #include "patcher/Wizard.h"
 #include "platform/files/Files.h"
+#include "platform/files/WindowsPath.h"
 #include "platform/host/Host.h"
 #include "platform/process/BatchRunner.h"
 #include "platform/process/RunnerQueue.h"
@@ -23,6 +25,7 @@ namespace {
 struct ApplyArguments {
     std::string edition;
     bool noDownload = false;
+    bool checkFirst = false;
 };
 
 struct BatchArguments {
@@ -38,7 +41,8 @@ void useConfiguredDownloadFolder(AppState& state) {
     if (files::fileExists(settings)) {
         const auto lines = files::readLines(settings);
         if (!lines.empty()) {
-            state.DownloadFolder = text::splitKeyValue(lines[0]).value;
+            state.DownloadFolder = nativePath(state.services.paths,
+                                              text::splitKeyValue(lines[0]).value, "Download path");
         }
     }
 }
@@ -75,15 +79,23 @@ int runApply(CliContext& context, const ApplyArguments& args) {
 void addApplyCommand(CLI::App& app, const GlobalOptions& options, int& exitCode) {
     auto args = std::make_shared<ApplyArguments>();
     auto* apply = app.add_subcommand("apply", "Download and apply an edition's patches");
-    apply->footer("Downloads and applies the patches of an edition, as the update wizard's "
-                  "\"Check for Updates\" and Next do; --yes/--no answer the resume question and "
-                  "the copy-error questions.\n"
-                  "Exit code 0: the run ended; 1: it stopped on an error or another run holds "
-                  "the edition's lock; 2: unknown edition or option.");
+    apply->footer(
+        "Downloads and applies the patches of an edition, as the update wizard's "
+        "\"Check for Updates\" and Next do; --yes/--no answer the resume question and "
+        "the copy-error questions.\n"
+        "Exit code 0: the run ended; 1: it stopped on an error, another run holds "
+        "the edition's lock, or --check-first found a failing item; 2: unknown edition or option.");
     addEditionOption(apply, args->edition);
     apply->add_flag("--no-download", args->noDownload,
                     "Apply what the edition's download folder already holds");
+    apply->add_flag("--check-first", args->checkFirst,
+                    "Run `liveupdate check` first and apply nothing when an item fails");
     apply->callback([args, &options, &exitCode] {
+        if (args->checkFirst && !printCheck(options, args->edition)) {
+            std::cerr << "liveupdate: the check failed (FAIL lines above); nothing was applied\n";
+            exitCode = 1;
+            return;
+        }
         CliContext context(options);
         exitCode = runApply(context, *args);
     });

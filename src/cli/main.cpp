@@ -1,4 +1,5 @@
 #include "cli/ApplyCommand.h"
+#include "cli/CheckCommand.h"
 #include "cli/CliContext.h"
 #include "cli/DownloadCommand.h"
 #include "cli/KeysCommands.h"
@@ -52,6 +53,7 @@ int run(int argc, char** argv) {
     pelvar::cli::addLocationsCommands(app, options, exitCode);
     pelvar::cli::addScheduleCommands(app, options, exitCode);
     pelvar::cli::addDownloadCommand(app, options, exitCode);
+    pelvar::cli::addCheckCommand(app, options, exitCode);
     pelvar::cli::addApplyCommand(app, options, exitCode);
     pelvar::cli::addRunBatchCommand(app, options, exitCode);
     pelvar::cli::addPublishCommand(app, exitCode);

@@ -9,6 +9,7 @@
 #include "environment/Surfaces.h"
 #include "platform/base/RunTimeError.h"
 #include "platform/files/Files.h"
+#include "platform/files/WindowsPath.h"
 #include "platform/host/Host.h"
 #include "platform/host/Prompter.h"
 #include "platform/text/Text.h"
@@ -69,7 +70,9 @@ std::string resolveDownloadFolder(AppState& state, const std::vector<std::string
             }
         }
     }
-    return folder;
+    // Settings moved over from Windows name the folder "D:\Patches"; error 76 names a value
+    // that is no folder here.
+    return nativePath(state.services.paths, folder, "Download path");
 }
 
 void reportEndOfWalk(AppState& state) {
@@ -148,7 +151,13 @@ void DownloadFromSettings(AppState& state, const std::string& settingsFile) {
             return;
         }
         const auto lines = files::readLines(settingsFile);
-        state.DownloadFolder = resolveDownloadFolder(state, lines);
+        try {
+            state.DownloadFolder = resolveDownloadFolder(state, lines);
+        } catch (const RunTimeError& e) {
+            state.RunFailed = true;
+            state.services.prompter.show(e.description(), box::Exclamation, state.AppTitle);
+            return;
+        }
         for (std::size_t i = 1; i < lines.size(); ++i) {
             if (lines[i].empty()) {
                 continue;

@@ -28,11 +28,15 @@ namespace {
 
 const char* const HttpTitle = "HTTP Download";
 
+} // namespace
+
 std::string agentName() {
     std::error_code ec;
     const auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
     return ec ? std::string("liveupdate") : exe.filename().string();
 }
+
+namespace {
 
 int editionSelector(const AppState& state) {
     const std::string edition =
@@ -127,6 +131,8 @@ class HttpTransfer {
     std::string workFolder_;
 };
 
+} // namespace
+
 // The address files are fetched below. The location editor stores an HTTP address with its
 // port appended ("http://host/patches:8080", Port "8080"): taken literally, the port would be
 // part of the path and the request would go to port 80. The port goes after the host instead.
@@ -149,6 +155,8 @@ std::string httpBaseAddress(const LocationRecord& location) {
     }
     return address;
 }
+
+namespace {
 
 void HttpTransfer::run() {
     const std::string location = httpBaseAddress(state_.DownloadLocation);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "environment/LocationRecord.h"
 #include "platform/net/InternetClient.h"
 
 #include <string>
@@ -18,5 +19,11 @@ void StartHTTP(AppState& state);
 // given, receives the server's HTTP status code.
 bool HTTPGetFile(AppState& state, const std::string& url, const std::string& localPath,
                  const ExpectedContent& expected = {}, long* status = nullptr);
+
+// The address an HTTP location's files are fetched below, its port placed after the host.
+std::string httpBaseAddress(const LocationRecord& location);
+
+// The name HTTP requests carry as their agent: the running program's.
+std::string agentName();
 
 } // namespace pelvar

@@ -33,7 +33,9 @@ struct Services {
     Services(const SandboxPaths& p, RegistryStore& r, Prompter& pr, Host& h,
              DatabaseConfig db = DatabaseConfig::fromEnvironment())
         : paths(p), registry(r), prompter(pr), host(h), database(std::move(db)),
-          launcher(p.appFolder, p.root) {}
+          launcher(p.appFolder, p.root) {
+        database.sandboxRoot = p.root;
+    }
 };
 
 inline constexpr const char* PosEdition = "Point of Sale";

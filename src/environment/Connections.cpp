@@ -4,6 +4,7 @@
 #include "environment/RegistrySettings.h"
 #include "environment/UpdateLog.h"
 #include "platform/base/RunTimeError.h"
+#include "platform/files/WindowsPath.h"
 
 namespace pelvar {
 namespace {
@@ -12,6 +13,21 @@ namespace {
 std::string lookup(const AppState& state, const std::string& fromFile, const std::string& name,
                    int selector) {
     return fromFile.empty() ? ReadSetting(state.services.registry, name, selector) : fromFile;
+}
+
+// The product folder as this machine reaches it. A value that cannot be one leaves it empty,
+// which stops a patch run before it writes anything; the log says why.
+std::string productFolder(const AppState& state, const std::string& value) {
+    try {
+        return nativePath(state.services.paths, value, "PELVARAPPPATH");
+    } catch (const RunTimeError& e) {
+        try {
+            LogWrite(state, e.description());
+        } catch (const RunTimeError&) {
+            // Without a log the empty folder still stops the run.
+        }
+        return {};
+    }
 }
 
 } // namespace
@@ -33,7 +49,8 @@ bool LoadConnectionData(AppState& state, const std::string& edition) {
             return false;
         }
         state.DatabaseType = databaseType;
-        state.ProductAppPath = lookup(state, file.PelvarAppPath, "PELVARAPPPATH", selector);
+        state.ProductAppPath =
+            productFolder(state, lookup(state, file.PelvarAppPath, "PELVARAPPPATH", selector));
 
         if (state.DatabaseType == "ACCESS") {
             const std::string databaseFile = ReadSetting(registry, "VASECDBPATH", selector) + "/" +

@@ -3,6 +3,7 @@
 #include "environment/AppState.h"
 #include "environment/Connections.h"
 #include "environment/UpdateLog.h"
+#include "patcher/CompanyConnections.h"
 #include "patcher/PatchRun.h"
 #include "patcher/ScriptFramework.h"
 #include "patcher/ScriptSteps.h"
@@ -31,23 +32,6 @@ void logTrapped(AppState& state, const RunTimeError& e, const std::string& dbNam
     } else {
         LogWrite(state, e.description());
     }
-}
-
-std::string companyConnectionString(const Recordset& rows, std::size_t r) {
-    const auto t = [&](const char* column) { return text::trim(rows.text(r, column)); };
-    if (t("DbType") == "VSPMSACCESSDB") {
-        return "Data Source=" + t("DbPath") + "/" + t("DbName") +
-               ";Jet OLEDB:Database Password=" + rows.text(r, "DbPassWd");
-    }
-    return "Provider=SQLOLEDB.1;Password=" + t("DbPassWd") +
-           ";Persist Security Info=True;User ID=" + t("DbUserName") +
-           ";Data Source=" + t("DBServer") + ";Initial Catalog=" + t("DbName");
-}
-
-std::string replicationConnectionString(const Recordset& rows, std::size_t r) {
-    const auto t = [&](const char* column) { return text::trim(rows.text(r, column)); };
-    return "Provider=" + t("DbProvider") + ";Persist Security Info=True;SERVER=" + t("DBServer") +
-           ";UID=" + t("DbUserName") + ";PWD=" + t("DbPassWd") + ";DATABASE=" + t("DbName");
 }
 
 // Gathers DBS, DBA and RBS scripts into the run's lists; collection files for Point of Sale.
@@ -123,8 +107,7 @@ void updateReplicationDatabases(PatchRun& run, DatabaseConnection& company,
     AppState& state = run.state;
     Recordset rooms;
     try {
-        rooms = company.query("SELECT * FROM Showroommaster where dbname is not null and "
-                              "dbname <>''");
+        rooms = company.query(companydb::ShowroomQuery);
     } catch (const RunTimeError& e) {
         logTrapped(state, e, dbName);
         return;
@@ -142,7 +125,8 @@ void updateReplicationDatabases(PatchRun& run, DatabaseConnection& company,
         if (text::upper(piece) == text::upper(rooms.text(r, "SwInstall"))) {
             LogWrite(state, "Updating Replication Database " + name + " with script file name " +
                                 scriptName);
-            RunScriptFiles(run, run.RbsScriptList, replicationConnectionString(rooms, r), schema);
+            RunScriptFiles(run, run.RbsScriptList, companydb::replicationConnection(rooms, r, true),
+                           schema);
             LogWrite(state, "Replication Database " + name + " updatation completed.");
         } else {
             LogWrite(state, "Replication Database " + name +
@@ -161,7 +145,7 @@ void updateCompany(PatchRun& run, const Recordset& companies, std::size_t r,
                         companies.text(r, "Nm"));
     state.services.host.processEvents();
 
-    const std::string connectionString = companyConnectionString(companies, r);
+    const std::string connectionString = companydb::scriptConnection(companies, r);
     connection.reset();
     try {
         connection = DatabaseConnection::open(connectionString, state.services.database,

@@ -5,6 +5,7 @@
 #include "environment/RegistrySettings.h"
 #include "environment/SystemFile.h"
 #include "environment/UpdateLog.h"
+#include "patcher/CompanyConnections.h"
 #include "patcher/PatchFiles.h"
 #include "patcher/PatchRun.h"
 #include "patcher/ScriptSteps.h"
@@ -13,6 +14,7 @@
 #include "platform/base/RunTimeError.h"
 #include "platform/db/Database.h"
 #include "platform/files/Files.h"
+#include "platform/files/WindowsPath.h"
 #include "platform/host/Host.h"
 #include "platform/text/Text.h"
 
@@ -58,22 +60,6 @@ struct Showroom {
     std::string connectionString;
     std::string swInstall;
 };
-
-std::string companyConnectionString(const Recordset& rows, std::size_t r) {
-    const auto t = [&](const char* column) { return rows.text(r, column); };
-    if (text::trim(t("DbType")) == "VSPMSACCESSDB") {
-        return "Data Source=" + t("DbPath") + "/" + t("DbName") +
-               ";Jet OLEDB:Database Password=" + t("DbPassWd");
-    }
-    return "UID=" + t("DbUserName") + ";Persist Security Info=True;PWD=" + t("DbPassWd") +
-           ";Database=" + t("DbName") + ";Server=" + t("DBServer");
-}
-
-std::string replicationConnectionString(const Recordset& rows, std::size_t r) {
-    const auto t = [&](const char* column) { return rows.text(r, column); };
-    return "Provider=" + t("DbProvider") + ";Persist Security Info=True;SERVER=" + t("DBServer") +
-           ";UID=" + t("DbUserName") + ";PWD=" + t("DbPassWd") + ";DATABASE=" + t("DbName");
-}
 
 // The patch's application-database script for this kind of company: the first "DBA"
 // (file companies) or "DBS" file of its script folder, by name; empty when it has none.
@@ -153,9 +139,9 @@ void recordCompany(PatchRun& run, const Recordset& companies, std::size_t r,
     const bool fileCompany = text::trim(companies.text(r, "DbType")) == "VSPMSACCESSDB";
     std::unique_ptr<DatabaseConnection> db;
     try {
-        db =
-            DatabaseConnection::open(companyConnectionString(companies, r), state.services.database,
-                                     text::trim(companies.text(r, "DbProvider")));
+        db = DatabaseConnection::open(companydb::recordConnection(companies, r),
+                                      state.services.database,
+                                      text::trim(companies.text(r, "DbProvider")));
     } catch (const RunTimeError& e) {
         // A company that cannot be opened keeps its old level; the others are still recorded.
         logOpenFailure(state, e, companies.text(r, "DbName"));
@@ -197,11 +183,10 @@ void recordCompany(PatchRun& run, const Recordset& companies, std::size_t r,
         db->execute(PatchRowStatement(row, state.DatabaseType == "ACCESS"));
     }
     if (headOffice) {
-        const auto rooms =
-            db->query("SELECT * FROM Showroommaster where dbname is not null and dbname <>''");
+        const auto rooms = db->query(companydb::ShowroomQuery);
         for (std::size_t i = 0; i < rooms.size(); ++i) {
             showrooms.push_back({companies.text(r, "CompCode"), rooms.text(i, "DbName"),
-                                 replicationConnectionString(rooms, i),
+                                 companydb::replicationConnection(rooms, i, false),
                                  rooms.text(i, "SwInstall")});
         }
     }
@@ -255,7 +240,8 @@ void writeVersionRecords(PatchRun& run) {
     WriteSetting(registry, "LastUpdated", lastUpdated, selector);
     WriteSetting(registry, "PatchEngineVer", engineVersion, selector);
     if (headOffice) {
-        WriteSetting(registry, "HODownLoadPath", state.DownloadFolder, keysel::LiveUpdate);
+        WriteSetting(registry, "HODownLoadPath",
+                     windowsForm(state.services.paths, state.DownloadFolder), keysel::LiveUpdate);
     }
     WriteSetting(registry, "PatchVer", patchVersion, selector);
 }

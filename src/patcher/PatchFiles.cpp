@@ -218,7 +218,7 @@ std::string windowsFolder(const PatchRun& run) {
 }
 
 std::string driveRoot(const PatchRun& run, char drive) {
-    return drive == 'D' ? run.state.services.paths.driveD() : run.state.services.paths.driveC();
+    return run.state.services.paths.drive(drive);
 }
 
 void refuseInstallationLinks(const PatchRun& run, const std::string& path) {

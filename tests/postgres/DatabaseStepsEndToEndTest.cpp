@@ -297,6 +297,19 @@ TEST_F(ApplyEndToEnd, HeadOfficeWithServerSecurityCompanyAndReplicationDatabases
     information("HOhttp",
                 {"HO_9_0_1_06.zip:12/02/2026:9.0.1.06", "HO_9_0_1_07.zip:12/04/2026:9.0.1.07"});
 
+    // The pre-flight check reaches the company by both its connection strings and each
+    // replication database: the showroom whose database does not exist fails alone.
+    writeFile(dir / "app/HODownloadSettings.config", "Download path=" + downloads() + "\r\n");
+    const auto check = test::runLiveupdate(
+        {"--root", paths().root, "--app-folder", paths().appFolder, "check", "--edition", "HO"});
+    EXPECT_EQ(check.exitCode, 1);
+    EXPECT_EQ(text::splitText(check.out, "FAIL ").size(), 2U) << check.out;
+    for (const std::string& line : {"OK   company Smith's (" + company + "): opens",
+                                    "OK   replication database " + replica + ": opens",
+                                    std::string("FAIL replication database old_store: ")}) {
+        EXPECT_TRUE(text::contains(check.out, line)) << line << "\n" << check.out;
+    }
+
     const auto run = apply("HO", "HODownloadSettings.config");
     ASSERT_EQ(run.exitCode, 0) << run.out << run.err << readFile(downloads() + "/PelvarUpdate.log");
 

@@ -3,6 +3,8 @@
 #include "platform/base/CrashPoint.h"
 #include "platform/base/RunTimeError.h"
 #include "platform/files/Files.h"
+#include "platform/files/SandboxPaths.h"
+#include "platform/files/WindowsPath.h"
 #include "platform/text/DateText.h"
 #include "platform/text/Text.h"
 
@@ -340,8 +342,15 @@ std::unique_ptr<DatabaseConnection> DatabaseConnection::open(const std::string& 
 
     QSqlDatabase db;
     if (fileDatabase) {
-        const std::string file =
-            text::replaceAll(keys.count("data source") ? keys.at("data source") : "", "\\", "/");
+        SandboxPaths paths;
+        paths.root = config.sandboxRoot;
+        std::string file;
+        try {
+            file = nativePath(paths, keys.count("data source") ? keys.at("data source") : "",
+                              "The database file");
+        } catch (const RunTimeError& e) {
+            throw RunTimeError(err::Unspecified, e.description(), "Database");
+        }
         if (!files::fileExists(file)) {
             throw RunTimeError(err::Unspecified, "Could not find file '" + file + "'.", "Database");
         }

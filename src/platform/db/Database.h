@@ -12,6 +12,8 @@ namespace pelvar {
 // SQL Server provider (FreeTDS in production, PostgreSQL's in tests; PELVAR_ODBC_DRIVER).
 struct DatabaseConfig {
     std::string odbcDriver = "FreeTDS";
+    // Where a database file named with a drive letter ("C:\Pelvar9\Data\x.mdb") lives.
+    std::string sandboxRoot = "/";
     static DatabaseConfig fromEnvironment();
 };
 

@@ -1,5 +1,6 @@
 #include "platform/files/SandboxPaths.h"
 
+#include <cctype>
 #include <cstdlib>
 #include <filesystem>
 #include <system_error>
@@ -37,6 +38,11 @@ bool runsFromBuildTree() {
 
 std::string SandboxPaths::under(const std::string& relative) const {
     return (std::filesystem::path(root) / relative).lexically_normal().string();
+}
+
+std::string SandboxPaths::drive(char letter) const {
+    return under(std::string("drive_") +
+                 static_cast<char>(std::tolower(static_cast<unsigned char>(letter))));
 }
 
 std::string executableFolder() {

@@ -20,8 +20,10 @@ struct SandboxPaths {
     std::string under(const std::string& relative) const;
     std::string registryFile() const { return under("etc/pelvar/registry.ini"); }
     std::string commonAppData() const { return under("var/lib"); }
-    std::string driveC() const { return under("drive_c"); }
-    std::string driveD() const { return under("drive_d"); }
+    // The folder a Windows drive root ("C:\") stands for: drive_<letter, lower case>.
+    std::string drive(char letter) const;
+    std::string driveC() const { return drive('C'); }
+    std::string driveD() const { return drive('D'); }
     std::string schedulerFolder() const { return under("etc/cron.d"); }
     std::string installedAppFolder() const { return under("etc/pelvar/liveupdate"); }
 };

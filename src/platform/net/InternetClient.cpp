@@ -438,4 +438,30 @@ TransferResult httpGetFile(const std::string& url, const std::string& localPath,
     return result;
 }
 
+TransferResult httpHead(const std::string& url, const std::string& agent) {
+    initialiseCurl();
+    std::unique_ptr<CURLM, CURLMcode (*)(CURLM*)> multi(curl_multi_init(), curl_multi_cleanup);
+    std::unique_ptr<CURL, void (*)(CURL*)> curl(curl_easy_init(), curl_easy_cleanup);
+    connectOptions(curl.get());
+    stallLimit(curl.get());
+    curl_easy_setopt(curl.get(), CURLOPT_URL, url.c_str());
+    curl_easy_setopt(curl.get(), CURLOPT_USERAGENT, agent.c_str());
+    curl_easy_setopt(curl.get(), CURLOPT_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(curl.get(), CURLOPT_NOBODY, 1L);
+    curl_easy_setopt(curl.get(), CURLOPT_FOLLOWLOCATION, 1L);
+    const bool secure = text::startsWith(text::lower(url), "https://");
+    curl_easy_setopt(curl.get(), CURLOPT_REDIR_PROTOCOLS_STR, secure ? "https" : "http,https");
+    curl_easy_setopt(curl.get(), CURLOPT_MAXREDIRS, static_cast<long>(MaxRedirects));
+    if (const char* caFile = std::getenv("LIVEUPDATE_CA_FILE"); caFile && *caFile) {
+        curl_easy_setopt(curl.get(), CURLOPT_CAINFO, caFile);
+        curl_easy_setopt(curl.get(), CURLOPT_CAPATH, "/etc/ssl/certs");
+    }
+    TransferResult result = finish(curl.get(), perform(multi.get(), curl.get()), {});
+    if (result.ok && result.responseNumber >= 400) {
+        result.ok = false;
+        result.systemError = neterr::ExtendedError;
+    }
+    return result;
+}
+
 } // namespace pelvar

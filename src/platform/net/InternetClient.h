@@ -80,4 +80,9 @@ TransferResult httpGetFile(const std::string& url, const std::string& localPath,
                            const std::string& agent, const ChunkCallback& onChunk = {},
                            const ExpectedContent& expected = {});
 
+// Asks for a URL's headers only (HEAD), with httpGetFile's proxy, redirect and certificate
+// rules: whether the server answers for the file. An answer of 400 or more is a failure with
+// the status in `responseNumber`.
+TransferResult httpHead(const std::string& url, const std::string& agent);
+
 } // namespace pelvar

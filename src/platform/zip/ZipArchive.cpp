@@ -182,6 +182,21 @@ int ZipArchive::test(bool) const {
     return 0;
 }
 
+std::vector<std::pair<std::string, long long>> ZipArchive::entrySizes() const {
+    std::vector<std::pair<std::string, long long>> sizes;
+    auto archive = openForReading(archive_, 0);
+    const zip_int64_t count = archive ? zip_get_num_entries(archive.get(), 0) : 0;
+    for (zip_int64_t i = 0; i < count; ++i) {
+        zip_stat_t stat;
+        zip_stat_init(&stat);
+        if (zip_stat_index(archive.get(), static_cast<zip_uint64_t>(i), 0, &stat) == 0 &&
+            (stat.valid & ZIP_STAT_NAME) && (stat.valid & ZIP_STAT_SIZE)) {
+            sizes.emplace_back(stat.name, static_cast<long long>(stat.size));
+        }
+    }
+    return sizes;
+}
+
 int ZipArchive::extractAll() const {
     auto archive = openForReading(archive_, 0);
     if (!archive) {

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace pelvar {
 
@@ -37,6 +39,10 @@ class ZipArchive {
                    const std::string& excludedName) const;
 
     const std::string& archive() const { return archive_; }
+
+    // Each entry's name and unpacked size as the archive's directory states them (nothing is
+    // read); empty when the archive cannot be opened.
+    std::vector<std::pair<std::string, long long>> entrySizes() const;
 
   private:
     int pack(const std::string& sourceFolder, const std::string& fileSpec,
