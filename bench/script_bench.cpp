@@ -97,7 +97,7 @@ int main(int argc, char** argv) {
     auto start = std::chrono::steady_clock::now();
     try {
         RunSecurityScripts(run);
-    } catch (const HostProcessEnded&) {
+    } catch (const RunStopped&) {
     }
     const double ours = seconds(start);
     const std::size_t logged =
@@ -129,7 +129,7 @@ int main(int argc, char** argv) {
     start = std::chrono::steady_clock::now();
     try {
         PerformFinalTask(run);
-    } catch (const HostProcessEnded&) {
+    } catch (const RunStopped&) {
     }
     const double finalTask = seconds(start);
     std::size_t rows = 0;

@@ -142,7 +142,7 @@ echo "== DownloadedPatchList.ini"
 for edition in POS HO; do echo "-- $edition"; cat "$downloads/$edition/DownloadedPatchList.ini"; done
 
 # --- Apply what was downloaded: the wizard's "Check for Updates" without a window. The
-# database steps are placeholders for now; they log their progress and the chain goes on.
+# database steps run the patches' scripts on the demo databases.
 # The shop edition has a custom patch: its first run applies that one (first pass) and stops,
 # asking to run again; the second run applies the regular patches step by step.
 for edition in POS POS HO; do

@@ -49,11 +49,11 @@ std::vector<PackingRecord> parsePackingList(const std::string& text) {
     return records;
 }
 
-std::optional<PackingRecord> findRecord(const std::vector<PackingRecord>& records,
+std::optional<PackingRecord> findRecord(PatchRun& run, const std::vector<PackingRecord>& records,
                                         const std::string& fileName) {
     for (const auto& record : records) {
         if (record.fields.size() < 5) {
-            throw CorruptPackingList{};
+            StopOnCorruptPackingList(run);
         }
         if (sameField(record.field(4), fileName)) {
             return record;
@@ -128,12 +128,8 @@ void FindInPackingList(PatchRun& run, const std::string& packingListPath,
     if (!files::fileExists(packingListPath)) {
         return;
     }
-    std::optional<PackingRecord> record;
-    try {
-        record = findRecord(parsePackingList(patchfiles::readBounded(packingListPath)), fileName);
-    } catch (const CorruptPackingList&) {
-        StopOnCorruptPackingList(run);
-    }
+    const auto record =
+        findRecord(run, parsePackingList(patchfiles::readBounded(packingListPath)), fileName);
     if (!record || text::upper(record->field(5)) != "Y") {
         return;
     }
@@ -147,7 +143,7 @@ void FindInPackingList(PatchRun& run, const std::string& packingListPath,
 }
 
 void StopOnCorruptPackingList(PatchRun& run) {
-    run.Failed = true;
+    run.state.RunFailed = true;
     run.state.services.prompter.show(
         "The information mentioned in the Packing List is not proper or corrupted. Please "
         "correct the Packing List.ini and try again.",

@@ -18,16 +18,14 @@ struct PackingRecord {
     const std::string& field(std::size_t n) const { return fields.at(n - 1); }
 };
 
-// Raised when a record met by a lookup has fewer than 5 fields.
-struct CorruptPackingList {};
-
 // Splits the text into records; blank pieces (the line break after the last "-GO-") are not
 // records.
 std::vector<PackingRecord> parsePackingList(const std::string& text);
 
 // The first record whose field 4 equals fileName (trimmed, case ignored); nothing when none
-// does. Throws CorruptPackingList for a short record met before the match.
-std::optional<PackingRecord> findRecord(const std::vector<PackingRecord>& records,
+// does. A record with fewer than 5 fields met before the match is a corrupt list: its message
+// is shown and the run stops (StopOnCorruptPackingList).
+std::optional<PackingRecord> findRecord(PatchRun& run, const std::vector<PackingRecord>& records,
                                         const std::string& fileName);
 
 // Where a record puts its file: the product folder (field 2 = field 3), below it

@@ -19,7 +19,7 @@ std::optional<EditionLock> LockProductFolder(PatchRun& run) {
     AppState& state = run.state;
     auto lock = EditionLock::tryAcquire(productLockFile(state.PatchRoot));
     if (!lock) {
-        run.Failed = true;
+        state.RunFailed = true;
         const std::string text = "Another update of " + state.PatchRoot +
                                  " is in progress. Try again when it has finished.";
         LogWrite(state, text);

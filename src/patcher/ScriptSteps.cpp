@@ -108,6 +108,12 @@ void AppendScriptToCollection(const std::string& source, const std::string& fold
     files::appendLine(files::join(folder, name), content);
 }
 
+std::string replicationConnectionString(const Recordset& rows, std::size_t r) {
+    const auto t = [&](const char* column) { return text::trim(rows.text(r, column)); };
+    return "Provider=" + t("DbProvider") + ";Persist Security Info=True;SERVER=" + t("DBServer") +
+           ";UID=" + t("DbUserName") + ";PWD=" + t("DbPassWd") + ";DATABASE=" + t("DbName");
+}
+
 std::string sqlQuote(const std::string& value) {
     return "'" + text::replaceAll(value, "'", "''") + "'";
 }

@@ -11,6 +11,7 @@ namespace pelvar {
 struct AppState;
 struct PatchRun;
 class DatabaseConnection;
+class Recordset;
 class RunTimeError;
 
 // Pieces the database steps share.
@@ -41,6 +42,10 @@ std::vector<std::string> splitScriptList(const std::string& list);
 // Appends a non-empty script file and CR LF to folder/name, creating both when missing.
 void AppendScriptToCollection(const std::string& source, const std::string& folder,
                               const std::string& name);
+
+// The connection string of a replication database (a showroom row), values trimmed; the
+// script step and the final task open the same databases.
+std::string replicationConnectionString(const Recordset& rows, std::size_t r);
 
 // A text as an SQL literal: in single quotes, with quotes inside doubled.
 std::string sqlQuote(const std::string& value);

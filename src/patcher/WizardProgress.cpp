@@ -21,9 +21,13 @@ void NudgeProgress(AppState& state, int step) {
     state.wizard->setProgress(value + static_cast<float>(step));
 }
 
+std::string progressFilePath(const AppState& state) {
+    return files::join(state.PatchRoot, "Process3.log");
+}
+
 void WriteProgressLine(PatchRun& run, const std::string& text) {
     try {
-        files::appendLine(files::join(run.state.ProductAppPath, "Process3.log"), text);
+        files::appendLine(progressFilePath(run.state), text);
         crashPoint(text);
     } catch (const RunTimeError& e) {
         ShowStepError(run, e.number(), e.description());
@@ -31,7 +35,7 @@ void WriteProgressLine(PatchRun& run, const std::string& text) {
 }
 
 void ShowStepError(PatchRun& run, std::int64_t number, const std::string& description) {
-    run.Failed = true;
+    run.state.RunFailed = true;
     ShowStepError(run.state, number, description);
 }
 

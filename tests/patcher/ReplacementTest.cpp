@@ -1,6 +1,6 @@
-#include "patcher/Replacement.h"
-
 #include "PatchFixture.h"
+#include "patcher/FirstPassCopy.h"
+#include "patcher/ReplacementStep.h"
 #include "platform/host/Host.h"
 
 #include <QProcess>
@@ -41,7 +41,7 @@ TEST_P(CopyError, AsksAndGoesOnOrAbandonsTheRun) {
     bool ended = false;
     try {
         CopyPackedFile(run, "Till.exe", state.PatchFolder + "/POS_9_0_1_05", "9.0.1.05");
-    } catch (const HostProcessEnded&) {
+    } catch (const RunStopped&) {
         ended = true;
     }
     running.kill();
@@ -59,14 +59,14 @@ TEST_P(CopyError, AsksAndGoesOnOrAbandonsTheRun) {
     EXPECT_EQ(prompter.boxes[0].buttons, box::YesNo + box::Critical);
     if (row.answer == box::AnswerYes) {
         EXPECT_FALSE(ended);
-        EXPECT_FALSE(run.Failed);
+        EXPECT_FALSE(state.RunFailed);
         EXPECT_TRUE(files::fileExists(progressFile()));
         EXPECT_TRUE(row.cause == Cause::MissingSubfolder
                         ? logHas("Destination path mentioned in the Packing List is not available.")
                         : logHas("Trying to copy other files..."));
     } else {
         EXPECT_TRUE(ended);
-        EXPECT_TRUE(run.Failed);
+        EXPECT_TRUE(state.RunFailed);
         EXPECT_FALSE(files::fileExists(progressFile()));
     }
 }
@@ -109,7 +109,7 @@ TEST_P(FirstPassPlacement, PutsEachFileWhereTheSetupTypeSays) {
                             {"crystal/r.dll", "report engine"},
                             {"Reports/Day.rpt", "day"}});
     ReplaceProgramFiles(run);
-    EXPECT_FALSE(run.Failed);
+    EXPECT_FALSE(state.RunFailed);
     for (const auto& file : GetParam().placed) {
         EXPECT_TRUE(files::fileExists(root() + "/../" + file)) << file;
     }

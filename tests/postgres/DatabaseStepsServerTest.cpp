@@ -5,6 +5,7 @@
 #include "environment/Connections.h"
 #include "environment/RegistrySettings.h"
 #include "patcher/PatchRun.h"
+#include "patcher/StepDriver.h"
 #include "patcher/Steps.h"
 #include "platform/base/RunTimeError.h"
 #include "platform/registry/ComponentRegistry.h"
@@ -57,7 +58,7 @@ TEST(ServerDatabaseSteps, PasswordsQuotedByTheDriverNeverReachTheLogs) {
     run.PatchFolders = "HO_9_0_1_05";
     ASSERT_TRUE(OpenSecurityDatabase(sb.state)) << sb.logText();
 
-    RunApplicationScripts(run);
+    runSingleStep(run, ResumeStep::ApplicationScripts);
     sb.state.SecurityConnection.reset();
     admin->execute("DROP DATABASE IF EXISTS " + security);
 
@@ -118,7 +119,7 @@ TEST_P(ServerFinalTaskDates, AreStoredAsDates) {
     ASSERT_TRUE(OpenSecurityDatabase(sb.state)) << sb.logText();
     PatchRun run(sb.state);
 
-    PerformFinalTask(run);
+    runSingleStep(run, ResumeStep::FinalTask);
 
     const auto stored = [](const char* date) {
         return std::string(date) == "today" ? test::isoToday() : std::string(date);
