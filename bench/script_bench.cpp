@@ -93,7 +93,7 @@ int main(int argc, char** argv) {
         "Provider=Microsoft.Jet.OLEDB.4.0;Data Source='" + security + "'";
     state.SecurityConnection = DatabaseConnection::open(state.SecurityConnectionString, {});
     PatchRun run(state);
-    run.PatchFolders = "HO_9_0_1_01";
+    run.PatchFolders = {"HO_9_0_1_01"};
     auto start = std::chrono::steady_clock::now();
     try {
         RunSecurityScripts(run);

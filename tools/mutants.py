@@ -138,7 +138,7 @@ MUTANTS = [
      "allReplaced = copyPackedFile(run, list, file, folder, version) && allReplaced;",
      "copyPackedFile(run, list, file, folder, version);", "replace: failed copy recorded"),
     ("src/patcher/Wizard.cpp",
-     'WriteProgressLine(run, "Patches:" + run.PatchFolders);', "",
+     'WriteProgressLine(run, "Patches:" + text::joinText(run.PatchFolders, ":"));', "",
      "resume: run's patches not recorded"),
     ("src/patcher/FinalTask.cpp",
      'if (version.empty() || ReadSetting(state.services.registry, "PatchVer", selector) == version) {',

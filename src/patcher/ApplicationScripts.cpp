@@ -177,7 +177,7 @@ void updateCompany(PatchRun& run, const Recordset& companies, std::size_t r,
             }
         }
     }
-    for (const auto& patch : runPatches(run)) {
+    for (const auto& patch : run.PatchFolders) {
         const std::string list = findFile(scriptFolder(run, patch), "APPDBSCRIPTS.INI");
         if (list.empty()) {
             continue;

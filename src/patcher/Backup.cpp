@@ -108,7 +108,7 @@ void BackupProgramFiles(PatchRun& run) {
     AppState& state = run.state;
     try {
         LogWrite(state, "Started EXE/DLL/OCX and Other file(s) backup");
-        for (const auto& patch : text::splitText(run.PatchFolders, ":")) {
+        for (const auto& patch : run.PatchFolders) {
             const std::string source = files::join(state.PatchFolder, patch);
             const std::string collection = freshFolder(files::join(run.TempFolder, patch));
             for (const auto& file : patchfiles::filesIn(source)) {
@@ -144,7 +144,7 @@ StepResult BackupPackedFiles(PatchRun& run) {
     FormBackupFolder(run);
     LogWrite(state, "Started EXE/DLL/OCX and Other file(s) backup");
     state.services.host.processEvents();
-    for (const auto& patch : text::splitText(run.PatchFolders, ":")) {
+    for (const auto& patch : run.PatchFolders) {
         const std::string source = files::join(state.PatchFolder, patch);
         const std::string packingList = files::join(source, "PackingList.ini");
         const std::string collection = freshFolder(files::join(run.TempFolder, patch));

@@ -76,7 +76,7 @@ std::string patchScriptName(const PatchRun& run, const std::string& patchName, b
         base.resize(dot);
     }
     std::string patchFolder;
-    for (const auto& folder : runPatches(run)) {
+    for (const auto& folder : run.PatchFolders) {
         if (text::equalsIgnoringCase(folder, base)) {
             patchFolder = folder;
         }

@@ -36,7 +36,7 @@ void ReplaceProgramFiles(PatchRun& run) {
     AppState& state = run.state;
     try {
         LogWrite(state, "Started replacing/copying new file(s).");
-        for (const auto& patch : text::splitText(run.PatchFolders, ":")) {
+        for (const auto& patch : run.PatchFolders) {
             const std::string source = files::join(state.PatchFolder, patch);
             for (const auto& file : patchfiles::filesIn(source)) {
                 if (patchfiles::isGlOrSy(file) || (run.SetupType == 4 && inSkipList(file))) {

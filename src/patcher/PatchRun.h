@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace pelvar {
 
@@ -25,8 +26,8 @@ struct PatchRun {
     // Setup type of the product system file; 4 takes the setup-type-4 branches.
     int SetupType = 0;
 
-    // Base names of the unpacked archives, joined with ":".
-    std::string PatchFolders;
+    // Base names of the unpacked archives, in run order.
+    std::vector<std::string> PatchFolders;
     std::string PatchVersion;
     std::string BackupFolder;
     std::string UnregBatch;

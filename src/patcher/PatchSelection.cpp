@@ -84,10 +84,9 @@ std::vector<std::string> pendingArchives(const AppState& state) {
     return all;
 }
 
-void appendFolder(std::string& list, const std::string& name) {
-    const auto names = text::splitText(list, ":");
-    if (std::find(names.begin(), names.end(), name) == names.end()) {
-        text::appendToList(list, name);
+void appendFolder(std::vector<std::string>& list, const std::string& name) {
+    if (std::find(list.begin(), list.end(), name) == list.end()) {
+        list.push_back(name);
     }
 }
 

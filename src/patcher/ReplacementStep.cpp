@@ -148,7 +148,7 @@ StepResult CopyNewFiles(PatchRun& run) {
     AppState& state = run.state;
     bool allReplaced = true;
     LogWrite(state, "Started replacing/copying new file(s).");
-    for (const auto& patch : text::splitText(run.PatchFolders, ":")) {
+    for (const auto& patch : run.PatchFolders) {
         const std::string folder = files::join(state.PatchFolder, patch);
         const std::string version = patchVersionOfName(patch, state.EditionFlag == 1);
         // Read once per patch: a packing list of many thousand records is not parsed again

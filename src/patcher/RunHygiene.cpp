@@ -51,7 +51,7 @@ void RemoveWorkingCopies(PatchRun& run) {
         std::error_code gone;
         fs::remove_all(it->path(), gone);
     }
-    for (const auto& name : text::splitText(run.PatchFolders, ":")) {
+    for (const auto& name : run.PatchFolders) {
         std::error_code gone;
         fs::remove_all(files::join(state.PatchFolder, name), gone);
     }

@@ -69,7 +69,7 @@ StepResult RunSecurityScripts(PatchRun& run) {
         }
     }
 
-    for (const auto& patch : runPatches(run)) {
+    for (const auto& patch : run.PatchFolders) {
         const std::string list = findFile(scriptFolder(run, patch), "SECDBSCRIPTS.INI");
         if (list.empty()) {
             continue;

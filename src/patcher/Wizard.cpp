@@ -90,7 +90,7 @@ std::string versionOfLastEntry(const PatchRun& run) {
 // steps walk, so that a patch that was not unpacked (skipped, or arrived after a crash) is never
 // recorded as installed.
 void keepEntriesOfUnpackedPatches(PatchRun& run) {
-    const auto folders = text::splitText(run.PatchFolders, ":");
+    const auto& folders = run.PatchFolders;
     auto& entries = run.state.UpdateEntries;
     std::erase_if(entries, [&](const std::string& entry) {
         const std::string stem =
@@ -120,7 +120,7 @@ void runSecondPass(PatchRun& run) {
     run.PatchVersion = versionOfLastEntry(run);
     if (!resuming) {
         // Which patches this run applies, so that a resumed run applies exactly these.
-        WriteProgressLine(run, "Patches:" + run.PatchFolders);
+        WriteProgressLine(run, "Patches:" + text::joinText(run.PatchFolders, ":"));
         runStepsFrom(run, ResumeStep::Backup);
         return;
     }

@@ -77,8 +77,13 @@ TEST_F(PatchTest, ZipFolderLeavesOutTheTemporarySystemParameters) {
     writeFile(dir / "src/tmpSysPara.mdb", "db");
     writeFile(dir / "src/sub/b.txt", "b");
     ASSERT_TRUE(ZipFolder(run, dir / "out.Zip", dir / "src", "*"));
-    EXPECT_EQ(zipContents(dir / "out.Zip"),
-              (std::map<std::string, std::string>{{"a.txt", "a"}, {"sub/b.txt", "b"}}));
+    // A second backup the same day keeps what the first one saved and only adds what it lacks.
+    writeFile(dir / "src/a.txt", "replaced");
+    writeFile(dir / "src/c.txt", "c");
+    ASSERT_TRUE(ZipFolder(run, dir / "out.Zip", dir / "src", "*"));
+    EXPECT_EQ(
+        zipContents(dir / "out.Zip"),
+        (std::map<std::string, std::string>{{"a.txt", "a"}, {"c.txt", "c"}, {"sub/b.txt", "b"}}));
     // A source that cannot be read gives the error box and no archive under the final name.
     EXPECT_FALSE(ZipFolder(run, dir / "missing.Zip", dir / "nowhere", "*"));
     EXPECT_FALSE(files::fileExists(dir / "missing.Zip"));

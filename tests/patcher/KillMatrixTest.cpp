@@ -3,9 +3,9 @@
 #include "Installation.h"
 #include "environment/RegistrySettings.h"
 #include "environment/SystemFile.h"
+#include "platform/files/Files.h"
 #include "platform/text/Text.h"
 
-#include <algorithm>
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <map>
@@ -141,12 +141,27 @@ TEST_F(KillMatrix, UninterruptedRunAppliesBothPatchesInOrder) {
     const std::string rows = state.at("company VAPatchDtls");
     EXPECT_TRUE(text::startsWith(rows, "C1|First|9.0.1.04|2026-12-01|")) << rows;
     EXPECT_TRUE(text::contains(rows, "|app.DBA||||0|0|0\nC1|First|9.0.1.05|2026-12-03|")) << rows;
-    const auto backup = std::find_if(state.begin(), state.end(), [](const auto& item) {
-        return text::startsWith(item.first, "file Backup/") &&
-               text::endsWith(item.first, "/POS_9_0_1_04.Zip");
-    });
-    ASSERT_NE(backup, state.end());
-    EXPECT_EQ(backup->second, "Prog4.dll=installed 4;");
+    const std::string today = isoToday(); // YYYY-MM-DD; the folder is named ddmmyy
+    const std::string backups =
+        "file Backup/PatchUpdate" + today.substr(8, 2) + today.substr(5, 2) + today.substr(2, 2);
+    EXPECT_EQ(state.at(backups + "/POS_9_0_1_04.Zip"), "Prog4.dll=installed 4;");
+}
+
+// Applying the same download folder again applies nothing twice.
+TEST_F(KillMatrix, ASecondApplyChangesNothing) {
+    KilledInstallation installation;
+    ASSERT_EQ(installation.apply("POS").exitCode, 0);
+    installation.apply("POS");
+    EXPECT_EQ(installation.endState(), *expected);
+}
+
+// A final task that fails records nothing and keeps the progress file for the next run.
+TEST_F(KillMatrix, AFailedFinalTaskKeepsTheProgressFile) {
+    KilledInstallation installation;
+    sqlite(installation.dir / "first.db", "DROP TABLE VAPatchDtls;");
+    EXPECT_EQ(installation.apply("POS").exitCode, 1);
+    EXPECT_EQ(ReadSetting(installation.registry, "PatchVer", keysel::Pos), "9.0.1.03");
+    EXPECT_TRUE(files::fileExists(installation.product() + "/Process3.log"));
 }
 
 // kill -9 at the point, then `--yes apply`: the installation ends as an uninterrupted run

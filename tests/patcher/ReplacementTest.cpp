@@ -1,6 +1,7 @@
 #include "PatchFixture.h"
 #include "patcher/FirstPassCopy.h"
 #include "patcher/ReplacementStep.h"
+#include "patcher/StepDriver.h"
 #include "platform/host/Host.h"
 
 #include <QProcess>
@@ -40,7 +41,7 @@ TEST_P(CopyError, AsksAndGoesOnOrAbandonsTheRun) {
     prompter.answers = {row.answer};
     bool ended = false;
     try {
-        CopyPackedFile(run, "Till.exe", state.PatchFolder + "/POS_9_0_1_05", "9.0.1.05");
+        EXPECT_EQ(runSingleStep(run, ResumeStep::CopyFiles), StepResult::Stop);
     } catch (const RunStopped&) {
         ended = true;
     }
@@ -57,16 +58,16 @@ TEST_P(CopyError, AsksAndGoesOnOrAbandonsTheRun) {
               "Continue?";
     EXPECT_EQ(prompter.boxes[0].text, expectedText);
     EXPECT_EQ(prompter.boxes[0].buttons, box::YesNo + box::Critical);
+    // Either way the patch is not recorded: the run failed, and step 8 is not over.
+    EXPECT_TRUE(state.RunFailed);
     if (row.answer == box::AnswerYes) {
         EXPECT_FALSE(ended);
-        EXPECT_FALSE(state.RunFailed);
-        EXPECT_TRUE(files::fileExists(progressFile()));
+        EXPECT_EQ(progressLines(), std::vector<std::string>{"Step8: Started"});
         EXPECT_TRUE(row.cause == Cause::MissingSubfolder
                         ? logHas("Destination path mentioned in the Packing List is not available.")
                         : logHas("Trying to copy other files..."));
     } else {
         EXPECT_TRUE(ended);
-        EXPECT_TRUE(state.RunFailed);
         EXPECT_FALSE(files::fileExists(progressFile()));
     }
 }

@@ -36,9 +36,9 @@ class ScriptStepFixture : public testing::Test {
 
     void addScript(const std::string& patch, const std::string& name, const std::string& body) {
         writeFile(sb.state.PatchFolder + "/" + patch + "/Script/" + name, body);
-        const auto patches = text::splitText(run.PatchFolders, ":");
+        auto& patches = run.PatchFolders;
         if (std::find(patches.begin(), patches.end(), patch) == patches.end()) {
-            text::appendToList(run.PatchFolders, patch);
+            patches.push_back(patch);
         }
     }
 

@@ -55,7 +55,7 @@ TEST(ServerDatabaseSteps, PasswordsQuotedByTheDriverNeverReachTheLogs) {
     writeFile(sb.state.PatchFolder + "/HO_9_0_1_05/Script/menu.sql", "SELECT 1\r\n-GO-\r\n");
     components::recordRegistration(sb.registry, sb.state.ProductAppPath + "/PLPRFW04.dll");
     PatchRun run(sb.state);
-    run.PatchFolders = "HO_9_0_1_05";
+    run.PatchFolders = {"HO_9_0_1_05"};
     ASSERT_TRUE(OpenSecurityDatabase(sb.state)) << sb.logText();
 
     runSingleStep(run, ResumeStep::ApplicationScripts);
