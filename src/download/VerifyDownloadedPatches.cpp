@@ -118,7 +118,7 @@ void Verifier::verify(const std::string& name, const std::string& installed) {
     zip_.setArchive(archivePath);
     setStatus("Please wait...." + std::string(94, ' ') + "Verifying the downloaded patch file " +
               name);
-    if (zip_.test(false) != 0) {
+    if (!zip_.test(false)) {
         damaged(name, archivePath, true);
     }
     state_.services.host.processEvents();
