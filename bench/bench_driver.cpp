@@ -41,7 +41,7 @@ int main(int argc, char** argv) {
         ZipArchive zip;
         try {
             VerifyDownloadedPatches(state, zip);
-        } catch (const HostProcessEnded&) {
+        } catch (const RunStopped&) {
             return 1; // a damaged archive
         }
         return 0;

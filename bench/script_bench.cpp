@@ -93,11 +93,11 @@ int main(int argc, char** argv) {
         "Provider=Microsoft.Jet.OLEDB.4.0;Data Source='" + security + "'";
     state.SecurityConnection = DatabaseConnection::open(state.SecurityConnectionString, {});
     PatchRun run(state);
-    run.PatchFolders = "HO_9_0_1_01";
+    run.PatchFolders = {"HO_9_0_1_01"};
     auto start = std::chrono::steady_clock::now();
     try {
         RunSecurityScripts(run);
-    } catch (const HostProcessEnded&) {
+    } catch (const RunStopped&) {
     }
     const double ours = seconds(start);
     const std::size_t logged =
@@ -129,7 +129,7 @@ int main(int argc, char** argv) {
     start = std::chrono::steady_clock::now();
     try {
         PerformFinalTask(run);
-    } catch (const HostProcessEnded&) {
+    } catch (const RunStopped&) {
     }
     const double finalTask = seconds(start);
     std::size_t rows = 0;

@@ -61,7 +61,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         state.DownloadLocation.clear();
         LoadDownloadLocation(state, "fuzz.ini");
         ReadScheduleFile(state, "fuzz.sch");
-    } catch (const HostProcessEnded&) {
+    } catch (const RunStopped&) {
     }
     state.settingsWindow = nullptr;
 

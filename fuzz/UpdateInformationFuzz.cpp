@@ -51,7 +51,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     fuzz::putFile(base + ".P9Q", data[0] & 4 ? input : std::string());
     try {
         ReadUpdateInformation(state);
-    } catch (const HostProcessEnded&) {
+    } catch (const RunStopped&) {
         return 0; // tampered: the run ends here
     }
     // PELVAR_FUZZ_SKIP_NAME_CHECK lets a run look past this one property for other faults.

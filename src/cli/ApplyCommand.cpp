@@ -67,11 +67,11 @@ int runApply(CliContext& context, const ApplyArguments& args) {
             CheckForUpdates(run);
         }
         EndHostProcess(state);
-    } catch (const HostProcessEnded&) {
+    } catch (const RunStopped&) {
         // The run ended the host: normally, or after one of its stopping messages.
     }
     state.wizard = nullptr;
-    return run.Failed || state.RunFailed ? 1 : 0;
+    return state.RunFailed ? 1 : 0;
 }
 
 } // namespace

@@ -73,7 +73,7 @@ int run(int argc, char** argv) {
                   << "usage: liveupdate [--root DIR] [--app-folder DIR] [--yes|--no] COMMAND ..."
                      " (liveupdate --help for the commands)\n";
         return 2;
-    } catch (const pelvar::HostProcessEnded&) {
+    } catch (const pelvar::RunStopped&) {
         return 0;
     } catch (const pelvar::RunTimeError& e) {
         std::cerr << "liveupdate: " << e.description() << " (" << e.numberText() << ")\n";

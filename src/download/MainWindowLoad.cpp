@@ -2,6 +2,7 @@
 
 #include "environment/AppState.h"
 #include "environment/Connections.h"
+#include "environment/PatchVersion.h"
 #include "environment/RegistrySettings.h"
 #include "platform/base/RunTimeError.h"
 #include "platform/db/Database.h"
@@ -15,20 +16,19 @@ struct EditionVersionValues {
     int selector;
     const char* archiveValue; // name of the last downloaded archive (LiveUpdate key)
     const char* directValue;  // a version stored as is (LiveUpdate key)
-    std::size_t prefixLength; // "HO_" or "POS_"
+    bool headOffice;
 };
 
 // Head Office first, so the connection data left in force afterwards is Point of Sale's.
 constexpr EditionVersionValues MigrationOrder[] = {
-    {HoEdition, keysel::Enterprise, "HOPatchVer", "HO", 3},
-    {PosEdition, keysel::Pos, "POSPatchVer", "POS", 4},
+    {HoEdition, keysel::Enterprise, "HOPatchVer", "HO", true},
+    {PosEdition, keysel::Pos, "POSPatchVer", "POS", false},
 };
 
 // "HO_9_1_2.ZIP" -> "9.1.2". A name too short to carry the extension is the same
 // invalid-argument error the product has always raised for it.
-std::string versionFromArchiveName(const std::string& archive, std::size_t prefixLength) {
-    std::string version = text::replaceAll(
-        archive.size() > prefixLength ? archive.substr(prefixLength) : "", "_", ".");
+std::string versionFromArchiveName(const std::string& archive, bool headOffice) {
+    std::string version = patchVersionOfName(archive, headOffice);
     if (version.size() < 4) {
         raise(err::InvalidProcedureCall, "MigratePatchVersions");
     }
@@ -46,7 +46,7 @@ void migrateEdition(AppState& state, const EditionVersionValues& edition) {
     std::string version;
     const std::string archive = ReadSetting(registry, edition.archiveValue, keysel::LiveUpdate);
     if (!archive.empty()) {
-        version = versionFromArchiveName(archive, edition.prefixLength);
+        version = versionFromArchiveName(archive, edition.headOffice);
     } else {
         version = ReadSetting(registry, edition.directValue, keysel::LiveUpdate);
         if (version.empty()) {

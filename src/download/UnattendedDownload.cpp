@@ -33,7 +33,7 @@ int RunUnattendedDownload(AppState& state, const std::string& edition) {
     ZipArchive zip;
     try {
         DownloadButtonClicked(state, zip, console);
-    } catch (const HostProcessEnded&) {
+    } catch (const RunStopped&) {
         // The run ended the host, as a fatal download or a hand-over does.
     }
     console.flush();

@@ -18,9 +18,6 @@
 namespace pelvar {
 namespace {
 
-// Thrown to end the routine after an error that is reported (permission denied).
-struct VerificationEnded {};
-
 // Runs one statement under the routine's trap: permission denied is reported and ends the
 // routine; every other error resumes at the next statement.
 template <typename Statement> void guarded(AppState& state, Statement&& statement) {
@@ -30,7 +27,8 @@ template <typename Statement> void guarded(AppState& state, Statement&& statemen
         if (e.number() == err::PermissionDenied) {
             state.services.prompter.show(e.description() + e.numberText(), box::Information,
                                          state.AppTitle);
-            throw VerificationEnded{};
+            // Ends the routine; the host goes on.
+            throw RunStopped();
         }
     }
 }
@@ -120,7 +118,7 @@ void Verifier::verify(const std::string& name, const std::string& installed) {
     zip_.setArchive(archivePath);
     setStatus("Please wait...." + std::string(94, ' ') + "Verifying the downloaded patch file " +
               name);
-    if (zip_.test(false) != 0) {
+    if (!zip_.test(false)) {
         damaged(name, archivePath, true);
     }
     state_.services.host.processEvents();
@@ -134,13 +132,13 @@ void Verifier::verify(const std::string& name, const std::string& installed) {
     setProgress(95);
     setStatus("Please wait...." + std::string(90, ' ') + "Verifying the downloaded patch file " +
               name);
-    const int extracted = trialFolder ? zip_.extractAll() : 1;
+    const bool extracted = trialFolder && zip_.extractAll();
     guarded(state_, [&] {
         if (trialFolder && files::folderExists(*trialFolder)) {
             files::deleteFolder(*trialFolder);
         }
     });
-    if (extracted != 0) {
+    if (!extracted) {
         damaged(name, archivePath, false);
     }
 }
@@ -214,8 +212,11 @@ void Verifier::offerHandOver() {
 void VerifyDownloadedPatches(AppState& state, ZipArchive& zip) {
     try {
         Verifier(state, zip).run();
-    } catch (const VerificationEnded&) {
-        // Reported; the caller re-enables the window.
+    } catch (const RunStopped& stop) {
+        // Reported; unless the host was ended, the caller re-enables the window.
+        if (stop.hostEnded) {
+            throw;
+        }
     }
 }
 

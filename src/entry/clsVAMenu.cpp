@@ -73,7 +73,7 @@ void clsVAMenu::StartProcess() {
         window.Form_Load();
         window.exec();
         hostEnded = window.hostEnded();
-    } catch (const HostProcessEnded&) {
+    } catch (const RunStopped&) {
         hostEnded = true;
     } catch (const RunTimeError& e) {
         parts_->services.prompter.show(e.description(), box::Information, "Pelvar");
@@ -81,7 +81,7 @@ void clsVAMenu::StartProcess() {
         parts_->services.prompter.show(e.what(), box::Information, "Pelvar");
     }
     if (hostEnded) {
-        throw HostProcessEnded();
+        throw RunStopped(true);
     }
 }
 

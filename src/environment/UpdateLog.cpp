@@ -32,11 +32,7 @@ void LogWrite(const AppState& state, const std::string& message, const std::stri
     // first line fails and takes the caller's work (the patch history) with it.
     const std::string folder = state.services.paths.driveC();
     if (!files::folderExists(folder)) {
-        std::error_code ec;
-        std::filesystem::create_directories(folder, ec);
-        if (ec) {
-            raiseFromErrno(ec.value(), folder);
-        }
+        files::createFolders(folder);
     }
     LogWrite(folder, message, flag);
 }

@@ -23,7 +23,7 @@ int openWindow(int argc, char** argv) {
     pelvar::clsVAMenu menu;
     try {
         menu.StartProcess();
-    } catch (const pelvar::HostProcessEnded&) {
+    } catch (const pelvar::RunStopped&) {
     }
     return 0;
 }
@@ -36,7 +36,7 @@ int runScheduled(int argc, char** argv, const std::string& edition) {
     pelvar::AppState& state = component.state();
     try {
         return pelvar::RunUnattendedDownload(state, edition);
-    } catch (const pelvar::HostProcessEnded&) {
+    } catch (const pelvar::RunStopped&) {
         return 0;
     } catch (const pelvar::RunTimeError& e) {
         std::fprintf(stderr, "PelvarLU: %s (%s)\n", e.description().c_str(),

@@ -165,7 +165,7 @@ void updateCompany(PatchRun& run, const Recordset& companies, std::size_t r,
             }
         }
     }
-    for (const auto& patch : runPatches(run)) {
+    for (const auto& patch : run.PatchFolders) {
         const std::string list = findFile(scriptFolder(run, patch), "APPDBSCRIPTS.INI");
         if (list.empty()) {
             continue;
@@ -186,52 +186,33 @@ void updateCompany(PatchRun& run, const Recordset& companies, std::size_t r,
 
 } // namespace
 
-void RunApplicationScripts(PatchRun& run) {
+StepResult RunApplicationScripts(PatchRun& run) {
     AppState& state = run.state;
     run.DbsScriptList.clear();
     run.DbaScriptList.clear();
     run.RbsScriptList.clear();
-    try {
-        state.services.host.processEvents();
-        gatherApplicationScripts(run);
-        LogWrite(state, "Started Application Database updation...");
-        if (!state.SecurityConnection) {
-            OpenSecurityDatabase(state);
-        }
-        if (!state.SecurityConnection) {
-            throw RunTimeError(91, "Object variable or With block variable not set");
-        }
-        const Recordset companies = state.SecurityConnection->query("SELECT * FROM VaCompany");
-        std::unique_ptr<DatabaseConnection> connection;
-        for (std::size_t r = 0; r < companies.size(); ++r) {
-            try {
-                updateCompany(run, companies, r, connection);
-            } catch (const RunTimeError& e) {
-                logTrapped(state, e, companies.text(r, "DbName"));
-            }
-        }
-        if (!companies.empty()) {
-            LogWrite(state, "Application Database updation Over...");
-        }
-    } catch (const RunTimeError& e) {
+    state.services.host.processEvents();
+    gatherApplicationScripts(run);
+    LogWrite(state, "Started Application Database updation...");
+    if (!state.SecurityConnection) {
+        OpenSecurityDatabase(state);
+    }
+    if (!state.SecurityConnection) {
+        throw RunTimeError(91, "Object variable or With block variable not set");
+    }
+    const Recordset companies = state.SecurityConnection->query("SELECT * FROM VaCompany");
+    std::unique_ptr<DatabaseConnection> connection;
+    for (std::size_t r = 0; r < companies.size(); ++r) {
         try {
-            LogWrite(state, e.description());
-        } catch (const RunTimeError&) {
-            // The log itself failed; the step still hands over to the next one.
+            updateCompany(run, companies, r, connection);
+        } catch (const RunTimeError& e) {
+            logTrapped(state, e, companies.text(r, "DbName"));
         }
     }
-    WriteProgressLine(run, "Step6: Over");
-    if (!run.DbsScriptList.empty()) {
-        WriteProgressLine(run, "strDBSFile:" + run.DbsScriptList);
+    if (!companies.empty()) {
+        LogWrite(state, "Application Database updation Over...");
     }
-    if (!run.DbaScriptList.empty()) {
-        WriteProgressLine(run, "strDBAFile:" + run.DbaScriptList);
-    }
-    if (state.EditionFlag == 1 && !run.RbsScriptList.empty()) {
-        WriteProgressLine(run, "strRBSFile:" + run.RbsScriptList);
-    }
-    WriteProgressLine(run, "Step7: Started");
-    UnregisterComponents(run);
+    return StepResult::Continue;
 }
 
 } // namespace pelvar

@@ -24,21 +24,13 @@
 namespace pelvar {
 namespace {
 
-void createFolders(const std::string& path) {
-    std::error_code ec;
-    std::filesystem::create_directories(path, ec);
-    if (ec) {
-        raiseFromErrno(ec.value(), path);
-    }
-}
-
 // A fresh collection folder for one patch, so that files of an earlier run do not slip into
 // this backup.
 std::string freshFolder(const std::string& path) {
     if (files::folderExists(path)) {
         files::deleteFolder(path);
     }
-    createFolders(path);
+    files::createFolders(path);
     return path;
 }
 
@@ -93,8 +85,8 @@ void FormBackupFolder(PatchRun& run) {
     run.BackupFolder =
         files::join(files::join(state.PatchRoot, "Backup"), "PatchUpdate" + nodeId + backupDate());
     files::refuseLinksBelow(state.PatchRoot, run.BackupFolder);
-    createFolders(files::join(state.PatchRoot, "Backup"));
-    createFolders(run.BackupFolder);
+    files::createFolders(files::join(state.PatchRoot, "Backup"));
+    files::createFolders(run.BackupFolder);
 }
 
 bool ZipFolder(PatchRun& run, const std::string& archivePath, const std::string& sourceFolder,
@@ -110,14 +102,9 @@ bool ZipFolder(PatchRun& run, const std::string& archivePath, const std::string&
         if (kept) {
             files::copyFile(archivePath, temp, false);
         }
-        if ((kept ? zip.addMissing(sourceFolder, fileSpec, "tmpSysPara.mdb")
-                  : zip.create(sourceFolder, fileSpec, "tmpSysPara.mdb")) != 0) {
+        if (!(kept ? zip.addMissing(sourceFolder, fileSpec, "tmpSysPara.mdb")
+                   : zip.create(sourceFolder, fileSpec, "tmpSysPara.mdb"))) {
             raise(err::PathFileAccess, archivePath);
-        }
-        if (!files::fileExists(temp)) {
-            // Nothing was installed yet: libzip writes no file for an archive without entries,
-            // but the patch still gets its (empty) backup archive.
-            files::writeAll(temp, std::string("PK\x05\x06", 4) + std::string(18, '\0'));
         }
         // Backups may hold files readable only by the product's account.
         if (::chmod(temp.c_str(), 0600) != 0 ||
@@ -136,7 +123,7 @@ void BackupProgramFiles(PatchRun& run) {
     AppState& state = run.state;
     try {
         LogWrite(state, "Started EXE/DLL/OCX and Other file(s) backup");
-        for (const auto& patch : text::splitText(run.PatchFolders, ":")) {
+        for (const auto& patch : run.PatchFolders) {
             const std::string source = files::join(state.PatchFolder, patch);
             const std::string collection = freshFolder(files::join(run.TempFolder, patch));
             for (const auto& file : patchfiles::filesIn(source)) {
@@ -149,7 +136,7 @@ void BackupProgramFiles(PatchRun& run) {
             for (const auto& sub : patchfiles::subfoldersIn(source)) {
                 const std::string installed = firstPassTarget(run, sub);
                 const std::string subCollection = files::join(collection, sub);
-                createFolders(subCollection);
+                files::createFolders(subCollection);
                 for (const auto& file : patchfiles::filesIn(files::join(source, sub))) {
                     saveInstalled(files::join(installed, file), subCollection);
                     if (patchfiles::isComponent(file) && !patchfiles::isReleaseInstaller(file)) {
@@ -168,76 +155,62 @@ void BackupProgramFiles(PatchRun& run) {
     }
 }
 
-void BackupPackedFiles(PatchRun& run) {
+StepResult BackupPackedFiles(PatchRun& run) {
     AppState& state = run.state;
-    try {
-        WriteProgressLine(run, "Step3: Started");
-        FormBackupFolder(run);
-        LogWrite(state, "Started EXE/DLL/OCX and Other file(s) backup");
-        state.services.host.processEvents();
-        for (const auto& patch : text::splitText(run.PatchFolders, ":")) {
-            const std::string source = files::join(state.PatchFolder, patch);
-            const std::string packingList = files::join(source, "PackingList.ini");
-            const std::string collection = freshFolder(files::join(run.TempFolder, patch));
-            std::vector<PackingRecord> records;
-            if (files::fileExists(packingList)) {
-                records = parsePackingList(patchfiles::readBounded(packingList));
+    FormBackupFolder(run);
+    LogWrite(state, "Started EXE/DLL/OCX and Other file(s) backup");
+    state.services.host.processEvents();
+    for (const auto& patch : run.PatchFolders) {
+        const std::string source = files::join(state.PatchFolder, patch);
+        const std::string packingList = files::join(source, "PackingList.ini");
+        const std::string collection = freshFolder(files::join(run.TempFolder, patch));
+        std::vector<PackingRecord> records;
+        if (files::fileExists(packingList)) {
+            records = parsePackingList(patchfiles::readBounded(packingList));
+        }
+        for (const auto& file : patchfiles::filesIn(source)) {
+            const std::string upper = text::upper(file);
+            if (patchfiles::isGlOrSy(file)) {
+                run.SyGlPresent = true;
+                (text::endsWith(upper, "SY") ? run.SyFile : run.GlFile) = file;
+            } else if (patchfiles::isComponent(file)) {
+                FindInPackingList(run, packingList, file);
             }
-            for (const auto& file : patchfiles::filesIn(source)) {
-                const std::string upper = text::upper(file);
-                if (patchfiles::isGlOrSy(file)) {
-                    run.SyGlPresent = true;
-                    (text::endsWith(upper, "SY") ? run.SyFile : run.GlFile) = file;
-                } else if (patchfiles::isComponent(file)) {
-                    FindInPackingList(run, packingList, file);
-                }
-                // The backup holds the installed version of every file step 8 will overwrite.
-                if (upper != "PACKINGLIST.INI" && !patchfiles::isGlOrSy(file)) {
-                    try {
-                        if (const auto record = findRecord(records, file)) {
-                            if (const auto target = destinationOf(run, *record)) {
-                                saveInstalled(files::join(*target, file), collection);
-                            }
-                        }
-                    } catch (const CorruptPackingList&) {
-                        StopOnCorruptPackingList(run);
+            // The backup holds the installed version of every file step 8 will overwrite.
+            if (upper != "PACKINGLIST.INI" && !patchfiles::isGlOrSy(file)) {
+                if (const auto record = findRecord(run, records, file)) {
+                    if (const auto target = destinationOf(run, *record)) {
+                        saveInstalled(files::join(*target, file), collection);
                     }
                 }
-                state.services.host.processEvents();
             }
-            if (run.SetupType == 4) {
-                const std::string ini = files::join(source, "Ini");
-                for (const auto& file : patchfiles::filesIn(ini)) {
-                    createFolders(files::join(collection, "Ini"));
-                    saveInstalled(files::join(files::join(state.PatchRoot, "Ini"), file),
-                                  files::join(collection, "Ini"));
-                }
-            }
-            WriteProgressLine(run, std::string("bolSYGLPresent:") +
-                                       (run.SyGlPresent ? "True" : "False"));
-            if (run.SyGlPresent) {
-                if (!run.SyFile.empty()) {
-                    WriteProgressLine(run, "strSyFile:" + run.SyFile);
-                }
-                if (!run.GlFile.empty()) {
-                    WriteProgressLine(run, "strGlFile:" + run.GlFile);
-                }
-            }
-            if (!ZipFolder(run, backupArchive(run, patch), collection, "*")) {
-                return;
-            }
-            NudgeProgress(state, 1);
+            state.services.host.processEvents();
         }
-        WriteProgressLine(run, "Step3: Over");
-        LogWrite(state, "EXE/DLL/OCX and Other file(s) Over");
-        WriteProgressLine(run, "Step4: Started");
-    } catch (const RunTimeError& e) {
-        LogWrite(state, "Backup failed: " + e.numberText() + "-" + e.description());
-        ShowStepError(run, e.number(), e.description());
-        return;
+        if (run.SetupType == 4) {
+            const std::string ini = files::join(source, "Ini");
+            for (const auto& file : patchfiles::filesIn(ini)) {
+                files::createFolders(files::join(collection, "Ini"));
+                saveInstalled(files::join(files::join(state.PatchRoot, "Ini"), file),
+                              files::join(collection, "Ini"));
+            }
+        }
+        WriteProgressLine(run,
+                          std::string("bolSYGLPresent:") + (run.SyGlPresent ? "True" : "False"));
+        if (run.SyGlPresent) {
+            if (!run.SyFile.empty()) {
+                WriteProgressLine(run, "strSyFile:" + run.SyFile);
+            }
+            if (!run.GlFile.empty()) {
+                WriteProgressLine(run, "strGlFile:" + run.GlFile);
+            }
+        }
+        if (!ZipFolder(run, backupArchive(run, patch), collection, "*")) {
+            return StepResult::Stop;
+        }
+        NudgeProgress(state, 1);
     }
-    state.services.host.processEvents();
-    RunSecurityScripts(run);
+    LogWrite(state, "EXE/DLL/OCX and Other file(s) Over");
+    return StepResult::Continue;
 }
 
 } // namespace pelvar

@@ -2,6 +2,7 @@
 
 #include "download/MainWindowLoad.h"
 #include "environment/AppState.h"
+#include "environment/PatchVersion.h"
 #include "environment/RegistrySettings.h"
 #include "environment/SystemFile.h"
 #include "environment/UpdateLog.h"
@@ -18,8 +19,6 @@
 #include "platform/host/Host.h"
 #include "platform/text/Text.h"
 
-#include <cctype>
-#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <set>
@@ -69,7 +68,7 @@ std::string patchScriptName(const PatchRun& run, const std::string& patchName, b
         base.resize(dot);
     }
     std::string patchFolder;
-    for (const auto& folder : runPatches(run)) {
+    for (const auto& folder : run.PatchFolders) {
         if (text::equalsIgnoringCase(folder, base)) {
             patchFolder = folder;
         }
@@ -95,7 +94,7 @@ void logOpenFailure(AppState& state, const RunTimeError& e, const std::string& d
 // the installed level is not recorded twice (the level is read before each row).
 std::string versionToRecord(const AppState& state, const std::string& entry) {
     const bool headOffice = state.EditionFlag == 1;
-    const std::string version = PatchVersionOf(entryField(entry, 0), headOffice);
+    const std::string version = patchVersionOfFile(entryField(entry, 0), headOffice);
     const int selector = headOffice ? keysel::Enterprise : keysel::Pos;
     if (version.empty() || ReadSetting(state.services.registry, "PatchVer", selector) == version) {
         return {};
@@ -177,10 +176,7 @@ void recordCompany(PatchRun& run, const Recordset& companies, std::size_t r,
         row.productVersion = productVersion;
         row.lookupNumbers = lookups;
         row.scriptName = patchScriptName(run, entryField(entry, 0), fileCompany);
-        row.flag1 = run.RowFlag1;
-        row.flag2 = run.RowFlag2;
-        row.flag3 = run.RowFlag3;
-        db->execute(PatchRowStatement(row, state.DatabaseType == "ACCESS"));
+        insertPatchRow(*db, row);
     }
     if (headOffice) {
         const auto rooms = db->query(companydb::ShowroomQuery);
@@ -208,10 +204,9 @@ void recordReplication(PatchRun& run, const Showroom& room, const std::string& n
             continue;
         }
         db->execute("INSERT INTO ReplVaPatchDtls (CompCode,PatchVer,PatchDt,AppliedDt,SwInstall,"
-                    "NodeId) VALUES(" +
-                    sqlQuote(room.compCode) + "," + sqlQuote(version) + ",'" +
-                    isoDate(entryDate(entryField(entry, 1))) + "','" + isoDate(datetext::now()) +
-                    "'," + sqlQuote(text::trim(room.swInstall)) + "," + sqlQuote(nodeId) + ")");
+                    "NodeId) VALUES(?,?,?,?,?,?)",
+                    {room.compCode, version, isoDate(entryDate(entryField(entry, 1))),
+                     isoDate(datetext::now()), text::trim(room.swInstall), nodeId});
     }
     LogWrite(state,
              "Inserting ReplVapatchDtls for Replication Database " + room.dbName + " updated");
@@ -226,7 +221,7 @@ void writeVersionRecords(PatchRun& run) {
     const int selector = headOffice ? keysel::Enterprise : keysel::Pos;
     const std::string& newest = state.UpdateEntries.back();
     const std::string lastUpdated = dayMonthYear(entryDate(entryField(newest, 1)));
-    const std::string patchVersion = PatchVersionOf(entryField(newest, 0), headOffice);
+    const std::string patchVersion = patchVersionOfFile(entryField(newest, 0), headOffice);
     const std::string engineVersion = text::trim(EngineVersion);
     const int editionIndex = headOffice ? 2 : 1;
     for (auto [key, value] : {std::pair<std::string, std::string>{"PATCHVER", patchVersion},
@@ -248,81 +243,49 @@ void writeVersionRecords(PatchRun& run) {
 
 } // namespace
 
-std::string PatchVersionOf(const std::string& patchFile, bool headOffice) {
-    std::string base = fileNameOf(text::trim(patchFile));
-    if (const auto dot = base.rfind('.'); dot != std::string::npos) {
-        base.resize(dot);
-    }
-    const std::size_t prefix = headOffice ? 3 : 4;
-    return base.size() <= prefix ? std::string() : text::replaceAll(base.substr(prefix), "_", ".");
+void insertPatchRow(DatabaseConnection& db, const PatchRow& row) {
+    db.execute("INSERT INTO VAPatchDtls VALUES(?,?,?,?,?,?,?,?,?,'','','',0,0,0)",
+               {row.compCode, row.companyName, row.patchVersion,
+                isoDate(entryDate(row.patchDate, row.today)), isoDate(row.today),
+                isoDate(row.businessDate), row.productVersion, row.lookupNumbers, row.scriptName});
 }
 
-std::string VersionNumberText(const std::string& version) {
-    // The same "###0.0" as GenUpdate.dat's version field.
-    return patchfiles::versionNumberText(version);
-}
-
-std::string PatchRowStatement(const PatchRow& row, bool accessProduct) {
-    std::string dates;
-    if (accessProduct) {
-        // A field that is no date would give no date at all: today stands in for it.
-        const std::string patchDate = datetext::coerce(text::trim(row.patchDate))
-                                          ? row.patchDate
-                                          : datetext::shortDate(row.today);
-        dates = "Cdate('" + text::replaceAll(patchDate, "'", "''") + "'),CDate('" +
-                datetext::shortDate(row.today) + "'),CDate('" +
-                datetext::shortDate(row.businessDate) + "')";
-    } else {
-        dates = "'" + isoDate(entryDate(row.patchDate, row.today)) + "','" + isoDate(row.today) +
-                "','" + isoDate(row.businessDate) + "'";
-    }
-    const auto flag = [](bool b) { return b ? std::string("1") : std::string("0"); };
-    return "INSERT INTO VAPatchDtls VALUES(" + sqlQuote(row.compCode) + "," +
-           sqlQuote(row.companyName) + "," + sqlQuote(row.patchVersion) + "," + dates + "," +
-           sqlQuote(row.productVersion) + "," + sqlQuote(row.lookupNumbers) + "," +
-           sqlQuote(row.scriptName) + ",'','',''," + flag(row.flag1) + "," + flag(row.flag2) + "," +
-           flag(row.flag3) + ")";
-}
-
-void PerformFinalTask(PatchRun& run) {
+StepResult PerformFinalTask(PatchRun& run) {
     AppState& state = run.state;
-    try {
-        LogWrite(state, "Performing Final Task....");
-        LogWrite(state, "Updating Updates Information to Security Database....");
-        std::string nodeId = ReadSetting(state.services.registry, "NodeId", keysel::NodeInfo);
-        if (nodeId.empty()) {
-            nodeId = "N/A";
-        }
-        // The product version record: the edition's "ProductVer" registry value.
-        const std::string productVersion = VersionNumberText(
-            ReadSetting(state.services.registry, "ProductVer",
-                        state.EditionFlag == 1 ? keysel::Enterprise : keysel::Pos));
-        // Without the security database no level is recorded anywhere: the error box ends the
-        // task, and the next run records the patches.
-        if (!state.SecurityConnection) {
-            raise(err::ConnectionClosed, "Connection");
-        }
-        std::vector<Showroom> showrooms;
-        const Recordset companies = state.SecurityConnection->query("SELECT * FROM VaCompany");
-        for (std::size_t r = 0; r < companies.size(); ++r) {
-            recordCompany(run, companies, r, productVersion, showrooms);
-        }
-        LogWrite(state, "ReplVaPatchDtls updation for Replication Database Started...");
-        for (const auto& room : showrooms) {
-            recordReplication(run, room, nodeId);
-        }
-        LogWrite(state, "Replication Database updation Over...");
-        const std::string regs = files::join(state.ProductAppPath, "REGS.bat");
-        if (files::fileExists(regs)) {
-            state.services.launcher.start(regs, true);
-        }
-        LogWrite(state, "Updates Information to Security Database Updated....");
-        LogWrite(state, "Updating Registry Value....");
-        writeVersionRecords(run);
-        LogWrite(state, "Registry Value Updated Successfully....");
-    } catch (const RunTimeError& e) {
-        ShowStepError(run, e.number(), e.description());
+    LogWrite(state, "Performing Final Task....");
+    LogWrite(state, "Updating Updates Information to Security Database....");
+    std::string nodeId = ReadSetting(state.services.registry, "NodeId", keysel::NodeInfo);
+    if (nodeId.empty()) {
+        nodeId = "N/A";
     }
+    // The product version record: the edition's "ProductVer" registry value.
+    const std::string productVersion = patchfiles::versionNumberText(
+        ReadSetting(state.services.registry, "ProductVer",
+                    state.EditionFlag == 1 ? keysel::Enterprise : keysel::Pos));
+    // Without the security database no level is recorded anywhere: the error box ends the
+    // task, and the next run records the patches.
+    if (!state.SecurityConnection) {
+        raise(err::ConnectionClosed, "Connection");
+    }
+    std::vector<Showroom> showrooms;
+    const Recordset companies = state.SecurityConnection->query("SELECT * FROM VaCompany");
+    for (std::size_t r = 0; r < companies.size(); ++r) {
+        recordCompany(run, companies, r, productVersion, showrooms);
+    }
+    LogWrite(state, "ReplVaPatchDtls updation for Replication Database Started...");
+    for (const auto& room : showrooms) {
+        recordReplication(run, room, nodeId);
+    }
+    LogWrite(state, "Replication Database updation Over...");
+    const std::string regs = files::join(state.ProductAppPath, "REGS.bat");
+    if (files::fileExists(regs)) {
+        state.services.launcher.start(regs, true);
+    }
+    LogWrite(state, "Updates Information to Security Database Updated....");
+    LogWrite(state, "Updating Registry Value....");
+    writeVersionRecords(run);
+    LogWrite(state, "Registry Value Updated Successfully....");
+    return StepResult::Continue;
 }
 
 } // namespace pelvar

@@ -6,12 +6,7 @@
 
 namespace pelvar {
 
-// The patch version of a patch file or update-information name: base name without folder,
-// extension and edition prefix ("POS_" for Point of Sale, "HO_" for Head Office), with
-// every "_" turned into ".".
-std::string PatchVersionOf(const std::string& patchFile, bool headOffice);
-
-// The values of one VAPatchDtls row, texts as read (they are quoted when the row is built).
+// The values of one VAPatchDtls row, texts as read (they are bound as they are).
 struct PatchRow {
     std::string compCode, companyName, patchVersion;
     std::string patchDate; // the update-information entry's date field, as written there
@@ -19,13 +14,12 @@ struct PatchRow {
     std::string productVersion; // already formatted "###0.0"
     std::string lookupNumbers;  // GenLookup numbers joined with "#"
     std::string scriptName;
-    bool flag1 = false, flag2 = false, flag3 = false;
 };
 
-// "INSERT INTO VAPatchDtls VALUES(...)" with the dates for the product database type.
-std::string PatchRowStatement(const PatchRow& row, bool accessProduct);
+class DatabaseConnection;
 
-// A version text as a number formatted "###0.0" (its leading number; "0.0" when none).
-std::string VersionNumberText(const std::string& version);
+// Inserts one VAPatchDtls row, values bound as parameters, dates as "YYYY-MM-DD" (an entry
+// date that is no date is today); the remarks stay empty and the three flags 0.
+void insertPatchRow(DatabaseConnection& db, const PatchRow& row);
 
 } // namespace pelvar

@@ -66,12 +66,12 @@ std::vector<PackingRecord> parsePackingList(const std::string& text) {
     return records;
 }
 
-std::optional<PackingRecord> findRecord(const std::vector<PackingRecord>& records,
+std::optional<PackingRecord> findRecord(PatchRun& run, const std::vector<PackingRecord>& records,
                                         const std::string& fileName) {
     std::optional<PackingRecord> found;
     for (const auto& record : records) {
         if (!record.wellFormed) {
-            throw CorruptPackingList{};
+            StopOnCorruptPackingList(run);
         }
         if (!found && sameField(record.field(4), fileName)) {
             found = record;
@@ -146,12 +146,8 @@ void FindInPackingList(PatchRun& run, const std::string& packingListPath,
     if (!files::fileExists(packingListPath)) {
         return;
     }
-    std::optional<PackingRecord> record;
-    try {
-        record = findRecord(parsePackingList(patchfiles::readBounded(packingListPath)), fileName);
-    } catch (const CorruptPackingList&) {
-        StopOnCorruptPackingList(run);
-    }
+    const auto record =
+        findRecord(run, parsePackingList(patchfiles::readBounded(packingListPath)), fileName);
     if (!record || text::upper(record->field(5)) != "Y") {
         return;
     }
@@ -165,7 +161,7 @@ void FindInPackingList(PatchRun& run, const std::string& packingListPath,
 }
 
 void StopOnCorruptPackingList(PatchRun& run) {
-    run.Failed = true;
+    run.state.RunFailed = true;
     run.state.services.prompter.show(
         "The information mentioned in the Packing List is not proper or corrupted. Please "
         "correct the Packing List.ini and try again.",

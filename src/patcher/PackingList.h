@@ -19,16 +19,14 @@ struct PackingRecord {
     const std::string& field(std::size_t n) const { return fields.at(n - 1); }
 };
 
-// Raised when a lookup meets a record that is not well formed.
-struct CorruptPackingList {};
-
 // Splits the text into records; blank pieces (the line break after the last "-GO-") are not
 // records.
 std::vector<PackingRecord> parsePackingList(const std::string& text);
 
 // The first record whose field 4 equals fileName (trimmed, case ignored); nothing when none
-// does. Throws CorruptPackingList when any record of the list is not well formed.
-std::optional<PackingRecord> findRecord(const std::vector<PackingRecord>& records,
+// does. When any record of the list is not well formed the list is corrupt: its message is
+// shown and the run stops (StopOnCorruptPackingList).
+std::optional<PackingRecord> findRecord(PatchRun& run, const std::vector<PackingRecord>& records,
                                         const std::string& fileName);
 
 // Where a record puts its file: the product folder (field 2 = field 3), below it

@@ -1,14 +1,11 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace pelvar {
 
 struct AppState;
-
-// Raised after a stopping message when the host could not be ended (no window titled AppTitle):
-// the run still stops. ApplyUpdates and CheckForUpdates catch it.
-struct RunStopped {};
 
 // The update wizard's own values for one run, beside the process-wide AppState (PatchRoot,
 // PatchFolder, CustomPatchFiles, PatchFiles, UpdateEntries and UpdatesReady live there).
@@ -22,15 +19,15 @@ struct PatchRun {
     std::string EditionCode;
     bool Scheduled = false;
 
-    // The held version text: the version field of GenUpdate.dat and, without its dots, the
-    // version text the verification gets.
+    // The edition's "PatchVer" as the wizard loaded it: GenUpdate.dat's version field, and the
+    // level at or below which a patch counts as installed.
     std::string HeldVersion;
 
     // Setup type of the product system file; 4 takes the setup-type-4 branches.
     int SetupType = 0;
 
-    // Base names of the unpacked archives, joined with ":".
-    std::string PatchFolders;
+    // Base names of the unpacked archives, in run order.
+    std::vector<std::string> PatchFolders;
     std::string PatchVersion;
     std::string BackupFolder;
     std::string UnregBatch;
@@ -49,15 +46,6 @@ struct PatchRun {
     std::string DbsScriptList;
     std::string DbaScriptList;
     std::string RbsScriptList;
-
-    // Set when an error box or a stopping message of the steps ended the run; the command
-    // line's exit code.
-    bool Failed = false;
-
-    // Three window states recorded with each patch row; no step sets them.
-    bool RowFlag1 = false;
-    bool RowFlag2 = false;
-    bool RowFlag3 = false;
 };
 
 } // namespace pelvar

@@ -24,6 +24,7 @@
 #include <filesystem>
 #include <fnmatch.h>
 #include <unistd.h>
+#include <utility>
 
 namespace pelvar {
 namespace {
@@ -45,7 +46,7 @@ std::vector<std::string> filesMatching(const std::string& folder, const std::str
 // Stopping messages end the host; a host that cannot be ended still stops the run here.
 [[noreturn]] void stopRun(PatchRun& run, const std::string& text, int icon,
                           const std::string& title) {
-    run.Failed = true;
+    run.state.RunFailed = true;
     run.state.services.prompter.show(text, icon, title);
     EndHostProcess(run.state);
     throw RunStopped();
@@ -83,10 +84,9 @@ std::vector<std::string> pendingArchives(const AppState& state) {
     return all;
 }
 
-void appendFolder(std::string& list, const std::string& name) {
-    const auto names = text::splitText(list, ":");
-    if (std::find(names.begin(), names.end(), name) == names.end()) {
-        text::appendToList(list, name);
+void appendFolder(std::vector<std::string>& list, const std::string& name) {
+    if (std::find(list.begin(), list.end(), name) == list.end()) {
+        list.push_back(name);
     }
 }
 
@@ -210,20 +210,25 @@ void CopyDownloadedUpdates(PatchRun& run, const std::string& folder) {
         }
         state.UpdatesReady = true;
         LogWrite(state, "Direct Copy from: " + folder + " over");
+        // A failed download does not make the apply a failed one: the flag is the apply's own
+        // until the two are joined below.
+        const bool downloadFailed = std::exchange(state.RunFailed, false);
         VerifyOrResume(run);
+        const bool applyFailed = state.RunFailed;
+        state.RunFailed = applyFailed || downloadFailed;
 
         // A run that stopped on an error keeps its progress file: the next run resumes at the
         // step that failed instead of starting over and running scripts twice.
-        const std::string progress = files::join(state.PatchRoot, "Process3.log");
-        if (!run.Failed && files::fileExists(progress)) {
+        const std::string progress = progressFilePath(state);
+        if (!applyFailed && files::fileExists(progress)) {
             files::deleteFile(progress);
         }
-        if (!run.Failed && !state.RunFailed) {
+        if (!state.RunFailed) {
             RemoveWorkingCopies(run);
         }
         if (!filesMatching(state.PatchFolder, "*Zip").empty()) {
             // After an error box the success text would claim what did not happen.
-            if (!run.Failed) {
+            if (!applyFailed) {
                 std::string text = "Required file has been updated successfully.";
                 if (!state.PatchFiles.empty()) {
                     text += "\nMore updates need to Apply which requires atleast one Pelvar "
@@ -235,7 +240,7 @@ void CopyDownloadedUpdates(PatchRun& run, const std::string& folder) {
             EndHostProcess(state);
         }
     } catch (const RunTimeError&) {
-        run.Failed = true;
+        state.RunFailed = true;
         state.services.prompter.show("Please provide the proper download path.", box::Information,
                                      state.AppTitle);
     }
@@ -250,7 +255,7 @@ bool unpackArchive(const AppState& state, const std::string& name) {
     const std::string target = files::join(state.PatchFolder, baseName(name));
     ZipArchive zip;
     zip.setArchive(archive);
-    bool sound = files::fileExists(archive) && zip.test() == 0;
+    bool sound = files::fileExists(archive) && zip.test();
     if (sound && !files::folderExists(target)) {
         // Unpacked beside the target and renamed, so a folder under the patch's name is
         // always complete.
@@ -259,7 +264,7 @@ bool unpackArchive(const AppState& state, const std::string& name) {
         std::error_code ec;
         std::filesystem::remove_all(temp, ec);
         zip.setExtractFolder(temp);
-        sound = zip.extractAll() == 0 && std::rename(temp.c_str(), target.c_str()) == 0;
+        sound = zip.extractAll() && std::rename(temp.c_str(), target.c_str()) == 0;
         std::filesystem::remove_all(temp, ec);
     }
     return sound;
@@ -288,7 +293,7 @@ void UnzipAndVerify(PatchRun& run, int /*editionNumber*/) {
 
 bool ResumeRecordedPatches(PatchRun& run) {
     AppState& state = run.state;
-    const std::string progress = files::join(state.PatchRoot, "Process3.log");
+    const std::string progress = progressFilePath(state);
     const std::string first = files::readFirstLine(progress, 64 * 1024);
     if (!text::startsWith(first, "Patches:")) {
         ListUnpackedFolders(run);
@@ -299,7 +304,7 @@ bool ResumeRecordedPatches(PatchRun& run) {
         // The progress file lies in the product folder: its names are checked like any other
         // outside name before they become paths.
         if (!isPlainFileName(folder)) {
-            run.Failed = true;
+            state.RunFailed = true;
             LogWrite(state, "No update was applied: the progress record names \"" + folder +
                                 "\", which is no patch folder.");
             return false;
@@ -310,7 +315,7 @@ bool ResumeRecordedPatches(PatchRun& run) {
                 return text::equalsIgnoringCase(baseName(a), folder);
             });
             if (archive == archives.end() || !unpackArchive(state, *archive)) {
-                run.Failed = true;
+                state.RunFailed = true;
                 LogWrite(state, "No update was applied: the patch " + folder +
                                     " of the interrupted run is no longer available.");
                 return false;

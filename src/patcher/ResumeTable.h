@@ -4,7 +4,8 @@
 
 namespace pelvar {
 
-// The step a resumed run starts with; each continues the chain to the final task.
+// The steps of the stepped pass in order; a resumed run starts with one of them and goes on
+// to the final task. FinalTask is never a resume point.
 enum class ResumeStep {
     None,
     Backup,
@@ -12,7 +13,8 @@ enum class ResumeStep {
     ApplicationScripts,
     Unregister,
     CopyFiles,
-    Register
+    Register,
+    FinalTask
 };
 
 // Reads the last line of the progress file: the marker before the first ":" (exact), the state

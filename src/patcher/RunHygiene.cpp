@@ -21,7 +21,7 @@ std::optional<EditionLock> LockProductFolder(PatchRun& run) {
     AppState& state = run.state;
     auto lock = EditionLock::tryAcquire(productLockFile(state.PatchRoot));
     if (!lock) {
-        run.Failed = true;
+        state.RunFailed = true;
         const std::string text = "Another update of " + state.PatchRoot +
                                  " is in progress. Try again when it has finished.";
         LogWrite(state, text);
@@ -65,7 +65,7 @@ void RemoveWorkingCopies(PatchRun& run) {
         std::error_code gone;
         fs::remove_all(it->path(), gone);
     }
-    for (const auto& name : text::splitText(run.PatchFolders, ":")) {
+    for (const auto& name : run.PatchFolders) {
         std::error_code gone;
         fs::remove_all(files::join(state.PatchFolder, name), gone);
     }

@@ -13,16 +13,6 @@
 
 namespace pelvar::scriptsteps {
 
-std::vector<std::string> runPatches(const PatchRun& run) {
-    std::vector<std::string> patches;
-    for (auto& name : text::splitText(run.PatchFolders, ":")) {
-        if (!text::trim(name).empty()) {
-            patches.push_back(text::trim(name));
-        }
-    }
-    return patches;
-}
-
 std::string scriptFolder(const PatchRun& run, const std::string& patch) {
     const std::string patchFolder = files::join(run.state.PatchFolder, patch);
     std::error_code ec;
@@ -40,7 +30,7 @@ std::string scriptFolder(const PatchRun& run, const std::string& patch) {
 
 void forEachScriptFile(PatchRun& run,
                        const std::function<void(const std::string&, const std::string&)>& visit) {
-    for (const auto& patch : runPatches(run)) {
+    for (const auto& patch : run.PatchFolders) {
         const std::string folder = scriptFolder(run, patch);
         if (folder.empty()) {
             continue;

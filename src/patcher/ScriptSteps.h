@@ -11,6 +11,7 @@ namespace pelvar {
 struct AppState;
 struct PatchRun;
 class DatabaseConnection;
+class Recordset;
 class RunTimeError;
 
 // Pieces the database steps share.
@@ -18,8 +19,6 @@ namespace scriptsteps {
 
 inline constexpr const char* ListSeparator = "[[*]]";
 
-// Base names of the run's unpacked patches, in run order.
-std::vector<std::string> runPatches(const PatchRun& run);
 // PatchFolder/<patch>/Script (the folder's name in any case); empty when there is none.
 std::string scriptFolder(const PatchRun& run, const std::string& patch);
 // Calls `visit` with the path and file name of every file in the run's Script folders, patch

@@ -51,50 +51,39 @@ std::string gatherSecurityScripts(PatchRun& run) {
 
 } // namespace
 
-void RunSecurityScripts(PatchRun& run) {
+StepResult RunSecurityScripts(PatchRun& run) {
     AppState& state = run.state;
-    try {
-        LogWrite(state, "Started Security Database updation.");
-        state.services.host.processEvents();
+    LogWrite(state, "Started Security Database updation.");
+    state.services.host.processEvents();
 
-        // The wizard's connection, as it opened at load: a database that did not open fails
-        // statement by statement.
-        const std::string scripts = gatherSecurityScripts(run);
-        for (const auto& script : splitScriptList(scripts)) {
-            try {
-                executeScriptFile(state, state.SecurityConnection.get(), script,
-                                  StatementRule::Security,
-                                  [&](const RunTimeError& e) { logTrapped(state, e); });
-            } catch (const RunTimeError& e) {
-                logTrapped(state, e);
-            }
-        }
-
-        for (const auto& patch : runPatches(run)) {
-            const std::string list = findFile(scriptFolder(run, patch), "SECDBSCRIPTS.INI");
-            if (list.empty()) {
-                continue;
-            }
-            try {
-                LogWrite(state, "Calling Script Execution Framework to execute the Menu scripts.");
-                RunScriptFramework(run, "L", "9.13", list, 2, state.SecurityConnectionString, "",
-                                   "M");
-            } catch (const RunTimeError& e) {
-                logTrapped(state, e);
-            }
-        }
-        LogWrite(state, "Menu Script execution is over. Please see the logs availble.");
-        LogWrite(state, "Security Database updation over.");
-    } catch (const RunTimeError& e) {
+    // The wizard's connection, as it opened at load: a database that did not open fails
+    // statement by statement.
+    const std::string scripts = gatherSecurityScripts(run);
+    for (const auto& script : splitScriptList(scripts)) {
         try {
+            executeScriptFile(state, state.SecurityConnection.get(), script,
+                              StatementRule::Security,
+                              [&](const RunTimeError& e) { logTrapped(state, e); });
+        } catch (const RunTimeError& e) {
             logTrapped(state, e);
-        } catch (const RunTimeError&) {
-            // The log itself failed; the step still hands over to the next one.
         }
     }
-    WriteProgressLine(run, "Step5: Over");
-    WriteProgressLine(run, "Step6: Started");
-    RunApplicationScripts(run);
+
+    for (const auto& patch : run.PatchFolders) {
+        const std::string list = findFile(scriptFolder(run, patch), "SECDBSCRIPTS.INI");
+        if (list.empty()) {
+            continue;
+        }
+        try {
+            LogWrite(state, "Calling Script Execution Framework to execute the Menu scripts.");
+            RunScriptFramework(run, "L", "9.13", list, 2, state.SecurityConnectionString, "", "M");
+        } catch (const RunTimeError& e) {
+            logTrapped(state, e);
+        }
+    }
+    LogWrite(state, "Menu Script execution is over. Please see the logs availble.");
+    LogWrite(state, "Security Database updation over.");
+    return StepResult::Continue;
 }
 
 } // namespace pelvar

@@ -4,17 +4,18 @@
 #include "download/DownloadSession.h"
 #include "environment/AppState.h"
 #include "environment/Connections.h"
+#include "environment/PatchVersion.h"
 #include "environment/RegistrySettings.h"
 #include "environment/Surfaces.h"
 #include "environment/UpdateLog.h"
 #include "patcher/Backup.h"
+#include "patcher/FirstPassCopy.h"
 #include "patcher/PatchFiles.h"
 #include "patcher/PatchRun.h"
 #include "patcher/PatchSelection.h"
-#include "patcher/Replacement.h"
 #include "patcher/ResumeTable.h"
 #include "patcher/RunHygiene.h"
-#include "patcher/Steps.h"
+#include "patcher/StepDriver.h"
 #include "patcher/WizardProgress.h"
 #include "platform/base/RunTimeError.h"
 #include "platform/files/Files.h"
@@ -28,18 +29,6 @@
 
 namespace pelvar {
 namespace {
-
-std::string progressFile(const PatchRun& run) {
-    return files::join(run.state.PatchRoot, "Process3.log");
-}
-
-void createFolders(const std::string& path) {
-    std::error_code ec;
-    std::filesystem::create_directories(path, ec);
-    if (ec) {
-        raiseFromErrno(ec.value(), path);
-    }
-}
 
 void deleteIfPresent(const std::string& path) {
     if (files::fileExists(path)) {
@@ -62,7 +51,7 @@ void deleteBatchFiles(PatchRun& run) {
 void runFirstPass(PatchRun& run) {
     AppState& state = run.state;
     Host& host = state.services.host;
-    createFolders(run.TempFolder);
+    files::createFolders(run.TempFolder);
     deleteBatchFiles(run);
     FormBackupFolder(run);
     BackupProgramFiles(run);
@@ -93,43 +82,15 @@ std::string versionOfLastEntry(const PatchRun& run) {
     if (entries.empty()) {
         return {};
     }
-    std::string name = entries.back().substr(0, entries.back().find(':'));
-    name = std::filesystem::path(text::replaceAll(name, "\\", "/")).stem().string();
-    const std::size_t prefix = run.state.EditionFlag == 1 ? 3 : 4;
-    name = name.size() > prefix ? name.substr(prefix) : std::string();
-    return text::replaceAll(name, "_", ".");
-}
-
-void runStep(PatchRun& run, ResumeStep step) {
-    switch (step) {
-    case ResumeStep::Backup:
-        BackupPackedFiles(run);
-        break;
-    case ResumeStep::SecurityScripts:
-        RunSecurityScripts(run);
-        break;
-    case ResumeStep::ApplicationScripts:
-        RunApplicationScripts(run);
-        break;
-    case ResumeStep::Unregister:
-        UnregisterComponents(run);
-        break;
-    case ResumeStep::CopyFiles:
-        CopyNewFiles(run);
-        break;
-    case ResumeStep::Register:
-        RegisterComponents(run);
-        break;
-    case ResumeStep::None:
-        break;
-    }
+    return patchVersionOfFile(entries.back().substr(0, entries.back().find(':')),
+                              run.state.EditionFlag == 1);
 }
 
 // The final task records every entry of UpdateEntries: keep only the patches whose folders the
 // steps walk, so that a patch that was not unpacked (skipped, or arrived after a crash) is never
 // recorded as installed.
 void keepEntriesOfUnpackedPatches(PatchRun& run) {
-    const auto folders = text::splitText(run.PatchFolders, ":");
+    const auto& folders = run.PatchFolders;
     auto& entries = run.state.UpdateEntries;
     std::erase_if(entries, [&](const std::string& entry) {
         const std::string stem =
@@ -141,12 +102,12 @@ void keepEntriesOfUnpackedPatches(PatchRun& run) {
 }
 
 void reportNothingApplied(PatchRun& run, const std::string& why) {
-    run.Failed = true;
+    run.state.RunFailed = true;
     LogWrite(run.state, "No update was applied: " + why);
 }
 
 void runSecondPass(PatchRun& run) {
-    const std::string progress = progressFile(run);
+    const std::string progress = progressFilePath(run.state);
     const bool resuming = files::fileExists(progress);
     if (!resuming) {
         deleteBatchFiles(run);
@@ -159,8 +120,8 @@ void runSecondPass(PatchRun& run) {
     run.PatchVersion = versionOfLastEntry(run);
     if (!resuming) {
         // Which patches this run applies, so that a resumed run applies exactly these.
-        WriteProgressLine(run, "Patches:" + run.PatchFolders);
-        runStep(run, ResumeStep::Backup);
+        WriteProgressLine(run, "Patches:" + text::joinText(run.PatchFolders, ":"));
+        runStepsFrom(run, ResumeStep::Backup);
         return;
     }
     // Only the last record matters; a huge progress file is not read whole.
@@ -171,7 +132,7 @@ void runSecondPass(PatchRun& run) {
                              "the progress record \"" + last + "\" names no step to continue.");
         return;
     }
-    runStep(run, step);
+    runStepsFrom(run, step);
 }
 
 } // namespace
@@ -216,15 +177,18 @@ void CheckForUpdates(PatchRun& run) {
     }
     const auto lock = LockDownloadRun(state);
     if (!lock) {
-        run.Failed = true;
+        state.RunFailed = true;
         return;
     }
     try {
         StartDownloadSession(state);
         NudgeProgress(state, 4);
         ApplyUpdates(run);
-    } catch (const RunStopped&) {
-        // A stopping message was shown; the host goes on without the run.
+    } catch (const RunStopped& stop) {
+        // A stopping message was shown; unless it ended the host, the host goes on.
+        if (stop.hostEnded) {
+            throw;
+        }
     }
 }
 
@@ -264,18 +228,23 @@ void ApplyUpdates(PatchRun& run) {
             return;
         }
         RefuseInstallationLinks(run);
-        createFolders(state.PatchFolder);
+        files::createFolders(state.PatchFolder);
         RemoveLeftovers(run);
         CopyDownloadedUpdates(run, files::join(state.DownloadFolder, ""));
         state.services.host.processEvents();
         if (state.UpdatesReady) {
+            // A second time on purpose: the call inside CopyDownloadedUpdates is the first pass,
+            // this one the second (steps 3 to 9), unless the run has ended in between.
             VerifyOrResume(run);
         }
         NudgeProgress(state, 4);
     } catch (const RunTimeError& e) {
         ShowStepError(run, e.number(), e.description());
-    } catch (const RunStopped&) {
-        // A stopping message was shown; the host goes on without the run.
+    } catch (const RunStopped& stop) {
+        // A stopping message was shown; unless it ended the host, the host goes on.
+        if (stop.hostEnded) {
+            throw;
+        }
     }
 }
 
@@ -286,7 +255,7 @@ void VerifyOrResume(PatchRun& run) {
         run.SyGlPresent = false;
         run.SyFile.clear();
         run.GlFile.clear();
-        const std::string progress = progressFile(run);
+        const std::string progress = progressFilePath(run.state);
         if (files::fileExists(progress)) {
             const int answer = state.services.prompter.show(
                 "Pelvar LiveUpdate were terminated abnormally during applying updates.\nClick "

@@ -32,14 +32,18 @@ bool followsFileWork(const std::string& record) {
 
 } // namespace
 
+std::string progressFilePath(const AppState& state) {
+    return files::join(state.PatchRoot, "Process3.log");
+}
+
 void WriteProgressLine(PatchRun& run, const std::string& text) {
     try {
         if (followsFileWork(text)) {
             // One flush of the whole file system costs far less than one per file, and after a
             // power cut the record is never ahead of the files it vouches for.
-            files::syncFileSystem(run.state.ProductAppPath);
+            files::syncFileSystem(run.state.PatchRoot);
         }
-        files::appendLine(files::join(run.state.ProductAppPath, "Process3.log"), text);
+        files::appendLine(progressFilePath(run.state), text);
         crashPoint(text);
     } catch (const RunTimeError& e) {
         ShowStepError(run, e.number(), e.description());
@@ -47,7 +51,7 @@ void WriteProgressLine(PatchRun& run, const std::string& text) {
 }
 
 void ShowStepError(PatchRun& run, std::int64_t number, const std::string& description) {
-    run.Failed = true;
+    run.state.RunFailed = true;
     ShowStepError(run.state, number, description);
 }
 

@@ -12,13 +12,16 @@ struct PatchRun;
 // (1, 2 or 4). It shows that work goes on, not how much is done. No wizard, no change.
 void NudgeProgress(AppState& state, int step);
 
-// Appends one record to ProductAppPath/Process3.log. Errors are shown as the wizard's error
-// box and the caller goes on.
+// PatchRoot/Process3.log: the stepped pass's progress records, which a resumed run reads.
+std::string progressFilePath(const AppState& state);
+
+// Appends one record to the progress file. Errors are shown as the wizard's error box and the
+// caller goes on.
 void WriteProgressLine(PatchRun& run, const std::string& text);
 
 // The wizard's error box: the error's number and description, information icon, AppTitle.
 void ShowStepError(AppState& state, std::int64_t number, const std::string& description);
-// The same for a step of the run, which marks the run as failed.
+// The same for a step of the run, which marks the run as failed (RunFailed).
 void ShowStepError(PatchRun& run, std::int64_t number, const std::string& description);
 
 } // namespace pelvar

@@ -41,7 +41,7 @@ TEST_F(Verification, TruncatedArchiveIsDeletedAndEndsTheHost) {
     const std::string bytes = readFile(downloaded("HO_9_0_1_03.zip"));
     writeFile(downloaded("HO_9_0_1_03.zip"), bytes.substr(0, bytes.size() / 2));
     state.PatchFiles = "HO_9_0_1_03.zip";
-    EXPECT_THROW(verify(), HostProcessEnded);
+    EXPECT_THROW(verify(), RunStopped);
     EXPECT_FALSE(std::filesystem::exists(downloaded("HO_9_0_1_03.zip")));
     ASSERT_EQ(prompter.boxes.size(), 1U);
     EXPECT_EQ(prompter.boxes[0].text, "The downloaded file HO_9_0_1_03.zip is either empty or "
@@ -81,7 +81,7 @@ TEST_F(Verification, HandOverStartsThePatcherAndEndsTheHost) {
     writeFile(appFolder() + "/PelvarPU", "#!/bin/sh\ntouch " + marker + "\n");
     std::filesystem::permissions(appFolder() + "/PelvarPU", std::filesystem::perms::owner_all);
     prompter.answers = {box::AnswerYes};
-    EXPECT_THROW(verify(), HostProcessEnded);
+    EXPECT_THROW(verify(), RunStopped);
     EXPECT_TRUE(waitUntil([&] { return std::filesystem::exists(marker); }));
 }
 
@@ -104,7 +104,7 @@ TEST_F(Verification, DecompressionBombIsADamagedArchive) {
     makeZip(downloaded("POS_9_0_1_03.zip"), {{"zeros.bin", std::string(64U << 20, '\0')}});
     ASSERT_LT(std::filesystem::file_size(downloaded("POS_9_0_1_03.zip")), 1U << 20);
     state.PatchFiles = "POS_9_0_1_03.zip";
-    EXPECT_THROW(verify(), HostProcessEnded);
+    EXPECT_THROW(verify(), RunStopped);
     ASSERT_EQ(prompter.boxes.size(), 1U);
     EXPECT_TRUE(prompter.boxes[0].text.starts_with("The downloaded file POS_9_0_1_03.zip is "
                                                    "either empty or corrupted."));
@@ -142,7 +142,7 @@ TEST_P(DownloadRunErrors, FollowTheWindowsErrorTable) {
     bool ended = false;
     try {
         DownloadButtonClicked(f.state, zip, window);
-    } catch (const HostProcessEnded&) {
+    } catch (const RunStopped&) {
         ended = true;
     }
     EXPECT_EQ(ended, row.hostEnded);

@@ -54,7 +54,7 @@ TEST_P(UnplainArchiveName, IsATamperedEntry) {
     writeSettings("Point of Sale", {description + ".ini"});
     state.SelectedEdition = "Point of Sale";
 
-    EXPECT_THROW(StartDownloadSession(state), HostProcessEnded);
+    EXPECT_THROW(StartDownloadSession(state), RunStopped);
     EXPECT_EQ(prompter.texts(), std::vector<std::string>{"Updates Information Tampered"});
     EXPECT_TRUE(state.RunFailed);
     EXPECT_FALSE(fs::exists(dir / Escaped)) << "written outside the download folder";
@@ -84,7 +84,7 @@ TEST_P(Redirect, IsAUrlThatCannotBeOpened) {
     writeSettings("Point of Sale", {"POShttp.ini"});
     state.SelectedEdition = "Point of Sale";
 
-    EXPECT_THROW(StartDownloadSession(state), HostProcessEnded);
+    EXPECT_THROW(StartDownloadSession(state), RunStopped);
     ASSERT_EQ(prompter.boxes.size(), 1U);
     EXPECT_EQ(prompter.boxes[0].text,
               "Could not able to download the patches from the HTTP location : " + location + " ");

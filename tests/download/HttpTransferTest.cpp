@@ -92,14 +92,14 @@ TEST_F(HttpTransfer, ErrorPageIsStoredAndListsNothing) {
 
 TEST_F(HttpTransfer, MalformedPatchNameEndsTheDownloader) {
     publishPatches({"POS_a_b_c_5.z"});
-    EXPECT_THROW(run(), HostProcessEnded);
+    EXPECT_THROW(run(), RunStopped);
     EXPECT_EQ(prompter.texts(),
               std::vector<std::string>{"No patches are available in the download location"});
 }
 
 TEST_F(HttpTransfer, UnreachableServerEndsTheDownloader) {
     httpLocation("POShttp", "http://127.0.0.1:" + std::to_string(freePort()) + "/pos");
-    EXPECT_THROW(run(), HostProcessEnded);
+    EXPECT_THROW(run(), RunStopped);
     ASSERT_EQ(prompter.boxes.size(), 1U);
     EXPECT_EQ(prompter.boxes[0].title, "HTTP Download");
     EXPECT_TRUE(prompter.boxes[0].text.starts_with(

@@ -162,7 +162,7 @@ TEST_F(SignedDownload, HttpsTrustsTheCaFileAndChecksTheHostName) {
         }
         try {
             run();
-        } catch (const HostProcessEnded&) {
+        } catch (const RunStopped&) {
             // A location that cannot be opened ends the downloader.
         }
         unsetenv("LIVEUPDATE_CA_FILE");

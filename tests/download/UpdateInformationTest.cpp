@@ -56,7 +56,7 @@ TEST_F(UpdateInformation, EveryEntryOfAPosUnderscoreLocationIsCustom) {
 }
 
 TEST_F(UpdateInformation, TamperedEntryEndsThePosDownloaderOnly) {
-    EXPECT_THROW(read("POShttp", {"POS_9_0_1_03.zip"}), HostProcessEnded);
+    EXPECT_THROW(read("POShttp", {"POS_9_0_1_03.zip"}), RunStopped);
     EXPECT_EQ(prompter.texts(), std::vector<std::string>{"Updates Information Tampered"});
 
     // The same entry at a Head Office location is not checked; it ends the reading instead.
@@ -82,7 +82,7 @@ TEST_P(OversizedInformation, IsTampered) {
     }
     state.DownloadLocation.Description = "HOhttp";
     writeFile(downloaded("Pelvar9_HOhttp.dat"), bytes + "HO_9_0_1_03.zip:9\r\n");
-    EXPECT_THROW(ReadUpdateInformation(state), HostProcessEnded);
+    EXPECT_THROW(ReadUpdateInformation(state), RunStopped);
     EXPECT_EQ(prompter.texts(), std::vector<std::string>{"Updates Information Tampered"});
     EXPECT_EQ(state.PatchFiles, "");
 }

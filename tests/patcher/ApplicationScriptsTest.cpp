@@ -1,6 +1,7 @@
 #include "patcher/ApplicationScripts.h"
 
 #include "ScriptStepFixture.h"
+#include "patcher/StepDriver.h"
 #include "patcher/Steps.h"
 
 using namespace pelvar;
@@ -27,7 +28,7 @@ TEST_F(ApplicationScripts, FileCompaniesGetDbaScriptsAndABrokenCompanyIsPassedOv
     addScript("POS_9_0_1_04", "APPDBSCRIPTS.INI", "none.sql\r\n");
     openSecurity();
 
-    RunApplicationScripts(run);
+    runSingleStep(run, ResumeStep::ApplicationScripts);
 
     for (const auto& company : {first, second}) {
         EXPECT_EQ(sqliteRows(company, "SELECT Nm FROM Items"), std::vector<std::string>{"dba"});
@@ -69,7 +70,7 @@ TEST_F(ApplicationScripts, EmptyCompanyTableLogsOnlyTheStartAndRecordsProgress) 
     addScript("P1", "b.DBS", "SELECT 2\n-GO-\n");
     openSecurity();
 
-    RunApplicationScripts(run);
+    runSingleStep(run, ResumeStep::ApplicationScripts);
 
     const auto log = sb.logMessages();
     EXPECT_EQ(std::count_if(log.begin(), log.end(),

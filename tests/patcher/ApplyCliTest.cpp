@@ -1,4 +1,3 @@
-#include "CommandLine.h"
 #include "PatchFixture.h"
 #include "Servers.h"
 #include "patcher/PatchFiles.h"
@@ -9,9 +8,7 @@
 #include <QProcess>
 #include <QStringList>
 #include <chrono>
-#include <csignal>
 #include <gtest/gtest.h>
-#include <random>
 #include <thread>
 
 using namespace pelvar;
@@ -54,30 +51,6 @@ class ApplyRun : public PatchTest {
         }
         return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
                 process.readAll().toStdString()};
-    }
-
-    // Starts a run and kills it (SIGKILL, by its PID) once `ready` holds; false when the run
-    // ended first or the moment never came.
-    bool applyAndKillWhen(const std::function<bool()>& ready) {
-        QProcess process;
-        process.start(QString::fromStdString(binaryDir() + "/liveupdate"),
-                      arguments({"--no-download"}));
-        if (!process.waitForStarted(10000)) {
-            return false;
-        }
-        bool killed = false;
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(120);
-        while (std::chrono::steady_clock::now() < deadline &&
-               process.state() == QProcess::Running) {
-            if (ready()) {
-                killed = ::kill(static_cast<pid_t>(process.processId()), SIGKILL) == 0;
-                break;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(2));
-            process.waitForFinished(0);
-        }
-        process.waitForFinished(10000);
-        return killed && process.exitStatus() == QProcess::CrashExit;
     }
 
     std::string backupFolder() const {
@@ -126,7 +99,7 @@ TEST_F(ApplyRun, CustomThenRegularPatchFromALoopbackServer) {
     ASSERT_FALSE(backupFolder().empty());
     ZipArchive firstBackup;
     firstBackup.setArchive(backupFolder() + "/POSSECAU_9_0_1_04.Zip");
-    EXPECT_EQ(firstBackup.test(), 0);
+    EXPECT_TRUE(firstBackup.test());
     EXPECT_TRUE(waitForRegistrations({"Till.exe", "Secu.dll"}));
 
     // Second run: a regular patch placing files by its packing list.
@@ -156,26 +129,16 @@ TEST_F(ApplyRun, CustomThenRegularPatchFromALoopbackServer) {
 
     ZipArchive backup;
     backup.setArchive(backupFolder() + "/POS_9_0_1_05.Zip");
-    ASSERT_EQ(backup.test(), 0);
+    ASSERT_TRUE(backup.test());
     backup.setExtractFolder(dir / "restored");
-    ASSERT_EQ(backup.extractAll(), 0);
+    ASSERT_TRUE(backup.extractAll());
     EXPECT_EQ(readFile(dir / "restored/Till.exe"), "till 2");
     EXPECT_EQ(readFile(dir / "restored/Grid.ocx"), "grid 1");
     EXPECT_EQ(readFile(dir / "restored/Day.rpt"), "day 1");
 
-    const std::string grid = root() + "/drive_c/Shared/bin/Grid.ocx";
-    EXPECT_EQ(lines(inProduct("Unreg_3.bat")),
-              (std::vector<std::string>{
-                  "@echo off", "Echo Please wait! Un-Registering Components...",
-                  "REGSVR32 " + grid + " /U /S", product() + "/Till.exe /UNREGSERVER"}));
-    EXPECT_EQ(
-        lines(inProduct("Reg_3.bat")),
-        (std::vector<std::string>{"@echo off", "Echo Please wait! Registering Components...",
-                                  "REGSVR32 " + grid + " /S", product() + "/Till.exe /REGSERVER"}));
     EXPECT_TRUE(waitForRegistrations({"Grid.ocx", "Till.exe"}));
-    EXPECT_EQ(registry.read(components::ComponentsKey, "Grid.ocx"), grid);
-    const CliRun listed = runLiveupdate({"--root", root(), "reg", "list"});
-    EXPECT_NE(listed.out.find("Grid.ocx=" + grid + "\n"), std::string::npos) << listed.out;
+    EXPECT_EQ(registry.read(components::ComponentsKey, "Grid.ocx"),
+              root() + "/drive_c/Shared/bin/Grid.ocx");
 }
 
 // A download or apply of the same edition into the same folder holds the lock: this run must
@@ -197,96 +160,6 @@ TEST_F(ApplyRun, AnotherRunOfTheEditionInProgressStopsBeforeAnyWork) {
         EXPECT_FALSE(files::fileExists(inProduct("PatchTemp/POS_9_0_1_05.zip")));
         EXPECT_FALSE(files::fileExists(inProduct("PatchTemp/Pelvar9_POSHTTP.dat")));
     }
-}
-
-// Large incompressible files make the backup and the copy slow enough to be interrupted.
-class InterruptedRun : public ApplyRun {
-  protected:
-    static constexpr int FileCount = 6;
-    static constexpr std::size_t FileSize = 12 << 20;
-
-    InterruptedRun() {
-        std::mt19937 random(7);
-        std::vector<std::pair<std::string, std::string>> entries;
-        std::string list;
-        for (int i = 0; i < FileCount; ++i) {
-            const std::string name = "Prog" + std::to_string(i) + ".dll";
-            std::string bytes(FileSize, '\0');
-            for (auto& b : bytes) {
-                b = static_cast<char>(random());
-            }
-            // The installed versions are as large, so that zipping them takes a while too.
-            writeFile(inProduct(name), "old " + bytes.substr(4));
-            bytes.replace(0, 4, "new ");
-            entries.emplace_back(name, bytes);
-            list += packingRecord("Pelvar\\", "Pelvar\\", name, "Y");
-        }
-        entries.emplace_back("PackingList.ini", list);
-        makeZip(downloaded("POS_9_0_1_05.zip"), entries);
-        publish(downloaded("Pelvar9_POSHTTP.dat"), {"POS_9_0_1_05.zip:9.0.1"});
-    }
-
-    // Every program file is either the whole old or the whole new version.
-    void expectNoHalfWrittenFile(bool allNew) {
-        for (int i = 0; i < FileCount; ++i) {
-            const std::string name = "Prog" + std::to_string(i) + ".dll";
-            const std::string bytes = readFile(inProduct(name));
-            const bool isOld = bytes.size() == FileSize && text::startsWith(bytes, "old ");
-            const bool isNew = bytes.size() == FileSize && text::startsWith(bytes, "new ");
-            EXPECT_TRUE(allNew ? isNew : (isOld || isNew)) << name << " has " << bytes.size();
-        }
-    }
-    void expectOnlyCompleteBackups() {
-        for (const auto& name : patchfiles::filesIn(backupFolder())) {
-            if (text::endsWith(name, ".Zip")) {
-                ZipArchive zip;
-                zip.setArchive(backupFolder() + "/" + name);
-                EXPECT_EQ(zip.test(), 0) << name;
-            }
-        }
-    }
-    std::string lastProgressLine() const {
-        const auto all = progressLines();
-        return all.empty() ? std::string() : all.back();
-    }
-};
-
-TEST_F(InterruptedRun, KilledDuringTheCopyResumesStepEight) {
-    ASSERT_TRUE(applyAndKillWhen([&] { return lastProgressLine() == "Step8: Started"; }));
-    expectNoHalfWrittenFile(false);
-    const Finished resumed = apply({"--no-download"});
-    ASSERT_EQ(resumed.exitCode, 0) << resumed.out;
-    EXPECT_TRUE(logHas("Final Task were terminated, continuing..."));
-    expectNoHalfWrittenFile(true);
-    expectOnlyCompleteBackups();
-    EXPECT_FALSE(files::fileExists(progressFile()));
-}
-
-TEST_F(InterruptedRun, KilledDuringTheBackupFollowsTheTable) {
-    ASSERT_TRUE(applyAndKillWhen([&] {
-        for (const auto& name : patchfiles::filesIn(backupFolder())) {
-            // Ours ("….Zip.PID.part") or libzip's own temporary file beside it.
-            if (text::contains(name, ".Zip.")) {
-                return true;
-            }
-        }
-        return false;
-    }));
-    const std::string last = lastProgressLine();
-    expectOnlyCompleteBackups();
-    EXPECT_FALSE(files::fileExists(backupFolder() + "/POS_9_0_1_05.Zip"));
-    // The archive is zipped after the SY/GL record, which repeats the backup and goes on.
-    ASSERT_EQ(last, "bolSYGLPresent:False");
-    const Finished resumed = apply({"--no-download"});
-    ASSERT_EQ(resumed.exitCode, 0) << resumed.out;
-    EXPECT_TRUE(logHas("Final Task were terminated, continuing..."));
-    expectNoHalfWrittenFile(true);
-    expectOnlyCompleteBackups();
-    ZipArchive backup;
-    backup.setArchive(backupFolder() + "/POS_9_0_1_05.Zip");
-    backup.setExtractFolder(dir / "restored");
-    ASSERT_EQ(backup.extractAll(), 0);
-    EXPECT_TRUE(text::startsWith(readFile(dir / "restored/Prog3.dll"), "old "));
 }
 
 } // namespace

@@ -1,38 +1,18 @@
 #include "patcher/Backup.h"
 
 #include "PatchFixture.h"
+#include "ZipFiles.h"
 #include "patcher/PatchFiles.h"
+#include "patcher/StepDriver.h"
 #include "patcher/Steps.h"
 
 #include <gtest/gtest.h>
 #include <map>
-#include <zip.h>
 
 using namespace pelvar;
 using namespace pelvar::test;
 
 namespace {
-
-// Every entry of a zip file with its content.
-std::map<std::string, std::string> zipContents(const std::string& path) {
-    std::map<std::string, std::string> contents;
-    int error = 0;
-    zip_t* archive = zip_open(path.c_str(), ZIP_RDONLY | ZIP_CHECKCONS, &error);
-    if (!archive) {
-        return contents;
-    }
-    for (zip_int64_t i = 0; i < zip_get_num_entries(archive, 0); ++i) {
-        zip_stat_t st;
-        zip_stat_index(archive, static_cast<zip_uint64_t>(i), 0, &st);
-        std::string bytes(st.size, '\0');
-        zip_file_t* f = zip_fopen_index(archive, static_cast<zip_uint64_t>(i), 0);
-        zip_fread(f, bytes.data(), st.size);
-        zip_fclose(f);
-        contents[st.name] = bytes;
-    }
-    zip_discard(archive);
-    return contents;
-}
 
 struct SyGlRow {
     const char* name;
@@ -48,7 +28,7 @@ TEST_P(SyGlDetection, RecordsTheFlagAndTheNames) {
         entries.emplace_back(f, "x");
     }
     unpacked("POS_9_0_1_05", entries);
-    BackupPackedFiles(run);
+    runSingleStep(run, ResumeStep::Backup);
     auto recorded = progressLines();
     ASSERT_GE(recorded.size(), 3 + GetParam().records.size());
     // After "Step3: Started" and before the archive's end of step.
@@ -80,7 +60,7 @@ TEST_F(PatchTest, StepThreeSavesTheInstalledVersionsOfWhatStepEightReplaces) {
               {"PackingList.ini", packingRecord("Pelvar\\", "Pelvar\\", "Till.exe", "Y") +
                                       packingRecord("Shared\\", "bin\\", "print.dll", "Y") +
                                       packingRecord("Pelvar\\", "Pelvar\\", "Fresh.txt", "N")}});
-    BackupPackedFiles(run);
+    runSingleStep(run, ResumeStep::Backup);
     const auto saved = zipContents(run.BackupFolder + "/POS_9_0_1_05.Zip");
     EXPECT_EQ(saved, (std::map<std::string, std::string>{{"Till.exe", "old till"},
                                                          {"print.dll", "old print"}}));
@@ -97,8 +77,13 @@ TEST_F(PatchTest, ZipFolderLeavesOutTheTemporarySystemParameters) {
     writeFile(dir / "src/tmpSysPara.mdb", "db");
     writeFile(dir / "src/sub/b.txt", "b");
     ASSERT_TRUE(ZipFolder(run, dir / "out.Zip", dir / "src", "*"));
-    EXPECT_EQ(zipContents(dir / "out.Zip"),
-              (std::map<std::string, std::string>{{"a.txt", "a"}, {"sub/b.txt", "b"}}));
+    // A second backup the same day keeps what the first one saved and only adds what it lacks.
+    writeFile(dir / "src/a.txt", "replaced");
+    writeFile(dir / "src/c.txt", "c");
+    ASSERT_TRUE(ZipFolder(run, dir / "out.Zip", dir / "src", "*"));
+    EXPECT_EQ(
+        zipContents(dir / "out.Zip"),
+        (std::map<std::string, std::string>{{"a.txt", "a"}, {"c.txt", "c"}, {"sub/b.txt", "b"}}));
     // A source that cannot be read gives the error box and no archive under the final name.
     EXPECT_FALSE(ZipFolder(run, dir / "missing.Zip", dir / "nowhere", "*"));
     EXPECT_FALSE(files::fileExists(dir / "missing.Zip"));

@@ -47,8 +47,8 @@ TEST_F(FullDisk, RecordsNothingKeepsTheProgressFileAndResumesOnceThereIsRoom) {
             {{"PackingList.ini", packingRecord("Pelvar9\\", "Pelvar9\\", "Big.bin", "N")},
              {"Big.bin", program}});
 
-    EXPECT_THROW(ApplyUpdates(run), HostProcessEnded);
-    EXPECT_TRUE(run.Failed);
+    EXPECT_THROW(ApplyUpdates(run), RunStopped);
+    EXPECT_TRUE(state.RunFailed);
     EXPECT_EQ(prompter.texts(), std::vector<std::string>{"61 Disk full"})
         << "no success text after the error";
     EXPECT_TRUE(logHas("Step8: - Big.bin could not be replaced: 61-Disk full")) << logText();
@@ -58,12 +58,13 @@ TEST_F(FullDisk, RecordsNothingKeepsTheProgressFileAndResumesOnceThereIsRoom) {
     EXPECT_EQ(progressLines().back(), "Step8: Started");
 
     std::filesystem::remove(inProduct("filler"));
+    state.RunFailed = false; // the next run is a process of its own
     PatchRun again(state);
     again.EditionCode = "POS";
     LoadWizard(again);
     prompter.answers = {box::AnswerYes}; // continue from the last position
-    EXPECT_THROW(ApplyUpdates(again), HostProcessEnded);
-    EXPECT_FALSE(again.Failed) << logText();
+    EXPECT_THROW(ApplyUpdates(again), RunStopped);
+    EXPECT_FALSE(state.RunFailed) << logText();
     EXPECT_EQ(readFile(inProduct("Big.bin")), program);
     EXPECT_EQ(ReadSetting(registry, "PatchVer", keysel::Pos), "9.0.1.05");
     EXPECT_FALSE(std::filesystem::exists(progressFile()));

@@ -53,10 +53,10 @@ TEST_P(HostileInstallation, StopsTheRunAndTouchesNothingOutside) {
     prompter.answers = {box::AnswerYes, box::AnswerYes};
     try {
         ApplyUpdates(run);
-    } catch (const HostProcessEnded&) {
+    } catch (const RunStopped&) {
     }
     EXPECT_EQ(contents(outside), before);
-    EXPECT_TRUE(run.Failed);
+    EXPECT_TRUE(state.RunFailed);
     EXPECT_EQ(ReadSetting(registry, "PatchVer", keysel::Pos), "");
     const bool said = logText().find(row.said) != std::string::npos ||
                       std::any_of(prompter.boxes.begin(), prompter.boxes.end(),
@@ -79,7 +79,7 @@ INSTANTIATE_TEST_SUITE_P(
                    "Process3.log is a symbolic link"},
         HostileRow{"HelpLinkedOutside", "Help", "", placed, "Help is a symbolic link"},
         HostileRow{"ProgramLinkedToAPrivateFile", "Report.txt", "/secret", placed,
-                   "Backup failed: 75-Path/File access error"},
+                   "Step3 stopped: 75-Path/File access error"},
         HostileRow{"LineBreakInAPackingListFolder", "", "",
                    packingRecord("Pelvar9\\", "Pelvar9\\", "Report.txt", "N") +
                        packingRecord("x\r\nEcho INJECTED\r\n", "AppPath\\", "I.dll", "Y"),

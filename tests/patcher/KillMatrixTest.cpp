@@ -1,18 +1,15 @@
-#include "CommandLine.h"
 #include "DatabaseRows.h"
-#include "Sandbox.h"
-#include "TempDir.h"
+#include "Env.h"
+#include "Installation.h"
 #include "environment/RegistrySettings.h"
 #include "environment/SystemFile.h"
-#include "platform/registry/RegistryStore.h"
+#include "platform/files/Files.h"
 #include "platform/text/Text.h"
-#include "settings/ScrambleLine.h"
 
-#include <cstdlib>
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <map>
-#include <zip.h>
+#include <memory>
 
 using namespace pelvar;
 using namespace pelvar::test;
@@ -29,14 +26,11 @@ std::string joined(const std::vector<std::string>& rows) {
 }
 
 // A Point of Sale installation (file security database, one file company) with two patches in
-// its download folder, each replacing a program file and running a company script.
-class Installation {
+// its download folder, each replacing a program file and running a security and a company
+// script.
+class KilledInstallation : public Installation {
   public:
-    Installation() : registry(paths().registryFile()) {
-        for (const auto& folder :
-             {dir / "app", dir / "downloads", product() + "/Temp3", paths().commonAppData()}) {
-            fs::create_directories(folder);
-        }
+    KilledInstallation() {
         writeFile(product() + "/Prog4.dll", "installed 4");
         writeFile(product() + "/Prog5.dll", "installed 5");
         sqlite(dir / "security.db", "CREATE TABLE VaCompany (CompCode, Nm, DbProvider, DbType, "
@@ -51,124 +45,58 @@ class Installation {
                                  "Rem2, Rem3, Flag1, Flag2, Flag3);"
                                  "CREATE TABLE GenLookup (RecID, Code, Number);"
                                  "CREATE TABLE SysParam (ParamCode, Dt);");
-        for (const auto& [name, value] :
-             std::map<std::string, std::string>{{"SERVERTYPE", "ACCESS"},
-                                                {"PELVARAPPPATH", product()},
-                                                {"VASECDBPATH", dir.path()},
-                                                {"VASECDBNAME", "security.db"},
-                                                {"PROVIDER", "Microsoft.Jet.OLEDB.4.0"},
-                                                {"PatchVer", "9.0.1.03"}}) {
-            WriteSetting(registry, name, value, keysel::Pos);
+        settings(keysel::Pos, {{"SERVERTYPE", "ACCESS"},
+                               {"VASECDBPATH", dir.path()},
+                               {"VASECDBNAME", "security.db"},
+                               {"PROVIDER", "Microsoft.Jet.OLEDB.4.0"},
+                               {"PatchVer", "9.0.1.03"}});
+        for (const std::string n : {"4", "5"}) {
+            patch("POS_9_0_1_0" + n + ".zip",
+                  {{"PackingList.ini", "1-#-PRODUCT\\-#-PRODUCT\\-#-Prog" + n + ".dll-#-N-GO-\r\n"},
+                   {"Prog" + n + ".dll", "new " + n},
+                   {"Script/app.DBA", "INSERT INTO Items (Nm) VALUES ('a" + n +
+                                          "')\r\n-GO-\r\nINSERT INTO Items (Nm) VALUES ('b" + n +
+                                          "')\r\n-GO-\r\n"},
+                   {"Script/sec.MNA", "INSERT INTO Menu (Src) VALUES ('m" + n + "')\r\n-GO-\r\n"}});
         }
-        WriteSetting(registry, "SetupType", "1", keysel::SetupType);
-        patch("POS_9_0_1_04.zip", "Prog4.dll", "4");
-        patch("POS_9_0_1_05.zip", "Prog5.dll", "5");
-        std::string info;
-        for (const auto* entry :
-             {"POS_9_0_1_05.zip:12/03/2026:9.0.1.05", "POS_9_0_1_04.zip:12/01/2026:9.0.1.04"}) {
-            info += "1:2:3:4:" + ScrambleLine(entry) + "\r\n";
-        }
-        writeFile(dir / "downloads/Pelvar9_POSHTTP.dat", info);
-        writeFile(dir / "app/POSDownloadSettings.config",
-                  "Download path=" + (dir / "downloads") + "\r\n");
-    }
-
-    SandboxPaths paths() const {
-        SandboxPaths p;
-        p.root = dir / "root";
-        p.appFolder = dir / "app";
-        return p;
-    }
-    std::string product() const { return dir / "product"; }
-
-    CliRun apply() const {
-        return runLiveupdate({"--root", paths().root, "--app-folder", paths().appFolder, "--yes",
-                              "apply", "--edition", "POS", "--no-download"});
+        information("POSHTTP", {"POS_9_0_1_05.zip:12/03/2026:9.0.1.05",
+                                "POS_9_0_1_04.zip:12/01/2026:9.0.1.04"});
     }
 
     // Everything a run leaves that a user would notice, with this sandbox's folder written
     // "<dir>" so that two installations compare.
     std::map<std::string, std::string> endState() const {
-        std::map<std::string, std::string> state;
+        std::map<std::string, std::string> found;
         for (const auto& entry : fs::recursive_directory_iterator(product())) {
             const std::string name = fs::relative(entry.path(), product()).generic_string();
             if (!entry.is_regular_file() || text::endsWith(name, ".log") ||
                 text::endsWith(name, ".lock")) {
                 continue;
             }
-            state["file " + name] = text::endsWith(text::upper(name), ".ZIP")
-                                        ? zipEntries(entry.path())
-                                        : readFile(entry.path());
+            std::string value;
+            if (text::endsWith(text::upper(name), ".ZIP")) {
+                for (const auto& [entryName, bytes] : zipContents(entry.path())) {
+                    value += entryName + "=" + bytes + ";";
+                }
+            } else {
+                value = readFile(entry.path());
+            }
+            found["file " + name] = value;
         }
         for (const char* value : {"PatchVer", "LastUpdated", "PatchEngineVer"}) {
-            state[std::string("registry ") + value] = ReadSetting(registry, value, keysel::Pos);
+            found[std::string("registry ") + value] = ReadSetting(registry, value, keysel::Pos);
         }
-        state["system file"] = readFile(systemFilePath(paths(), 1));
-        state["security Menu"] = joined(sqliteRows(dir / "security.db", "SELECT Src FROM Menu"));
+        found["system file"] = readFile(systemFilePath(paths, 1));
+        found["security Menu"] = joined(sqliteRows(dir / "security.db", "SELECT Src FROM Menu"));
         for (const char* table : {"Items", "VAPatchDtls"}) {
-            state[std::string("company ") + table] =
+            found[std::string("company ") + table] =
                 joined(sqliteRows(dir / "first.db", std::string("SELECT * FROM ") + table));
         }
-        for (auto& [what, value] : state) {
+        for (auto& [what, value] : found) {
             value = text::replaceAll(value, dir.path(), "<dir>");
         }
-        return state;
+        return found;
     }
-
-    TempDir dir;
-    IniRegistryStore registry;
-
-  private:
-    void patch(const std::string& archive, const std::string& program, const std::string& n) {
-        const std::string staging = dir / ("staging/" + archive);
-        writeFile(staging + "/PackingList.ini",
-                  "1-#-PRODUCT\\-#-PRODUCT\\-#-" + program + "-#-N-GO-\r\n");
-        writeFile(staging + "/" + program, "new " + n);
-        writeFile(staging + "/Script/app.DBA", "INSERT INTO Items (Nm) VALUES ('a" + n +
-                                                   "')\r\n-GO-\r\nINSERT INTO Items (Nm) VALUES "
-                                                   "('b" +
-                                                   n + "')\r\n-GO-\r\n");
-        writeFile(staging + "/Script/sec.MNA",
-                  "INSERT INTO Menu (Src) VALUES ('m" + n + "')\r\n-GO-\r\n");
-        const std::string command =
-            "cd '" + staging + "' && zip -qr '" + (dir / "downloads/") + archive + "' . >/dev/null";
-        ASSERT_EQ(std::system(command.c_str()), 0);
-    }
-
-    static std::string zipEntries(const fs::path& path) {
-        int error = 0;
-        zip_t* z = zip_open(path.c_str(), ZIP_RDONLY, &error);
-        if (z == nullptr) {
-            return "unreadable";
-        }
-        std::map<std::string, std::string> entries;
-        for (zip_int64_t i = 0; i < zip_get_num_entries(z, 0); ++i) {
-            zip_stat_t st;
-            zip_stat_index(z, static_cast<zip_uint64_t>(i), 0, &st);
-            std::string bytes(st.size, '\0');
-            zip_file_t* f = zip_fopen_index(z, static_cast<zip_uint64_t>(i), 0);
-            zip_fread(f, bytes.data(), bytes.size());
-            zip_fclose(f);
-            entries[st.name] = bytes;
-        }
-        zip_discard(z);
-        std::string all;
-        for (const auto& [name, bytes] : entries) {
-            all += name + "=" + bytes + ";";
-        }
-        return all;
-    }
-};
-
-// LIVEUPDATE_TEST_CRASH_AT for one run, unset again afterwards.
-class CrashAt {
-  public:
-    explicit CrashAt(const std::string& point) {
-        ::setenv("LIVEUPDATE_TEST_CRASH_AT", point.c_str(), 1);
-    }
-    ~CrashAt() { ::unsetenv("LIVEUPDATE_TEST_CRASH_AT"); }
-    CrashAt(const CrashAt&) = delete;
-    CrashAt& operator=(const CrashAt&) = delete;
 };
 
 struct KillPoint {
@@ -184,34 +112,71 @@ void PrintTo(const KillPoint& p, std::ostream* os) {
 class KillMatrix : public testing::TestWithParam<KillPoint> {
   protected:
     static void SetUpTestSuite() {
-        ::setenv("PELVAR_FRAMEWORK_WAIT_MS", "0", 1);
-        Installation reference;
-        const CliRun run = reference.apply();
+        noWait = std::make_unique<ScopedEnv>("PELVAR_FRAMEWORK_WAIT_MS", "0");
+        KilledInstallation reference;
+        const CliRun run = reference.apply("POS");
         ASSERT_EQ(run.exitCode, 0) << run.out << run.err;
-        expected = new std::map<std::string, std::string>(reference.endState());
+        expected = std::make_unique<std::map<std::string, std::string>>(reference.endState());
     }
     static void TearDownTestSuite() {
-        delete expected;
-        expected = nullptr;
-        ::unsetenv("PELVAR_FRAMEWORK_WAIT_MS");
+        expected.reset();
+        noWait.reset();
     }
-    static std::map<std::string, std::string>* expected;
+    static inline std::unique_ptr<ScopedEnv> noWait;
+    static inline std::unique_ptr<std::map<std::string, std::string>> expected;
 };
 
-std::map<std::string, std::string>* KillMatrix::expected = nullptr;
+// The run every kill point is compared with applies both patches, oldest first, everywhere.
+TEST_F(KillMatrix, UninterruptedRunAppliesBothPatchesInOrder) {
+    ASSERT_NE(expected, nullptr);
+    const auto& state = *expected;
+    EXPECT_EQ(state.at("registry PatchVer"), "9.0.1.05");
+    EXPECT_EQ(state.at("registry LastUpdated"), "03-12-2026");
+    EXPECT_EQ(state.at("registry PatchEngineVer"), "1.5");
+    EXPECT_TRUE(text::contains(state.at("system file"), "PATCHVER=9.0.1.05"));
+    EXPECT_EQ(state.at("file Prog4.dll"), "new 4");
+    EXPECT_EQ(state.at("file Prog5.dll"), "new 5");
+    EXPECT_EQ(state.at("security Menu"), "m4\nm5\n");
+    EXPECT_EQ(state.at("company Items"), "a4\nb4\na5\nb5\n");
+    const std::string rows = state.at("company VAPatchDtls");
+    EXPECT_TRUE(text::startsWith(rows, "C1|First|9.0.1.04|2026-12-01|")) << rows;
+    EXPECT_TRUE(text::contains(rows, "|app.DBA||||0|0|0\nC1|First|9.0.1.05|2026-12-03|")) << rows;
+    const std::string today = isoToday(); // YYYY-MM-DD; the folder is named ddmmyy
+    const std::string backups =
+        "file Backup/PatchUpdate" + today.substr(8, 2) + today.substr(5, 2) + today.substr(2, 2);
+    EXPECT_EQ(state.at(backups + "/POS_9_0_1_04.Zip"), "Prog4.dll=installed 4;");
+}
+
+// Applying the same download folder again applies nothing twice.
+TEST_F(KillMatrix, ASecondApplyChangesNothing) {
+    KilledInstallation installation;
+    ASSERT_EQ(installation.apply("POS").exitCode, 0);
+    installation.apply("POS");
+    EXPECT_EQ(installation.endState(), *expected);
+}
+
+// A final task that fails records nothing and keeps the progress file for the next run.
+TEST_F(KillMatrix, AFailedFinalTaskKeepsTheProgressFile) {
+    KilledInstallation installation;
+    sqlite(installation.dir / "first.db", "DROP TABLE VAPatchDtls;");
+    EXPECT_EQ(installation.apply("POS").exitCode, 1);
+    EXPECT_EQ(ReadSetting(installation.registry, "PatchVer", keysel::Pos), "9.0.1.03");
+    EXPECT_TRUE(files::fileExists(installation.product() + "/Process3.log"));
+}
 
 // kill -9 at the point, then `--yes apply`: the installation ends as an uninterrupted run
 // leaves it.
 TEST_P(KillMatrix, ResumedRunEndsLikeAnUninterruptedOne) {
     ASSERT_NE(expected, nullptr);
-    Installation installation;
+    KilledInstallation installation;
     {
-        const CrashAt crash(
+        const ScopedEnv crash(
+            "LIVEUPDATE_TEST_CRASH_AT",
             text::replaceAll(GetParam().point, "<product>", installation.product()));
-        const CliRun killed = installation.apply();
+        const CliRun killed = installation.apply("POS");
         ASSERT_EQ(killed.exitCode, -1) << "the run was not interrupted\n" << killed.out;
     }
-    installation.apply();
+    installation.apply("POS");
     const auto state = installation.endState();
     if (*GetParam().differs != '\0') {
         GTEST_SKIP() << GetParam().differs;

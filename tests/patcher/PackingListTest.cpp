@@ -121,11 +121,11 @@ TEST_F(PatchTest, AMissingDestinationIsReportedAndAddsNothing) {
 
 TEST_F(PatchTest, ARecordWithTooFewFieldsEndsTheRun) {
     const std::string list = dir / "PackingList.ini";
-    writeFile(list, "1-#-WINDOWS\\-#-A.dll-GO-" + packingRecord("W\\", "W\\", "A.dll", "Y"));
-    EXPECT_THROW(FindInPackingList(run, list, "A.dll"), HostProcessEnded);
+    writeFile(list, "1-#-WINDOWS\\-#-W\\-#-A.dll-GO-" + packingRecord("W\\", "W\\", "A.dll", "Y"));
+    EXPECT_THROW(FindInPackingList(run, list, "A.dll"), RunStopped);
     EXPECT_TRUE(shown("The information mentioned in the Packing List is not proper or corrupted. "
                       "Please correct the Packing List.ini and try again."));
-    EXPECT_TRUE(run.Failed);
+    EXPECT_TRUE(state.RunFailed);
 }
 
 TEST_F(PatchTest, AFolderClimbingOutOfTheDriveIsNoDestination) {

@@ -64,7 +64,7 @@ class PatchFixture : public DownloadFixture {
         for (const auto& [file, content] : entries) {
             writeFile(state.PatchFolder + "/" + name + "/" + file, content);
         }
-        text::appendToList(run.PatchFolders, name);
+        run.PatchFolders.push_back(name);
     }
     bool shown(const std::string& text) const {
         const auto all = prompter.texts();

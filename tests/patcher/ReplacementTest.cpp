@@ -1,6 +1,7 @@
-#include "patcher/Replacement.h"
-
 #include "PatchFixture.h"
+#include "patcher/FirstPassCopy.h"
+#include "patcher/ReplacementStep.h"
+#include "patcher/StepDriver.h"
 #include "platform/host/Host.h"
 
 #include <QProcess>
@@ -40,8 +41,8 @@ TEST_P(CopyError, AsksAndGoesOnOrAbandonsTheRun) {
     prompter.answers = {row.answer};
     bool ended = false;
     try {
-        CopyPackedFile(run, "Till.exe", state.PatchFolder + "/POS_9_0_1_05", "9.0.1.05");
-    } catch (const HostProcessEnded&) {
+        EXPECT_EQ(runSingleStep(run, ResumeStep::CopyFiles), StepResult::Stop);
+    } catch (const RunStopped&) {
         ended = true;
     }
     running.kill();
@@ -57,16 +58,16 @@ TEST_P(CopyError, AsksAndGoesOnOrAbandonsTheRun) {
               "Continue?";
     EXPECT_EQ(prompter.boxes[0].text, expectedText);
     EXPECT_EQ(prompter.boxes[0].buttons, box::YesNo + box::Critical);
+    // Either way the patch is not recorded: the run failed, and step 8 is not over.
+    EXPECT_TRUE(state.RunFailed);
     if (row.answer == box::AnswerYes) {
         EXPECT_FALSE(ended);
-        EXPECT_FALSE(run.Failed);
-        EXPECT_TRUE(files::fileExists(progressFile()));
+        EXPECT_EQ(progressLines(), std::vector<std::string>{"Step8: Started"});
         EXPECT_TRUE(row.cause == Cause::MissingSubfolder
                         ? logHas("Destination path mentioned in the Packing List is not available.")
                         : logHas("Trying to copy other files..."));
     } else {
         EXPECT_TRUE(ended);
-        EXPECT_TRUE(run.Failed);
         EXPECT_FALSE(files::fileExists(progressFile()));
     }
 }
@@ -109,7 +110,7 @@ TEST_P(FirstPassPlacement, PutsEachFileWhereTheSetupTypeSays) {
                             {"crystal/r.dll", "report engine"},
                             {"Reports/Day.rpt", "day"}});
     ReplaceProgramFiles(run);
-    EXPECT_FALSE(run.Failed);
+    EXPECT_FALSE(state.RunFailed);
     for (const auto& file : GetParam().placed) {
         EXPECT_TRUE(files::fileExists(root() + "/../" + file)) << file;
     }

@@ -47,7 +47,7 @@ TEST_P(ResumeFromProgressFile, StartsWithTheStepTheTableNames) {
     }
     EXPECT_EQ(seen, row.expected) << "first appended record: " << first;
     // A record that names no step to continue applies nothing, and says so.
-    EXPECT_EQ(run.Failed, row.expected == Seen::Nothing);
+    EXPECT_EQ(state.RunFailed, row.expected == Seen::Nothing);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -97,25 +97,13 @@ TEST_F(PatchTest, DecliningTheResumeDeletesTheProgressFileAndVerifiesAgain) {
     EXPECT_FALSE(logHas("Final Task were terminated, continuing..."));
 }
 
-TEST_F(PatchTest, AcceptingTheResumeContinuesAfterTheLastRecord) {
-    writeFile(progressFile(), "Step7: Over\r\n");
-    state.PatchFiles = "POS_9_0_1_05.zip";
-    state.UpdateEntries = {"POS_9_0_1_05.ZIP:9.0.1"};
-    writeFile(state.PatchFolder + "/POS_9_0_1_05/PackingList.ini", "");
-    prompter.answers = {box::AnswerYes};
-    VerifyOrResume(run);
-    EXPECT_TRUE(logHas("Final Task were terminated, continuing..."));
-    EXPECT_FALSE(logHas("Verifying Files..."));
-    EXPECT_EQ(progressLines().at(1), "Step8: Over");
-}
-
 // The names of the "Patches:" record are outside text: one that leaves PatchTemp resumes nothing.
 TEST_F(PatchTest, APatchRecordLeavingThePatchFolderResumesNothing) {
     writeFile(progressFile(), "Patches:../../outside\r\nStep7: Over\r\n");
     writeFile(dir / "outside/PackingList.ini", "");
     prompter.answers = {box::AnswerYes};
     VerifyOrResume(run);
-    EXPECT_TRUE(run.Failed);
+    EXPECT_TRUE(state.RunFailed);
     EXPECT_TRUE(logHas("No update was applied: the progress record names \"../../outside\", "
                        "which is no patch folder."));
     EXPECT_EQ(progressLines().size(), 2U);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "DatabaseRows.h"
+#include "Env.h"
 #include "Sandbox.h"
 #include "environment/Connections.h"
 #include "patcher/PatchRun.h"
@@ -9,7 +10,6 @@
 #include "platform/text/Text.h"
 
 #include <algorithm>
-#include <cstdlib>
 #include <gtest/gtest.h>
 
 namespace pelvar::test {
@@ -18,7 +18,6 @@ namespace pelvar::test {
 class ScriptStepFixture : public testing::Test {
   protected:
     ScriptStepFixture() : run(sb.state) {
-        ::setenv("PELVAR_FRAMEWORK_WAIT_MS", "0", 1);
         std::filesystem::create_directories(product());
         sb.state.ProductAppPath = product();
         sb.state.PatchRoot = product();
@@ -37,9 +36,9 @@ class ScriptStepFixture : public testing::Test {
 
     void addScript(const std::string& patch, const std::string& name, const std::string& body) {
         writeFile(sb.state.PatchFolder + "/" + patch + "/Script/" + name, body);
-        const auto patches = text::splitText(run.PatchFolders, ":");
+        auto& patches = run.PatchFolders;
         if (std::find(patches.begin(), patches.end(), patch) == patches.end()) {
-            text::appendToList(run.PatchFolders, patch);
+            patches.push_back(patch);
         }
     }
 
@@ -88,6 +87,7 @@ class ScriptStepFixture : public testing::Test {
         return lines;
     }
 
+    ScopedEnv noWait{"PELVAR_FRAMEWORK_WAIT_MS", "0"};
     Sandbox sb;
     PatchRun run;
 };

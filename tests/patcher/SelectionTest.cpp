@@ -23,7 +23,7 @@ class Selection : public PatchTest {
     bool collectEndsTheRun() {
         try {
             CollectPendingUpdates(run);
-        } catch (const HostProcessEnded&) {
+        } catch (const RunStopped&) {
             return true;
         }
         return false;
@@ -62,7 +62,7 @@ TEST_P(TamperedEntry, EndsTheRun) {
     EXPECT_TRUE(collectEndsTheRun());
     EXPECT_TRUE(shown("Updates Information Tampered"));
     EXPECT_EQ(host.terminations, 1);
-    EXPECT_TRUE(run.Failed);
+    EXPECT_TRUE(state.RunFailed);
 }
 
 INSTANTIATE_TEST_SUITE_P(Entries, TamperedEntry,
@@ -77,12 +77,6 @@ TEST_F(Selection, NoInformationFileEndsTheRun) {
     EXPECT_EQ(prompter.boxes[0].text,
               "There is no Dat file available to hold the patch information.");
     EXPECT_EQ(prompter.boxes[0].title, "Secondary Database Management");
-}
-
-TEST_F(Selection, EmptyPatchFolderHasNothingToVerify) {
-    VerifyOrResume(run);
-    EXPECT_TRUE(shown("There are no Updates present to verify."));
-    EXPECT_EQ(host.terminations, 0);
 }
 
 struct ArchiveRow {
@@ -100,7 +94,7 @@ TEST_P(DamagedArchive, EndsTheRunWithTheCorruptMessage) {
         makeZip(archive, GetParam().entries);
     }
     state.PatchFiles = "POS_9_0_1_05.zip";
-    EXPECT_THROW(UnzipAndVerify(run, 1), HostProcessEnded);
+    EXPECT_THROW(UnzipAndVerify(run, 1), RunStopped);
     EXPECT_TRUE(shown("The downloaded file POS_9_0_1_05.zip is either empty or corrupted.\n\n"
                       "Please check the connectivity to the download location and retry."));
     EXPECT_TRUE(logHas("The downloaded file POS_9_0_1_05.zip is either empty or corrupted. Please "
@@ -141,7 +135,7 @@ TEST_F(Selection, AMissingArchiveIsLoggedAndTheOthersAreCopied) {
     prompter.answers = {};
     try {
         CopyDownloadedUpdates(run, downloads() + "/");
-    } catch (const HostProcessEnded&) {
+    } catch (const RunStopped&) {
     }
     EXPECT_TRUE(logHas("File is not available: POS_9_0_1_05.zip. Skipped copying the same file."));
     EXPECT_TRUE(files::fileExists(state.PatchFolder + "/POS_9_0_1_06.zip"));

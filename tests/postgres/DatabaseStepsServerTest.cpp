@@ -5,6 +5,7 @@
 #include "environment/Connections.h"
 #include "environment/RegistrySettings.h"
 #include "patcher/PatchRun.h"
+#include "patcher/StepDriver.h"
 #include "patcher/Steps.h"
 #include "platform/base/RunTimeError.h"
 #include "platform/registry/ComponentRegistry.h"
@@ -54,10 +55,10 @@ TEST(ServerDatabaseSteps, PasswordsQuotedByTheDriverNeverReachTheLogs) {
     writeFile(sb.state.PatchFolder + "/HO_9_0_1_05/Script/menu.sql", "SELECT 1\r\n-GO-\r\n");
     components::recordRegistration(sb.registry, sb.state.ProductAppPath + "/PLPRFW04.dll");
     PatchRun run(sb.state);
-    run.PatchFolders = "HO_9_0_1_05";
+    run.PatchFolders = {"HO_9_0_1_05"};
     ASSERT_TRUE(OpenSecurityDatabase(sb.state)) << sb.logText();
 
-    RunApplicationScripts(run);
+    runSingleStep(run, ResumeStep::ApplicationScripts);
     sb.state.SecurityConnection.reset();
     admin->execute("DROP DATABASE IF EXISTS " + security);
 
@@ -118,7 +119,7 @@ TEST_P(ServerFinalTaskDates, AreStoredAsDates) {
     ASSERT_TRUE(OpenSecurityDatabase(sb.state)) << sb.logText();
     PatchRun run(sb.state);
 
-    PerformFinalTask(run);
+    runSingleStep(run, ResumeStep::FinalTask);
 
     const auto stored = [](const char* date) {
         return std::string(date) == "today" ? test::isoToday() : std::string(date);

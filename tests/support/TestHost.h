@@ -4,7 +4,7 @@
 
 namespace pelvar::test {
 
-// The host process as the tests see it: ending it unwinds with HostProcessEnded and is
+// The host process as the tests see it: ending it unwinds with RunStopped and is
 // counted, so a test can check that a fatal path ended the host.
 class TestHost : public Host {
   public:
@@ -13,7 +13,7 @@ class TestHost : public Host {
     }
     [[noreturn]] void terminate() override {
         ++terminations;
-        throw HostProcessEnded();
+        throw RunStopped(true);
     }
     void processEvents() override { ++eventTurns; }
 

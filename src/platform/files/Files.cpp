@@ -306,6 +306,14 @@ void createFolder(const std::string& path) {
     }
 }
 
+void createFolders(const std::string& path) {
+    std::error_code ec;
+    fs::create_directories(path, ec);
+    if (ec) {
+        raiseFromErrno(ec.value(), path);
+    }
+}
+
 void deleteFolder(const std::string& path) {
     std::error_code ec;
     if (!folderExists(path)) {

@@ -44,6 +44,8 @@ std::string readAllBounded(const std::string& path, long long maxBytes);
 void deleteFile(const std::string& path);
 void copyFile(const std::string& from, const std::string& to, bool overwrite);
 void createFolder(const std::string& path);
+// Creates a folder and any missing parents; an existing folder is fine.
+void createFolders(const std::string& path);
 // Removes a folder with its contents.
 void deleteFolder(const std::string& path);
 long long fileSize(const std::string& path);

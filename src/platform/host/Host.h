@@ -1,15 +1,10 @@
 #pragma once
 
-#include <exception>
+#include "platform/base/RunStopped.h"
+
 #include <string>
 
 namespace pelvar {
-
-// Thrown by hosts that end the run by unwinding rather than by ending the process at once
-// (the command line and the tests). No error trap catches it.
-struct HostProcessEnded : std::exception {
-    const char* what() const noexcept override { return "host process ended"; }
-};
 
 // The process the component runs in.
 class Host {
@@ -28,7 +23,7 @@ class Host {
 class ConsoleHost : public Host {
   public:
     bool hasWindowTitled(const std::string&) const override { return true; }
-    [[noreturn]] void terminate() override { throw HostProcessEnded(); }
+    [[noreturn]] void terminate() override { throw RunStopped(true); }
     void processEvents() override {}
 };
 

@@ -54,6 +54,17 @@ std::string right(std::string_view s, std::size_t n) {
     return n >= s.size() ? std::string(s) : std::string(s.substr(s.size() - n));
 }
 
+std::string joinText(const std::vector<std::string>& pieces, std::string_view delimiter) {
+    std::string joined;
+    for (const auto& piece : pieces) {
+        if (&piece != &pieces.front()) {
+            joined += delimiter;
+        }
+        joined += piece;
+    }
+    return joined;
+}
+
 std::vector<std::string> splitText(std::string_view s, std::string_view delimiter) {
     std::vector<std::string> pieces;
     if (s.empty()) {

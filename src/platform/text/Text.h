@@ -23,6 +23,8 @@ std::string right(std::string_view s, std::size_t n);
 // Splits at an exact delimiter: an empty text gives no pieces, a trailing delimiter gives
 // no empty last piece, two delimiters in a row give an empty piece between them.
 std::vector<std::string> splitText(std::string_view s, std::string_view delimiter);
+// The pieces with the delimiter between them: splitText's inverse for pieces without it.
+std::string joinText(const std::vector<std::string>& pieces, std::string_view delimiter);
 
 // Every piece between delimiters, keeping empty ones (the plain split of the platform).
 std::vector<std::string> splitAll(std::string_view s, char delimiter);

@@ -33,8 +33,6 @@ struct EntryCloser {
 };
 using EntryPtr = std::unique_ptr<zip_file_t, EntryCloser>;
 
-constexpr int Failure = 1;
-
 ArchivePtr openForReading(const std::string& path, int flags) {
     int error = 0;
     return ArchivePtr(zip_open(path.c_str(), ZIP_RDONLY | flags, &error));
@@ -153,33 +151,33 @@ constexpr std::array<char, 22> EmptyArchive = {'P', 'K', 5, 6};
 
 } // namespace
 
-int ZipArchive::test(bool) const {
+bool ZipArchive::test(bool) const {
     auto archive = openForReading(archive_, ZIP_CHECKCONS);
     if (!archive) {
-        return Failure;
+        return false;
     }
     const zip_int64_t count = zip_get_num_entries(archive.get(), 0);
     if (count <= 0) {
-        return Failure;
+        return false;
     }
     std::array<char, 65536> buffer{};
     UnpackBudget budget(archive_);
     for (zip_int64_t i = 0; i < count; ++i) {
         EntryPtr entry(zip_fopen_index(archive.get(), static_cast<zip_uint64_t>(i), 0));
         if (!entry) {
-            return Failure;
+            return false;
         }
         zip_int64_t n = 0;
         while ((n = zip_fread(entry.get(), buffer.data(), buffer.size())) > 0) {
             if (!budget.take(n, {})) {
-                return Failure;
+                return false;
             }
         }
         if (n < 0) {
-            return Failure;
+            return false;
         }
     }
-    return 0;
+    return true;
 }
 
 std::vector<std::pair<std::string, long long>> ZipArchive::entrySizes() const {
@@ -197,15 +195,15 @@ std::vector<std::pair<std::string, long long>> ZipArchive::entrySizes() const {
     return sizes;
 }
 
-int ZipArchive::extractAll() const {
+bool ZipArchive::extractAll() const {
     auto archive = openForReading(archive_, 0);
     if (!archive) {
-        return Failure;
+        return false;
     }
     const fs::path folder(extractFolder_);
     // A folder that is a link could send the files anywhere.
     if (extractFolder_.empty() || scratch::isLink(extractFolder_)) {
-        return Failure;
+        return false;
     }
     const zip_int64_t count = zip_get_num_entries(archive.get(), 0);
     std::vector<std::pair<zip_uint64_t, fs::path>> targets;
@@ -214,18 +212,18 @@ int ZipArchive::extractAll() const {
         const char* name = zip_get_name(archive.get(), static_cast<zip_uint64_t>(i), 0);
         const auto target = name && printableName(name) ? safeTarget(folder, name) : std::nullopt;
         if (!target) {
-            return Failure;
+            return false;
         }
         targets.emplace_back(static_cast<zip_uint64_t>(i), *target);
         lowerNames.push_back(text::lower(target->generic_string()));
     }
     if (caseClash(lowerNames)) {
-        return Failure;
+        return false;
     }
     std::error_code ec;
     fs::create_directories(folder, ec);
     if (ec) {
-        return Failure;
+        return false;
     }
     UnpackBudget budget(archive_);
     for (const auto& [index, target] : targets) {
@@ -233,39 +231,39 @@ int ZipArchive::extractAll() const {
         if (name.back() == '/' || name.back() == '\\') {
             fs::create_directories(target, ec);
             if (ec) {
-                return Failure;
+                return false;
             }
             continue;
         }
         fs::create_directories(target.parent_path(), ec);
         EntryPtr entry(zip_fopen_index(archive.get(), index, 0));
         if (ec || !entry || !writeEntry(entry.get(), target, budget, extractFolder_)) {
-            return Failure;
+            return false;
         }
     }
-    return 0;
+    return true;
 }
 
-int ZipArchive::create(const std::string& sourceFolder, const std::string& fileSpec,
-                       const std::string& excludedName) const {
+bool ZipArchive::create(const std::string& sourceFolder, const std::string& fileSpec,
+                        const std::string& excludedName) const {
     return pack(sourceFolder, fileSpec, excludedName, ZIP_CREATE | ZIP_TRUNCATE);
 }
 
-int ZipArchive::addMissing(const std::string& sourceFolder, const std::string& fileSpec,
-                           const std::string& excludedName) const {
+bool ZipArchive::addMissing(const std::string& sourceFolder, const std::string& fileSpec,
+                            const std::string& excludedName) const {
     return pack(sourceFolder, fileSpec, excludedName, 0);
 }
 
-int ZipArchive::pack(const std::string& sourceFolder, const std::string& fileSpec,
-                     const std::string& excludedName, int openFlags) const {
+bool ZipArchive::pack(const std::string& sourceFolder, const std::string& fileSpec,
+                      const std::string& excludedName, int openFlags) const {
     std::error_code ec;
     if (!fs::is_directory(sourceFolder, ec)) {
-        return Failure;
+        return false;
     }
     int error = 0;
     zip_t* raw = zip_open(archive_.c_str(), openFlags, &error);
     if (!raw) {
-        return Failure;
+        return false;
     }
     ArchivePtr archive(raw);
     for (auto it = fs::recursive_directory_iterator(sourceFolder, ec);
@@ -285,29 +283,29 @@ int ZipArchive::pack(const std::string& sourceFolder, const std::string& fileSpe
             source ? zip_file_add(archive.get(), entryName.c_str(), source, ZIP_FL_ENC_UTF_8) : -1;
         if (index < 0) {
             zip_source_free(source);
-            return Failure;
+            return false;
         }
         const auto [method, level] = fastMethodFor(it->path());
         if (zip_set_file_compression(archive.get(), static_cast<zip_uint64_t>(index), method,
                                      level) != 0) {
-            return Failure;
+            return false;
         }
     }
     if (ec) {
-        return Failure;
+        return false;
     }
     if (zip_get_num_entries(archive.get(), 0) == 0) {
         // libzip writes nothing for an archive without entries; callers rely on the file.
         std::ofstream out(archive_, std::ios::binary | std::ios::trunc);
         out.write(EmptyArchive.data(), EmptyArchive.size());
-        return out.flush() ? 0 : Failure;
+        return static_cast<bool>(out.flush());
     }
     // Closing is where libzip writes; on failure the handle stays ours to discard.
     if (zip_close(archive.get()) != 0) {
-        return Failure;
+        return false;
     }
     static_cast<void>(archive.release());
-    return 0;
+    return true;
 }
 
 } // namespace pelvar

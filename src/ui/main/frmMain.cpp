@@ -166,7 +166,7 @@ void frmMain::cmdExit_Click() {
 void frmMain::handle(const std::function<void()>& handler) {
     try {
         handler();
-    } catch (const HostProcessEnded&) {
+    } catch (const RunStopped&) {
         // The host ends by unwinding (the tests' and the console's hosts); the window goes
         // with it, and the entry passes the ending on once the modal loop has returned.
         hostEnded_ = true;

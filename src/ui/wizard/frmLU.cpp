@@ -189,7 +189,7 @@ void frmLU::Timer1_Timer() {
 void frmLU::handle(const std::function<void()>& handler) {
     try {
         handler();
-    } catch (const HostProcessEnded&) {
+    } catch (const RunStopped&) {
         // The host ends by unwinding (the tests' host); the window goes with it, and the
         // executable passes the ending on once the modal loop has returned.
         hostEnded_ = true;

@@ -52,7 +52,7 @@ TEST_P(BusyPointer, IsResetBeforeTheBoxThatEndsTheRun) {
     ZipArchive zip;
     try {
         VerifyDownloadedPatches(state, zip);
-    } catch (const HostProcessEnded&) {
+    } catch (const RunStopped&) {
     }
     bool found = false;
     for (const auto& [text, shape] : prompter.seen) {
