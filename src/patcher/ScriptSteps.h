@@ -11,7 +11,6 @@ namespace pelvar {
 struct AppState;
 struct PatchRun;
 class DatabaseConnection;
-class Recordset;
 class RunTimeError;
 
 // Pieces the database steps share.
