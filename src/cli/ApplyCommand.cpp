@@ -18,6 +18,18 @@
 #include <memory>
 
 namespace pelvar::cli {
+
+void useConfiguredDownloadFolder(AppState& state) {
+    const std::string settings =
+        files::join(state.AppFolder, settingsFileName(state.SelectedEdition));
+    if (files::fileExists(settings)) {
+        const auto lines = files::readLines(settings);
+        if (!lines.empty()) {
+            state.DownloadFolder = text::splitKeyValue(lines[0]).value;
+        }
+    }
+}
+
 namespace {
 
 struct ApplyArguments {
@@ -30,18 +42,6 @@ struct BatchArguments {
     std::string line;
     std::string afterLock;
 };
-
-// Without a download the folder comes from the edition's settings file, as the walk reads it.
-void useConfiguredDownloadFolder(AppState& state) {
-    const std::string settings =
-        files::join(state.AppFolder, settingsFileName(state.SelectedEdition));
-    if (files::fileExists(settings)) {
-        const auto lines = files::readLines(settings);
-        if (!lines.empty()) {
-            state.DownloadFolder = text::splitKeyValue(lines[0]).value;
-        }
-    }
-}
 
 int runApply(CliContext& context, const ApplyArguments& args) {
     AppState& state = context.state();

@@ -5,6 +5,7 @@
 #include "cli/LocationsCommands.h"
 #include "cli/PublishCommand.h"
 #include "cli/RegCommands.h"
+#include "cli/RollbackCommand.h"
 #include "cli/ScheduleCommands.h"
 #include "cli/ScrambleCommand.h"
 #include "platform/base/EngineVersion.h"
@@ -53,6 +54,7 @@ int run(int argc, char** argv) {
     pelvar::cli::addScheduleCommands(app, options, exitCode);
     pelvar::cli::addDownloadCommand(app, options, exitCode);
     pelvar::cli::addApplyCommand(app, options, exitCode);
+    pelvar::cli::addRollbackCommand(app, options, exitCode);
     pelvar::cli::addRunBatchCommand(app, options, exitCode);
     pelvar::cli::addPublishCommand(app, exitCode);
     pelvar::cli::addKeysCommands(app, options, exitCode);

@@ -82,8 +82,12 @@ TEST_F(PatchTest, StepThreeSavesTheInstalledVersionsOfWhatStepEightReplaces) {
                                       packingRecord("Pelvar\\", "Pelvar\\", "Fresh.txt", "N")}});
     BackupPackedFiles(run);
     const auto saved = zipContents(run.BackupFolder + "/POS_9_0_1_05.Zip");
-    EXPECT_EQ(saved, (std::map<std::string, std::string>{{"Till.exe", "old till"},
-                                                         {"print.dll", "old print"}}));
+    // Beside the files, where each one lives, so that they can be put back.
+    EXPECT_EQ(saved, (std::map<std::string, std::string>{
+                         {"Till.exe", "old till"},
+                         {"print.dll", "old print"},
+                         {"LiveUpdateBackup.lst",
+                          "Till.exe|Y|AppPath\r\nprint.dll|Y|C:\\Shared\\bin\r\n"}}));
     EXPECT_EQ(lines(run.RegBatch), (std::vector<std::string>{
                                        "@echo off", "Echo Please wait! Registering Components...",
                                        product() + "/Till.exe /REGSERVER",
