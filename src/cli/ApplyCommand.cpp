@@ -1,6 +1,7 @@
 #include "cli/ApplyCommand.h"
 
 #include "cli/EditionOption.h"
+#include "cli/RunSummaryText.h"
 #include "download/DownloadRun.h"
 #include "environment/AppState.h"
 #include "environment/EndHostProcess.h"
@@ -67,7 +68,8 @@ int runApply(CliContext& context, const ApplyArguments& args) {
         // The run ended the host: normally, or after one of its stopping messages.
     }
     state.wizard = nullptr;
-    return run.Failed || state.RunFailed ? 1 : 0;
+    printApplySummary(state, std::cerr);
+    return run.Failed || state.RunFailed || applyLeftWorkUndone(state) ? 1 : 0;
 }
 
 } // namespace
@@ -78,8 +80,11 @@ void addApplyCommand(CLI::App& app, const GlobalOptions& options, int& exitCode)
     apply->footer("Downloads and applies the patches of an edition, as the update wizard's "
                   "\"Check for Updates\" and Next do; --yes/--no answer the resume question and "
                   "the copy-error questions.\n"
-                  "Exit code 0: the run ended; 1: it stopped on an error or another run holds "
-                  "the edition's lock; 2: unknown edition or option.");
+                  "A summary on standard error says what was fetched, refused, applied and is "
+                  "still pending.\n"
+                  "Exit code 0: everything applied (or nothing to apply); 1: it stopped on an "
+                  "error, a statement failed, a company database could not be opened, or "
+                  "another run holds the edition's lock; 2: unknown edition or option.");
     addEditionOption(apply, args->edition);
     apply->add_flag("--no-download", args->noDownload,
                     "Apply what the edition's download folder already holds");

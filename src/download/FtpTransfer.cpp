@@ -175,6 +175,8 @@ void FtpTransfer::fetchList(const std::string& list, bool nudgeAfterFetch) {
             reportRefusedArchive(state_, name, fetched.contentRefused);
         } else if (!fetched.ok) {
             reportFailedFetch(name, fetched);
+        } else {
+            state_.Summary.fetched.push_back(name);
         }
     }
 }
@@ -183,6 +185,9 @@ void FtpTransfer::fetchList(const std::string& list, bool nudgeAfterFetch) {
 // one (dropped connection, stall, full disk) is logged, as nothing else would say it.
 void FtpTransfer::reportFailedFetch(const std::string& name, const TransferResult& result) {
     ++state_.TransferFailures;
+    state_.Summary.problem(
+        name + " could not be fetched" +
+        (result.serverResponse.empty() ? std::string() : ": " + result.serverResponse));
     if (result.systemError == neterr::ExtendedError) {
         ShowTransferError(state_, result.systemError, "FtpGetFile", result.serverResponse,
                           result.responseNumber);

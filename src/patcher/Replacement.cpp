@@ -35,6 +35,7 @@ void copyFolderFiles(PatchRun& run, const std::string& from, const std::string& 
     createFolders(to);
     for (const auto& file : patchfiles::filesIn(from)) {
         patchfiles::CopyToFolder(files::join(from, file), to, true);
+        ++run.state.Summary.filesReplaced;
         NudgeProgress(run.state, 1);
         run.state.services.host.processEvents();
     }
@@ -108,6 +109,7 @@ void ReplaceProgramFiles(PatchRun& run) {
                     continue;
                 }
                 patchfiles::CopyToFolder(files::join(source, file), state.PatchRoot, true);
+                ++state.Summary.filesReplaced;
                 NudgeProgress(state, 1);
                 state.services.host.processEvents();
             }
@@ -173,6 +175,7 @@ bool copyPackedFile(PatchRun& run, const PackingListRead& list, const std::strin
         }
         try {
             patchfiles::CopyToFolder(source, *destination, true);
+            ++state.Summary.filesReplaced;
         } catch (const RunTimeError& e) {
             if (!handleCopyError(run, e, fileName, source)) {
                 throw;
