@@ -138,7 +138,8 @@ TEST_F(ApplyEndToEnd, PointOfSaleWithAnAccessSecurityDatabaseAndTwoFileCompanies
                                    dir.path() + "', '" + companies[i] + "', 'Zq9-comp', '', '');");
     }
     test::sqlite(dir / "first.db", "INSERT INTO SysParam VALUES ('PELVARSysDt', '11/30/2026');"
-                                   "INSERT INTO GenLookup VALUES (101, 'A', '4');");
+                                   "INSERT INTO GenLookup VALUES (101, 'A', '4');"
+                                   "CREATE TABLE Prices (Nm);");
     for (const auto& [name, value] :
          std::vector<std::pair<std::string, std::string>>{{"SERVERTYPE", "ACCESS"},
                                                           {"PELVARAPPPATH", product()},
@@ -160,12 +161,21 @@ TEST_F(ApplyEndToEnd, PointOfSaleWithAnAccessSecurityDatabaseAndTwoFileCompanies
            {"Script/menu.sql", "INSERT INTO Menu (Src) VALUES ('menu')\r\n-GO-\r\n"}});
     patch("POS_9_0_1_05.zip",
           {{"Script/B.MNA", "INSERT INTO Menu (Src) VALUES ('mna5')\r\n-GO-\r\n"},
-           {"Script/b.dba", "INSERT INTO Items (Nm) VALUES ('dba5')\r\n-GO-\r\n"}});
+           {"Script/b.dba", "INSERT INTO Items (Nm) VALUES ('dba5')\r\n-GO-\r\n"
+                            "UPDATE Prices SET Nm = 1\r\n-GO-\r\n"}});
     information("POShttp",
                 {"POS_9_0_1_04.zip:12/01/2026:9.0.1.04", "POS_9_0_1_05.zip:12/03/2026:9.0.1.05"});
 
     const auto run = apply("POS", "POSDownloadSettings.config");
-    ASSERT_EQ(run.exitCode, 0) << run.out << run.err << readFile(downloads() + "/PelvarUpdate.log");
+    // Everything else is applied, but the run says what was not and fails.
+    ASSERT_EQ(run.exitCode, 1) << run.out << run.err << readFile(downloads() + "/PelvarUpdate.log");
+    for (const char* line : {"statements on company First (first.db): 3 passed, 0 failed\n",
+                             "statements on company Smith's (smith.db): 2 passed, 1 failed (the "
+                             "first: UPDATE Prices SET Nm = 1)\n",
+                             "company database skipped: company Gone (gone.db): Could not find"}) {
+        EXPECT_TRUE(text::contains(run.err, line)) << line << "\n" << run.err;
+    }
+    EXPECT_FALSE(text::contains(run.out, "Downloading file")) << run.out;
 
     // Security scripts in patch order, then the menu script the framework ran.
     EXPECT_EQ(rowsOf(sqliteFile(security), "SELECT Src FROM Menu ORDER BY Id"),
