@@ -157,15 +157,7 @@ TEST_F(ApplyRun, CustomThenRegularPatchFromALoopbackServer) {
     EXPECT_EQ(lines(inProduct("GenUpdate.dat")).size(), 1U)
         << "the custom archive is not applied twice";
 
-    ZipArchive backup;
-    backup.setArchive(backupFolder() + "/POS_9_0_1_05.Zip");
-    ASSERT_EQ(backup.test(), 0);
-    backup.setExtractFolder(dir / "restored");
-    ASSERT_EQ(backup.extractAll(), 0);
-    EXPECT_EQ(readFile(dir / "restored/Till.exe"), "till 2");
-    EXPECT_EQ(readFile(dir / "restored/Grid.ocx"), "grid 1");
-    EXPECT_EQ(readFile(dir / "restored/Day.rpt"), "day 1");
-
+    // What the backup holds is checked by putting it back (Rollback below).
     const std::string grid = root() + "/drive_c/Shared/bin/Grid.ocx";
     EXPECT_EQ(lines(inProduct("Unreg_3.bat")),
               (std::vector<std::string>{
