@@ -215,6 +215,15 @@ void putBack(const Restore& restore) {
     files::syncFolder(restore.folder);
 }
 
+// A log line that cannot be written does not stop a rollback half way.
+void note(AppState& state, const std::string& text) {
+    try {
+        LogWrite(state, text);
+    } catch (const RunTimeError&) {
+        // The files matter more than their record; standard error still lists them.
+    }
+}
+
 // The line the registration batch files carry for a component; empty for other files.
 std::string registrationLine(const std::string& path, bool unregister) {
     const std::string ext = text::upper(text::right(path, 3));
@@ -239,16 +248,16 @@ int runRegistrations(AppState& state, const std::vector<Restore>& plan, bool unr
         std::ostringstream err;
         if (batch::runLine(line, state.services.registry, out, err)) {
             ++done;
-            LogWrite(state, "Rollback: " + line);
+            note(state, "Rollback: " + line);
         } else {
-            LogWrite(state, "Rollback: " + line + " failed: " + text::trim(err.str()));
+            note(state, "Rollback: " + line + " failed: " + text::trim(err.str()));
         }
     }
     return done;
 }
 
 void refuse(AppState& state, const std::string& text) {
-    LogWrite(state, text + " Nothing was put back.");
+    note(state, text + " Nothing was put back.");
     state.services.prompter.show(text + "\nNothing was put back.", box::Exclamation,
                                  state.AppTitle);
 }
@@ -301,24 +310,24 @@ bool RollBackPatch(PatchRun& run, const std::string& patchName, RollbackReport& 
         if (!state.services.launcher.waitForRunners(state.PatchRoot, [] {})) {
             throw Refusal{"A registration batch file started before still runs."};
         }
-        LogWrite(state, "Rollback of " + backup->patch + " from " + backup->path + " started.");
+        note(state, "Rollback of " + backup->patch + " from " + backup->path + " started.");
         report.unregistered = runRegistrations(state, plan, true);
         for (const auto& restore : plan) {
             try {
                 putBack(restore);
                 report.restored.push_back(restore.target());
-                LogWrite(state, "Rollback: " + restore.target() + " put back.");
+                note(state, "Rollback: " + restore.target() + " put back.");
             } catch (const RunTimeError& e) {
                 ++report.failedFiles;
-                LogWrite(state, "Rollback: " + restore.target() + " could not be put back: " +
-                                    e.numberText() + "-" + e.description());
+                note(state, "Rollback: " + restore.target() + " could not be put back: " +
+                                e.numberText() + "-" + e.description());
             }
         }
         report.registered = runRegistrations(state, plan, false);
         // A rollback restores programs, not data: the scripts that ran stay applied.
-        LogWrite(state, "Rollback of " + backup->patch +
-                            " over. Database changes are not undone; PatchVer and the patch "
-                            "records stay as they are.");
+        note(state, "Rollback of " + backup->patch +
+                        " over. Database changes are not undone; PatchVer and the patch "
+                        "records stay as they are.");
         return report.failedFiles == 0;
     } catch (const Refusal& r) {
         refuse(state, r.text);

@@ -308,7 +308,11 @@ TEST_F(ApplyEndToEnd, HeadOfficeWithServerSecurityCompanyAndReplicationDatabases
                 {"HO_9_0_1_06.zip:12/02/2026:9.0.1.06", "HO_9_0_1_07.zip:12/04/2026:9.0.1.07"});
 
     const auto run = apply("HO", "HODownloadSettings.config");
-    ASSERT_EQ(run.exitCode, 0) << run.out << run.err << readFile(downloads() + "/PelvarUpdate.log");
+    // The replication database that does not exist gets no row: the run says so and fails.
+    ASSERT_EQ(run.exitCode, 1) << run.out << run.err << readFile(downloads() + "/PelvarUpdate.log");
+    EXPECT_TRUE(text::contains(run.err, "company database skipped: old_store (patch level not "
+                                        "recorded): "))
+        << run.err;
 
     EXPECT_EQ(rowsOf(connection(security), "SELECT Src FROM Menu", postgres),
               std::vector<std::string>{"mns"});
