@@ -76,7 +76,8 @@ int run(int argc, char** argv) {
     } catch (const pelvar::HostProcessEnded&) {
         return 0;
     } catch (const pelvar::RunTimeError& e) {
-        std::cerr << "liveupdate: " << e.description() << " (" << e.numberText() << ")\n";
+        std::cerr << "liveupdate: " << e.description() << " (" << e.numberText() << ")"
+                  << (e.source().empty() ? "" : ": " + e.source()) << '\n';
         return 1;
     } catch (const std::exception& e) {
         std::cerr << "liveupdate: " << e.what() << '\n';

@@ -272,7 +272,7 @@ void ApplyUpdates(PatchRun& run) {
         }
         NudgeProgress(state, 4);
     } catch (const RunTimeError& e) {
-        ShowStepError(run, e.number(), e.description());
+        ShowStepError(run, e);
     } catch (const RunStopped&) {
         // A stopping message was shown; the host goes on without the run.
     }
@@ -319,7 +319,7 @@ void VerifyOrResume(PatchRun& run) {
         state.services.host.processEvents();
         RunPatchSteps(run);
     } catch (const RunTimeError& e) {
-        ShowStepError(run, e.number(), e.description());
+        ShowStepError(run, e);
     }
 }
 
@@ -336,7 +336,7 @@ void RunPatchSteps(PatchRun& run) {
         }
         state.SecurityConnection.reset();
     } catch (const RunTimeError& e) {
-        ShowStepError(run, e.number(), e.description());
+        ShowStepError(run, e);
     }
 }
 
