@@ -87,6 +87,11 @@ void FtpTransfer::connect() {
                       text::trim(location.Password), location.ActiveFtp == "YES");
     if (!login.ok) {
         LogWrite(state_, "Connecting to FTP Site: " + text::trim(location.Location) + " : Failed");
+        state_.Summary.problem(
+            "FTP " + host + ":" + std::to_string(loginPort(location.Port)) + ": " +
+            (login.systemError == neterr::CannotConnect ? "the connection was refused"
+             : login.serverResponse.empty()             ? "the login failed"
+                                            : "the login failed: " + login.serverResponse));
         state_.services.prompter.show("Failed to download the patches from " + location.Location +
                                           ".\r\nCheck the corresponding download settings and "
                                           "try again.",
