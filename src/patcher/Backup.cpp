@@ -41,6 +41,13 @@ std::string freshFolder(const std::string& path) {
     return path;
 }
 
+// Saves the installed file, when there is one, into the collection folder.
+void saveInstalled(const std::string& installed, const std::string& collection) {
+    if (files::fileExists(installed)) {
+        patchfiles::CopyToFolder(installed, collection, true);
+    }
+}
+
 // The files one patch's backup archive is made of, and where each of them lives.
 struct Collection {
     std::string folder;
@@ -50,9 +57,8 @@ struct Collection {
     void save(const PatchRun& run, const std::string& installedFolder, const std::string& file,
               const std::string& sub, bool registered) {
         const std::string installed = files::join(installedFolder, file);
+        saveInstalled(installed, sub.empty() ? folder : files::join(folder, sub));
         if (files::fileExists(installed)) {
-            patchfiles::CopyToFolder(installed, sub.empty() ? folder : files::join(folder, sub),
-                                     true);
             list.add(run, sub.empty() ? file : sub + "/" + file, installedFolder, registered);
         }
     }
