@@ -2,6 +2,7 @@
 
 #include "cli/CheckCommand.h"
 #include "cli/EditionOption.h"
+#include "cli/RunSummaryText.h"
 #include "download/DownloadRun.h"
 #include "environment/AppState.h"
 #include "environment/EndHostProcess.h"
@@ -20,19 +21,6 @@
 #include <memory>
 
 namespace pelvar::cli {
-namespace {
-
-struct ApplyArguments {
-    std::string edition;
-    bool noDownload = false;
-    bool checkFirst = false;
-};
-
-struct BatchArguments {
-    std::string file;
-    std::string line;
-    std::string afterLock;
-};
 
 // Without a download the folder comes from the edition's settings file, as the walk reads it.
 void useConfiguredDownloadFolder(AppState& state) {
@@ -46,6 +34,20 @@ void useConfiguredDownloadFolder(AppState& state) {
         }
     }
 }
+
+namespace {
+
+struct ApplyArguments {
+    std::string edition;
+    bool noDownload = false;
+    bool checkFirst = false;
+};
+
+struct BatchArguments {
+    std::string file;
+    std::string line;
+    std::string afterLock;
+};
 
 int runApply(CliContext& context, const ApplyArguments& args) {
     AppState& state = context.state();
@@ -71,7 +73,8 @@ int runApply(CliContext& context, const ApplyArguments& args) {
         // The run ended the host: normally, or after one of its stopping messages.
     }
     state.wizard = nullptr;
-    return state.RunFailed ? 1 : 0;
+    printApplySummary(state, std::cerr);
+    return state.RunFailed || applyLeftWorkUndone(state) ? 1 : 0;
 }
 
 } // namespace
@@ -79,12 +82,15 @@ int runApply(CliContext& context, const ApplyArguments& args) {
 void addApplyCommand(CLI::App& app, const GlobalOptions& options, int& exitCode) {
     auto args = std::make_shared<ApplyArguments>();
     auto* apply = app.add_subcommand("apply", "Download and apply an edition's patches");
-    apply->footer(
-        "Downloads and applies the patches of an edition, as the update wizard's "
-        "\"Check for Updates\" and Next do; --yes/--no answer the resume question and "
-        "the copy-error questions.\n"
-        "Exit code 0: the run ended; 1: it stopped on an error, another run holds "
-        "the edition's lock, or --check-first found a failing item; 2: unknown edition or option.");
+    apply->footer("Downloads and applies the patches of an edition, as the update wizard's "
+                  "\"Check for Updates\" and Next do; --yes/--no answer the resume question and "
+                  "the copy-error questions.\n"
+                  "A summary on standard error says what was fetched, refused, applied and is "
+                  "still pending.\n"
+                  "Exit code 0: everything applied (or nothing to apply); 1: it stopped on an "
+                  "error, a statement failed, a company database could not be opened, another "
+                  "run holds the edition's lock, or --check-first found a failing item; 2: "
+                  "unknown edition or option.");
     addEditionOption(apply, args->edition);
     apply->add_flag("--no-download", args->noDownload,
                     "Apply what the edition's download folder already holds");

@@ -4,7 +4,14 @@
 
 #include <CLI/CLI.hpp>
 
+namespace pelvar {
+struct AppState;
+}
+
 namespace pelvar::cli {
+
+// Without a download the folder comes from the edition's settings file, as the walk reads it.
+void useConfiguredDownloadFolder(AppState& state);
 
 // `liveupdate apply --edition POS|HO [--no-download]`: the update wizard's "Check for Updates"
 // and Next without a window. Exit 0 when the run ends normally, 1 when an error ended it.

@@ -1,6 +1,7 @@
 #include "cli/DownloadCommand.h"
 
 #include "cli/CliContext.h"
+#include "cli/RunSummaryText.h"
 #include "download/UnattendedDownload.h"
 
 #include <iostream>
@@ -40,6 +41,7 @@ void addDownloadCommand(CLI::App& app, const GlobalOptions& options, int& exitCo
         CliContext context(options);
         context.state().IgnoreExpiry = *ignoreExpiry;
         exitCode = RunUnattendedDownload(context.state(), *edition);
+        printDownloadSummary(context.state(), std::cerr);
     });
 }
 

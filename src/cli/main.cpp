@@ -6,6 +6,7 @@
 #include "cli/LocationsCommands.h"
 #include "cli/PublishCommand.h"
 #include "cli/RegCommands.h"
+#include "cli/RollbackCommand.h"
 #include "cli/ScheduleCommands.h"
 #include "cli/ScrambleCommand.h"
 #include "platform/base/EngineVersion.h"
@@ -55,6 +56,7 @@ int run(int argc, char** argv) {
     pelvar::cli::addDownloadCommand(app, options, exitCode);
     pelvar::cli::addCheckCommand(app, options, exitCode);
     pelvar::cli::addApplyCommand(app, options, exitCode);
+    pelvar::cli::addRollbackCommand(app, options, exitCode);
     pelvar::cli::addRunBatchCommand(app, options, exitCode);
     pelvar::cli::addPublishCommand(app, exitCode);
     pelvar::cli::addKeysCommands(app, options, exitCode);
@@ -76,7 +78,8 @@ int run(int argc, char** argv) {
     } catch (const pelvar::RunStopped&) {
         return 0;
     } catch (const pelvar::RunTimeError& e) {
-        std::cerr << "liveupdate: " << e.description() << " (" << e.numberText() << ")\n";
+        std::cerr << "liveupdate: " << e.description() << " (" << e.numberText() << ")"
+                  << (e.source().empty() ? "" : ": " + e.source()) << '\n';
         return 1;
     } catch (const std::exception& e) {
         std::cerr << "liveupdate: " << e.what() << '\n';

@@ -87,6 +87,11 @@ void FtpTransfer::connect() {
                       text::trim(location.Password), location.ActiveFtp == "YES");
     if (!login.ok) {
         LogWrite(state_, "Connecting to FTP Site: " + text::trim(location.Location) + " : Failed");
+        state_.Summary.problem(
+            "FTP " + host + ":" + std::to_string(loginPort(location.Port)) + ": " +
+            (login.systemError == neterr::CannotConnect ? "the connection was refused"
+             : login.serverResponse.empty()             ? "the login failed"
+                                            : "the login failed: " + login.serverResponse));
         state_.services.prompter.show("Failed to download the patches from " + location.Location +
                                           ".\r\nCheck the corresponding download settings and "
                                           "try again.",
@@ -175,6 +180,8 @@ void FtpTransfer::fetchList(const std::string& list, bool nudgeAfterFetch) {
             reportRefusedArchive(state_, name, fetched.contentRefused);
         } else if (!fetched.ok) {
             reportFailedFetch(name, fetched);
+        } else {
+            state_.Summary.fetched.push_back(name);
         }
     }
 }
@@ -183,6 +190,9 @@ void FtpTransfer::fetchList(const std::string& list, bool nudgeAfterFetch) {
 // one (dropped connection, stall, full disk) is logged, as nothing else would say it.
 void FtpTransfer::reportFailedFetch(const std::string& name, const TransferResult& result) {
     ++state_.TransferFailures;
+    state_.Summary.problem(
+        name + " could not be fetched" +
+        (result.serverResponse.empty() ? std::string() : ": " + result.serverResponse));
     if (result.systemError == neterr::ExtendedError) {
         ShowTransferError(state_, result.systemError, "FtpGetFile", result.serverResponse,
                           result.responseNumber);

@@ -22,6 +22,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <filesystem>
+#include <map>
 
 namespace pelvar {
 namespace {
@@ -114,6 +115,39 @@ void setBarValue(ProgressSurface* bar, float value) {
     }
     throw RunTimeError(neterr::ConnectionAborted,
                        "The connection with the server was terminated abnormally", source);
+}
+
+// The reason phrases of the answers a patch server gives most.
+std::string reasonPhrase(long status) {
+    static const std::map<long, const char*> phrases{{400, "Bad Request"},
+                                                     {401, "Unauthorized"},
+                                                     {403, "Forbidden"},
+                                                     {404, "Not Found"},
+                                                     {407, "Proxy Authentication Required"},
+                                                     {410, "Gone"},
+                                                     {429, "Too Many Requests"},
+                                                     {500, "Internal Server Error"},
+                                                     {502, "Bad Gateway"},
+                                                     {503, "Service Unavailable"},
+                                                     {504, "Gateway Timeout"}};
+    const auto found = phrases.find(status);
+    return found == phrases.end() ? std::string() : found->second;
+}
+
+// What the screen is told about a fetch whose answer was not the file: the transfer stores an
+// error page under the file's name, which the log alone would not explain.
+void reportAnswer(AppState& state, const std::string& url, const std::string& localPath,
+                  const TransferResult& result) {
+    if (result.responseNumber >= 400) {
+        const std::string phrase = reasonPhrase(result.responseNumber);
+        state.Summary.problem(url + " answered " + std::to_string(result.responseNumber) +
+                              (phrase.empty() ? "" : " " + phrase) +
+                              (result.ok ? "; its body was stored as " + localPath : ""));
+    } else if (!result.ok && result.systemError == neterr::CannotConnect) {
+        state.Summary.problem(url + ": the connection was refused (no server answers there)");
+    } else if (!result.ok && result.systemError == neterr::NameNotResolved) {
+        state.Summary.problem(url + ": the host name could not be resolved");
+    }
 }
 
 class HttpTransfer {
@@ -212,10 +246,13 @@ void HttpTransfer::fetchArchive(const std::string& name) {
     state_.services.host.processEvents();
     LogWrite(state_, "Downloading File: " + name);
     // A transfer that breaks off raises its error: StartHTTP shows it and the run reports errors.
-    HTTPGetFile(state_, httpBaseAddress(state_.DownloadLocation) + "/" + name,
-                files::join(workFolder_, name), signedContentOf(state_, name));
+    const bool fetched = HTTPGetFile(state_, httpBaseAddress(state_.DownloadLocation) + "/" + name,
+                                     files::join(workFolder_, name), signedContentOf(state_, name));
     AppendLineToFile(state_, "File Downloaded " + name,
                      files::join(state_.DownloadFolder, "DownloadedPatchList.ini"));
+    if (fetched) {
+        state_.Summary.fetched.push_back(name);
+    }
 }
 
 void HttpTransfer::fetchCustomFiles() {
@@ -271,6 +308,7 @@ void HttpTransfer::fetchPatchFiles() {
             LogWrite(state_,
                      "Patch " + name +
                          " is already downloaded and patched.Skipped downloading the same.");
+            state_.Summary.skipped.push_back(name);
             state_.PatchesDownloaded = false;
             continue;
         }
@@ -309,6 +347,7 @@ bool HTTPGetFile(AppState& state, const std::string& url, const std::string& loc
     if (status) {
         *status = result.responseNumber;
     }
+    reportAnswer(state, url, localPath, result);
     if (!result.tlsError.empty()) {
         LogWrite(state, "Secure connection to " + url + " failed: " + result.tlsError);
     }
@@ -340,6 +379,9 @@ void StartHTTP(AppState& state) {
             EndHostProcess(state);
         } else {
             ++state.TransferFailures;
+            // The box shows the description alone; the summary names what it was about.
+            state.Summary.problem(e.description() + " (" + e.numberText() + ")" +
+                                  (e.source().empty() ? "" : ": " + e.source()));
             prompter.show(e.description(), box::Exclamation, HttpTitle);
         }
     }

@@ -77,6 +77,7 @@ SignedOutcome fetchSignedInformation(AppState& state, const InformationFetch& fe
         checkSignedInformation(state.services.paths, trust, serials, context, signedFiles);
     if (!check.accepted) {
         LogWrite(state, "Update information of " + name + " refused: " + check.refusal + ".");
+        state.Summary.problem("Update information of " + name + " refused: " + check.refusal);
         for (const char* extension : names) {
             deleteIfPresent(base + extension);
         }
@@ -123,6 +124,7 @@ bool archiveAlreadyPresent(AppState& state, const std::string& name, const std::
 
 void reportRefusedArchive(AppState& state, const std::string& name, const std::string& why) {
     LogWrite(state, "Archive " + name + " refused: " + why + ".");
+    state.Summary.problem("Archive " + name + " refused: " + why);
     state.RunFailed = true;
     ++state.TransferFailures;
 }

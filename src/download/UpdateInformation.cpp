@@ -50,6 +50,8 @@ std::string archiveName(const std::string& entry) {
 
 [[noreturn]] void tampered(AppState& state) {
     state.RunFailed = true;
+    state.Summary.problem("Updates Information Tampered: the update information of " +
+                          state.DownloadLocation.Description + " has an entry that is not valid");
     state.services.prompter.show("Updates Information Tampered", box::Information, state.AppTitle);
     EndHostProcess(state);
     // The host normally ends above; a host that comes back must not see the entry used.
@@ -194,6 +196,10 @@ void ReadUpdateInformationFrom(AppState& state, const std::string& dat, const st
 
 bool IsReleaseApproved(AppState& state, const std::string& release) {
     if (!OpenSecurityDatabase(state)) {
+        // Nothing can be approved: that is a failure of the run, not "no updates".
+        state.RunFailed = true;
+        state.Summary.problem("The security database could not be opened (the update log says "
+                              "why): no patch could be approved");
         return false;
     }
     bool approved = false;

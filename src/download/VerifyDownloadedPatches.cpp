@@ -146,6 +146,7 @@ void Verifier::verify(const std::string& name, const std::string& installed) {
 void Verifier::damaged(const std::string& name, const std::string& archivePath,
                        bool deleteArchive) {
     state_.RunFailed = true;
+    state_.Summary.problem("The downloaded file " + name + " is empty or damaged");
     guarded(state_, [&] {
         LogWrite(state_, "The downloaded file " + name +
                              " is either empty or corrupted. Please check the connectivity to "

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "environment/LocationRecord.h"
+#include "environment/RunSummary.h"
 #include "environment/SystemFile.h"
 #include "platform/db/Database.h"
 #include "platform/files/SandboxPaths.h"
@@ -92,6 +93,8 @@ struct AppState {
     int TransferFailures = 0;
     // The run ended on an error or a failure message (the command line exits 1).
     bool RunFailed = false;
+    // What the run did, for the command line's closing lines.
+    RunSummary Summary;
 
     // Signed updates: the signed size and SHA-256 of each archive the current location lists
     // (empty in unsigned mode); whether this run passes expired files (an admin's one-off);

@@ -125,6 +125,7 @@ void updateReplicationDatabases(PatchRun& run, DatabaseConnection& company,
         if (text::upper(piece) == text::upper(rooms.text(r, "SwInstall"))) {
             LogWrite(state, "Updating Replication Database " + name + " with script file name " +
                                 scriptName);
+            state.Summary.startDatabase("replication database " + name);
             RunScriptFiles(run, run.RbsScriptList, companydb::replicationConnection(rooms, r, true),
                            schema);
             LogWrite(state, "Replication Database " + name + " updatation completed.");
@@ -146,12 +147,15 @@ void updateCompany(PatchRun& run, const Recordset& companies, std::size_t r,
     state.services.host.processEvents();
 
     const std::string connectionString = companydb::scriptConnection(companies, r);
+    const std::string company = "company " + companies.text(r, "Nm") + " (" + dbName + ")";
+    state.Summary.startDatabase(company);
     connection.reset();
     try {
         connection = DatabaseConnection::open(connectionString, state.services.database,
                                               text::trim(companies.text(r, "DbProvider")));
     } catch (const RunTimeError& e) {
         logTrapped(state, e, dbName);
+        state.Summary.companiesSkipped.push_back(company + ": " + e.description());
     }
     if (connection && !(run.DbsScriptList.empty() && run.DbaScriptList.empty())) {
         const bool fileCompany = text::trim(companies.text(r, "DbType")) == "VSPMSACCESSDB";

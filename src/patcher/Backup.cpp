@@ -3,6 +3,7 @@
 #include "environment/AppState.h"
 #include "environment/RegistrySettings.h"
 #include "environment/UpdateLog.h"
+#include "patcher/BackupList.h"
 #include "patcher/PackingList.h"
 #include "patcher/PatchFiles.h"
 #include "patcher/PatchRun.h"
@@ -51,6 +52,26 @@ void saveInstalled(const std::string& installed, const std::string& collection) 
     } else {
         patchfiles::CopyToFolder(installed, collection, true);
     }
+}
+
+// The files one patch's backup archive is made of, and where each of them lives.
+struct Collection {
+    std::string folder;
+    BackupList list;
+
+    // Saves the installed file, when there is one, below `sub` of the collection.
+    void save(const PatchRun& run, const std::string& installedFolder, const std::string& file,
+              const std::string& sub, bool registered) {
+        const std::string installed = files::join(installedFolder, file);
+        saveInstalled(installed, sub.empty() ? folder : files::join(folder, sub));
+        if (files::fileExists(installed)) {
+            list.add(run, sub.empty() ? file : sub + "/" + file, installedFolder, registered);
+        }
+    }
+};
+
+bool registeredInFirstPass(const std::string& file) {
+    return patchfiles::isComponent(file) && !patchfiles::isReleaseInstaller(file);
 }
 
 std::string windowsSubfolder(const PatchRun& run, const std::string& name) {
@@ -102,7 +123,8 @@ bool ZipFolder(PatchRun& run, const std::string& archivePath, const std::string&
         if (kept) {
             files::copyFile(archivePath, temp, false);
         }
-        if (!(kept ? zip.addMissing(sourceFolder, fileSpec, "tmpSysPara.mdb")
+        // The list of destinations describes the archive as it now is: it is always replaced.
+        if (!(kept ? zip.addMissing(sourceFolder, fileSpec, "tmpSysPara.mdb", BackupListName)
                    : zip.create(sourceFolder, fileSpec, "tmpSysPara.mdb"))) {
             raise(err::PathFileAccess, archivePath);
         }
@@ -125,27 +147,27 @@ void BackupProgramFiles(PatchRun& run) {
         LogWrite(state, "Started EXE/DLL/OCX and Other file(s) backup");
         for (const auto& patch : run.PatchFolders) {
             const std::string source = files::join(state.PatchFolder, patch);
-            const std::string collection = freshFolder(files::join(run.TempFolder, patch));
+            Collection collection{freshFolder(files::join(run.TempFolder, patch)), {}};
             for (const auto& file : patchfiles::filesIn(source)) {
-                saveInstalled(files::join(state.PatchRoot, file), collection);
-                if (patchfiles::isComponent(file) && !patchfiles::isReleaseInstaller(file)) {
+                collection.save(run, state.PatchRoot, file, "", registeredInFirstPass(file));
+                if (registeredInFirstPass(file)) {
                     AddRegistrationLines(run, state.PatchRoot, file);
                 }
                 state.services.host.processEvents();
             }
             for (const auto& sub : patchfiles::subfoldersIn(source)) {
                 const std::string installed = firstPassTarget(run, sub);
-                const std::string subCollection = files::join(collection, sub);
-                files::createFolders(subCollection);
+                files::createFolders(files::join(collection.folder, sub));
                 for (const auto& file : patchfiles::filesIn(files::join(source, sub))) {
-                    saveInstalled(files::join(installed, file), subCollection);
-                    if (patchfiles::isComponent(file) && !patchfiles::isReleaseInstaller(file)) {
+                    collection.save(run, installed, file, sub, registeredInFirstPass(file));
+                    if (registeredInFirstPass(file)) {
                         AddRegistrationLines(run, installed, file);
                     }
                     state.services.host.processEvents();
                 }
             }
-            if (!ZipFolder(run, backupArchive(run, patch), collection, "*")) {
+            collection.list.writeInto(collection.folder);
+            if (!ZipFolder(run, backupArchive(run, patch), collection.folder, "*")) {
                 return;
             }
         }
@@ -163,7 +185,7 @@ StepResult BackupPackedFiles(PatchRun& run) {
     for (const auto& patch : run.PatchFolders) {
         const std::string source = files::join(state.PatchFolder, patch);
         const std::string packingList = files::join(source, "PackingList.ini");
-        const std::string collection = freshFolder(files::join(run.TempFolder, patch));
+        Collection collection{freshFolder(files::join(run.TempFolder, patch)), {}};
         std::vector<PackingRecord> records;
         if (files::fileExists(packingList)) {
             records = parsePackingList(patchfiles::readBounded(packingList));
@@ -180,7 +202,9 @@ StepResult BackupPackedFiles(PatchRun& run) {
             if (upper != "PACKINGLIST.INI" && !patchfiles::isGlOrSy(file)) {
                 if (const auto record = findRecord(run, records, file)) {
                     if (const auto target = destinationOf(run, *record)) {
-                        saveInstalled(files::join(*target, file), collection);
+                        collection.save(run, *target, file, "",
+                                        patchfiles::isComponent(file) &&
+                                            text::upper(record->field(5)) == "Y");
                     }
                 }
             }
@@ -189,9 +213,8 @@ StepResult BackupPackedFiles(PatchRun& run) {
         if (run.SetupType == 4) {
             const std::string ini = files::join(source, "Ini");
             for (const auto& file : patchfiles::filesIn(ini)) {
-                files::createFolders(files::join(collection, "Ini"));
-                saveInstalled(files::join(files::join(state.PatchRoot, "Ini"), file),
-                              files::join(collection, "Ini"));
+                files::createFolders(files::join(collection.folder, "Ini"));
+                collection.save(run, files::join(state.PatchRoot, "Ini"), file, "Ini", false);
             }
         }
         WriteProgressLine(run,
@@ -204,7 +227,8 @@ StepResult BackupPackedFiles(PatchRun& run) {
                 WriteProgressLine(run, "strGlFile:" + run.GlFile);
             }
         }
-        if (!ZipFolder(run, backupArchive(run, patch), collection, "*")) {
+        collection.list.writeInto(collection.folder);
+        if (!ZipFolder(run, backupArchive(run, patch), collection.folder, "*")) {
             return StepResult::Stop;
         }
         NudgeProgress(state, 1);

@@ -88,6 +88,8 @@ std::string patchScriptName(const PatchRun& run, const std::string& patchName, b
 void logOpenFailure(AppState& state, const RunTimeError& e, const std::string& dbName) {
     LogWrite(state, "Database: " + text::upper(dbName) + " Could not updated due to Error No: " +
                         e.numberText() + " And description: " + e.description());
+    state.Summary.companiesSkipped.push_back(dbName +
+                                             " (patch level not recorded): " + e.description());
 }
 
 // The patch version of an entry when its row is to be recorded: a patch already recorded as

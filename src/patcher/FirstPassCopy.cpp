@@ -28,6 +28,7 @@ void copyFolderFiles(PatchRun& run, const std::string& from, const std::string& 
     files::createFolders(to);
     for (const auto& file : patchfiles::filesIn(from)) {
         patchfiles::CopyToFolder(files::join(from, file), to, true);
+        ++run.state.Summary.filesReplaced;
         NudgeProgress(run.state, 1);
         run.state.services.host.processEvents();
     }
@@ -44,6 +45,7 @@ void ReplaceProgramFiles(PatchRun& run) {
                     continue;
                 }
                 patchfiles::CopyToFolder(files::join(source, file), state.PatchRoot, true);
+                ++state.Summary.filesReplaced;
                 NudgeProgress(state, 1);
                 state.services.host.processEvents();
             }

@@ -139,6 +139,7 @@ void AddRegistrationLines(PatchRun& run, const std::string& folder, const std::s
     }
     files::appendLine(run.UnregBatch, unreg);
     files::appendLine(run.RegBatch, reg);
+    run.state.Summary.componentsRegistered += reg.empty() ? 0 : 1;
 }
 
 void FindInPackingList(PatchRun& run, const std::string& packingListPath,

@@ -119,6 +119,7 @@ void executeScriptFile(AppState& state, DatabaseConnection* db, const std::strin
             trap(e);
         }
         LogWrite(state, "Executed SQL statement :" + statement + (failed ? " : Fail" : " : Pass"));
+        state.Summary.statement(statement, failed);
     }
     if (script.unterminated) {
         LogWrite(state, unterminatedNotice(path));

@@ -59,6 +59,7 @@ StepResult RunSecurityScripts(PatchRun& run) {
     // The wizard's connection, as it opened at load: a database that did not open fails
     // statement by statement.
     const std::string scripts = gatherSecurityScripts(run);
+    state.Summary.startDatabase("the security database");
     for (const auto& script : splitScriptList(scripts)) {
         try {
             executeScriptFile(state, state.SecurityConnection.get(), script,

@@ -77,7 +77,7 @@ StepResult runRow(PatchRun& run, const Step& row) {
         if (row.errorStops) {
             logTrapped(run, "Step" + std::to_string(row.number) + " stopped: " + e.numberText() +
                                 "-" + e.description());
-            ShowStepError(run, e.number(), e.description());
+            ShowStepError(run, e);
             return StepResult::Stop;
         }
         trapped = e.description();

@@ -239,7 +239,7 @@ void ApplyUpdates(PatchRun& run) {
         }
         NudgeProgress(state, 4);
     } catch (const RunTimeError& e) {
-        ShowStepError(run, e.number(), e.description());
+        ShowStepError(run, e);
     } catch (const RunStopped& stop) {
         // A stopping message was shown; unless it ended the host, the host goes on.
         if (stop.hostEnded) {
@@ -289,7 +289,7 @@ void VerifyOrResume(PatchRun& run) {
         state.services.host.processEvents();
         RunPatchSteps(run);
     } catch (const RunTimeError& e) {
-        ShowStepError(run, e.number(), e.description());
+        ShowStepError(run, e);
     }
 }
 
@@ -306,7 +306,7 @@ void RunPatchSteps(PatchRun& run) {
         }
         state.SecurityConnection.reset();
     } catch (const RunTimeError& e) {
-        ShowStepError(run, e.number(), e.description());
+        ShowStepError(run, e);
     }
 }
 

@@ -52,7 +52,17 @@ void WriteProgressLine(PatchRun& run, const std::string& text) {
 
 void ShowStepError(PatchRun& run, std::int64_t number, const std::string& description) {
     run.state.RunFailed = true;
+    run.state.Summary.problem("the run stopped: " + description + " (" +
+                              RunTimeError(number, description).numberText() + ")");
     ShowStepError(run.state, number, description);
+}
+
+void ShowStepError(PatchRun& run, const RunTimeError& e) {
+    run.state.RunFailed = true;
+    // The box shows the description alone; the summary names what it was about.
+    run.state.Summary.problem("the run stopped: " + e.description() + " (" + e.numberText() + ")" +
+                              (e.source().empty() ? "" : ": " + e.source()));
+    ShowStepError(run.state, e.number(), e.description());
 }
 
 void ShowStepError(AppState& state, std::int64_t number, const std::string& description) {

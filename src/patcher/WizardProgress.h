@@ -7,6 +7,7 @@ namespace pelvar {
 
 struct AppState;
 struct PatchRun;
+class RunTimeError;
 
 // The wizard's busy indicator: above 96 the bar starts again from 0, then rises by `step`
 // (1, 2 or 4). It shows that work goes on, not how much is done. No wizard, no change.
@@ -23,5 +24,7 @@ void WriteProgressLine(PatchRun& run, const std::string& text);
 void ShowStepError(AppState& state, std::int64_t number, const std::string& description);
 // The same for a step of the run, which marks the run as failed (RunFailed).
 void ShowStepError(PatchRun& run, std::int64_t number, const std::string& description);
+// The same for a trapped error, whose subject (a path, say) goes to the run's summary.
+void ShowStepError(PatchRun& run, const RunTimeError& e);
 
 } // namespace pelvar

@@ -75,7 +75,6 @@ INSTANTIATE_TEST_SUITE_P(
     Mistakes, CliUsage,
     testing::Values(
         UsageCase{"UnknownCommand", {"frobnicate"}, "frobnicate"},
-        UsageCase{"UnknownRegCommand", {"reg", "fetch", "K", "N"}, "fetch"},
         UsageCase{"MissingValue", {"reg", "set", "Software\\Pelvar\\POS", "PatchVer"}, "VALUE"},
         UsageCase{"NoCommand", {}, "subcommand"},
         // A password on the command line would show in `ps`: --password reads standard input.

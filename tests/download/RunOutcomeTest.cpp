@@ -1,6 +1,7 @@
 #include "CommandLine.h"
 #include "DownloadFixture.h"
 #include "HostileServers.h"
+#include "platform/text/Text.h"
 
 #include <QProcess>
 #include <QStringList>
@@ -15,6 +16,8 @@ namespace {
 
 // ---- Exit codes of `liveupdate download` ----------------------------------------------
 
+enum class Twist { None, NoInformationFile, SecurityDatabaseMissing };
+
 struct ExitRow {
     const char* label;
     std::vector<std::string> entries; // of the update-information file; empty: none published
@@ -22,19 +25,28 @@ struct ExitRow {
     bool reachable;
     bool folderExists;
     int exitCode;
+    const char* says; // on standard error, in the closing lines
+    Twist twist = Twist::None;
 };
 
 class DownloadExitCode : public ::testing::TestWithParam<ExitRow>, public DownloadFixture {};
 
-TEST_P(DownloadExitCode, SaysWhetherTheRunSucceeded) {
+TEST_P(DownloadExitCode, SaysWhetherTheRunSucceededAndWhy) {
     const ExitRow& row = GetParam();
     HttpServer server(www());
-    publish(www() + "/Pelvar9_POShttp.dat", row.entries);
+    if (row.twist != Twist::NoInformationFile) {
+        publish(www() + "/Pelvar9_POShttp.dat", row.entries);
+    }
     publish(www() + "/Pelvar9_POShttp.P9Q", {});
     if (row.archive) {
         writeFile(www() + "/POS_9_0_1_03.zip", row.archive);
     } else {
         makePatch(www() + "/POS_9_0_1_03.zip");
+    }
+    if (row.twist == Twist::SecurityDatabaseMissing) {
+        useSecurityDatabase();
+        std::filesystem::remove(securityDatabase());
+        std::filesystem::create_directory(securityDatabase()); // a folder: no database opens
     }
     httpLocation("POShttp",
                  row.reachable ? server.url() : "http://127.0.0.1:" + std::to_string(freePort()));
@@ -45,17 +57,32 @@ TEST_P(DownloadExitCode, SaysWhetherTheRunSucceeded) {
     const CliRun run = runLiveupdate(
         {"--root", root(), "--app-folder", appFolder(), "--no", "download", "--edition", "POS"});
     EXPECT_EQ(run.exitCode, row.exitCode) << run.out << run.err;
+    const std::string says = text::replaceAll(row.says, "FOLDER", folder);
+    EXPECT_NE(run.err.find(says), std::string::npos) << run.out << run.err;
 }
 
+const std::vector<std::string> OneArchive{"POS_9_0_1_03.zip:9"};
+
+// One row a line reads as a table.
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(
     Outcomes, DownloadExitCode,
-    ::testing::Values(ExitRow{"Completed", {"POS_9_0_1_03.zip:9"}, nullptr, true, true, 0},
-                      ExitRow{"NothingToDownload", {}, nullptr, true, true, 0},
-                      ExitRow{"Tampered", {"POS_9_0_1_03.zip"}, nullptr, true, true, 1},
-                      ExitRow{"DamagedArchive", {"POS_9_0_1_03.zip:9"}, "not a zip", true, true, 1},
-                      ExitRow{"CouldNotDownload", {"POS_9_0_1_03.zip:9"}, nullptr, false, true, 1},
-                      ExitRow{"PathNotFound", {"POS_9_0_1_03.zip:9"}, nullptr, true, false, 1}),
+    ::testing::Values(
+        ExitRow{"Completed", OneArchive, nullptr, true, true, 0, "fetched: POS_9_0_1_03.zip\n"},
+        ExitRow{"NothingToDownload", {}, nullptr, true, true, 0, "fetched: nothing\n"},
+        ExitRow{"Tampered", {"POS_9_0_1_03.zip"}, nullptr, true, true, 1, "Information Tampered"},
+        ExitRow{"DamagedArchive", OneArchive, "not a zip", true, true, 1, "zip is empty or damaged"},
+        ExitRow{"CouldNotDownload", OneArchive, nullptr, false, true, 1,
+                "/Pelvar9_POShttp.dat: the connection was refused"},
+        ExitRow{"PathNotFound", OneArchive, nullptr, true, false, 1, "Path not found (76): FOLDER"},
+        // The body of the answer is kept as the file: the run reads no entries from it.
+        ExitRow{"InformationFileMissing", {}, nullptr, true, true, 0,
+                "/Pelvar9_POShttp.dat answered 404 Not Found; its body was stored as",
+                Twist::NoInformationFile},
+        ExitRow{"SecurityDatabaseUnopenable", {"POS_9_0_1_03.zip:9:9.0.1"}, nullptr, true, true, 1,
+                "The security database could not be opened", Twist::SecurityDatabaseMissing}),
     [](const auto& row) { return std::string(row.param.label); });
+// clang-format on
 
 // ---- Two runs of one edition at once --------------------------------------------------
 

@@ -1,6 +1,8 @@
+#include "CommandLine.h"
 #include "PatchFixture.h"
 #include "Servers.h"
 #include "patcher/PatchFiles.h"
+#include "platform/crypto/Sha256.h"
 #include "platform/process/EditionLock.h"
 #include "platform/registry/ComponentRegistry.h"
 #include "platform/zip/ZipArchive.h"
@@ -9,6 +11,8 @@
 #include <QStringList>
 #include <chrono>
 #include <gtest/gtest.h>
+#include <map>
+#include <optional>
 #include <thread>
 
 using namespace pelvar;
@@ -127,15 +131,16 @@ TEST_F(ApplyRun, CustomThenRegularPatchFromALoopbackServer) {
     EXPECT_EQ(lines(inProduct("GenUpdate.dat")).size(), 1U)
         << "the custom archive is not applied twice";
 
-    ZipArchive backup;
-    backup.setArchive(backupFolder() + "/POS_9_0_1_05.Zip");
-    ASSERT_TRUE(backup.test());
-    backup.setExtractFolder(dir / "restored");
-    ASSERT_TRUE(backup.extractAll());
-    EXPECT_EQ(readFile(dir / "restored/Till.exe"), "till 2");
-    EXPECT_EQ(readFile(dir / "restored/Grid.ocx"), "grid 1");
-    EXPECT_EQ(readFile(dir / "restored/Day.rpt"), "day 1");
-
+    // What the backup holds is checked by putting it back (Rollback below).
+    const std::string grid = root() + "/drive_c/Shared/bin/Grid.ocx";
+    EXPECT_EQ(lines(inProduct("Unreg_3.bat")),
+              (std::vector<std::string>{
+                  "@echo off", "Echo Please wait! Un-Registering Components...",
+                  "REGSVR32 " + grid + " /U /S", product() + "/Till.exe /UNREGSERVER"}));
+    EXPECT_EQ(
+        lines(inProduct("Reg_3.bat")),
+        (std::vector<std::string>{"@echo off", "Echo Please wait! Registering Components...",
+                                  "REGSVR32 " + grid + " /S", product() + "/Till.exe /REGSERVER"}));
     EXPECT_TRUE(waitForRegistrations({"Grid.ocx", "Till.exe"}));
     EXPECT_EQ(registry.read(components::ComponentsKey, "Grid.ocx"),
               root() + "/drive_c/Shared/bin/Grid.ocx");
@@ -163,3 +168,122 @@ TEST_F(ApplyRun, AnotherRunOfTheEditionInProgressStopsBeforeAnyWork) {
 }
 
 } // namespace
+
+// Two patches applied in turn, the second then rolled back through the command line.
+class Rollback : public ApplyRun {
+  protected:
+    Rollback() {
+        std::filesystem::create_directories(root() + "/drive_c/Shared/bin");
+        writeFile(inProduct("Till.exe"), "till 1");
+        writeFile(inProduct("Help.txt"), "help 1");
+        writeFile(grid(), "grid 1");
+    }
+    std::string grid() const { return root() + "/drive_c/Shared/bin/Grid.ocx"; }
+    std::map<std::string, std::string> hashes() const {
+        std::map<std::string, std::string> all;
+        for (const auto& path : {inProduct("Till.exe"), inProduct("Help.txt"), grid()}) {
+            all[path] = crypto::sha256OfFile(path).sha256;
+        }
+        return all;
+    }
+    void applyPatch(const std::string& name, const ZipEntries& entries,
+                    const std::vector<std::string>& published) {
+        makeZip(downloaded(name + ".zip"), entries);
+        publish(downloaded("Pelvar9_POSHTTP.dat"), published);
+        const Finished done = apply({"--no-download"});
+        ASSERT_EQ(done.exitCode, 0) << done.out;
+    }
+    CliRun rollback(const std::vector<std::string>& extra = {}) {
+        std::vector<std::string> args{"--root",   root(),      "--app-folder", appFolder(),
+                                      "rollback", "--edition", "POS"};
+        args.insert(args.end(), extra.begin(), extra.end());
+        return runLiveupdate(args);
+    }
+};
+
+TEST_F(Rollback, PutsBackTheFilesOfTheLastPatchAndKeepsItsLevel) {
+    applyPatch("POS_9_0_1_05",
+               {{"Till.exe", "till 2"},
+                {"Help.txt", "help 2"},
+                {"PackingList.ini", packingRecord("Pelvar\\", "Pelvar\\", "Till.exe", "Y") +
+                                        packingRecord("Pelvar\\", "Pelvar\\", "Help.txt", "N")}},
+               {"POS_9_0_1_05.zip:9.0.1"});
+    ASSERT_TRUE(waitForRegistrations({"Till.exe"}));
+    const auto beforeLast = hashes();
+    applyPatch("POS_9_0_1_06",
+               {{"Till.exe", "till 3"},
+                {"Grid.ocx", "grid 3"},
+                {"PackingList.ini", packingRecord("Pelvar\\", "Pelvar\\", "Till.exe", "Y") +
+                                        packingRecord("Shared\\", "bin\\", "Grid.ocx", "Y")}},
+               {"POS_9_0_1_05.zip:9.0.1", "POS_9_0_1_06.zip:9.0.1"});
+    ASSERT_TRUE(waitForRegistrations({"Till.exe", "Grid.ocx"}));
+    ASSERT_EQ(readFile(grid()), "grid 3");
+    const auto registrations = [&] {
+        const auto all = components::registered(registry);
+        return std::map<std::string, std::string>(all.begin(), all.end());
+    };
+    const auto registered = registrations();
+
+    const CliRun back = rollback();
+    ASSERT_EQ(back.exitCode, 0) << back.err;
+    EXPECT_EQ(hashes(), beforeLast);
+    EXPECT_EQ(registrations(), registered);
+    EXPECT_NE(back.err.find("2 file(s) put back, 0 could not be written (see the update log); 2 "
+                            "component(s) un-registered, 2 registered again.\nDatabase changes "
+                            "are not undone"),
+              std::string::npos)
+        << back.err;
+    EXPECT_EQ(registry.read("Software\\Pelvar\\POS", "PatchVer"), "9.0.1.06");
+    for (const auto& path : {inProduct("Till.exe"), grid()}) {
+        EXPECT_TRUE(logHas("Rollback: " + path + " put back.")) << path << logText();
+    }
+    EXPECT_FALSE(logHas("Rollback: " + inProduct("Help.txt") + " put back."));
+    // An earlier patch is named; the last one's backup stays for another time.
+    ASSERT_EQ(rollback({"--patch", "POS_9_0_1_05"}).exitCode, 0);
+    EXPECT_EQ(readFile(inProduct("Help.txt")), "help 1");
+    EXPECT_EQ(readFile(inProduct("Till.exe")), "till 1");
+}
+
+struct RefusedRollback {
+    const char* name;
+    ZipEntries backup; // empty: no backup archive at all
+    const char* message;
+};
+
+class RollbackRefusals : public Rollback, public ::testing::WithParamInterface<RefusedRollback> {};
+
+// Nothing is written when the backup cannot say where every file belongs, or another run
+// holds the product folder.
+TEST_P(RollbackRefusals, ChangeNothing) {
+    const auto& row = GetParam();
+    if (!row.backup.empty()) {
+        makeZip(product() + "/Backup/PatchUpdate011226/POS_9_0_1_06.Zip", row.backup);
+    }
+    std::optional<EditionLock> held;
+    if (std::string(row.name) == "AnotherRun") {
+        held = EditionLock::tryAcquire(productLockFile(product()));
+    }
+    const auto before = hashes();
+    const CliRun refused = rollback();
+    EXPECT_EQ(refused.exitCode, 1);
+    EXPECT_NE((refused.out + refused.err).find(row.message), std::string::npos)
+        << refused.out << refused.err;
+    EXPECT_EQ(hashes(), before);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Backups, RollbackRefusals,
+    ::testing::Values(
+        RefusedRollback{"NoBackup", {}, "There is no backup of a patch"},
+        RefusedRollback{"NoList", {{"Till.exe", "evil"}}, "does not list where its files belong"},
+        RefusedRollback{"FileNotListed",
+                        {{"Till.exe", "evil"}, {"LiveUpdateBackup.lst", "Help.txt|N|AppPath\r\n"}},
+                        "does not list a destination for Till.exe"},
+        RefusedRollback{
+            "PlaceOutsideTheInstallation",
+            {{"Till.exe", "evil"}, {"LiveUpdateBackup.lst", "Till.exe|N|AppPath\\..\\..\\etc\r\n"}},
+            "does not list a destination for Till.exe"},
+        RefusedRollback{"AnotherRun",
+                        {{"Till.exe", "evil"}, {"LiveUpdateBackup.lst", "Till.exe|N|AppPath\r\n"}},
+                        "Another update of"}),
+    [](const auto& row) { return std::string(row.param.name); });

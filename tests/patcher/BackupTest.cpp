@@ -62,14 +62,27 @@ TEST_F(PatchTest, StepThreeSavesTheInstalledVersionsOfWhatStepEightReplaces) {
                                       packingRecord("Pelvar\\", "Pelvar\\", "Fresh.txt", "N")}});
     runSingleStep(run, ResumeStep::Backup);
     const auto saved = zipContents(run.BackupFolder + "/POS_9_0_1_05.Zip");
-    EXPECT_EQ(saved, (std::map<std::string, std::string>{{"Till.exe", "old till"},
-                                                         {"print.dll", "old print"}}));
+    // Beside the files, where each one lives, so that they can be put back.
+    EXPECT_EQ(saved, (std::map<std::string, std::string>{
+                         {"Till.exe", "old till"},
+                         {"print.dll", "old print"},
+                         {"LiveUpdateBackup.lst",
+                          "Till.exe|Y|AppPath\r\nprint.dll|Y|C:\\Shared\\bin\r\n"}}));
     EXPECT_EQ(lines(run.RegBatch), (std::vector<std::string>{
                                        "@echo off", "Echo Please wait! Registering Components...",
                                        product() + "/Till.exe /REGSERVER",
                                        "REGSVR32 " + root() + "/drive_c/Shared/bin/print.dll /S"}));
     // No temporary archive is left beside the backup.
     EXPECT_EQ(patchfiles::filesIn(run.BackupFolder), std::vector<std::string>{"POS_9_0_1_05.Zip"});
+
+    // A same-day rerun keeps what was saved first, and its list names the file installed since.
+    writeFile(inProduct("Till.exe"), "new till");
+    writeFile(inProduct("Fresh.txt"), "fresh");
+    BackupPackedFiles(run);
+    const auto again = zipContents(run.BackupFolder + "/POS_9_0_1_05.Zip");
+    EXPECT_EQ(again.at("Till.exe"), "old till");
+    EXPECT_EQ(again.at("LiveUpdateBackup.lst"),
+              "Fresh.txt|N|AppPath\r\nTill.exe|Y|AppPath\r\nprint.dll|Y|C:\\Shared\\bin\r\n");
 }
 
 TEST_F(PatchTest, ZipFolderLeavesOutTheTemporarySystemParameters) {

@@ -144,7 +144,8 @@ TEST_F(KillMatrix, UninterruptedRunAppliesBothPatchesInOrder) {
     const std::string today = isoToday(); // YYYY-MM-DD; the folder is named ddmmyy
     const std::string backups =
         "file Backup/PatchUpdate" + today.substr(8, 2) + today.substr(5, 2) + today.substr(2, 2);
-    EXPECT_EQ(state.at(backups + "/POS_9_0_1_04.Zip"), "Prog4.dll=installed 4;");
+    EXPECT_EQ(state.at(backups + "/POS_9_0_1_04.Zip"),
+              "LiveUpdateBackup.lst=Prog4.dll|N|AppPath\r\n;Prog4.dll=installed 4;");
 }
 
 // Applying the same download folder again applies nothing twice.

@@ -92,7 +92,8 @@ TEST(ApplyEndToEnd, HeadOfficeWithServerSecurityCompanyAndReplicationDatabases) 
     installation.patch("HO_9_0_1_07.zip",
                        {{"PackingList.ini", readme},
                         {"readme.txt", "7"},
-                        {"Script/app2.DBS", "INSERT INTO Items VALUES ('dbs2')\r\n-GO-\r\n"}});
+                        {"Script/app2.DBS", "INSERT INTO Items VALUES ('dbs2')\r\n-GO-\r\n"
+                                            "UPDATE NoSuchTable SET Nm = 1\r\n-GO-\r\n"}});
     installation.information(
         "HOhttp", {"HO_9_0_1_06.zip:12/02/2026:9.0.1.06", "HO_9_0_1_07.zip:12/04/2026:9.0.1.07"});
 
@@ -111,7 +112,17 @@ TEST(ApplyEndToEnd, HeadOfficeWithServerSecurityCompanyAndReplicationDatabases) 
     }
 
     const auto run = installation.apply("HO");
-    ASSERT_EQ(run.exitCode, 0) << run.out << run.err << installation.logText();
+    // Everything else is applied, but the run says what was not and fails: a statement that
+    // fails on the company, and the replication database that does not exist.
+    ASSERT_EQ(run.exitCode, 1) << run.out << run.err << installation.logText();
+    for (const std::string& line :
+         {"statements on company Smith's (" + company +
+              "): 2 passed, 1 failed (the first: "
+              "UPDATE NoSuchTable SET Nm = 1)\n",
+          std::string("company database skipped: old_store (patch level not recorded): ")}) {
+        EXPECT_TRUE(text::contains(run.err, line)) << line << "\n" << run.err;
+    }
+    EXPECT_FALSE(text::contains(run.out, "Downloading file")) << run.out;
 
     EXPECT_EQ(rowsOf(connection(security), "SELECT Src FROM Menu", postgres),
               std::vector<std::string>{"mns"});

@@ -250,12 +250,14 @@ bool ZipArchive::create(const std::string& sourceFolder, const std::string& file
 }
 
 bool ZipArchive::addMissing(const std::string& sourceFolder, const std::string& fileSpec,
-                            const std::string& excludedName) const {
-    return pack(sourceFolder, fileSpec, excludedName, 0);
+                            const std::string& excludedName,
+                            const std::string& refreshedEntry) const {
+    return pack(sourceFolder, fileSpec, excludedName, 0, refreshedEntry);
 }
 
 bool ZipArchive::pack(const std::string& sourceFolder, const std::string& fileSpec,
-                      const std::string& excludedName, int openFlags) const {
+                      const std::string& excludedName, int openFlags,
+                      const std::string& refreshedEntry) const {
     std::error_code ec;
     if (!fs::is_directory(sourceFolder, ec)) {
         return false;
@@ -275,12 +277,20 @@ bool ZipArchive::pack(const std::string& sourceFolder, const std::string& fileSp
             continue;
         }
         const std::string entryName = fs::relative(it->path(), sourceFolder).generic_string();
-        if (zip_name_locate(archive.get(), entryName.c_str(), 0) >= 0) {
+        const zip_int64_t existing = zip_name_locate(archive.get(), entryName.c_str(), 0);
+        if (existing >= 0 && entryName != refreshedEntry) {
             continue; // an entry already there keeps the version saved first
         }
         zip_source_t* source = zip_source_file(archive.get(), it->path().c_str(), 0, -1);
-        const zip_int64_t index =
-            source ? zip_file_add(archive.get(), entryName.c_str(), source, ZIP_FL_ENC_UTF_8) : -1;
+        zip_int64_t index = -1;
+        if (source && existing >= 0) {
+            index =
+                zip_file_replace(archive.get(), static_cast<zip_uint64_t>(existing), source, 0) == 0
+                    ? existing
+                    : -1;
+        } else if (source) {
+            index = zip_file_add(archive.get(), entryName.c_str(), source, ZIP_FL_ENC_UTF_8);
+        }
         if (index < 0) {
             zip_source_free(source);
             return false;

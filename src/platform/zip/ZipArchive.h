@@ -34,9 +34,10 @@ class ZipArchive {
                 const std::string& excludedName) const;
 
     // Adds to an existing archive the matching files it does not hold yet; entries already in
-    // it keep their bytes.
+    // it keep their bytes, except the entry named `refreshedEntry`, which the folder's file
+    // replaces.
     bool addMissing(const std::string& sourceFolder, const std::string& fileSpec,
-                    const std::string& excludedName) const;
+                    const std::string& excludedName, const std::string& refreshedEntry = {}) const;
 
     const std::string& archive() const { return archive_; }
 
@@ -46,7 +47,8 @@ class ZipArchive {
 
   private:
     bool pack(const std::string& sourceFolder, const std::string& fileSpec,
-              const std::string& excludedName, int openFlags) const;
+              const std::string& excludedName, int openFlags,
+              const std::string& refreshedEntry = {}) const;
 
     std::string archive_;
     std::string extractFolder_;
