@@ -205,7 +205,7 @@ void HttpTransfer::fetchArchive(const std::string& name) {
     LogWrite(state_, "Downloading File: " + name);
     // A transfer that breaks off raises its error: StartHTTP shows it and the run reports errors.
     HTTPGetFile(state_, httpBaseAddress(state_.DownloadLocation) + "/" + name,
-                files::join(workFolder_, name), signedContentOf(state_, name));
+                files::join(workFolder_, name), signedContentOf(state_, name), nullptr, true);
     AppendLineToFile(state_, "File Downloaded " + name,
                      files::join(state_.DownloadFolder, "DownloadedPatchList.ini"));
 }
@@ -283,7 +283,7 @@ void HttpTransfer::fetchPatchFiles() {
 } // namespace
 
 bool HTTPGetFile(AppState& state, const std::string& url, const std::string& localPath,
-                 const ExpectedContent& expected, long* status) {
+                 const ExpectedContent& expected, long* status, bool resumable) {
     const std::string caption = "Please wait! Downloading file " + state.CurrentPatchFile +
                                 " from " + state.DownloadLocation.Location;
     showStatus(state, caption);
@@ -296,7 +296,7 @@ bool HTTPGetFile(AppState& state, const std::string& url, const std::string& loc
     }
     TransferProgress progress(state);
     const TransferResult result =
-        httpGetFile(url, localPath, agentName(), progress.callback(), expected);
+        httpGetFile(url, localPath, agentName(), progress.callback(), expected, resumable);
     state.services.host.processEvents();
     if (status) {
         *status = result.responseNumber;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <map>
 #include <string>
 
 namespace pelvar {
@@ -31,6 +32,10 @@ struct PatchRun {
 
     // Base names of the unpacked archives, joined with ":".
     std::string PatchFolders;
+    // With trusted keys: archives must match their signed entries; the verified hash of each
+    // unpacked folder's archive (by folder name), as the progress file records it.
+    bool SignedArchivesOnly = false;
+    std::map<std::string, std::string> ArchiveHashes;
     std::string PatchVersion;
     std::string BackupFolder;
     std::string UnregBatch;

@@ -7,6 +7,7 @@
 #include "environment/RegistrySettings.h"
 #include "environment/Surfaces.h"
 #include "environment/UpdateLog.h"
+#include "patcher/ArchiveTrust.h"
 #include "patcher/Backup.h"
 #include "patcher/PatchFiles.h"
 #include "patcher/PatchRun.h"
@@ -159,7 +160,7 @@ void runSecondPass(PatchRun& run) {
     run.PatchVersion = versionOfLastEntry(run);
     if (!resuming) {
         // Which patches this run applies, so that a resumed run applies exactly these.
-        WriteProgressLine(run, "Patches:" + run.PatchFolders);
+        WriteProgressLine(run, "Patches:" + run.PatchFolders + ArchiveHashesRecord(run));
         runStep(run, ResumeStep::Backup);
         return;
     }

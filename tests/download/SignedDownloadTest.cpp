@@ -8,9 +8,12 @@
 #include "platform/text/Text.h"
 #include "settings/ScrambleLine.h"
 
+#include <chrono>
+#include <csignal>
 #include <filesystem>
 #include <functional>
 #include <gtest/gtest.h>
+#include <thread>
 
 using namespace pelvar;
 using namespace pelvar::test;
@@ -284,5 +287,92 @@ INSTANTIATE_TEST_SUITE_P(
                                       " (at least " + std::to_string(size + 1) + " bytes)");
                }}),
     [](const ::testing::TestParamInfo<Attack>& row) { return row.param.name; });
+
+// A broken line: `liveupdate download` killed half way through a throttled archive, then run
+// again. Rows: signed or not; the server's file unchanged (the rerun asks for the rest and
+// gets a 206) or republished (the rerun starts over).
+struct Interruption {
+    const char* name;
+    bool signedMode;
+    bool changed;
+};
+
+class Resume : public SignedDownload, public ::testing::WithParamInterface<Interruption> {
+  public:
+    // Random bytes do not compress: the archive stays large enough to interrupt.
+    void bigPatch(unsigned seed) {
+        std::string bytes(3 << 20, '\0');
+        for (auto& c : bytes) {
+            seed = seed * 1103515245U + 12345U;
+            c = static_cast<char>(seed >> 16);
+        }
+        makeZip(dir / Archive, {{"payload.bin", bytes}});
+        if (GetParam().signedMode) {
+            publishAs("POSMain");
+        } else {
+            fs::copy_file(dir / Archive, www() + "/" + Archive,
+                          fs::copy_options::overwrite_existing);
+            publish(www() + "/Pelvar9_POSMain.dat", {std::string(Archive) + ":1/2/2026:9.0.1"});
+        }
+    }
+    std::vector<std::string> downloadArgs() const {
+        return {"--root", root(),     "--app-folder", appFolder(),
+                "--no",   "download", "--edition",    "POS"};
+    }
+};
+
+TEST_P(Resume, ContinuesOnlyTheSameFile) {
+    HttpServer slow(www(), 1024);
+    httpLocation("POSMain", slow.url());
+    if (GetParam().signedMode) {
+        trust();
+    }
+    bigPatch(1);
+    std::vector<std::string> argv{binaryDir() + "/liveupdate"};
+    for (const auto& arg : downloadArgs()) {
+        argv.push_back(arg);
+    }
+    ChildProcess client(argv, dir / "client.log");
+    const std::string partial = downloaded(Archive) + ".partial";
+    for (int i = 0; i < 3000 && !(fs::exists(partial) && fs::file_size(partial) >= (1 << 20));
+         ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    ::kill(client.pid(), SIGKILL);
+    client.stop();
+    ASSERT_TRUE(fs::exists(partial));
+    ASSERT_TRUE(fs::exists(downloaded(Archive) + ".resume")) << readFile(dir / "client.log");
+    const auto kept = static_cast<long long>(fs::file_size(partial));
+    if (GetParam().changed) {
+        bigPatch(2);
+    }
+    const auto served = static_cast<long long>(fs::file_size(www() + "/" + Archive));
+
+    EXPECT_EQ(runLiveupdate(downloadArgs()).exitCode, 0) << logText();
+    EXPECT_EQ(readFile(downloaded(Archive)), readFile(www() + "/" + Archive));
+    EXPECT_FALSE(fs::exists(partial));
+    EXPECT_FALSE(fs::exists(downloaded(Archive) + ".resume"));
+    // lighttpd writes its access log in its own time: wait for the rerun's request.
+    std::vector<std::string> requests;
+    ASSERT_TRUE(waitUntil([&] {
+        requests.clear();
+        for (const auto& line : text::splitAll(slow.accessLog(), '\n')) {
+            if (line.find(std::string("GET /") + Archive) == 0) {
+                requests.push_back(line);
+            }
+        }
+        return requests.size() == 2;
+    })) << slow.accessLog();
+    const auto rerun = text::splitAll(requests.back(), ' ');
+    EXPECT_EQ(rerun[rerun.size() - 2], GetParam().changed ? "200" : "206") << requests.back();
+    EXPECT_EQ(std::stoll(rerun.back()), GetParam().changed ? served : served - kept);
+}
+
+INSTANTIATE_TEST_SUITE_P(Download, Resume,
+                         ::testing::Values(Interruption{"Unsigned", false, false},
+                                           Interruption{"UnsignedChanged", false, true},
+                                           Interruption{"Signed", true, false},
+                                           Interruption{"SignedRepublished", true, true}),
+                         [](const auto& row) { return row.param.name; });
 
 } // namespace
