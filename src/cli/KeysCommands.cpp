@@ -83,13 +83,13 @@ int listKeys(const SandboxPaths& paths) {
 // A key id as typed: hex digits in either case, with or without leading zeros, written the way
 // the key files are named. Anything else is no key id (and never becomes a path).
 std::optional<std::string> canonicalKeyId(const std::string& typed) {
-    if (typed.empty() || typed.size() > 16 ||
+    if (typed.empty() || typed.size() > 32 ||
         typed.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos) {
         return std::nullopt;
     }
     std::string id = text::upper(typed);
     id.erase(0, std::min(id.find_first_not_of('0'), id.size() - 1));
-    return id;
+    return id.size() <= 16 ? std::optional<std::string>(id) : std::nullopt;
 }
 
 int removeKey(const SandboxPaths& paths, const std::string& typedId) {

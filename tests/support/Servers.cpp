@@ -121,12 +121,19 @@ HttpServer::HttpServer(const std::string& documentRoot, int kibPerSecond) : port
     }
 }
 
-FtpServer::FtpServer(const std::string& root, const std::string& user, const std::string& password)
+FtpServer::FtpServer(const std::string& root, const std::string& user, const std::string& password,
+                     int kibPerSecond)
     : port_(freePort()) {
-    process_ = std::make_unique<ChildProcess>(
-        std::vector<std::string>{"/usr/bin/python3", sourceDir() + "/scripts/ftp_server.py",
-                                 std::to_string(port_), root, user, password},
-        logs_ / "ftp.log");
+    std::vector<std::string> argv{"/usr/bin/python3",
+                                  sourceDir() + "/scripts/ftp_server.py",
+                                  std::to_string(port_),
+                                  root,
+                                  user,
+                                  password};
+    if (kibPerSecond > 0) {
+        argv.push_back(std::to_string(kibPerSecond));
+    }
+    process_ = std::make_unique<ChildProcess>(argv, logs_ / "ftp.log");
     if (!waitForPort(port_, 10)) {
         throw std::runtime_error("FTP server did not start: " + readFile(logs_ / "ftp.log"));
     }

@@ -44,11 +44,14 @@ class HttpServer {
     std::unique_ptr<ChildProcess> process_;
 };
 
-// An FTP server (active and passive mode) with one user, serving a folder on 127.0.0.1.
+// An FTP server (active and passive mode) with one user, serving a folder on 127.0.0.1;
+// throttled, it logs each transfer as "RETR PATH completed=0|1 bytes=N".
 class FtpServer {
   public:
-    FtpServer(const std::string& root, const std::string& user, const std::string& password);
+    FtpServer(const std::string& root, const std::string& user, const std::string& password,
+              int kibPerSecond = 0);
     int port() const { return port_; }
+    std::string log() const { return readFile(logs_ / "ftp.log"); }
     void stop() { process_.reset(); }
 
   private:
