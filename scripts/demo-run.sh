@@ -139,6 +139,8 @@ server.port = $http_port
 server.document-root = "$www"
 server.errorlog = "$demo/lighttpd.log"
 mimetype.assign = ( "" => "application/octet-stream" )
+# The tampered archive is put back at once: no cached size or open file may outlive it.
+server.stat-cache-engine = "disable"
 CONF
 /usr/sbin/lighttpd -D -f "$demo/lighttpd.conf" >"$demo/lighttpd.out" 2>&1 &
 pids+=($!)

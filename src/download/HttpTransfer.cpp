@@ -204,8 +204,12 @@ void HttpTransfer::fetchArchive(const std::string& name) {
     state_.services.host.processEvents();
     LogWrite(state_, "Downloading File: " + name);
     // A transfer that breaks off raises its error: StartHTTP shows it and the run reports errors.
-    HTTPGetFile(state_, httpBaseAddress(state_.DownloadLocation) + "/" + name,
-                files::join(workFolder_, name), signedContentOf(state_, name), nullptr, true);
+    // A refused archive is logged and not recorded as downloaded.
+    if (!HTTPGetFile(state_, httpBaseAddress(state_.DownloadLocation) + "/" + name,
+                     files::join(workFolder_, name), signedContentOf(state_, name), nullptr,
+                     true)) {
+        return;
+    }
     AppendLineToFile(state_, "File Downloaded " + name,
                      files::join(state_.DownloadFolder, "DownloadedPatchList.ini"));
 }
