@@ -1,7 +1,7 @@
 #include "platform/net/InternetClient.h"
 
 #include "platform/base/Limits.h"
-#include "platform/crypto/Sha256.h"
+#include "platform/crypto/ParallelSha256.h"
 #include "platform/files/ScratchFiles.h"
 #include "platform/net/ResumeRecord.h"
 #include "platform/text/Text.h"
@@ -39,6 +39,7 @@ class PartFile {
         : path_(std::move(path)), expected_(expected), resumable_(resumable) {
         if (expected_.size >= 0) {
             limit_ = expected_.size;
+            hasher_ = std::make_unique<crypto::ParallelSha256>();
         }
     }
     ~PartFile() { discard(); }
@@ -84,8 +85,8 @@ class PartFile {
             error_ = EFBIG;
             return false;
         }
-        if (expected_.size >= 0) {
-            hasher_.update(data, n);
+        if (hasher_) {
+            hasher_->update(data, n);
         }
         errno = 0;
         if (std::fwrite(data, 1, n, file_) != n) {
@@ -109,7 +110,7 @@ class PartFile {
             return false;
         }
         if (expected_.size >= 0) {
-            const std::string digest = hasher_.hexDigest();
+            const std::string digest = hasher_->hexDigest();
             if (written_ != expected_.size) {
                 refused_ = "size " + std::to_string(written_) + " instead of the signed " +
                            std::to_string(expected_.size);
@@ -135,7 +136,9 @@ class PartFile {
         std::fclose(file_);
         file_ = nullptr;
         written_ = 0;
-        hasher_.hexDigest();
+        if (hasher_) {
+            hasher_ = std::make_unique<crypto::ParallelSha256>();
+        }
         return open(0);
     }
     // Keeps the partial file for the next run instead of removing it.
@@ -164,7 +167,8 @@ class PartFile {
     ExpectedContent expected_;
     bool resumable_ = false;
     bool kept_ = false;
-    crypto::Sha256 hasher_;
+    // Signed content only: hashed on a second core while the transfer goes on.
+    std::unique_ptr<crypto::ParallelSha256> hasher_;
     std::string refused_;
 
     void refuse(long long bytes) {
@@ -218,7 +222,7 @@ class PartFile {
             if (got == 0) {
                 return true;
             }
-            hasher_.update(chunk.data(), static_cast<std::size_t>(got));
+            hasher_->update(chunk.data(), static_cast<std::size_t>(got));
         }
     }
 };
