@@ -1,5 +1,5 @@
 // Runs one piece of the engine for bench/run.py:
-//   liveupdate-bench http URL FILE
+//   liveupdate-bench http URL FILE [SIZE SHA256]   (with the signed entry: hashed as it streams)
 //   liveupdate-bench ftp HOST PORT USER PASSWORD REMOTE FILE
 //   liveupdate-bench verify FOLDER ARCHIVE_NAME
 #include "download/ConsoleProgress.h"
@@ -18,8 +18,12 @@ using namespace pelvar;
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     const std::string mode = argc > 1 ? argv[1] : "";
-    if (mode == "http" && argc == 4) {
-        return httpGetFile(argv[2], argv[3], "liveupdate-bench").ok ? 0 : 1;
+    if (mode == "http" && (argc == 4 || argc == 6)) {
+        ExpectedContent expected;
+        if (argc == 6) {
+            expected = {std::stoll(argv[4]), argv[5]};
+        }
+        return httpGetFile(argv[2], argv[3], "liveupdate-bench", {}, expected).ok ? 0 : 1;
     }
     if (mode == "ftp" && argc == 8) {
         FtpClient client;
@@ -46,7 +50,8 @@ int main(int argc, char** argv) {
         }
         return 0;
     }
-    std::fprintf(stderr, "usage: liveupdate-bench http URL FILE | ftp HOST PORT USER PASSWORD "
-                         "REMOTE FILE | verify FOLDER ARCHIVE_NAME\n");
+    std::fprintf(
+        stderr, "usage: liveupdate-bench http URL FILE [SIZE SHA256] | ftp HOST PORT USER PASSWORD "
+                "REMOTE FILE | verify FOLDER ARCHIVE_NAME\n");
     return 2;
 }

@@ -100,6 +100,26 @@ publish "$ftp/ho/Pelvar9_HOftp.dat" "HO_9_0_1_04.zip:9.0.1:9.0.1.04:Price list f
 publish "$www/custom/Pelvar9_POS_Custom.dat" "POSSECAU_9_0_1_03.zip:9.0.1:9.0.1.03:Security database update"
 printf '// no further entries\r\n' >"$www/custom/Pelvar9_POS_Custom.P9Q"
 
+# --- Signed updates (LIVEUPDATE_DEMO_UNSIGNED=1 keeps the plain files above): the publisher's
+# key made by minisign, every location published again by `liveupdate publish`, and the key
+# trusted by the installation, which then installs only what that key signed.
+signed=${LIVEUPDATE_DEMO_UNSIGNED:-yes}
+[ "$signed" = 1 ] && signed=""
+if [ -n "$signed" ]; then
+    mkdir -p "$demo/keys"
+    minisign -G -W -f -p "$demo/keys/demo.pub" -s "$demo/keys/demo.key" >/dev/null
+    sign() { # folder name edition archive:release...
+        local out=$1 name=$2 edition=$3 item archives=(); shift 3
+        for item in "$@"; do archives+=("$out/$item"); done
+        lu publish --edition "$edition" --name "$name" --key "$demo/keys/demo.key" --out "$out" "${archives[@]}" >/dev/null
+    }
+    sign "$www/pos" POShttp POS POS_9_0_1_03.zip:9.0.1.03
+    sign "$ftp/pos" POSftp POS POS_9_0_1_04.zip:9.0.1.04
+    sign "$www/ho" hohttp HO HO_9_0_1_03.zip:9.0.1.03
+    sign "$ftp/ho" HOftp HO HO_9_0_1_04.zip:9.0.1.04
+    sign "$www/custom" POS_Custom POS POSSECAU_9_0_1_03.zip:9.0.1.03
+fi
+
 # --- The component's folder: settings files and scrambled location files.
 location() { # file product name type location folder port user password active
     printf '%s\r\n' "Product=$2" "Description=$3" "Download Type=$4" "Location=$5" "Folder Location =$6" \
@@ -151,6 +171,8 @@ server.port = $http_port
 server.document-root = "$www"
 server.errorlog = "$demo/lighttpd.log"
 mimetype.assign = ( "" => "application/octet-stream" )
+# The tampered archive is put back at once: no cached size or open file may outlive it.
+server.stat-cache-engine = "disable"
 CONF
 /usr/sbin/lighttpd -D -f "$demo/lighttpd.conf" >"$demo/lighttpd.out" 2>&1 &
 pids+=($!)
@@ -159,6 +181,21 @@ pids+=($!)
 wait_port "$http_port"
 wait_port "$ftp_port"
 echo "== HTTP server on 127.0.0.1:$http_port, FTP server on 127.0.0.1:$ftp_port"
+
+if [ -n "$signed" ]; then
+    echo
+    echo "== liveupdate keys add (the publisher's key; POS_Custom may be signed for the custom location)"
+    lu keys add "$demo/keys/demo.pub" --custom-name POS_Custom
+    echo
+    echo "== A tampered archive: one byte of POS_9_0_1_03.zip changed on the server"
+    served=$www/pos/POS_9_0_1_03.zip
+    cp -p "$served" "$demo/original.zip"
+    /usr/bin/python3 -c 'import sys; p=sys.argv[1]; b=bytearray(open(p,"rb").read()); b[len(b)//2]^=1; open(p,"wb").write(b)' "$served"
+    lu --no download --edition POS >/dev/null 2>&1 && echo "(unexpected: accepted)" || echo "liveupdate download exited $?"
+    grep -h "refused" "$downloads/POS/PelvarUpdate.log" | tail -n 1
+    ls "$downloads/POS"/POS_9_0_1_03.zip 2>/dev/null || echo "(no POS_9_0_1_03.zip was kept)"
+    mv "$demo/original.zip" "$served"
+fi
 
 for edition in POS HO; do
     echo

@@ -5,10 +5,12 @@
 #include "download/TrustStore.h"
 #include "platform/files/Files.h"
 #include "platform/files/SandboxPaths.h"
+#include "platform/text/Text.h"
 
 #include <filesystem>
 #include <iostream>
 #include <memory>
+#include <optional>
 #include <sys/stat.h>
 
 namespace pelvar::cli {
@@ -78,7 +80,25 @@ int listKeys(const SandboxPaths& paths) {
     return 0;
 }
 
-int removeKey(const SandboxPaths& paths, const std::string& keyId) {
+// A key id as typed: hex digits in either case, with or without leading zeros, written the way
+// the key files are named. Anything else is no key id (and never becomes a path).
+std::optional<std::string> canonicalKeyId(const std::string& typed) {
+    if (typed.empty() || typed.size() > 32 ||
+        typed.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos) {
+        return std::nullopt;
+    }
+    std::string id = text::upper(typed);
+    id.erase(0, std::min(id.find_first_not_of('0'), id.size() - 1));
+    return id.size() <= 16 ? std::optional<std::string>(id) : std::nullopt;
+}
+
+int removeKey(const SandboxPaths& paths, const std::string& typedId) {
+    const auto canonical = canonicalKeyId(typedId);
+    if (!canonical) {
+        std::cerr << "liveupdate keys: " << typedId << " is not a key id (16 hex digits)\n";
+        return 2;
+    }
+    const std::string& keyId = *canonical;
     const std::string base = files::join(trustedKeysFolder(paths), keyId);
     if (!files::fileExists(base + ".pub")) {
         std::cerr << "liveupdate keys: no trusted key " << keyId << '\n';

@@ -46,7 +46,7 @@ class FtpTransfer {
     // Fetches every name of a ":" list not yet in the download folder.
     void fetchList(const std::string& list, bool nudgeAfterFetch);
     TransferResult getFile(const std::string& remote, const std::string& local,
-                           const ExpectedContent& expected = {});
+                           const ExpectedContent& expected = {}, bool resumable = false);
     void nudgeProgress();
     void reportFailedFetch(const std::string& name, const TransferResult& result);
 
@@ -108,11 +108,11 @@ void FtpTransfer::connect() {
 }
 
 TransferResult FtpTransfer::getFile(const std::string& remote, const std::string& local,
-                                    const ExpectedContent& expected) {
+                                    const ExpectedContent& expected, bool resumable) {
     if (!state_.FtpHandlesOpen) {
         client_.close();
     }
-    return client_.getFile(remote, local, progress_.callback(), expected);
+    return client_.getFile(remote, local, progress_.callback(), expected, resumable);
 }
 
 void FtpTransfer::checkAndDownload() {
@@ -170,7 +170,7 @@ void FtpTransfer::fetchList(const std::string& list, bool nudgeAfterFetch) {
         }
         LogWrite(state_, "Downloading File: " + name);
         const TransferResult fetched = getFile(state_.DownloadLocation.FolderLocation + "/" + name,
-                                               local, signedContentOf(state_, name));
+                                               local, signedContentOf(state_, name), true);
         AppendLineToFile(state_, "File Downloaded " + name,
                          files::join(state_.DownloadFolder, "DownloadedPatchList.ini"));
         if (nudgeAfterFetch) {

@@ -246,13 +246,15 @@ void HttpTransfer::fetchArchive(const std::string& name) {
     state_.services.host.processEvents();
     LogWrite(state_, "Downloading File: " + name);
     // A transfer that breaks off raises its error: StartHTTP shows it and the run reports errors.
-    const bool fetched = HTTPGetFile(state_, httpBaseAddress(state_.DownloadLocation) + "/" + name,
-                                     files::join(workFolder_, name), signedContentOf(state_, name));
+    // A refused archive is logged and not recorded as downloaded.
+    if (!HTTPGetFile(state_, httpBaseAddress(state_.DownloadLocation) + "/" + name,
+                     files::join(workFolder_, name), signedContentOf(state_, name), nullptr,
+                     true)) {
+        return;
+    }
     AppendLineToFile(state_, "File Downloaded " + name,
                      files::join(state_.DownloadFolder, "DownloadedPatchList.ini"));
-    if (fetched) {
-        state_.Summary.fetched.push_back(name);
-    }
+    state_.Summary.fetched.push_back(name);
 }
 
 void HttpTransfer::fetchCustomFiles() {
@@ -329,7 +331,7 @@ void HttpTransfer::fetchPatchFiles() {
 } // namespace
 
 bool HTTPGetFile(AppState& state, const std::string& url, const std::string& localPath,
-                 const ExpectedContent& expected, long* status) {
+                 const ExpectedContent& expected, long* status, bool resumable) {
     const std::string caption = "Please wait! Downloading file " + state.CurrentPatchFile +
                                 " from " + state.DownloadLocation.Location;
     showStatus(state, caption);
@@ -342,7 +344,7 @@ bool HTTPGetFile(AppState& state, const std::string& url, const std::string& loc
     }
     TransferProgress progress(state);
     const TransferResult result =
-        httpGetFile(url, localPath, agentName(), progress.callback(), expected);
+        httpGetFile(url, localPath, agentName(), progress.callback(), expected, resumable);
     state.services.host.processEvents();
     if (status) {
         *status = result.responseNumber;

@@ -40,6 +40,7 @@ SignedOutcome fetchSignedInformation(AppState& state, const InformationFetch& fe
     const std::string& name = state.DownloadLocation.Description;
     const TrustState trust = loadTrust(state.services.paths);
     state.SignedArchives.clear();
+    state.SignedLocation = false;
     if (trust.mode == TrustState::Mode::Unsigned) {
         LogWrite(state, "Update information of " + name + " is not signed.");
         return SignedOutcome::Unsigned;
@@ -90,6 +91,7 @@ SignedOutcome fetchSignedInformation(AppState& state, const InformationFetch& fe
     LogWrite(state, "Update information of " + name + " is signed by key " + check.keyId +
                         ", serial " + std::to_string(check.serial) + ".");
     state.SignedArchives = check.archives;
+    state.SignedLocation = true;
     ReadUpdateInformationFrom(state, signedFiles.dat, signedFiles.p9q);
     return SignedOutcome::Accepted;
 }
@@ -104,11 +106,18 @@ ExpectedContent signedContentOf(const AppState& state, const std::string& name) 
 }
 
 bool archiveAlreadyPresent(AppState& state, const std::string& name, const std::string& path) {
+    if (state.SignedLocation && !state.SignedArchives.contains(name)) {
+        // A name left in the lists by an earlier location: this location never signed it, so
+        // it is neither fetched from here unhashed nor taken for a bad copy.
+        LogWrite(state, "Archive " + name + " is not listed in the signed update information of " +
+                            state.DownloadLocation.Description + ".");
+        return true;
+    }
     if (!files::fileExists(path)) {
         return false;
     }
     const ExpectedContent expected = signedContentOf(state, name);
-    if (state.SignedArchives.empty()) {
+    if (!state.SignedLocation) {
         return true;
     }
     const crypto::FileDigest digest = crypto::sha256OfFile(path);

@@ -32,7 +32,8 @@ ExpectedContent signedContentOf(const AppState& state, const std::string& name);
 
 // Whether the archive is already in the download folder and may be skipped: in unsigned mode
 // when the file exists; in signed mode only when its size and SHA-256 match the signed entry
-// (a copy that does not is deleted, to be fetched again).
+// (a copy that does not is deleted, to be fetched again). A name the location did not sign is
+// always skipped (logged), never fetched from it.
 bool archiveAlreadyPresent(AppState& state, const std::string& name, const std::string& path);
 
 // Logs why a fetched archive was refused; the run then reports a failure.

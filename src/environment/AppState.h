@@ -96,9 +96,11 @@ struct AppState {
     // What the run did, for the command line's closing lines.
     RunSummary Summary;
 
-    // Signed updates: the signed size and SHA-256 of each archive the current location lists
-    // (empty in unsigned mode); whether this run passes expired files (an admin's one-off);
-    // whether the walk is in the custom-location pass, and the settings locations it met.
+    // Signed updates: whether the current location's update information was verified, and
+    // the signed size and SHA-256 of each archive it lists; whether this run passes expired
+    // files (an admin's one-off); whether the walk is in the custom-location pass, and the
+    // settings locations it met.
+    bool SignedLocation = false;
     std::map<std::string, ExpectedContent> SignedArchives;
     bool IgnoreExpiry = false;
     bool CustomLocationPass = false;

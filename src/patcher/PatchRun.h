@@ -1,5 +1,6 @@
 #pragma once
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -28,6 +29,10 @@ struct PatchRun {
 
     // Base names of the unpacked archives, in run order.
     std::vector<std::string> PatchFolders;
+    // With trusted keys: archives must match their signed entries; the verified hash of each
+    // unpacked folder's archive (by folder name), as the progress file records it.
+    bool SignedArchivesOnly = false;
+    std::map<std::string, std::string> ArchiveHashes;
     std::string PatchVersion;
     std::string BackupFolder;
     std::string UnregBatch;

@@ -4,6 +4,7 @@
 #include "environment/EndHostProcess.h"
 #include "environment/Surfaces.h"
 #include "environment/UpdateLog.h"
+#include "patcher/ArchiveTrust.h"
 #include "patcher/PatchFiles.h"
 #include "patcher/PatchOrder.h"
 #include "patcher/PatchRun.h"
@@ -181,8 +182,10 @@ void CopyDownloadedUpdates(PatchRun& run, const std::string& folder) {
         if (state.wizard) {
             state.wizard->setStatus("Please wait! Downloaded patches are getting patched...");
         }
-        for (const auto& file : filesMatching(folder, "*.*dat")) {
-            patchfiles::CopyToFolder(files::join(folder, file), state.PatchFolder, true);
+        if (!CopySignedInformationFiles(run, folder)) {
+            for (const auto& file : filesMatching(folder, "*.*dat")) {
+                patchfiles::CopyToFolder(files::join(folder, file), state.PatchFolder, true);
+            }
         }
         LogWrite(state, "Direct Copy from: " + folder + " started");
         LogWrite(state, "Checking Updates to Copy");
@@ -197,7 +200,7 @@ void CopyDownloadedUpdates(PatchRun& run, const std::string& folder) {
         for (const auto& name : pendingArchives(state)) {
             LogWrite(state, "Copying File: " + name + " started");
             try {
-                patchfiles::CopyToFolder(files::join(folder, name), state.PatchFolder, true);
+                CopyTrustedArchive(run, folder, name);
             } catch (const RunTimeError& e) {
                 if (e.number() == err::PathNotFound || e.number() == err::FileNotFound) {
                     LogWrite(state,
@@ -294,7 +297,7 @@ void UnzipAndVerify(PatchRun& run, int /*editionNumber*/) {
 bool ResumeRecordedPatches(PatchRun& run) {
     AppState& state = run.state;
     const std::string progress = progressFilePath(state);
-    const std::string first = files::readFirstLine(progress, 64 * 1024);
+    const std::string first = TakeArchiveHashes(run, files::readFirstLine(progress, 64 * 1024));
     if (!text::startsWith(first, "Patches:")) {
         ListUnpackedFolders(run);
         return true;
@@ -309,11 +312,21 @@ bool ResumeRecordedPatches(PatchRun& run) {
                                 "\", which is no patch folder.");
             return false;
         }
-        if (!files::folderExists(files::join(state.PatchFolder, folder))) {
+        const bool unpacked = files::folderExists(files::join(state.PatchFolder, folder));
+        if (unpacked && !ResumedFolderTrusted(run, folder, {})) {
+            state.RunFailed = true;
+            return false;
+        }
+        if (!unpacked) {
             const auto archives = patchfiles::filesIn(state.PatchFolder);
             const auto archive = std::find_if(archives.begin(), archives.end(), [&](const auto& a) {
                 return text::equalsIgnoringCase(baseName(a), folder);
             });
+            if (archive != archives.end() &&
+                !ResumedFolderTrusted(run, folder, files::join(state.PatchFolder, *archive))) {
+                state.RunFailed = true;
+                return false;
+            }
             if (archive == archives.end() || !unpackArchive(state, *archive)) {
                 state.RunFailed = true;
                 LogWrite(state, "No update was applied: the patch " + folder +

@@ -8,6 +8,7 @@
 #include "environment/RegistrySettings.h"
 #include "environment/Surfaces.h"
 #include "environment/UpdateLog.h"
+#include "patcher/ArchiveTrust.h"
 #include "patcher/Backup.h"
 #include "patcher/FirstPassCopy.h"
 #include "patcher/PatchFiles.h"
@@ -120,7 +121,8 @@ void runSecondPass(PatchRun& run) {
     run.PatchVersion = versionOfLastEntry(run);
     if (!resuming) {
         // Which patches this run applies, so that a resumed run applies exactly these.
-        WriteProgressLine(run, "Patches:" + text::joinText(run.PatchFolders, ":"));
+        WriteProgressLine(run, "Patches:" + text::joinText(run.PatchFolders, ":") +
+                                   ArchiveHashesRecord(run));
         runStepsFrom(run, ResumeStep::Backup);
         return;
     }

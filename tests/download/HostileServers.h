@@ -40,9 +40,8 @@ class PythonServer {
 
 // An HTTP server that serves files of ARGS[0] and misbehaves on archives (names ending in
 // ".zip") as ARGS[1] says: "trickle" (a byte every 0.2 s for at most 15 s), "endless" (a body
-// without length, 64 MiB at most), "drop" (5000 of 100000 promised bytes). "slowinfo" holds
-// every ".dat" answer back 4 s. Paths below /loop/ redirect to themselves, below /file/ to
-// a local file. Each request path is appended to ARGS[2].
+// without length, 64 MiB at most), "drop" (5000 of 100000 promised bytes). Paths below /loop/
+// redirect to themselves, below /file/ to a local file. Each request path is appended to ARGS[2].
 inline const char* misbehavingHttp() {
     return R"PY(
 ROOT, MODE, SEEN = ARGS
@@ -75,8 +74,6 @@ def serve(c):
         elif path.endswith('.zip') and MODE == 'drop':
             c.sendall(b'HTTP/1.1 200 OK\r\nContent-Length: 100000\r\n\r\n' + b'x' * 5000)
         else:
-            if path.endswith('.dat') and MODE == 'slowinfo':
-                time.sleep(4)
             p = os.path.join(ROOT, path.lstrip('/'))
             if os.path.isfile(p):
                 body = open(p, 'rb').read()

@@ -1,10 +1,7 @@
 #include "CommandLine.h"
 #include "DownloadFixture.h"
-#include "HostileServers.h"
 #include "platform/text/Text.h"
 
-#include <QProcess>
-#include <QStringList>
 #include <filesystem>
 #include <gtest/gtest.h>
 
@@ -83,58 +80,5 @@ INSTANTIATE_TEST_SUITE_P(
                 "The security database could not be opened", Twist::SecurityDatabaseMissing}),
     [](const auto& row) { return std::string(row.param.label); });
 // clang-format on
-
-// ---- Two runs of one edition at once --------------------------------------------------
-
-// Names and sizes of a folder's files, to see that nothing changed.
-std::string snapshot(const std::string& folder) {
-    std::string listing;
-    for (const auto& entry : fs::directory_iterator(folder)) {
-        listing += entry.path().filename().string() + " " +
-                   std::to_string(entry.is_regular_file() ? entry.file_size() : 0) + "\n";
-    }
-    return listing;
-}
-
-TEST(EditionLock, SecondRunOfTheEditionLeavesTheFolderAlone) {
-    DownloadFixture f;
-    fs::create_directories(f.www());
-    f.publish(f.www() + "/Pelvar9_POShttp.dat", {"POS_9_0_1_03.zip:9"});
-    f.publish(f.www() + "/Pelvar9_POShttp.P9Q", {});
-    f.makePatch(f.www() + "/POS_9_0_1_03.zip");
-    const std::string seen = f.dir / "seen.txt";
-    PythonServer server(misbehavingHttp(), {f.www(), "slowinfo", seen});
-    f.httpLocation("POShttp", server.url());
-    f.writeSettings("Point of Sale", {"POShttp.ini"});
-    const QStringList args{"--root",       QString::fromStdString(f.root()),
-                           "--app-folder", QString::fromStdString(f.appFolder()),
-                           "--no",         "download",
-                           "--edition",    "POS"};
-
-    QProcess first;
-    first.start(QString::fromStdString(binaryDir() + "/liveupdate"), args);
-    ASSERT_TRUE(first.waitForStarted(10000));
-    // The first run holds the lock once it asks for the update information.
-    ASSERT_TRUE(waitUntil([&] { return fs::exists(seen); }));
-    const std::string before = snapshot(f.downloads());
-    const std::string logBefore = f.logText();
-
-    const CliRun second = runLiveupdate({"--root", f.root(), "--app-folder", f.appFolder(), "--no",
-                                         "download", "--edition", "POS"});
-    EXPECT_EQ(second.exitCode, 1);
-    EXPECT_NE((second.out + second.err).find("Another download of Point of Sale is in progress"),
-              std::string::npos)
-        << second.out << second.err;
-    EXPECT_EQ(snapshot(f.downloads()), before);
-    EXPECT_EQ(f.logText(), logBefore);
-
-    ASSERT_TRUE(first.waitForFinished(20000));
-    EXPECT_EQ(first.exitCode(), 0) << first.readAllStandardOutput().toStdString();
-    EXPECT_EQ(readFile(f.downloaded("POS_9_0_1_03.zip")), readFile(f.www() + "/POS_9_0_1_03.zip"));
-    // The lock goes with the run: the next one is free to start.
-    const CliRun third = runLiveupdate({"--root", f.root(), "--app-folder", f.appFolder(), "--no",
-                                        "download", "--edition", "POS"});
-    EXPECT_EQ(third.exitCode, 0) << third.out << third.err;
-}
 
 } // namespace

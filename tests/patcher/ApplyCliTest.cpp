@@ -146,6 +146,59 @@ TEST_F(ApplyRun, CustomThenRegularPatchFromALoopbackServer) {
               root() + "/drive_c/Shared/bin/Grid.ocx");
 }
 
+// A signed round trip: publish with a minisign key, download as a run that trusts it, then
+// apply; the swapped row replaces the verified archive in the download folder in between.
+class SignedApply : public ApplyRun, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(SignedApply, InstallsOnlyTheArchiveThatWasSigned) {
+    const bool swapped = GetParam();
+    const std::string keys = dir / "signing";
+    std::filesystem::create_directories(keys);
+    ASSERT_EQ(std::system(
+                  ("minisign -G -W -f -p " + keys + "/k.pub -s " + keys + "/k.key >/dev/null 2>&1")
+                      .c_str()),
+              0);
+    writeFile(inProduct("Till.exe"), "till 1");
+    const std::string archive = dir / "POS_9_0_1_05.zip";
+    makeZip(archive, {{"Till.exe", "till 3"},
+                      {"PackingList.ini", packingRecord("Pelvar\\", "Pelvar\\", "Till.exe", "Y")}});
+    const auto cli = [&](std::vector<std::string> args) {
+        args.insert(args.begin(), {"--root", root(), "--app-folder", appFolder()});
+        return runLiveupdate(args);
+    };
+    ASSERT_EQ(cli({"keys", "add", keys + "/k.pub"}).exitCode, 0);
+    ASSERT_EQ(cli({"publish", "--edition", "POS", "--name", "POSHTTP", "--key", keys + "/k.key",
+                   "--out", www(), archive + ":9.0.1"})
+                  .exitCode,
+              0);
+    HttpServer server(www());
+    httpLocation("POSHTTP", server.url());
+    ASSERT_EQ(cli({"--no", "download", "--edition", "POS"}).exitCode, 0) << logText();
+    std::string swappedHash;
+    if (swapped) {
+        makeZip(downloaded("POS_9_0_1_05.zip"),
+                {{"Till.exe", "till 9"},
+                 {"PackingList.ini", packingRecord("Pelvar\\", "Pelvar\\", "Till.exe", "Y")}});
+        swappedHash = crypto::sha256OfFile(downloaded("POS_9_0_1_05.zip")).sha256;
+    }
+    const Finished applied = apply({"--no-download"});
+    EXPECT_EQ(applied.exitCode, swapped ? 1 : 0) << applied.out << logText();
+    EXPECT_EQ(readFile(inProduct("Till.exe")), swapped ? "till 1" : "till 3");
+    if (swapped) {
+        EXPECT_TRUE(logHas("Archive POS_9_0_1_05.zip refused: SHA-256 " + swappedHash +
+                           " instead of the signed " + crypto::sha256OfFile(archive).sha256 + "."))
+            << logText();
+        EXPECT_NE(applied.out.find("The downloaded file POS_9_0_1_05.zip is either empty or "
+                                   "corrupted."),
+                  std::string::npos)
+            << applied.out;
+        EXPECT_FALSE(files::fileExists(downloaded("POS_9_0_1_05.zip")));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Apply, SignedApply, ::testing::Values(false, true),
+                         [](const auto& row) { return row.param ? "Swapped" : "Verified"; });
+
 // A download or apply of the same edition into the same folder holds the lock: this run must
 // leave the installation alone and fail, with or without its own download.
 TEST_F(ApplyRun, AnotherRunOfTheEditionInProgressStopsBeforeAnyWork) {

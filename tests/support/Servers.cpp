@@ -91,21 +91,29 @@ bool waitForPort(int port, double seconds) {
     return false;
 }
 
-HttpServer::HttpServer(const std::string& documentRoot) : port_(freePort()) {
+HttpServer::HttpServer(const std::string& documentRoot, int kibPerSecond) : port_(freePort()) {
     const std::string conf = config_ / "lighttpd.conf";
-    writeFile(conf, "server.bind = \"127.0.0.1\"\n"
-                    "server.port = " +
-                        std::to_string(port_) +
-                        "\n"
-                        "server.document-root = \"" +
-                        documentRoot +
-                        "\"\n"
-                        "server.errorlog = \"" +
-                        (config_ / "error.log") +
-                        "\"\n"
-                        "mimetype.assign = ( \"\" => \"application/octet-stream\" )\n"
-                        // Tests rewrite served files within one second: no stale sizes.
-                        "server.stat-cache-engine = \"disable\"\n");
+    writeFile(conf,
+              "server.bind = \"127.0.0.1\"\n"
+              "server.port = " +
+                  std::to_string(port_) +
+                  "\n"
+                  "server.document-root = \"" +
+                  documentRoot +
+                  "\"\n"
+                  "server.errorlog = \"" +
+                  (config_ / "error.log") +
+                  "\"\n"
+                  "mimetype.assign = ( \"\" => \"application/octet-stream\" )\n"
+                  // Tests rewrite served files within one second: no stale sizes.
+                  "server.stat-cache-engine = \"disable\"\n"
+                  "server.modules += (\"mod_accesslog\")\n"
+                  "accesslog.format = \"%r %s %b\"\n"
+                  "accesslog.filename = \"" +
+                  (config_ / "access.log") + "\"\n" +
+                  (kibPerSecond > 0
+                       ? "connection.kbytes-per-second = " + std::to_string(kibPerSecond) + "\n"
+                       : std::string()));
     process_ = std::make_unique<ChildProcess>(
         std::vector<std::string>{"/usr/sbin/lighttpd", "-D", "-f", conf}, config_ / "out.log");
     if (!waitForPort(port_, 10)) {
@@ -113,12 +121,19 @@ HttpServer::HttpServer(const std::string& documentRoot) : port_(freePort()) {
     }
 }
 
-FtpServer::FtpServer(const std::string& root, const std::string& user, const std::string& password)
+FtpServer::FtpServer(const std::string& root, const std::string& user, const std::string& password,
+                     int kibPerSecond)
     : port_(freePort()) {
-    process_ = std::make_unique<ChildProcess>(
-        std::vector<std::string>{"/usr/bin/python3", sourceDir() + "/scripts/ftp_server.py",
-                                 std::to_string(port_), root, user, password},
-        logs_ / "ftp.log");
+    std::vector<std::string> argv{"/usr/bin/python3",
+                                  sourceDir() + "/scripts/ftp_server.py",
+                                  std::to_string(port_),
+                                  root,
+                                  user,
+                                  password};
+    if (kibPerSecond > 0) {
+        argv.push_back(std::to_string(kibPerSecond));
+    }
+    process_ = std::make_unique<ChildProcess>(argv, logs_ / "ftp.log");
     if (!waitForPort(port_, 10)) {
         throw std::runtime_error("FTP server did not start: " + readFile(logs_ / "ftp.log"));
     }

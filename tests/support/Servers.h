@@ -28,12 +28,14 @@ int freePort();
 // Waits (at most `seconds`) until something accepts connections on 127.0.0.1:port.
 bool waitForPort(int port, double seconds);
 
-// lighttpd serving a folder on 127.0.0.1.
+// lighttpd serving a folder on 127.0.0.1, optionally throttled to that many KiB/s per
+// connection; its access log lines end in "STATUS BYTES" (bytes of the body sent).
 class HttpServer {
   public:
-    explicit HttpServer(const std::string& documentRoot);
+    explicit HttpServer(const std::string& documentRoot, int kibPerSecond = 0);
     std::string url() const { return "http://127.0.0.1:" + std::to_string(port_); }
     int port() const { return port_; }
+    std::string accessLog() const { return readFile(config_ / "access.log"); }
     void stop() { process_.reset(); }
 
   private:
@@ -42,11 +44,14 @@ class HttpServer {
     std::unique_ptr<ChildProcess> process_;
 };
 
-// An FTP server (active and passive mode) with one user, serving a folder on 127.0.0.1.
+// An FTP server (active and passive mode) with one user, serving a folder on 127.0.0.1;
+// throttled, it logs each transfer as "RETR PATH completed=0|1 bytes=N".
 class FtpServer {
   public:
-    FtpServer(const std::string& root, const std::string& user, const std::string& password);
+    FtpServer(const std::string& root, const std::string& user, const std::string& password,
+              int kibPerSecond = 0);
     int port() const { return port_; }
+    std::string log() const { return readFile(logs_ / "ftp.log"); }
     void stop() { process_.reset(); }
 
   private:

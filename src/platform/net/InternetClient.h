@@ -50,7 +50,9 @@ using ChunkCallback = std::function<void(long long bytesSoFar)>;
 // An FTP session on one server: log in once, then fetch files by path relative to the
 // login folder. Files are streamed to a fresh "<local>.XXXXXX.part" and renamed when complete,
 // so a broken transfer never leaves a partial file under the final name. Binary transfers, no
-// proxy (not even one from the environment).
+// proxy (not even one from the environment). A resumable transfer keeps what it received when
+// the line breaks and continues it next time (see ResumeRecord.h); the server's file size and
+// modification time must still be the same.
 class FtpClient {
   public:
     FtpClient();
@@ -62,7 +64,8 @@ class FtpClient {
     TransferResult login(const std::string& host, int port, const std::string& user,
                          const std::string& password, bool active);
     TransferResult getFile(const std::string& remotePath, const std::string& localPath,
-                           const ChunkCallback& onChunk = {}, const ExpectedContent& expected = {});
+                           const ChunkCallback& onChunk = {}, const ExpectedContent& expected = {},
+                           bool resumable = false);
     void close();
     bool isOpen() const;
 
@@ -75,10 +78,12 @@ class FtpClient {
 // Proxies come from the system's settings (http_proxy and friends). Only http and https, also
 // as redirect targets (an https URL is redirected only to https), and at most 10 redirects.
 // Certificates are checked against the system's store plus the CA file LIVEUPDATE_CA_FILE
-// names, if any.
+// names, if any. A resumable transfer asks for the rest of a partial file with Range and
+// If-Range (the ETag or Last-Modified it was fetched under) and continues it only on a 206 that
+// starts where the part ends; any other reply starts the file over.
 TransferResult httpGetFile(const std::string& url, const std::string& localPath,
                            const std::string& agent, const ChunkCallback& onChunk = {},
-                           const ExpectedContent& expected = {});
+                           const ExpectedContent& expected = {}, bool resumable = false);
 
 // Asks for a URL's headers only (HEAD), with httpGetFile's proxy, redirect and certificate
 // rules: whether the server answers for the file. An answer of 400 or more is a failure with
