@@ -6,6 +6,7 @@
 #include "platform/base/RunTimeError.h"
 #include "platform/files/Files.h"
 #include "platform/files/LinkGuard.h"
+#include "platform/files/ScratchFiles.h"
 #include "platform/text/DateText.h"
 #include "platform/text/Text.h"
 
@@ -69,7 +70,8 @@ std::vector<std::string> subfoldersIn(const std::string& folder) {
     return entries(folder, true);
 }
 
-void installFile(const std::string& source, const std::string& folder, const std::string& name) {
+void installFile(const std::string& source, const std::string& folder, const std::string& name,
+                 bool mayLink) {
     if (!files::fileExists(source)) {
         raise(err::FileNotFound, source);
     }
@@ -90,11 +92,31 @@ void installFile(const std::string& source, const std::string& folder, const std
     } else if (errno == EACCES || errno == EPERM) {
         raiseCopyError(errno, target);
     }
-    std::string temp = files::join(folder, "." + name + ".XXXXXX");
-    const int out = ::mkstemp(temp.data());
-    if (out < 0) {
-        raiseCopyError(errno, folder);
+    // A scratch name a later run recognises as a killed run's leftover.
+    auto created = scratch::createUniqueFile(files::join(folder, "." + name), "");
+    if (created.fd < 0) {
+        raiseCopyError(created.error, folder);
     }
+    const std::string temp = created.path;
+    if (mayLink) {
+        ::close(created.fd);
+        // The name was ours a moment ago; a link that cannot take it (another file system, a
+        // name taken meanwhile) falls back to the copy below into a fresh name.
+        if (::unlink(temp.c_str()) == 0 && ::link(source.c_str(), temp.c_str()) == 0) {
+            if (std::rename(temp.c_str(), target.c_str()) != 0) {
+                const int error = errno;
+                std::remove(temp.c_str());
+                raiseCopyError(error, target);
+            }
+            // A resumed run finds the file linked in already: renaming one link over another
+            // of the same file leaves both names, so the scratch name goes.
+            ::unlink(temp.c_str());
+            return;
+        }
+        installFile(source, folder, name, false);
+        return;
+    }
+    const int out = created.fd;
     const int in = ::open(source.c_str(), O_RDONLY);
     int error = in < 0 ? errno : 0;
     std::vector<char> buffer(1 << 20);
@@ -145,6 +167,16 @@ void CopyToFolder(const std::string& source, const std::string& folder, bool ove
         raise(58, files::join(base, name));
     }
     installFile(source, base, name);
+    crashPoint("copied:" + files::join(base, name));
+}
+
+void InstallPatchFile(const std::string& source, const std::string& folder) {
+    std::string base = folder;
+    if (!base.empty() && (base.back() == '/' || base.back() == '\\')) {
+        base.pop_back();
+    }
+    const std::string name = fs::path(source).filename().string();
+    installFile(source, base, name, true);
     crashPoint("copied:" + files::join(base, name));
 }
 

@@ -18,11 +18,17 @@ std::vector<std::string> subfoldersIn(const std::string& folder);
 // Copies `source` into `folder` under `name`: the bytes go to a new temporary file in that
 // folder, which is then renamed over the old file, so the name never shows a half-written
 // file. Raises 76 for a missing folder, 70 when the file may not be replaced, 0x800704C8 when
-// it is a running program, 53 for a missing source.
-void installFile(const std::string& source, const std::string& folder, const std::string& name);
+// it is a running program, 53 for a missing source. With `mayLink` a source on the same file
+// system is hard-linked to the temporary name instead of copied: its bytes are not written
+// again (for files of an unpacked patch, which the run removes afterwards).
+void installFile(const std::string& source, const std::string& folder, const std::string& name,
+                 bool mayLink = false);
 
 // Copies source into folder (one final separator removed), keeping the file name.
 void CopyToFolder(const std::string& source, const std::string& folder, bool overwrite);
+
+// Step 8's copy of a file of an unpacked patch into folder: hard-linked where it can be.
+void InstallPatchFile(const std::string& source, const std::string& folder);
 
 // "DD/MM/YYYY" of a file's date (its last change; the platform keeps no creation date) / of today.
 std::string fileDate(const std::string& path);

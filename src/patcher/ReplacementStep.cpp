@@ -112,7 +112,7 @@ bool copyPackedFile(PatchRun& run, const PackingListRead& list, const std::strin
         }
         patchfiles::refuseInstallationLinks(run, *destination);
         try {
-            patchfiles::CopyToFolder(source, *destination, true);
+            patchfiles::InstallPatchFile(source, *destination);
             ++state.Summary.filesReplaced;
         } catch (const RunTimeError& e) {
             if (!handleCopyError(run, e, fileName, source)) {

@@ -18,33 +18,34 @@ std::string randomBytes(std::size_t size) {
     return bytes;
 }
 
-// The product folder on a 1400 KiB tmpfs: the patch is copied and unpacked, but its 400 KiB
-// program file no longer fits while a 400 KiB filler file stands there.
+// The product's Reports folder on a 600 KiB tmpfs of its own: the patch is copied and
+// unpacked, but its 400 KiB file no longer fits there while a 300 KiB filler file stands there.
 class FullDisk : public PatchTest {
   protected:
     void SetUp() override {
-        if (::mount("tmpfs", product().c_str(), "tmpfs", 0, "size=1400k") != 0) {
+        std::filesystem::create_directories(reports());
+        if (::mount("tmpfs", reports().c_str(), "tmpfs", 0, "size=600k") != 0) {
             GTEST_SKIP() << "cannot mount a tmpfs here (" << std::strerror(errno)
                          << "); the full-disk case needs root";
         }
         mounted = true;
-        std::filesystem::create_directories(state.PatchFolder);
     }
     void TearDown() override {
         if (mounted) {
-            ::umount2(product().c_str(), MNT_DETACH);
+            ::umount2(reports().c_str(), MNT_DETACH);
         }
     }
+    std::string reports() const { return inProduct("Reports"); }
     bool mounted = false;
 };
 
 TEST_F(FullDisk, RecordsNothingKeepsTheProgressFileAndResumesOnceThereIsRoom) {
-    writeFile(inProduct("Big.bin"), "old");
-    writeFile(inProduct("filler"), std::string(400 * 1024, 'x'));
+    writeFile(reports() + "/Big.bin", "old");
+    writeFile(reports() + "/filler", std::string(300 * 1024, 'x'));
     publish(downloaded("Pelvar9_POSHTTP.dat"), {"POS_9_0_1_05.zip:9.0.1"});
     const std::string program = randomBytes(400 * 1024);
     makeZip(downloaded("POS_9_0_1_05.zip"),
-            {{"PackingList.ini", packingRecord("Pelvar9\\", "Pelvar9\\", "Big.bin", "N")},
+            {{"PackingList.ini", packingRecord("Reports\\", "AppPath\\", "Big.bin", "N")},
              {"Big.bin", program}});
 
     EXPECT_THROW(ApplyUpdates(run), RunStopped);
@@ -52,12 +53,12 @@ TEST_F(FullDisk, RecordsNothingKeepsTheProgressFileAndResumesOnceThereIsRoom) {
     EXPECT_EQ(prompter.texts(), std::vector<std::string>{"61 Disk full"})
         << "no success text after the error";
     EXPECT_TRUE(logHas("Step8: - Big.bin could not be replaced: 61-Disk full")) << logText();
-    EXPECT_EQ(readFile(inProduct("Big.bin")), "old");
+    EXPECT_EQ(readFile(reports() + "/Big.bin"), "old");
     EXPECT_EQ(ReadSetting(registry, "PatchVer", keysel::Pos), "");
     ASSERT_FALSE(progressLines().empty());
     EXPECT_EQ(progressLines().back(), "Step8: Started");
 
-    std::filesystem::remove(inProduct("filler"));
+    std::filesystem::remove(reports() + "/filler");
     state.RunFailed = false; // the next run is a process of its own
     PatchRun again(state);
     again.EditionCode = "POS";
@@ -65,7 +66,7 @@ TEST_F(FullDisk, RecordsNothingKeepsTheProgressFileAndResumesOnceThereIsRoom) {
     prompter.answers = {box::AnswerYes}; // continue from the last position
     EXPECT_THROW(ApplyUpdates(again), RunStopped);
     EXPECT_FALSE(state.RunFailed) << logText();
-    EXPECT_EQ(readFile(inProduct("Big.bin")), program);
+    EXPECT_EQ(readFile(reports() + "/Big.bin"), program);
     EXPECT_EQ(ReadSetting(registry, "PatchVer", keysel::Pos), "9.0.1.05");
     EXPECT_FALSE(std::filesystem::exists(progressFile()));
 }
