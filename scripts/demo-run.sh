@@ -1,73 +1,41 @@
-#!/ bin / bash
-#The demo itself, on already built executables : scripts / demo - run.sh BIN_DIR[KEEP_DIR]
-set - euo pipefail here = $(cd "$(dirname " $0 ")/.." && pwd) bin = $(cd "$1" && pwd) demo =
-${2 : -$(mktemp - d / tmp / liveupdate - demo - XXXXXX)} mkdir - p "$demo" root =
-    $demo / root app = $demo / app downloads = $demo / downloads www = $demo / www ftp =
-                                                                           $demo / ftp
-#Each edition downloads into its own folder : the wizard applies everything its folder holds.
-                                                                                       mkdir -
-                                                                           p "$root/var/lib"
-                                                                             "$app"
-                                                                             "$downloads/POS"
-                                                                             "$downloads/HO"
-                                                                             "$www/pos"
-                                                                             "$www/ho"
-                                                                             "$www/custom"
-                                                                             "$ftp/pos"
-                                                                             "$ftp/ho"
-                                                                             "$demo/db" lu() {
-    "$bin/liveupdate" --root "$root" --app - folder "$app"
-                                                    "$@";
-}
+#!/bin/bash
+# The demo itself, on already built executables: scripts/demo-run.sh BIN_DIR [KEEP_DIR]
+set -euo pipefail
+here=$(cd "$(dirname "$0")/.." && pwd)
+bin=$(cd "$1" && pwd)
+demo=${2:-$(mktemp -d /tmp/liveupdate-demo-XXXXXX)}
+mkdir -p "$demo"
+root=$demo/root app=$demo/app downloads=$demo/downloads www=$demo/www ftp=$demo/ftp
+# Each edition downloads into its own folder: the wizard applies everything its folder holds.
+mkdir -p "$root/var/lib" "$app" "$downloads/POS" "$downloads/HO" "$www/pos" "$www/ho" "$www/custom" "$ftp/pos" "$ftp/ho" "$demo/db"
+lu() { "$bin/liveupdate" --root "$root" --app-folder "$app" "$@"; }
 
-pids = () cleanup() { for
-        pid in "${pids[@]}";
-    do
-        kill "$pid" 2 > / dev / null || true;
-    wait "$pid" 2 > / dev / null || true;
-    done;
-}
-trap cleanup EXIT free_port() {
-    / usr / bin / python3 -
-        c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])';
-}
-wait_port() { for
-        _ in $(seq 1 100);
-    do
-        (exec 3 < > "/dev/tcp/127.0.0.1/$1")2 > / dev / null&& return 0;
-    sleep 0.05;
-    done;
-    echo "server on $1 did not start" > &2;
-    return 1;
-}
+pids=()
+cleanup() { for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; wait "$pid" 2>/dev/null || true; done; }
+trap cleanup EXIT
+free_port() { /usr/bin/python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])'; }
+wait_port() { for _ in $(seq 1 100); do (exec 3<>"/dev/tcp/127.0.0.1/$1") 2>/dev/null && return 0; sleep 0.05; done; echo "server on $1 did not start" >&2; return 1; }
 
 echo "== Demo installation in $demo"
 http_port=$(free_port)
 ftp_port=$(free_port)
 
-#-- - The installed product : each edition's program folder with the files the patches replace,
-#and a shared folder at the drive root that one patch writes into.
+# --- The installed product: each edition's program folder with the files the patches replace,
+# and a shared folder at the drive root that one patch writes into.
 pos_app=$root/drive_c/Pelvar9 ho_app=$root/drive_c/Pelvar9HO
 mkdir -p "$pos_app/Help" "$ho_app" "$root/drive_c/PelvarShared/Terminals" "$root/var/lib/Orken/Pelvar9"
-for f in PLPOS.exe PLRcpt.dll PLStock.dll PLSecAu.dll;
-do
-    printf '%s 9.0.1.02\r\n' "$f" > "$pos_app/$f"; done
-for f in PLHO.exe PLRepl.dll PLPrice.dll;
-do
-    printf '%s 9.0.1.02\r\n' "$f" > "$ho_app/$f";
-done printf 'PELVARAPPPATH=%s\r\nSETUPTYPE=Server\r\nNODEID=1\r\n' "$pos_app" >
-    "$root/var/lib/Orken/Pelvar9/"
-    "PelvarPOSSystem.DAT" printf 'PELVARAPPPATH=%s\r\nSETUPTYPE=Server\r\nNODEID=1\r\n' "$ho_app" >
-    "$root/var/lib/Orken/Pelvar9/PelvarHOSystem.DAT"
+for f in PLPOS.exe PLRcpt.dll PLStock.dll PLSecAu.dll; do printf '%s 9.0.1.02\r\n' "$f" >"$pos_app/$f"; done
+for f in PLHO.exe PLRepl.dll PLPrice.dll; do printf '%s 9.0.1.02\r\n' "$f" >"$ho_app/$f"; done
+printf 'PELVARAPPPATH=%s\r\nSETUPTYPE=Server\r\nNODEID=1\r\n' "$pos_app" >"$root/var/lib/Orken/Pelvar9/PelvarPOSSystem.DAT"
+printf 'PELVARAPPPATH=%s\r\nSETUPTYPE=Server\r\nNODEID=1\r\n' "$ho_app" >"$root/var/lib/Orken/Pelvar9/PelvarHOSystem.DAT"
 
-#-- - Patch archives and update - information files, as a publisher makes them.
-#A patch : its files(each "name" or "name=destination", the destination being a packing - list
-#record "base\-#-sub\-#-register") and a PackingList.ini of records "-GO-", fields "-#-".
-    make_patch() {
-#folder archive version file... local folder = $1 archive = $2 version = $3;
-    shift 3 local work list = "" item name record; work=$(mktemp -d)
-    for item in "$@";
-    do
+# --- Patch archives and update-information files, as a publisher makes them.
+# A patch: its files (each "name" or "name=destination", the destination being a packing-list
+# record "base\-#-sub\-#-register") and a PackingList.ini of records "-GO-", fields "-#-".
+make_patch() { # folder archive version file...
+    local folder=$1 archive=$2 version=$3; shift 3
+    local work list="" item name record; work=$(mktemp -d)
+    for item in "$@"; do
         name=${item%%=*} record=${item#*=}
         printf '%s %s\r\n' "$name" "$version" >"$work/$name"
         [ -n "$list" ] && list+=$'\r\n'
@@ -210,24 +178,23 @@ echo
 echo "== DownloadedPatchList.ini"
 for edition in POS HO; do echo "-- $edition"; cat "$downloads/$edition/DownloadedPatchList.ini"; done
 
-#-- - Apply what was downloaded : the wizard's "Check for Updates" without a window. The
-#database steps run the patches' scripts on the demo databases.
-#The shop edition has a custom patch : its first run applies that one(first pass) and stops,
-#asking to run again; the second run applies the regular patches step by step.
+# --- Apply what was downloaded: the wizard's "Check for Updates" without a window. The
+# database steps run the patches' scripts on the demo databases.
+# The shop edition has a custom patch: its first run applies that one (first pass) and stops,
+# asking to run again; the second run applies the regular patches step by step.
 for edition in POS POS HO; do
     echo
     echo "== liveupdate --yes apply --edition $edition"
     lu --yes apply --edition "$edition"
 done
 
-#Registration runs in the background(the batch files are not waited for) : give it a moment.
+# Registration runs in the background (the batch files are not waited for): give it a moment.
 for _ in $(seq 1 50); do
     lu reg list 'Software\Pelvar\Registered Components' 2>/dev/null | grep -qi 'PLPrice.dll' && break
     sleep 0.1
 done
 
-show_crlf() {
-            sed 's/\r$//' "$1"; }
+show_crlf() { sed 's/\r$//' "$1"; }
 for app_dir in "$pos_app" "$ho_app"; do
     echo
     echo "== Program files now in $app_dir"

@@ -1,4 +1,4 @@
-#!/ usr / bin / env python3
+#!/usr/bin/env python3
 """Small source mutations that the test suite must catch.
 
 Applies one mutation at a time in a checkout, rebuilds, runs the suite and restores the file,
@@ -19,9 +19,9 @@ import subprocess
 import sys
 import time
 
-#(file, original snippet, replacement, label).Each snippet occurs exactly once in its file.
+# (file, original snippet, replacement, label). Each snippet occurs exactly once in its file.
 MUTANTS = [
-#download
+    # download
     ("src/download/UpdateInformation.cpp",
      'return head == "POSSECAU" || head == "POSAPPAU";', 'return head == "POSSECAU";',
      "info: POSAPPAU entries not custom"),
@@ -84,7 +84,7 @@ MUTANTS = [
     ("src/environment/UpdateLog.cpp",
      'flag.empty() ? datetext::generalDate(datetext::now()) + ":" + message : message;',
      "message;", "log: no timestamp"),
-#settings
+    # settings
     ("src/settings/LocationEntry.cpp",
      "if (text::trim(e.password) != text::trim(e.confPassword)) {", "if (false) {",
      "location: password confirmation ignored"),
@@ -159,7 +159,7 @@ MUTANTS = [
      '(access && hasKind(name, "MNA"))', "(access && false)", "security: MNA scripts skipped"),
 ]
 
-#Test programs to try first, by the mutated folder.
+# Test programs to try first, by the mutated folder.
 NEAR = {
     "src/download": ["test_download", "test_ui_main", "test_ui_wizard", "replay_UpdateInformation"],
     "src/platform": ["test_platform", "test_environment", "replay_Registry"],
@@ -210,8 +210,8 @@ def try_mutant(checkout, build, tests, mutant):
     try:
         with open(full, "w", encoding="utf-8") as f:
             f.write(text.replace(original, replacement))
-#The near programs and the programs tests start are built first; the rest only
-#when the near tests pass.
+        # The near programs and the programs tests start are built first; the rest only
+        # when the near tests pass.
         near = near_programs(path)
         targets = sorted(near) + ["liveupdate", "PelvarPU", "PelvarLU"]
         if not build_targets(build, targets):
@@ -262,7 +262,7 @@ def main():
         if out:
             out.write(row + "\n")
             out.flush()
-#Leave the build matching the restored sources.
+    # Leave the build matching the restored sources.
     subprocess.run(["cmake", "--build", build, "-j2"], capture_output=True)
     summary = ", ".join(f"{rows.count(k)} {k}" for k in
                         ("caught", "missed", "build-failed", "no-snippet") if rows.count(k))
