@@ -116,10 +116,13 @@ lu reg set 'Software\Pelvar\POS' PELVARAPPPATH "$pos_app"
 lu reg set 'Software\Pelvar\ENTERPRISE' PELVARAPPPATH "$ho_app"
 lu reg set 'Software\Pelvar\SetupType' SetupType Server
 lu reg set 'Software\Pelvar\NodeInfo' NodeId 1
-security_db() { # file
+security_db() { # file, name ending of the companies' database files
     sqlite3 "$1" <<SQL
-CREATE TABLE VaCompany (CompCode TEXT PRIMARY KEY, Nm TEXT);
-INSERT INTO VaCompany VALUES ('C01', 'Demo Retail North'), ('C02', 'Demo Retail South');
+CREATE TABLE VaCompany (CompCode TEXT PRIMARY KEY, Nm TEXT, DbType TEXT, DbPath TEXT,
+    DbName TEXT, DbPassWd TEXT, DBServer TEXT, DbUserName TEXT, DbProvider TEXT);
+INSERT INTO VaCompany VALUES
+    ('C01', 'Demo Retail North', 'VSPMSACCESSDB', '$demo/db', 'north$2.db', '', '', '', ''),
+    ('C02', 'Demo Retail South', 'VSPMSACCESSDB', '$demo/db', 'south$2.db', '', '', '', '');
 CREATE TABLE VAPatchDtls (CompCd TEXT, CompanyNm TEXT, NodeId TEXT, PatchVersion TEXT, OtherRmks TEXT);
 CREATE TABLE AuthorisedPOSPatches (ReleaseNo TEXT, ApprovedStatus TEXT);
 INSERT INTO AuthorisedPOSPatches VALUES ('9.0.1.03', '1'), ('9.0.1.04', '1');
@@ -127,8 +130,20 @@ CREATE TABLE CustomPatchLocationDtls (ActiveFlag INTEGER, DownLoadType TEXT, Loc
     CustmPatchName TEXT, PortNo TEXT, UserName TEXT, Password TEXT, ActiveFtp INTEGER);
 SQL
 }
-security_db "$demo/db/Security.mdb"
-security_db "$demo/db/SecurityHO.mdb"
+# The companies' own databases: the final task records each applied patch in them.
+for company in north south north-ho south-ho; do
+    sqlite3 "$demo/db/$company.db" <<SQL
+CREATE TABLE SysParam (ParamCode TEXT, Dt TEXT);
+CREATE TABLE GenLookup (RecID INTEGER, Code TEXT, Number TEXT);
+CREATE TABLE Showroommaster (CompCode TEXT, DbProvider TEXT, DBServer TEXT, DbUserName TEXT,
+    DbPassWd TEXT, DbName TEXT, SwInstall TEXT);
+CREATE TABLE VAPatchDtls (CompCode TEXT, CompName TEXT, PatchVer TEXT, PatchDt TEXT,
+    AppliedDt TEXT, BusinessDt TEXT, ProductVer TEXT, Lookups TEXT, ScriptName TEXT,
+    Note1 TEXT, Note2 TEXT, Note3 TEXT, Flag1 INTEGER, Flag2 INTEGER, Flag3 INTEGER);
+SQL
+done
+security_db "$demo/db/Security.mdb" ""
+security_db "$demo/db/SecurityHO.mdb" -ho
 sqlite3 "$demo/db/Security.mdb" \
     "INSERT INTO CustomPatchLocationDtls VALUES (1, 'HTTP', 'http://127.0.0.1:$http_port/custom', 'POS_Custom', NULL, NULL, NULL, 0);"
 
@@ -221,6 +236,12 @@ done
 echo
 echo "== Files for folders at the drive root and their copies under LiveUpdatePatches"
 find "$root/drive_c/PelvarShared" "$pos_app/LiveUpdatePatches" -type f 2>/dev/null | sed "s|^$root/||" | sort
+echo
+echo "== Patch records of the demo companies (VAPatchDtls: company, patch, applied)"
+for company in north south north-ho south-ho; do
+    sqlite3 -separator ' | ' "$demo/db/$company.db" \
+        "SELECT '$company.db', CompName, PatchVer, AppliedDt FROM VAPatchDtls"
+done
 echo
 echo "== Recorded component registrations"
 lu reg list 'Software\Pelvar\Registered Components'
