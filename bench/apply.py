@@ -169,13 +169,17 @@ def measure(args, liveupdate, kind):
         # versions of its files, copy the new files over them.
         temp = os.path.join(ref_dir, "PatchTemp")
         backup = os.path.join(ref_dir, "Backup")
-        file_list = " ".join(names)
+        # The file list goes through a file and the copies through folders, so that many
+        # thousand files do not overflow a command line.
+        file_list = os.path.join(work, "files.lst")
+        with open(file_list, "w") as f:
+            f.write("\n".join(names) + "\n")
         script = ["set -e", f'mkdir -p "{temp}" "{backup}"']
         script += [f'cp "{downloads}/{a}" "{temp}/"' for a in archives]
         script += [f'unzip -qq -o -d "{temp}/{a[:-4]}" "{temp}/{a}"' for a in archives]
-        script += [f'(cd "{ref_product}" && zip -qq "{backup}/{a[:-4]}.zip" {file_list})'
+        script += [f'(cd "{ref_product}" && zip -qq "{backup}/{a[:-4]}.zip" -@ < "{file_list}")'
                    for a in archives]
-        script += [f'cp "{temp}/{a[:-4]}"/*.rpt "{ref_product}/"' for a in archives]
+        script += [f'cp -R "{temp}/{a[:-4]}/." "{ref_product}/"' for a in archives]
         reference = ["sh", "-c", "\n".join(script)]
         ours = [liveupdate, "--root", os.path.join(ours_dir, "root"), "--app-folder",
                 os.path.join(ours_dir, "app"), "--yes", "apply", "--no-download", "--edition", "POS"]

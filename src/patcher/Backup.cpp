@@ -186,17 +186,16 @@ StepResult BackupPackedFiles(PatchRun& run) {
         const std::string source = files::join(state.PatchFolder, patch);
         const std::string packingList = files::join(source, "PackingList.ini");
         Collection collection{freshFolder(files::join(run.TempFolder, patch)), {}};
-        std::vector<PackingRecord> records;
-        if (files::fileExists(packingList)) {
-            records = parsePackingList(patchfiles::readBounded(packingList));
-        }
+        const PackingIndex records(files::fileExists(packingList)
+                                       ? parsePackingList(patchfiles::readBounded(packingList))
+                                       : std::vector<PackingRecord>{});
         for (const auto& file : patchfiles::filesIn(source)) {
             const std::string upper = text::upper(file);
             if (patchfiles::isGlOrSy(file)) {
                 run.SyGlPresent = true;
                 (text::endsWith(upper, "SY") ? run.SyFile : run.GlFile) = file;
             } else if (patchfiles::isComponent(file)) {
-                FindInPackingList(run, packingList, file);
+                FindInPackingList(run, records, file);
             }
             // The backup holds the installed version of every file step 8 will overwrite.
             if (upper != "PACKINGLIST.INI" && !patchfiles::isGlOrSy(file)) {

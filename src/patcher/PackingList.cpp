@@ -66,18 +66,35 @@ std::vector<PackingRecord> parsePackingList(const std::string& text) {
     return records;
 }
 
+PackingIndex::PackingIndex(std::vector<PackingRecord> records) : records_(std::move(records)) {
+    for (std::size_t i = 0; i < records_.size(); ++i) {
+        if (!records_[i].wellFormed) {
+            wellFormed_ = false;
+            continue;
+        }
+        byName_.try_emplace(text::upper(trimField(records_[i].field(4))), i);
+    }
+}
+
+const PackingRecord* PackingIndex::find(const std::string& fileName) const {
+    const auto found = byName_.find(text::upper(trimField(fileName)));
+    return found == byName_.end() ? nullptr : &records_[found->second];
+}
+
+std::optional<PackingRecord> findRecord(PatchRun& run, const PackingIndex& index,
+                                        const std::string& fileName) {
+    if (!index.wellFormed()) {
+        StopOnCorruptPackingList(run);
+    }
+    if (const PackingRecord* record = index.find(fileName)) {
+        return *record;
+    }
+    return std::nullopt;
+}
+
 std::optional<PackingRecord> findRecord(PatchRun& run, const std::vector<PackingRecord>& records,
                                         const std::string& fileName) {
-    std::optional<PackingRecord> found;
-    for (const auto& record : records) {
-        if (!record.wellFormed) {
-            StopOnCorruptPackingList(run);
-        }
-        if (!found && sameField(record.field(4), fileName)) {
-            found = record;
-        }
-    }
-    return found;
+    return findRecord(run, PackingIndex(records), fileName);
 }
 
 std::optional<std::string> destinationOf(const PatchRun& run, const PackingRecord& record,
@@ -144,11 +161,15 @@ void AddRegistrationLines(PatchRun& run, const std::string& folder, const std::s
 
 void FindInPackingList(PatchRun& run, const std::string& packingListPath,
                        const std::string& fileName) {
-    if (!files::fileExists(packingListPath)) {
-        return;
+    if (files::fileExists(packingListPath)) {
+        FindInPackingList(run,
+                          PackingIndex(parsePackingList(patchfiles::readBounded(packingListPath))),
+                          fileName);
     }
-    const auto record =
-        findRecord(run, parsePackingList(patchfiles::readBounded(packingListPath)), fileName);
+}
+
+void FindInPackingList(PatchRun& run, const PackingIndex& index, const std::string& fileName) {
+    const auto record = findRecord(run, index, fileName);
     if (!record || text::upper(record->field(5)) != "Y") {
         return;
     }

@@ -2,6 +2,7 @@
 
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 namespace pelvar {
@@ -23,9 +24,25 @@ struct PackingRecord {
 // records.
 std::vector<PackingRecord> parsePackingList(const std::string& text);
 
+// A patch's records looked up by file name (field 4, trimmed, case ignored), built once per
+// patch: a hostile list of many thousand records is not walked again for every file.
+class PackingIndex {
+  public:
+    explicit PackingIndex(std::vector<PackingRecord> records);
+    bool wellFormed() const { return wellFormed_; }
+    const PackingRecord* find(const std::string& fileName) const;
+
+  private:
+    std::vector<PackingRecord> records_;
+    bool wellFormed_ = true;
+    std::unordered_map<std::string, std::size_t> byName_;
+};
+
 // The first record whose field 4 equals fileName (trimmed, case ignored); nothing when none
 // does. When any record of the list is not well formed the list is corrupt: its message is
 // shown and the run stops (StopOnCorruptPackingList).
+std::optional<PackingRecord> findRecord(PatchRun& run, const PackingIndex& index,
+                                        const std::string& fileName);
 std::optional<PackingRecord> findRecord(PatchRun& run, const std::vector<PackingRecord>& records,
                                         const std::string& fileName);
 
@@ -46,6 +63,7 @@ void AddRegistrationLines(PatchRun& run, const std::string& folder, const std::s
 // message and ends the host process.
 void FindInPackingList(PatchRun& run, const std::string& packingListPath,
                        const std::string& fileName);
+void FindInPackingList(PatchRun& run, const PackingIndex& index, const std::string& fileName);
 
 // Shows the corrupt-packing-list message and ends the host process.
 [[noreturn]] void StopOnCorruptPackingList(PatchRun& run);

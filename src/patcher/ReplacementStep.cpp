@@ -75,17 +75,17 @@ bool handleCopyError(PatchRun& run, const RunTimeError& e, const std::string& fi
 
 // A patch's packing list, read once; a list that cannot be read fails each file in turn.
 struct PackingListRead {
-    std::vector<PackingRecord> records;
+    PackingIndex records;
     std::optional<RunTimeError> error;
 };
 
 PackingListRead packingListOf(const std::string& patchFolderPath) {
     try {
-        return {parsePackingList(
-                    patchfiles::readBounded(files::join(patchFolderPath, "PackingList.ini"))),
+        return {PackingIndex(parsePackingList(
+                    patchfiles::readBounded(files::join(patchFolderPath, "PackingList.ini")))),
                 std::nullopt};
     } catch (const RunTimeError& e) {
-        return {{}, e};
+        return {PackingIndex({}), e};
     }
 }
 
