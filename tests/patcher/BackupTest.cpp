@@ -1,5 +1,6 @@
 #include "patcher/Backup.h"
 
+#include "DatabaseRows.h"
 #include "PatchFixture.h"
 #include "ZipFiles.h"
 #include "patcher/PatchFiles.h"
@@ -73,6 +74,9 @@ TEST_F(PatchTest, StepThreeSavesTheInstalledVersionsOfWhatStepEightReplaces) {
                                        "REGSVR32 " + root() + "/drive_c/Shared/bin/print.dll /S"}));
     // No temporary archive is left beside the backup.
     EXPECT_EQ(patchfiles::filesIn(run.BackupFolder), std::vector<std::string>{"POS_9_0_1_05.Zip"});
+    const std::string today = isoToday(); // YYYY-MM-DD; the folder is named ddmmyy
+    EXPECT_EQ(run.BackupFolder, product() + "/Backup/PatchUpdate" + today.substr(8, 2) +
+                                    today.substr(5, 2) + today.substr(2, 2));
 
     // A same-day rerun keeps what was saved first, and its list names the file installed since.
     writeFile(inProduct("Till.exe"), "new till");
