@@ -7,8 +7,6 @@
 #include "platform/registry/ComponentRegistry.h"
 #include "platform/zip/ZipArchive.h"
 
-#include <QProcess>
-#include <QStringList>
 #include <chrono>
 #include <gtest/gtest.h>
 #include <map>
@@ -20,11 +18,6 @@ using namespace pelvar::test;
 
 namespace {
 
-struct Finished {
-    int exitCode = -1;
-    std::string out;
-};
-
 // The built command line against the fixture's sandbox, with the run's answer to every question.
 class ApplyRun : public PatchTest {
   protected:
@@ -33,41 +26,23 @@ class ApplyRun : public PatchTest {
         writeSettings("Point of Sale", {"POSHTTP.ini"});
     }
 
-    QStringList arguments(const std::vector<std::string>& extra) const {
-        QStringList list{"--root",       QString::fromStdString(root()),
-                         "--app-folder", QString::fromStdString(appFolder()),
-                         "--yes",        "apply",
-                         "--edition",    "POS"};
-        for (const auto& e : extra) {
-            list << QString::fromStdString(e);
-        }
-        return list;
+    CliRun cli(std::vector<std::string> args) const {
+        args.insert(args.begin(), {"--root", root(), "--app-folder", appFolder()});
+        return runLiveupdate(args);
     }
-
-    Finished apply(const std::vector<std::string>& extra = {}) {
-        QProcess process;
-        process.setProcessChannelMode(QProcess::MergedChannels);
-        process.start(QString::fromStdString(binaryDir() + "/liveupdate"), arguments(extra));
-        if (!process.waitForFinished(180000)) {
-            process.kill();
-            process.waitForFinished(5000);
-            return {};
-        }
-        return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
-                process.readAll().toStdString()};
-    }
-
-    std::string backupFolder() const {
-        const auto found = patchfiles::subfoldersIn(product() + "/Backup");
-        return found.empty() ? std::string() : product() + "/Backup/" + found.front();
+    // Both outputs of the run in `out`.
+    CliRun apply(std::vector<std::string> extra = {}) const {
+        extra.insert(extra.begin(), {"--yes", "apply", "--edition", "POS"});
+        CliRun finished = cli(extra);
+        finished.out += finished.err;
+        return finished;
     }
     bool waitForRegistrations(const std::vector<std::string>& names) {
+        const auto registered = [&](const std::string& n) {
+            return components::isRegistered(registry, n);
+        };
         for (int i = 0; i < 150; ++i) {
-            bool all = true;
-            for (const auto& n : names) {
-                all = all && components::isRegistered(registry, n);
-            }
-            if (all) {
+            if (std::all_of(names.begin(), names.end(), registered)) {
                 return true;
             }
             std::this_thread::sleep_for(std::chrono::milliseconds(100));
@@ -76,74 +51,28 @@ class ApplyRun : public PatchTest {
     }
 };
 
-TEST_F(ApplyRun, CustomThenRegularPatchFromALoopbackServer) {
-    std::filesystem::create_directories(root() + "/drive_c/Shared/bin");
+TEST_F(ApplyRun, CustomPatchFromALoopbackServer) {
     writeFile(inProduct("Till.exe"), "till 1");
-    writeFile(root() + "/drive_c/Shared/bin/Grid.ocx", "grid 1");
-    makeZip(www() + "/POSSECAU_9_0_1_04.zip", {{"Till.exe", "till 2"},
-                                               {"Secu.dll", "secu 2"},
-                                               {"Reports/r.txt", "report 2"},
-                                               {"SCRIPT/s.sql", "select 1"}});
+    makeZip(www() + "/POSSECAU_9_0_1_04.zip", {{"Till.exe", "till 2"}, {"Secu.dll", "secu 2"}});
     publish(www() + "/Pelvar9_POSHTTP.dat", {"POSSECAU_9_0_1_04.zip:x"});
     HttpServer server(www());
     httpLocation("POSHTTP", server.url());
 
-    // First run: the custom archive goes through the first pass.
-    const Finished first = apply();
+    const CliRun first = apply();
     ASSERT_EQ(first.exitCode, 0) << first.out;
     EXPECT_NE(first.out.find("Required file has been updated successfully."), std::string::npos)
         << first.out;
     EXPECT_EQ(readFile(inProduct("Till.exe")), "till 2");
-    EXPECT_EQ(readFile(inProduct("Reports/r.txt")), "report 2");
-    EXPECT_FALSE(files::fileExists(inProduct("SCRIPT/s.sql")));
     const auto genUpdate = lines(inProduct("GenUpdate.dat"));
     ASSERT_EQ(genUpdate.size(), 1U);
     EXPECT_TRUE(text::startsWith(genUpdate[0], "POSSECAU_9_0_1_04.zip:"));
     EXPECT_TRUE(text::endsWith(genUpdate[0], ":9.0")) << genUpdate[0];
-    ASSERT_FALSE(backupFolder().empty());
-    ZipArchive firstBackup;
-    firstBackup.setArchive(backupFolder() + "/POSSECAU_9_0_1_04.Zip");
-    EXPECT_TRUE(firstBackup.test());
+    const auto backups = patchfiles::subfoldersIn(product() + "/Backup");
+    ASSERT_EQ(backups.size(), 1U);
+    ZipArchive backup;
+    backup.setArchive(product() + "/Backup/" + backups.front() + "/POSSECAU_9_0_1_04.Zip");
+    EXPECT_TRUE(backup.test());
     EXPECT_TRUE(waitForRegistrations({"Till.exe", "Secu.dll"}));
-
-    // Second run: a regular patch placing files by its packing list.
-    std::filesystem::create_directories(inProduct("Reports"));
-    writeFile(inProduct("Reports/Day.rpt"), "day 1");
-    makeZip(www() + "/POS_9_0_1_05.zip",
-            {{"Till.exe", "till 3"},
-             {"Grid.ocx", "grid 3"},
-             {"Day.rpt", "day 3"},
-             {"POS9005.SY", "sy"},
-             {"PackingList.ini", packingRecord("Pelvar\\", "Pelvar\\", "Till.exe", "Y") +
-                                     packingRecord("Shared\\", "bin\\", "Grid.ocx", "Y") +
-                                     packingRecord("Reports\\", "AppPath\\", "Day.rpt", "N")}});
-    // lighttpd caches a file's size for a second; a quicker rewrite would be served cut short.
-    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
-    publish(www() + "/Pelvar9_POSHTTP.dat", {"POSSECAU_9_0_1_04.zip:x", "POS_9_0_1_05.zip:9.0.1"});
-    const Finished second = apply();
-    ASSERT_EQ(second.exitCode, 0) << second.out;
-    EXPECT_EQ(readFile(inProduct("Till.exe")), "till 3") << second.out << logText();
-    EXPECT_EQ(readFile(root() + "/drive_c/Shared/bin/Grid.ocx"), "grid 3");
-    EXPECT_EQ(readFile(inProduct("Reports/Day.rpt")), "day 3");
-    EXPECT_EQ(readFile(inProduct("LiveUpdatePatches/9.0.1.05/bin/Grid.ocx")), "grid 3");
-    EXPECT_FALSE(files::fileExists(inProduct("POS9005.SY")));
-    EXPECT_FALSE(files::fileExists(progressFile()));
-    EXPECT_EQ(lines(inProduct("GenUpdate.dat")).size(), 1U)
-        << "the custom archive is not applied twice";
-
-    // What the backup holds is checked by putting it back (Rollback below).
-    const std::string grid = root() + "/drive_c/Shared/bin/Grid.ocx";
-    EXPECT_EQ(lines(inProduct("Unreg_3.bat")),
-              (std::vector<std::string>{
-                  "@echo off", "Echo Please wait! Un-Registering Components...",
-                  "REGSVR32 " + grid + " /U /S", product() + "/Till.exe /UNREGSERVER"}));
-    EXPECT_EQ(
-        lines(inProduct("Reg_3.bat")),
-        (std::vector<std::string>{"@echo off", "Echo Please wait! Registering Components...",
-                                  "REGSVR32 " + grid + " /S", product() + "/Till.exe /REGSERVER"}));
-    EXPECT_TRUE(waitForRegistrations({"Grid.ocx", "Till.exe"}));
-    EXPECT_EQ(registry.read(components::ComponentsKey, "Grid.ocx"),
-              root() + "/drive_c/Shared/bin/Grid.ocx");
 }
 
 // A signed round trip: publish with a minisign key, download as a run that trusts it, then
@@ -162,10 +91,6 @@ TEST_P(SignedApply, InstallsOnlyTheArchiveThatWasSigned) {
     const std::string archive = dir / "POS_9_0_1_05.zip";
     makeZip(archive, {{"Till.exe", "till 3"},
                       {"PackingList.ini", packingRecord("Pelvar\\", "Pelvar\\", "Till.exe", "Y")}});
-    const auto cli = [&](std::vector<std::string> args) {
-        args.insert(args.begin(), {"--root", root(), "--app-folder", appFolder()});
-        return runLiveupdate(args);
-    };
     ASSERT_EQ(cli({"keys", "add", keys + "/k.pub"}).exitCode, 0);
     ASSERT_EQ(cli({"publish", "--edition", "POS", "--name", "POSHTTP", "--key", keys + "/k.key",
                    "--out", www(), archive + ":9.0.1"})
@@ -174,20 +99,15 @@ TEST_P(SignedApply, InstallsOnlyTheArchiveThatWasSigned) {
     HttpServer server(www());
     httpLocation("POSHTTP", server.url());
     ASSERT_EQ(cli({"--no", "download", "--edition", "POS"}).exitCode, 0) << logText();
-    std::string swappedHash;
     if (swapped) {
         makeZip(downloaded("POS_9_0_1_05.zip"),
                 {{"Till.exe", "till 9"},
                  {"PackingList.ini", packingRecord("Pelvar\\", "Pelvar\\", "Till.exe", "Y")}});
-        swappedHash = crypto::sha256OfFile(downloaded("POS_9_0_1_05.zip")).sha256;
     }
-    const Finished applied = apply({"--no-download"});
+    const CliRun applied = apply({"--no-download"});
     EXPECT_EQ(applied.exitCode, swapped ? 1 : 0) << applied.out << logText();
     EXPECT_EQ(readFile(inProduct("Till.exe")), swapped ? "till 1" : "till 3");
     if (swapped) {
-        EXPECT_TRUE(logHas("Archive POS_9_0_1_05.zip refused: SHA-256 " + swappedHash +
-                           " instead of the signed " + crypto::sha256OfFile(archive).sha256 + "."))
-            << logText();
         EXPECT_NE(applied.out.find("The downloaded file POS_9_0_1_05.zip is either empty or "
                                    "corrupted."),
                   std::string::npos)
@@ -210,7 +130,7 @@ TEST_F(ApplyRun, AnotherRunOfTheEditionInProgressStopsBeforeAnyWork) {
     ASSERT_TRUE(held.has_value());
     for (const std::vector<std::string>& extra :
          {std::vector<std::string>{"--no-download"}, std::vector<std::string>{}}) {
-        const Finished refused = apply(extra);
+        const CliRun refused = apply(extra);
         EXPECT_EQ(refused.exitCode, 1) << refused.out;
         EXPECT_NE(refused.out.find("Another download of Point of Sale is in progress."),
                   std::string::npos)
@@ -227,6 +147,7 @@ class Rollback : public ApplyRun {
   protected:
     Rollback() {
         std::filesystem::create_directories(root() + "/drive_c/Shared/bin");
+        std::filesystem::create_directories(inProduct("Reports"));
         writeFile(inProduct("Till.exe"), "till 1");
         writeFile(inProduct("Help.txt"), "help 1");
         writeFile(grid(), "grid 1");
@@ -243,14 +164,12 @@ class Rollback : public ApplyRun {
                     const std::vector<std::string>& published) {
         makeZip(downloaded(name + ".zip"), entries);
         publish(downloaded("Pelvar9_POSHTTP.dat"), published);
-        const Finished done = apply({"--no-download"});
+        const CliRun done = apply({"--no-download"});
         ASSERT_EQ(done.exitCode, 0) << done.out;
     }
-    CliRun rollback(const std::vector<std::string>& extra = {}) {
-        std::vector<std::string> args{"--root",   root(),      "--app-folder", appFolder(),
-                                      "rollback", "--edition", "POS"};
-        args.insert(args.end(), extra.begin(), extra.end());
-        return runLiveupdate(args);
+    CliRun rollback(std::vector<std::string> extra = {}) const {
+        extra.insert(extra.begin(), {"rollback", "--edition", "POS"});
+        return cli(extra);
     }
 };
 
@@ -266,11 +185,19 @@ TEST_F(Rollback, PutsBackTheFilesOfTheLastPatchAndKeepsItsLevel) {
     applyPatch("POS_9_0_1_06",
                {{"Till.exe", "till 3"},
                 {"Grid.ocx", "grid 3"},
+                {"Day.rpt", "day 3"},
+                {"POS9006.SY", "sy"},
                 {"PackingList.ini", packingRecord("Pelvar\\", "Pelvar\\", "Till.exe", "Y") +
-                                        packingRecord("Shared\\", "bin\\", "Grid.ocx", "Y")}},
+                                        packingRecord("Shared\\", "bin\\", "Grid.ocx", "Y") +
+                                        packingRecord("Reports\\", "AppPath\\", "Day.rpt", "N")}},
                {"POS_9_0_1_05.zip:9.0.1", "POS_9_0_1_06.zip:9.0.1"});
     ASSERT_TRUE(waitForRegistrations({"Till.exe", "Grid.ocx"}));
     ASSERT_EQ(readFile(grid()), "grid 3");
+    EXPECT_EQ(readFile(inProduct("Reports/Day.rpt")), "day 3");
+    EXPECT_EQ(readFile(inProduct("LiveUpdatePatches/9.0.1.06/bin/Grid.ocx")), "grid 3");
+    EXPECT_FALSE(files::fileExists(inProduct("POS9006.SY")));
+    EXPECT_FALSE(files::fileExists(progressFile()));
+    EXPECT_EQ(registry.read(components::ComponentsKey, "Grid.ocx"), grid());
     const auto registrations = [&] {
         const auto all = components::registered(registry);
         return std::map<std::string, std::string>(all.begin(), all.end());
@@ -287,10 +214,6 @@ TEST_F(Rollback, PutsBackTheFilesOfTheLastPatchAndKeepsItsLevel) {
               std::string::npos)
         << back.err;
     EXPECT_EQ(registry.read("Software\\Pelvar\\POS", "PatchVer"), "9.0.1.06");
-    for (const auto& path : {inProduct("Till.exe"), grid()}) {
-        EXPECT_TRUE(logHas("Rollback: " + path + " put back.")) << path << logText();
-    }
-    EXPECT_FALSE(logHas("Rollback: " + inProduct("Help.txt") + " put back."));
     // An earlier patch is named; the last one's backup stays for another time.
     ASSERT_EQ(rollback({"--patch", "POS_9_0_1_05"}).exitCode, 0);
     EXPECT_EQ(readFile(inProduct("Help.txt")), "help 1");

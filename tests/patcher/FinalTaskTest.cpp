@@ -8,10 +8,7 @@
 #include "patcher/StepDriver.h"
 #include "patcher/Steps.h"
 
-#include <cstdio>
-
 using namespace pelvar;
-using pelvar::test::isoToday;
 using pelvar::test::readFile;
 using pelvar::test::sqlite;
 using pelvar::test::sqliteRows;
@@ -27,43 +24,6 @@ class FinalTask : public test::ScriptStepFixture {
     }
 };
 
-TEST_F(FinalTask, RecordsEachPatchPerCompanyTheRegistryAndTheSystemFile) {
-    const auto first = addFileCompany("C1", "First", "first.db");
-    sqlite(first, "INSERT INTO GenLookup VALUES (101, 'B', '7'), (101, 'A', '5'), (102, 'C', '9');"
-                  "INSERT INTO SysParam VALUES ('PELVARSysDt', '11/30/2026');");
-    const auto smith = addFileCompany("C'2", "Smith's", "smith.db");
-    addScript("POS_9_0_1_04", "shop.DBA", "SELECT 1\n-GO-\n");
-    addScript("POS_9_0_1_04", "server.DBS", "SELECT 1\n-GO-\n");
-    CreateSystemFileFromRegistry(sb.state.DatFileInfo, sb.paths, sb.registry, "1");
-    openSecurity();
-
-    runSingleStep(run, ResumeStep::FinalTask);
-
-    const std::string today = isoToday();
-    // Two patches give two rows per company; CDate turned the dates into date texts.
-    EXPECT_EQ(sqliteRows(first, "SELECT * FROM VAPatchDtls ORDER BY PatchVer"),
-              (std::vector<std::string>{
-                  "C1|First|9.0.1.04|2026-12-01|" + today + "|2026-11-30|9.1|5#7|shop.DBA||||0|0|0",
-                  "C1|First|9.0.1.05|2026-12-03|" + today + "|2026-11-30|9.1|5#7|||||0|0|0"}));
-    // No SysParam row: today is the business date; quotes inside values survive.
-    EXPECT_EQ(
-        sqliteRows(smith, "SELECT * FROM VAPatchDtls ORDER BY PatchVer"),
-        (std::vector<std::string>{
-            "C'2|Smith's|9.0.1.04|2026-12-01|" + today + "|" + today + "|9.1||shop.DBA||||0|0|0",
-            "C'2|Smith's|9.0.1.05|2026-12-03|" + today + "|" + today + "|9.1||||||0|0|0"}));
-    EXPECT_EQ(ReadSetting(sb.registry, "LastUpdated", keysel::Pos), "03-12-2026");
-    EXPECT_EQ(ReadSetting(sb.registry, "PatchVer", keysel::Pos), "9.0.1.05");
-    EXPECT_EQ(ReadSetting(sb.registry, "PatchEngineVer", keysel::Pos), "1.5");
-    EXPECT_EQ(ReadSetting(sb.registry, "HODownLoadPath", keysel::LiveUpdate), "");
-    const auto system = files::readLines(systemFilePath(sb.paths, 1));
-    for (const char* line : {"PATCHVER=9.0.1.05", "PATCHENGINEVER=1.5", "LASTUPDATED=03-12-2026"}) {
-        EXPECT_NE(std::find(system.begin(), system.end(), line), system.end()) << line;
-    }
-    EXPECT_TRUE(
-        logHasInOrder({"Performing Final Task....", "Registry Value Updated Successfully...."}));
-    EXPECT_TRUE(sb.prompter.boxes.empty());
-}
-
 TEST_F(FinalTask, AnUnopenableCompanyKeepsItsLevelAndTheOthersAreRecorded) {
     sqlite(security(), "INSERT INTO VaCompany VALUES ('C0', 'Gone', 'Microsoft.Jet.OLEDB.4.0', "
                        "'VSPMSACCESSDB', '/nonexistent', 'gone.db', 'Zq9-comp', '', '');");
@@ -78,20 +38,6 @@ TEST_F(FinalTask, AnUnopenableCompanyKeepsItsLevelAndTheOthersAreRecorded) {
                                "And description: Could not find file '/nonexistent/gone.db'.",
                                "Registry Value Updated Successfully...."}));
     EXPECT_EQ(ReadSetting(sb.registry, "PatchVer", keysel::Pos), "9.0.1.05");
-}
-
-TEST_F(FinalTask, AFailingInsertShowsTheErrorAndStopsBeforeTheRegistry) {
-    const auto company = addFileCompany("C1", "First", "first.db");
-    sqlite(company, "DROP TABLE VAPatchDtls;");
-    openSecurity();
-
-    runSingleStep(run, ResumeStep::FinalTask);
-
-    ASSERT_EQ(sb.prompter.boxes.size(), 1u);
-    EXPECT_EQ(sb.prompter.boxes[0].text, "-2147217865 no such table: VAPatchDtls");
-    EXPECT_EQ(sb.prompter.boxes[0].title, "Pelvar 9 LiveUpdate");
-    EXPECT_EQ(ReadSetting(sb.registry, "PatchVer", keysel::Pos), "");
-    EXPECT_FALSE(logHasInOrder({"Registry Value Updated Successfully...."}));
 }
 
 TEST_F(FinalTask, WithoutTheSecurityDatabaseNothingIsRecorded) {

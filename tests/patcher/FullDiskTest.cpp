@@ -12,12 +12,6 @@ using namespace pelvar::test;
 
 namespace {
 
-std::string randomBytes(std::size_t size) {
-    std::string bytes(size, '\0');
-    std::ifstream("/dev/urandom", std::ios::binary).read(bytes.data(), std::streamsize(size));
-    return bytes;
-}
-
 // The product's Reports folder on a 600 KiB tmpfs of its own: the patch is copied and
 // unpacked, but its 400 KiB file no longer fits there while a 300 KiB filler file stands there.
 class FullDisk : public PatchTest {
@@ -43,7 +37,8 @@ TEST_F(FullDisk, RecordsNothingKeepsTheProgressFileAndResumesOnceThereIsRoom) {
     writeFile(reports() + "/Big.bin", "old");
     writeFile(reports() + "/filler", std::string(300 * 1024, 'x'));
     publish(downloaded("Pelvar9_POSHTTP.dat"), {"POS_9_0_1_05.zip:9.0.1"});
-    const std::string program = randomBytes(400 * 1024);
+    std::string program(400 * 1024, '\0'); // random: the archive must not shrink it
+    std::ifstream("/dev/urandom", std::ios::binary).read(program.data(), 400 * 1024);
     makeZip(downloaded("POS_9_0_1_05.zip"),
             {{"PackingList.ini", packingRecord("Reports\\", "AppPath\\", "Big.bin", "N")},
              {"Big.bin", program}});
@@ -55,8 +50,8 @@ TEST_F(FullDisk, RecordsNothingKeepsTheProgressFileAndResumesOnceThereIsRoom) {
     EXPECT_TRUE(logHas("Step8: - Big.bin could not be replaced: 61-Disk full")) << logText();
     EXPECT_EQ(readFile(reports() + "/Big.bin"), "old");
     EXPECT_EQ(ReadSetting(registry, "PatchVer", keysel::Pos), "");
-    ASSERT_FALSE(progressLines().empty());
-    EXPECT_EQ(progressLines().back(), "Step8: Started");
+    ASSERT_FALSE(lines(progressFile()).empty());
+    EXPECT_EQ(lines(progressFile()).back(), "Step8: Started");
 
     std::filesystem::remove(reports() + "/filler");
     state.RunFailed = false; // the next run is a process of its own

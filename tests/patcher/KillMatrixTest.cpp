@@ -17,14 +17,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string joined(const std::vector<std::string>& rows) {
-    std::string all;
-    for (const auto& row : rows) {
-        all += row + "\n";
-    }
-    return all;
-}
-
 // A Point of Sale installation (file security database, one file company) with two patches in
 // its download folder, each replacing a program file and running a security and a company
 // script.
@@ -87,10 +79,11 @@ class KilledInstallation : public Installation {
             found[std::string("registry ") + value] = ReadSetting(registry, value, keysel::Pos);
         }
         found["system file"] = readFile(systemFilePath(paths, 1));
-        found["security Menu"] = joined(sqliteRows(dir / "security.db", "SELECT Src FROM Menu"));
+        found["security Menu"] =
+            text::joinText(sqliteRows(dir / "security.db", "SELECT Src FROM Menu"), "\n");
         for (const char* table : {"Items", "VAPatchDtls"}) {
-            found[std::string("company ") + table] =
-                joined(sqliteRows(dir / "first.db", std::string("SELECT * FROM ") + table));
+            found[std::string("company ") + table] = text::joinText(
+                sqliteRows(dir / "first.db", std::string("SELECT * FROM ") + table), "\n");
         }
         for (auto& [what, value] : found) {
             value = text::replaceAll(value, dir.path(), "<dir>");
@@ -104,10 +97,6 @@ struct KillPoint {
     std::string point;   // "<product>" stands for the product folder
     const char* differs; // why the end state is allowed to differ (documented); empty: equal
 };
-
-void PrintTo(const KillPoint& p, std::ostream* os) {
-    *os << p.name;
-}
 
 class KillMatrix : public testing::TestWithParam<KillPoint> {
   protected:
@@ -136,16 +125,11 @@ TEST_F(KillMatrix, UninterruptedRunAppliesBothPatchesInOrder) {
     EXPECT_TRUE(text::contains(state.at("system file"), "PATCHVER=9.0.1.05"));
     EXPECT_EQ(state.at("file Prog4.dll"), "new 4");
     EXPECT_EQ(state.at("file Prog5.dll"), "new 5");
-    EXPECT_EQ(state.at("security Menu"), "m4\nm5\n");
-    EXPECT_EQ(state.at("company Items"), "a4\nb4\na5\nb5\n");
+    EXPECT_EQ(state.at("security Menu"), "m4\nm5");
+    EXPECT_EQ(state.at("company Items"), "a4\nb4\na5\nb5");
     const std::string rows = state.at("company VAPatchDtls");
     EXPECT_TRUE(text::startsWith(rows, "C1|First|9.0.1.04|2026-12-01|")) << rows;
     EXPECT_TRUE(text::contains(rows, "|app.DBA||||0|0|0\nC1|First|9.0.1.05|2026-12-03|")) << rows;
-    const std::string today = isoToday(); // YYYY-MM-DD; the folder is named ddmmyy
-    const std::string backups =
-        "file Backup/PatchUpdate" + today.substr(8, 2) + today.substr(5, 2) + today.substr(2, 2);
-    EXPECT_EQ(state.at(backups + "/POS_9_0_1_04.Zip"),
-              "LiveUpdateBackup.lst=Prog4.dll|N|AppPath\r\n;Prog4.dll=installed 4;");
 }
 
 // Applying the same download folder again applies nothing twice.
@@ -156,11 +140,16 @@ TEST_F(KillMatrix, ASecondApplyChangesNothing) {
     EXPECT_EQ(installation.endState(), *expected);
 }
 
-// A final task that fails records nothing and keeps the progress file for the next run.
+// A final task that fails shows the error, records nothing and keeps the progress file for the
+// next run.
 TEST_F(KillMatrix, AFailedFinalTaskKeepsTheProgressFile) {
     KilledInstallation installation;
     sqlite(installation.dir / "first.db", "DROP TABLE VAPatchDtls;");
-    EXPECT_EQ(installation.apply("POS").exitCode, 1);
+    const CliRun run = installation.apply("POS");
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_TRUE(text::contains(run.out + run.err,
+                               "[Pelvar 9 LiveUpdate] -2147217865 no such table: VAPatchDtls"))
+        << run.out << run.err;
     EXPECT_EQ(ReadSetting(installation.registry, "PatchVer", keysel::Pos), "9.0.1.03");
     EXPECT_TRUE(files::fileExists(installation.product() + "/Process3.log"));
 }

@@ -12,103 +12,62 @@ namespace {
 
 struct LookupRow {
     const char* name;
-    std::vector<std::string> folders; // created below the sandbox root
+    const char* folder; // created below the sandbox root, beside drive D's system folder
     std::string record;
     std::string file;
-    std::string unregLine; // "" with `lines` false: no lines at all
-    std::string regLine;
-    bool lines;
+    const char* regLine; // nullptr: no batch files at all
 };
 
 class PackingListLookup : public ::testing::WithParamInterface<LookupRow>, public PatchTest {};
 
 TEST_P(PackingListLookup, WritesTheRegistrationLinesOfTheRecord) {
     const LookupRow& row = GetParam();
-    for (const auto& folder : row.folders) {
-        std::filesystem::create_directories(root() + "/" + folder);
-    }
+    std::filesystem::create_directories(root() + "/" + row.folder);
+    std::filesystem::create_directories(root() + "/drive_d/WINDOWS/system32");
     const std::string list = dir / "PackingList.ini";
     writeFile(list, packingRecord("Reports\\", "Reports\\", "other.txt", "N") + row.record);
     FindInPackingList(run, list, row.file);
-
-    auto expand = [&](std::string line) {
-        return text::replaceAll(text::replaceAll(line, "<root>", root()), "<product>", product());
-    };
-    if (!row.lines) {
+    if (row.regLine == nullptr) {
         EXPECT_FALSE(files::fileExists(run.UnregBatch));
         EXPECT_FALSE(files::fileExists(run.RegBatch));
         return;
     }
-    EXPECT_EQ(readFile(run.UnregBatch), "@echo off\r\nEcho Please wait! Un-Registering "
-                                        "Components...\r\n" +
-                                            expand(row.unregLine) + "\r\n");
+    const std::string reg =
+        text::replaceAll(text::replaceAll(row.regLine, "<root>", root()), "<product>", product());
+    // The un-registering line is the registering one with its switch turned round.
+    const std::string unreg = text::endsWith(reg, "/REGSERVER")
+                                  ? text::replaceAll(reg, "/REGSERVER", "/UNREGSERVER")
+                                  : text::replaceAll(reg, " /S", " /U /S");
+    EXPECT_EQ(readFile(run.UnregBatch),
+              "@echo off\r\nEcho Please wait! Un-Registering Components...\r\n" + unreg + "\r\n");
     EXPECT_EQ(readFile(run.RegBatch),
-              "@echo off\r\nEcho Please wait! Registering Components...\r\n" + expand(row.regLine) +
-                  "\r\n");
+              "@echo off\r\nEcho Please wait! Registering Components...\r\n" + reg + "\r\n");
 }
+
+const std::string OcxRecord = packingRecord("WINDOWS\\", "system32\\", "A.OCX", "Y");
 
 INSTANTIATE_TEST_SUITE_P(
     Records, PackingListLookup,
-    ::testing::Values(LookupRow{"OcxUnderDriveC",
-                                {"drive_c/WINDOWS/system32", "drive_d/WINDOWS/system32"},
-                                packingRecord("WINDOWS\\", "system32\\", "A.OCX", "Y"),
-                                "A.OCX",
-                                "REGSVR32 <root>/drive_c/WINDOWS/system32/A.OCX /U /S",
-                                "REGSVR32 <root>/drive_c/WINDOWS/system32/A.OCX /S",
-                                true},
-                      LookupRow{"OcxOnlyUnderDriveD",
-                                {"drive_d/WINDOWS/system32"},
-                                packingRecord("WINDOWS\\", "system32\\", "A.OCX", "Y"),
-                                "A.OCX",
-                                "REGSVR32 <root>/drive_d/WINDOWS/system32/A.OCX /U /S",
-                                "REGSVR32 <root>/drive_d/WINDOWS/system32/A.OCX /S",
-                                true},
-                      LookupRow{"ExeInTheProductFolder",
-                                {},
-                                packingRecord("Pelvar\\", "Pelvar\\", "Till.exe", "Y"),
-                                "Till.exe",
-                                "<product>/Till.exe /UNREGSERVER",
-                                "<product>/Till.exe /REGSERVER",
-                                true},
-                      LookupRow{"FileNameMatchedWithoutCaseAndBlanks",
-                                {"drive_c/Shared"},
-                                "1-#-Shared\\-#-Shared\\-#-  print.dll  -#- y -GO-",
-                                "PRINT.DLL",
-                                "REGSVR32 <product>/PRINT.DLL /U /S",
-                                "REGSVR32 <product>/PRINT.DLL /S",
-                                true},
-                      LookupRow{"NotAComponentGivesEmptyLines",
-                                {},
+    ::testing::Values(LookupRow{"OcxUnderDriveC", "drive_c/WINDOWS/system32", OcxRecord, "A.OCX",
+                                "REGSVR32 <root>/drive_c/WINDOWS/system32/A.OCX /S"},
+                      LookupRow{"OcxOnlyUnderDriveD", "drive_d", OcxRecord, "A.OCX",
+                                "REGSVR32 <root>/drive_d/WINDOWS/system32/A.OCX /S"},
+                      LookupRow{"ExeInTheProductFolder", "drive_c",
+                                packingRecord("Pelvar\\", "Pelvar\\", "Till.exe", "Y"), "Till.exe",
+                                "<product>/Till.exe /REGSERVER"},
+                      LookupRow{"FileNameMatchedWithoutCaseAndBlanks", "drive_c/Shared",
+                                "1-#-Shared\\-#-Shared\\-#-  print.dll  -#- y -GO-", "PRINT.DLL",
+                                "REGSVR32 <product>/PRINT.DLL /S"},
+                      LookupRow{"NotAComponentGivesEmptyLines", "drive_c",
                                 packingRecord("Pelvar\\", "Pelvar\\", "Readme.txt", "Y"),
-                                "Readme.txt",
-                                "",
-                                "",
-                                true},
-                      LookupRow{"GoOnTheNextLineLeavesALineBreakInFieldFive",
-                                {},
-                                "1-#-Pelvar\\-#-Pelvar\\-#-Till.exe-#-Y\r\n-GO-\r\n",
-                                "Till.exe",
-                                "",
-                                "",
-                                false},
-                      LookupRow{"FieldFiveNotYAddsNothing",
-                                {"drive_c/WINDOWS/system32"},
-                                packingRecord("WINDOWS\\", "system32\\", "A.OCX", "N") +
-                                    packingRecord("WINDOWS\\", "system32\\", "A.OCX", "Y"),
-                                "A.OCX",
-                                "",
-                                "",
-                                false}),
+                                "Readme.txt", ""},
+                      LookupRow{"GoOnTheNextLineLeavesALineBreakInFieldFive", "drive_c",
+                                "1-#-Pelvar\\-#-Pelvar\\-#-Till.exe-#-Y\r\n-GO-\r\n", "Till.exe",
+                                nullptr},
+                      LookupRow{"FieldFiveNotYAddsNothing", "drive_c/WINDOWS/system32",
+                                packingRecord("WINDOWS\\", "system32\\", "A.OCX", "N") + OcxRecord,
+                                "A.OCX", nullptr}),
     [](const auto& row) { return std::string(row.param.name); });
-
-TEST_F(PatchTest, TheHeaderIsWrittenOncePerRun) {
-    AddRegistrationLines(run, product() + "/", "One.dll");
-    AddRegistrationLines(run, product(), "Two.ocx");
-    EXPECT_EQ(lines(run.RegBatch),
-              (std::vector<std::string>{"@echo off", "Echo Please wait! Registering Components...",
-                                        "REGSVR32 " + product() + "/One.dll /S",
-                                        "REGSVR32 " + product() + "/Two.ocx /S"}));
-}
 
 TEST_F(PatchTest, AMissingDestinationIsReportedAndAddsNothing) {
     const std::string list = dir / "PackingList.ini";

@@ -51,10 +51,6 @@ class PatchFixture : public DownloadFixture {
     std::string product() const { return dir / "product"; }
     std::string inProduct(const std::string& relative) const { return product() + "/" + relative; }
     std::string progressFile() const { return inProduct("Process3.log"); }
-    std::vector<std::string> progressLines() const {
-        return files::fileExists(progressFile()) ? files::readLines(progressFile())
-                                                 : std::vector<std::string>{};
-    }
     std::vector<std::string> lines(const std::string& path) const {
         return files::fileExists(path) ? files::readLines(path) : std::vector<std::string>{};
     }

@@ -62,7 +62,7 @@ TEST_P(CopyError, AsksAndGoesOnOrAbandonsTheRun) {
     EXPECT_TRUE(state.RunFailed);
     if (row.answer == box::AnswerYes) {
         EXPECT_FALSE(ended);
-        EXPECT_EQ(progressLines(), std::vector<std::string>{"Step8: Started"});
+        EXPECT_EQ(lines(progressFile()), std::vector<std::string>{"Step8: Started"});
         EXPECT_TRUE(row.cause == Cause::MissingSubfolder
                         ? logHas("Destination path mentioned in the Packing List is not available.")
                         : logHas("Trying to copy other files..."));
@@ -85,10 +85,6 @@ TEST_F(PatchTest, AMissingPackingListIsAMissingFile) {
     CopyPackedFile(run, "Till.exe", state.PatchFolder + "/POS_9_0_1_05", "9.0.1.05");
     EXPECT_EQ(prompter.texts(), std::vector<std::string>{"53 File not found"});
 }
-
-} // namespace
-
-namespace {
 
 struct PlacementRow {
     const char* name;

@@ -51,18 +51,13 @@ class ScriptStepFixture : public testing::Test {
                               "Rem2, Rem3, Flag1, Flag2, Flag3);"
                               "CREATE TABLE GenLookup (RecID INTEGER, Code TEXT, Number TEXT);"
                               "CREATE TABLE SysParam (ParamCode TEXT, Dt TEXT);");
-        sqlite(security(), "INSERT INTO VaCompany VALUES ('" + text::replaceAll(code, "'", "''") +
-                               "', '" + text::replaceAll(name, "'", "''") +
+        sqlite(security(), "INSERT INTO VaCompany VALUES ('" + code + "', '" + name +
                                "', 'Microsoft.Jet.OLEDB.4.0', 'VSPMSACCESSDB', '" + sb.dir.path() +
                                "', '" + file + "', 'Zq9-comp', '', '');");
         return sb.dir / file;
     }
 
     void openSecurity() { ASSERT_TRUE(OpenSecurityDatabase(sb.state)) << sb.logText(); }
-
-    void registerFramework() {
-        components::recordRegistration(sb.registry, product() + "/PLPRFW04.dll");
-    }
 
     // Whether `expected` occurs in the log in this order (other lines may come between).
     ::testing::AssertionResult logHasInOrder(const std::vector<std::string>& expected) const {
@@ -77,14 +72,6 @@ class ScriptStepFixture : public testing::Test {
             ++at;
         }
         return ::testing::AssertionSuccess();
-    }
-
-    // The first `count` records of the progress file (later steps add their own).
-    std::vector<std::string> progressRecords(std::size_t count = 100) const {
-        const std::string file = product() + "/Process3.log";
-        auto lines = files::fileExists(file) ? files::readLines(file) : std::vector<std::string>{};
-        lines.resize(std::min(lines.size(), count));
-        return lines;
     }
 
     ScopedEnv noWait{"PELVAR_FRAMEWORK_WAIT_MS", "0"};

@@ -97,8 +97,6 @@ TEST_P(DamagedArchive, EndsTheRunWithTheCorruptMessage) {
     EXPECT_THROW(UnzipAndVerify(run, 1), RunStopped);
     EXPECT_TRUE(shown("The downloaded file POS_9_0_1_05.zip is either empty or corrupted.\n\n"
                       "Please check the connectivity to the download location and retry."));
-    EXPECT_TRUE(logHas("The downloaded file POS_9_0_1_05.zip is either empty or corrupted. Please "
-                       "check the connectivity to the download location and retry."));
     // Nothing lands outside the patch folder, and no half-unpacked patch folder remains.
     EXPECT_FALSE(files::fileExists(dir / "escaped.txt"));
     EXPECT_FALSE(files::folderExists(state.PatchFolder + "/POS_9_0_1_05"));
@@ -132,7 +130,6 @@ TEST_F(Selection, AMissingArchiveIsLoggedAndTheOthersAreCopied) {
             {"POSSECAU_1.zip:x", "POS_9_0_1_05.zip:9.0.1", "POS_9_0_1_06.zip:9.0.1"});
     makeZip(downloaded("POSSECAU_1.zip"), {{"a.txt", "new"}});
     makeZip(downloaded("POS_9_0_1_06.zip"), {{"b.txt", "new"}});
-    prompter.answers = {};
     try {
         CopyDownloadedUpdates(run, downloads() + "/");
     } catch (const RunStopped&) {
