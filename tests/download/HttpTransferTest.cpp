@@ -38,7 +38,11 @@ TEST_F(HttpTransfer, FetchesNewPatchesAndRecordsThem) {
     publishPatches({"POS_9_0_1_02.zip", "POS_9_0_1_03.zip", "POS_9_0_1_04.zip"});
     // An archive already on disk is never fetched again.
     writeFile(downloaded("POS_9_0_1_02.zip"), "kept as it is");
+    // A location of the other edition in the list is passed over.
+    httpLocation("hohttp", server.url() + "/pos", "Head Office");
+    writeSettings("Point of Sale", {"hohttp.ini", "POShttp.ini"});
     run();
+    EXPECT_FALSE(std::filesystem::exists(downloaded("Pelvar9_hohttp.dat")));
     EXPECT_EQ(readFile(downloaded("POS_9_0_1_02.zip")), "kept as it is");
     EXPECT_TRUE(logHas("Skiped Downloading File: POS_9_0_1_02.zip"));
     EXPECT_EQ(readFile(downloaded("POS_9_0_1_04.zip")), readFile(www() + "/pos/POS_9_0_1_04.zip"));
@@ -63,10 +67,12 @@ TEST_F(HttpTransfer, PortOfTheLocationRecordIsTheServersPort) {
 }
 
 TEST_F(HttpTransfer, InstalledPatchNumberDecides) {
-    publishPatches({"POS_a_b_c_05.zip"});
+    publishPatches({"POS_a_b_c_05.zip", "POSAPPAU_1_05.zip"});
     registry.write("Software\\Pelvar\\POS", "PatchVer", "9.0.1.05");
+    registry.write("Software\\Pelvar\\POS", "CustPatchVer", "9.0.1.05");
     run();
     EXPECT_FALSE(std::filesystem::exists(downloaded("POS_a_b_c_05.zip")));
+    EXPECT_FALSE(std::filesystem::exists(downloaded("POSAPPAU_1_05.zip")));
     EXPECT_TRUE(logHas("Patch POS_a_b_c_05.zip is already downloaded and patched.Skipped "
                        "downloading the same."));
     EXPECT_FALSE(state.PatchesDownloaded);
