@@ -30,7 +30,6 @@ class PythonServer {
     }
     int port() const { return port_; }
     std::string url() const { return "http://127.0.0.1:" + std::to_string(port_); }
-    std::string log() const { return readFile(dir_ / "server.log"); }
 
   private:
     TempDir dir_;
@@ -41,10 +40,10 @@ class PythonServer {
 // An HTTP server that serves files of ARGS[0] and misbehaves on archives (names ending in
 // ".zip") as ARGS[1] says: "trickle" (a byte every 0.2 s for at most 15 s), "endless" (a body
 // without length, 64 MiB at most), "drop" (5000 of 100000 promised bytes). Paths below /loop/
-// redirect to themselves, below /file/ to a local file. Each request path is appended to ARGS[2].
+// redirect to themselves, below /file/ to a local file.
 inline const char* misbehavingHttp() {
     return R"PY(
-ROOT, MODE, SEEN = ARGS
+ROOT, MODE = ARGS
 def serve(c):
     try:
         req = b''
@@ -54,14 +53,10 @@ def serve(c):
                 return
             req += d
         path = req.split(b' ')[1].decode()
-        with open(SEEN, 'a') as f:
-            f.write(path + '\n')
-        if path.startswith('/loop/'):
+        if path.startswith(('/loop/', '/file/')):
+            to = path if path.startswith('/loop/') else 'file:///etc/passwd'
             c.sendall(b'HTTP/1.1 302 Found\r\nLocation: %s\r\nContent-Length: 0\r\n'
-                      b'Connection: close\r\n\r\n' % path.encode())
-        elif path.startswith('/file/'):
-            c.sendall(b'HTTP/1.1 302 Found\r\nLocation: file:///etc/passwd\r\n'
-                      b'Content-Length: 0\r\nConnection: close\r\n\r\n')
+                      b'Connection: close\r\n\r\n' % to.encode())
         elif path.endswith('.zip') and MODE == 'trickle':
             c.sendall(b'HTTP/1.1 200 OK\r\nContent-Length: 100000\r\n\r\n')
             end = time.time() + 15

@@ -73,69 +73,50 @@ TEST_P(PatchVersionMigration, WritesPatchVerAndRecordsMigratedVersions) {
     EXPECT_TRUE(s.prompter.boxes.empty());
 }
 
-INSTANTIATE_TEST_SUITE_P(Load, PatchVersionMigration,
-                         ::testing::Values(
-                             // Head Office is migrated and recorded before Point of Sale.
-                             MigrationCase{"ArchiveNames",
-                                           {{LU, "HOPatchVer", "HO_9_1_2.ZIP"},
-                                            {LU, "POSPatchVer", "POS_9_1_3.ZIP"},
-                                            {keysel::NodeInfo, "NodeId", "N7"}},
-                                           "9.1.2",
-                                           "9.1.3",
-                                           {"C1|Main Street|N7|9.1.2|", "C2|Harbour|N7|9.1.2|",
-                                            "C1|Main Street|N7|9.1.3|", "C2|Harbour|N7|9.1.3|"}},
-                             MigrationCase{"DirectValues",
-                                           {{LU, "HO", "9.2.1"}, {LU, "POS", "9.2.0"}},
-                                           "9.2.1",
-                                           "9.2.0",
-                                           {"C1|Main Street|N/A|9.2.1|", "C2|Harbour|N/A|9.2.1|",
-                                            "C1|Main Street|N/A|9.2.0|", "C2|Harbour|N/A|9.2.0|"}},
-                             // The archive name wins over the direct value.
-                             MigrationCase{"PatchVerEndingIn00Replaced",
-                                           {{keysel::Enterprise, "PatchVer", "9.1.00"},
-                                            {LU, "HOPatchVer", "HO_9_1_5.ZIP"},
-                                            {LU, "HO", "9.9.9"}},
-                                           "9.1.5",
-                                           "",
-                                           {"C1|Main Street|N/A|9.1.5|", "C2|Harbour|N/A|9.1.5|"}},
-                             MigrationCase{"CurrentPatchVerKept",
-                                           {{keysel::Pos, "PatchVer", "9.1.2"},
-                                            {LU, "POSPatchVer", "POS_9_1_7.ZIP"},
-                                            {LU, "POS", "9.3"}},
-                                           "",
-                                           "9.1.2",
-                                           {}},
-                             MigrationCase{"NothingToMigrate", {}, "", "", {}},
-                             // The wizard's download leaves the registry and the database alone.
-                             MigrationCase{
-                                 "InstallationMode",
-                                 {{LU, "HOPatchVer", "HO_9_1_2.ZIP"}, {LU, "POS", "9.2.0"}},
-                                 "",
-                                 "",
-                                 {},
-                                 "Installation"}),
-                         [](const auto& row) { return std::string(row.param.name); });
-
-TEST_F(PatchHistory, ExistingRowEndsTheRoutineQuietly) {
-    addCompanies("('C1','Main Street'),('C2','Harbour'),('C3','Airport')");
-    sqlite(database, "INSERT INTO VAPatchDtls VALUES ('C2','Harbour','N/A','9.1.2','old');");
-    ASSERT_TRUE(LoadConnectionData(s.state, "Point of Sale"));
-    RecordPatchHistory(s.state, "9.1.2");
-    // C1 before the duplicate stays; C3 after it is never reached.
-    EXPECT_EQ(history(),
-              (std::vector<std::string>{"C2|Harbour|N/A|9.1.2|old", "C1|Main Street|N/A|9.1.2|"}));
-    EXPECT_TRUE(s.prompter.boxes.empty());
+// The rows of the migrated versions, in order: one for each company.
+std::vector<std::string> recorded(const std::string& node,
+                                  const std::vector<std::string>& versions) {
+    std::vector<std::string> rows;
+    for (const auto& version : versions) {
+        for (const char* company : {"C1|Main Street|", "C2|Harbour|"}) {
+            rows.push_back(company + node + "|" + version + "|");
+        }
+    }
+    return rows;
 }
 
-TEST_F(PatchHistory, OtherFailuresSkipOnlyTheirStatement) {
-    // A trigger refuses C2's row; a quote in a company's name is data and breaks nothing.
-    addCompanies("('C1','Main Street'),('C2','Harbour'),('C3','O''Brien')");
-    sqlite(database, "CREATE TRIGGER refuse BEFORE INSERT ON VAPatchDtls WHEN NEW.CompCd = 'C2' "
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(Load, PatchVersionMigration, ::testing::Values(
+    // Head Office is migrated and recorded before Point of Sale.
+    MigrationCase{"ArchiveNames", {{LU, "HOPatchVer", "HO_9_1_2.ZIP"}, {LU, "POSPatchVer",
+        "POS_9_1_3.ZIP"}, {keysel::NodeInfo, "NodeId", "N7"}}, "9.1.2", "9.1.3",
+        recorded("N7", {"9.1.2", "9.1.3"})},
+    MigrationCase{"DirectValues", {{LU, "HO", "9.2.1"}, {LU, "POS", "9.2.0"}}, "9.2.1", "9.2.0",
+        recorded("N/A", {"9.2.1", "9.2.0"})},
+    // The archive name wins over the direct value.
+    MigrationCase{"PatchVerEndingIn00Replaced", {{keysel::Enterprise, "PatchVer", "9.1.00"},
+        {LU, "HOPatchVer", "HO_9_1_5.ZIP"}, {LU, "HO", "9.9.9"}}, "9.1.5", "",
+        recorded("N/A", {"9.1.5"})},
+    MigrationCase{"CurrentPatchVerKept", {{keysel::Pos, "PatchVer", "9.1.2"}, {LU, "POSPatchVer",
+        "POS_9_1_7.ZIP"}, {LU, "POS", "9.3"}}, "", "9.1.2", {}},
+    MigrationCase{"NothingToMigrate", {}, "", "", {}},
+    // The wizard's download leaves the registry and the database alone.
+    MigrationCase{"InstallationMode", {{LU, "HOPatchVer", "HO_9_1_2.ZIP"}, {LU, "POS", "9.2.0"}},
+        "", "", {}, "Installation"}),
+    [](const auto& row) { return std::string(row.param.name); });
+// clang-format on
+
+TEST_F(PatchHistory, FailedInsertSkipsItsCompanyAndAnExistingRowEndsTheRoutine) {
+    // A trigger refuses C1's row; a quote in a company's name is data and breaks nothing; C3
+    // already has the version, so C4 after it is never reached.
+    addCompanies("('C1','Main Street'),('C2','O''Brien'),('C3','Harbour'),('C4','Airport')");
+    sqlite(database, "INSERT INTO VAPatchDtls VALUES ('C3','Harbour','N/A','9.1.2','old');"
+                     "CREATE TRIGGER refuse BEFORE INSERT ON VAPatchDtls WHEN NEW.CompCd = 'C1' "
                      "BEGIN SELECT RAISE(ABORT, 'refused'); END;");
     ASSERT_TRUE(LoadConnectionData(s.state, "Point of Sale"));
     RecordPatchHistory(s.state, "9.1.2");
     EXPECT_EQ(history(),
-              (std::vector<std::string>{"C1|Main Street|N/A|9.1.2|", "C3|O'Brien|N/A|9.1.2|"}));
+              (std::vector<std::string>{"C3|Harbour|N/A|9.1.2|old", "C2|O'Brien|N/A|9.1.2|"}));
     EXPECT_TRUE(s.prompter.boxes.empty());
 }
 
