@@ -11,15 +11,18 @@ namespace {
 
 struct Finished {
     int exitCode = -1; // -1: it crashed or was still running after the wait
+    std::string out;
     std::string err;
     bool timedOut = false; // still running after the wait, then killed
 };
 
-// Runs the built PelvarPU on the offscreen platform with the sandbox's environment.
-Finished runPelvarPU(const QStringList& args, const Sandbox& sandbox, const char* edition,
-                     int waitMs = 20000) {
+// Runs a built program as the scheduler or the hand-over would: the sandbox's environment,
+// no display (windows go to the offscreen platform), PELVAR_EDITION only when given.
+Finished run(const char* program, const QStringList& args, const Sandbox& sandbox,
+             const char* edition, int waitMs = 20000) {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("QT_QPA_PLATFORM", "offscreen");
+    env.remove("DISPLAY");
     env.insert("PELVAR_ROOT", QString::fromStdString(sandbox.root()));
     env.insert("PELVAR_APP_FOLDER", QString::fromStdString(sandbox.appFolder()));
     env.remove("PELVAR_EDITION");
@@ -28,17 +31,18 @@ Finished runPelvarPU(const QStringList& args, const Sandbox& sandbox, const char
     }
     QProcess process;
     process.setProcessEnvironment(env);
-    process.start(QString::fromStdString(binaryDir() + "/PelvarPU"), args);
+    process.start(QString::fromStdString(binaryDir() + "/" + program), args);
     if (!process.waitForStarted(10000)) {
         return {};
     }
-    if (!process.waitForFinished(waitMs)) {
+    const bool ended = process.waitForFinished(waitMs);
+    if (!ended) {
         process.kill();
         process.waitForFinished(5000);
-        return {-1, process.readAllStandardError().toStdString(), true};
     }
-    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
-            process.readAllStandardError().toStdString()};
+    return {ended && process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
+            process.readAllStandardOutput().toStdString(),
+            process.readAllStandardError().toStdString(), !ended};
 }
 
 struct BadLaunch {
@@ -54,7 +58,7 @@ class PelvarPUArguments : public ::testing::TestWithParam<BadLaunch> {};
 TEST_P(PelvarPUArguments, RefusesWithOneLineAndExitCode2) {
     const BadLaunch& c = GetParam();
     Sandbox sandbox;
-    const Finished done = runPelvarPU(c.args, sandbox, c.edition);
+    const Finished done = run("PelvarPU", c.args, sandbox, c.edition);
     EXPECT_EQ(done.exitCode, 2);
     EXPECT_NE(done.err.find(c.says), std::string::npos) << done.err;
     EXPECT_EQ(std::count(done.err.begin(), done.err.end(), '\n'), 1) << done.err;
@@ -75,7 +79,7 @@ INSTANTIATE_TEST_SUITE_P(
 // user, so the process is still there when the test gives up waiting.
 TEST(PelvarPULaunch, WithoutArgumentTakesTheInheritedEdition) {
     Sandbox sandbox;
-    const Finished done = runPelvarPU({}, sandbox, "ho", 1500);
+    const Finished done = run("PelvarPU", {}, sandbox, "ho", 1500);
     EXPECT_TRUE(done.timedOut) << "ended on its own with " << done.exitCode << ": " << done.err;
     EXPECT_EQ(done.err.find("PelvarPU:"), std::string::npos) << done.err;
 }
@@ -95,9 +99,23 @@ TEST_F(PelvarPUScheduled, DownloadsAndEnds) {
               "PELVARAPPPATH=" + (dir / "product") + "\r\n");
     useSecurityDatabase();
 
-    const Finished done = runPelvarPU({"Scheduled,POS"}, *this, nullptr);
+    const Finished done = run("PelvarPU", {"Scheduled,POS"}, *this, nullptr);
     EXPECT_EQ(done.exitCode, 0) << done.err;
     EXPECT_TRUE(std::filesystem::exists(downloaded("POS_9_0_1_03.zip"))) << logText();
+}
+
+// PelvarLU as the scheduler starts it: nothing to fetch, the hand-over question answered No.
+TEST(PelvarLULaunch, ScheduledRunEndsByItselfWithoutADisplay) {
+    Sandbox s;
+    writeFile(s.appFolder() + "/POSDownloadSettings.config",
+              "Download path=" + s.downloads() + "\r\n");
+    const Finished done = run("PelvarLU", {"Scheduled,POS"}, s, nullptr, 60000);
+    const std::string output = done.out + done.err;
+    ASSERT_EQ(done.exitCode, 0) << output;
+    EXPECT_NE(output.find("There is no updates are available to download"), std::string::npos)
+        << output;
+    EXPECT_NE(output.find("(answered No)"), std::string::npos) << output;
+    EXPECT_NE(s.logText().find("Verifying the zip files."), std::string::npos);
 }
 
 } // namespace
