@@ -34,10 +34,6 @@ TEST_F(WindowDownload, DownloadButtonRunsToTheOutcome) {
     window.cmdDownload->click();
 
     EXPECT_TRUE(std::filesystem::exists(downloaded("POS_9_0_1_03.zip")));
-    EXPECT_EQ(
-        prompter.texts(),
-        (std::vector<std::string>{"Download of updates for Pelvar 9 completed",
-                                  "Do you want to update the Pelvar 9 with downloaded patches?"}));
     EXPECT_EQ(window.ProgressBar1->value(), 100);
     EXPECT_EQ(window.lblStatus->text().toStdString(),
               "All the patches are downloaded and verified.");
