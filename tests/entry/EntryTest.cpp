@@ -1,5 +1,4 @@
 #include "Sandbox.h"
-#include "Servers.h"
 #include "entry/clsVAMenu.h"
 #include "environment/RegistrySettings.h"
 #include "ui/main/frmMain.h"
@@ -7,7 +6,6 @@
 #include <QApplication>
 #include <QLabel>
 #include <QPointer>
-#include <QProcess>
 #include <QTimer>
 #include <gtest/gtest.h>
 
@@ -73,46 +71,6 @@ TEST(StartProcess, LoadErrorGivesOnePelvarBoxAndReturns) {
     EXPECT_EQ(s.prompter.boxes[0].buttons, 64);
     EXPECT_EQ(s.prompter.boxes[0].title, "Pelvar");
     EXPECT_EQ(menu.state().mainWindow, nullptr);
-}
-
-// PelvarLU started as the scheduler starts it, in a sandbox root; killed if it hangs.
-struct LauncherRun {
-    int exitCode = -1;
-    std::string output;
-};
-
-LauncherRun runLauncher(const Sandbox& s, const QString& argument) {
-    QProcess launcher;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("PELVAR_ROOT", QString::fromStdString(s.root()));
-    env.insert("PELVAR_APP_FOLDER", QString::fromStdString(s.appFolder()));
-    env.remove("DISPLAY");
-    launcher.setProcessEnvironment(env);
-    launcher.setProcessChannelMode(QProcess::MergedChannels);
-    launcher.start(QString::fromStdString(binaryDir() + "/PelvarLU"), {argument});
-    LauncherRun run;
-    if (!launcher.waitForFinished(60000)) {
-        launcher.kill();
-        launcher.waitForFinished(5000);
-        return run;
-    }
-    run.exitCode = launcher.exitStatus() == QProcess::NormalExit ? launcher.exitCode() : -1;
-    run.output = launcher.readAll().toStdString();
-    return run;
-}
-
-TEST(Launcher, ScheduledRunEndsByItselfWithoutADisplay) {
-    Sandbox s;
-    writeFile(s.appFolder() + "/POSDownloadSettings.config",
-              "Download path=" + s.downloads() + "\r\n");
-    const LauncherRun run = runLauncher(s, "Scheduled,POS");
-
-    ASSERT_EQ(run.exitCode, 0) << run.output;
-    // Nothing to fetch; the hand-over question is answered No.
-    EXPECT_NE(run.output.find("There is no updates are available to download"), std::string::npos)
-        << run.output;
-    EXPECT_NE(run.output.find("(answered No)"), std::string::npos) << run.output;
-    EXPECT_NE(s.logText().find("Verifying the zip files."), std::string::npos);
 }
 
 } // namespace

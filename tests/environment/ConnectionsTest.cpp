@@ -91,19 +91,6 @@ INSTANTIATE_TEST_SUITE_P(
                        "",
                        "Provider=SQLOLEDB.1;Password=rp;Persist Security Info=True;User ID=user;"
                        "Data Source=regdb,1433;Initial Catalog=RegSec"},
-        ConnectionCase{"OneCharacterUserInf2GivesEmptyUser",
-                       PosEdition,
-                       "",
-                       {{keysel::SetupType, "SetupType", "Server"},
-                        {Pos, "SERVERTYPE", "SQLSERVER"},
-                        {Pos, "SERVERID", "s"},
-                        {Pos, "VASEC-DB", "c"},
-                        {Pos, "PASSWORD", "p"},
-                        {Pos, "USER-INF2", "X"}},
-                       "SQLSERVER",
-                       "",
-                       "Provider=SQLOLEDB.1;Password=p;Persist Security Info=True;User ID=;"
-                       "Data Source=s;Initial Catalog=c"},
         ConnectionCase{"HeadOfficeFileDatabaseUsesJet351",
                        HoEdition,
                        "SERVERTYPE=ACCESS\r\nSETUPTYPE=Server\r\n",
@@ -135,25 +122,6 @@ TEST(ConnectionDataMissingSetupType, ReturnsFalseAndKeepsThePreviousResults) {
     EXPECT_EQ(sb.state.ProductAppPath, "/opt/pos");
     EXPECT_EQ(sb.state.SecurityConnectionString, previous);
     EXPECT_FALSE(files::fileExists(systemFilePath(sb.paths, 2)));
-}
-
-// Values typed into the registry file by hand, with the separators other INI dialects treat
-// as comments or lists, reach the server login and the system file made from them whole.
-TEST(HandWrittenRegistry, LoginAndSystemFileKeepSemicolonsAndCommas) {
-    Sandbox s;
-    writeFile(s.paths.registryFile(), "[Software\\Pelvar\\POS]\r\nSERVERTYPE=SQLSERVER\r\n"
-                                      "SERVERID=db1\r\nVASEC-DB=Security\r\n"
-                                      "USER-INF1=1;sa,admin\r\nPASSWORD=p;w,d=1\r\n"
-                                      "[Software\\Pelvar\\SetupType]\r\nSetupType=Server\r\n");
-    // The first load creates the system file from the registry; the login comes from there.
-    ASSERT_TRUE(LoadConnectionData(s.state, PosEdition));
-    ASSERT_TRUE(LoadConnectionData(s.state, PosEdition));
-    EXPECT_EQ(s.state.SecurityConnectionString,
-              "Provider=SQLOLEDB.1;Password=p;w,d=1;Persist Security Info=True;User "
-              "ID=sa,admin;Data Source=db1;Initial Catalog=Security");
-    const std::string systemFile = readFile(systemFilePath(s.paths, 1));
-    EXPECT_NE(systemFile.find("\r\nUSER-INF1=1;sa,admin\r\n"), std::string::npos) << systemFile;
-    EXPECT_NE(systemFile.find("\r\nPASSWORD=p;w,d=1\r\n"), std::string::npos) << systemFile;
 }
 
 class SecurityDatabaseFile : public testing::Test {

@@ -1,5 +1,6 @@
 #include "platform/process/BatchRunner.h"
 
+#include "Servers.h"
 #include "TempDir.h"
 #include "platform/process/ProgramLauncher.h"
 #include "platform/process/RunnerQueue.h"
@@ -65,13 +66,6 @@ TEST_F(BatchRunner, AMissingComponentIsReportedAndTheRestStillRuns) {
     EXPECT_TRUE(components::isRegistered(registry, "B.dll"));
 }
 
-TEST_F(BatchRunner, AQuotedPathWithBackslashesIsOneComponent) {
-    const std::string dll = component("PLPRFW04.dll");
-    EXPECT_TRUE(
-        batch::runLine("REGSVR32 \"" + dir.path() + "\\PLPRFW04.dll\" /S", registry, out, err));
-    EXPECT_EQ(registry.read(components::ComponentsKey, "PLPRFW04.dll"), dll);
-}
-
 // Runners of one folder run in start order, each after the one before it has ended, and a
 // wizard run can wait for all of them. The first runner is long, so that a second one not
 // held back would register before the first one's last line un-registers.
@@ -97,6 +91,18 @@ TEST(BatchLauncher, RunnersOfOneFolderRunInStartOrder) {
     IniRegistryStore registry(root / "etc/pelvar/registry.ini");
     EXPECT_TRUE(components::isRegistered(registry, "Other.dll"));
     EXPECT_TRUE(components::isRegistered(registry, "Grid.ocx"));
+}
+
+// The hand-over starts "<component folder>\PelvarPU.exe". Installed, the component's folder
+// holds only settings: the patcher is the one beside the running programs. One placed in the
+// component's folder still comes first.
+TEST(ProgramLauncher, FindsThePatcherInTheComponentFolderElseBesideThisProgram) {
+    TempDir app;
+    const ProgramLauncher launcher(app.path());
+    const std::string handOver = app.path() + "\\PelvarPU.exe";
+    EXPECT_EQ(launcher.resolve(handOver).front(), pelvar::test::binaryDir() + "/PelvarPU");
+    writeFile(app / "PelvarPU", "");
+    EXPECT_EQ(launcher.resolve(handOver).front(), app / "PelvarPU");
 }
 
 } // namespace

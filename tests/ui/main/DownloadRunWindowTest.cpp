@@ -1,5 +1,6 @@
 #include "DownloadFixture.h"
-#include "platform/base/RunTimeError.h"
+#include "download/VerifyDownloadedPatches.h"
+#include "platform/zip/ZipArchive.h"
 #include "ui/main/frmMain.h"
 
 #include <QLabel>
@@ -33,37 +34,74 @@ TEST_F(WindowDownload, DownloadButtonRunsToTheOutcome) {
     window.cmdDownload->click();
 
     EXPECT_TRUE(std::filesystem::exists(downloaded("POS_9_0_1_03.zip")));
-    EXPECT_EQ(
-        prompter.texts(),
-        (std::vector<std::string>{"Download of updates for Pelvar 9 completed",
-                                  "Do you want to update the Pelvar 9 with downloaded patches?"}));
     EXPECT_EQ(window.ProgressBar1->value(), 100);
     EXPECT_EQ(window.lblStatus->text().toStdString(),
               "All the patches are downloaded and verified.");
-    EXPECT_TRUE(window.cmdDownload->isEnabled());
+    EXPECT_TRUE(window.cmdDownload->isEnabled() && window.cmdSettings->isEnabled() &&
+                window.cmdExit->isEnabled());
     EXPECT_GT(host.eventTurns, 0) << "the window repaints during the transfer";
 }
 
-// A window whose progress bar cannot be shown: an access error when the run starts.
-class AccessErrorWindow : public frmMain {
+// Notes the main window's pointer at the moment each box appears.
+class PointerAtBox : public Prompter {
   public:
-    using frmMain::frmMain;
-    void setProgressVisible(bool) override {
-        throw RunTimeError(err::PathFileAccess, describeError(err::PathFileAccess));
+    int show(const std::string& text, int buttons, const std::string&) override {
+        seen.emplace_back(text, window ? window->cursor().shape() : Qt::BlankCursor);
+        return box::asksYesNo(buttons) ? box::AnswerNo : box::AnswerOk;
     }
+    const QWidget* window = nullptr;
+    std::vector<std::pair<std::string, Qt::CursorShape>> seen;
 };
 
-TEST_F(WindowDownload, AccessErrorLeavesTheWindowUsable) {
-    AccessErrorWindow window(state);
-    window.Form_Load();
-    window.cmdDownload->click();
-    ASSERT_EQ(prompter.boxes.size(), 1U);
-    EXPECT_EQ(prompter.boxes[0].text, "Mentioned download path does not have the permission to "
-                                      "download the patches. Please provide valid path and try "
-                                      "again.");
-    EXPECT_TRUE(window.cmdDownload->isEnabled());
-    EXPECT_TRUE(window.cmdSettings->isEnabled());
-    EXPECT_TRUE(window.cmdExit->isEnabled());
+struct PointerCase {
+    const char* name;
+    bool damaged;
+    const char* box;
+};
+
+class BusyPointer : public ::testing::TestWithParam<PointerCase> {};
+
+// The window is busy (hourglass) through the verification; the question that hands over to
+// the patcher and the box about a damaged archive find the pointer back to normal.
+TEST_P(BusyPointer, IsResetBeforeTheBoxThatEndsTheRun) {
+    DownloadFixture f;
+    PointerAtBox prompter;
+    Services services(f.paths, f.registry, prompter, f.host);
+    AppState state(services);
+    state.DownloadFolder = f.downloads();
+    state.PatchFiles = "POS_9_0_1_05.zip:";
+    state.PatchesDownloaded = true;
+    const std::string archive = f.downloaded("POS_9_0_1_05.zip");
+    DownloadFixture::makePatch(archive);
+    if (GetParam().damaged) {
+        std::string bytes = readFile(archive);
+        bytes.resize(bytes.size() / 2);
+        writeFile(archive, bytes);
+    }
+    frmMain w(state);
+    prompter.window = &w;
+    w.setBusyPointer(true);
+    ASSERT_EQ(w.cursor().shape(), Qt::WaitCursor);
+
+    ZipArchive zip;
+    try {
+        VerifyDownloadedPatches(state, zip);
+    } catch (const RunStopped&) {
+    }
+    bool found = false;
+    for (const auto& [text, shape] : prompter.seen) {
+        if (text.starts_with(GetParam().box)) {
+            found = true;
+            EXPECT_EQ(shape, Qt::ArrowCursor) << text;
+        }
+    }
+    EXPECT_TRUE(found) << GetParam().box;
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Boxes, BusyPointer,
+    ::testing::Values(PointerCase{"HandOver", false, "Do you want to update the Pelvar 9"},
+                      PointerCase{"DamagedArchive", true, "The downloaded file POS_9_0_1_05.zip"}),
+    [](const auto& row) { return std::string(row.param.name); });
 
 } // namespace

@@ -9,16 +9,36 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDateEdit>
+#include <QFontMetrics>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QTimer>
+#include <functional>
 #include <gtest/gtest.h>
 
 using namespace pelvar;
 
 namespace {
+
+// Long enough to be cut off in a small window unless its column grows to fit it.
+const std::string ShopAddress = "ftp://patches.head-office.example.internal/pelvar9";
+
+// Runs `open`, handing each modal window it shows to `step`; after six steps, or should a
+// window not close, the remaining modal windows are closed so that the loops end.
+void driveModals(const std::function<void()>& open, const std::function<void(QWidget*)>& step) {
+    int steps = 0;
+    QTimer driver;
+    QObject::connect(&driver, &QTimer::timeout, [&] {
+        if (QWidget* modal = QApplication::activeModalWidget()) {
+            ++steps > 6 ? void(modal->close()) : step(modal);
+        }
+    });
+    driver.start(20);
+    open();
+}
 
 class SettingsWindows : public ::testing::Test {
   protected:
@@ -27,7 +47,7 @@ class SettingsWindows : public ::testing::Test {
         box.state.CurrentOperation = " ";
         test::installLocations(
             box, "POSDownloadSettings.config", "/srv/patches",
-            {test::location(PosEdition, "Shop", "FTP", "ftp://shop", "/p", "s3cret"),
+            {test::location(PosEdition, "Shop", "FTP", ShopAddress, "/p", "s3cret"),
              test::location(HoEdition, "Office", "HTTP", "http://office"),
              test::location(PosEdition, "POShttp", "HTTP", "http://pelvar/patches")});
     }
@@ -49,9 +69,25 @@ TEST_F(SettingsWindows, OpeningListsTheEditionsLocationsWithTheirPasswordsMasked
     ASSERT_EQ(window.fpDownloadInfo->rowCount(), 2);
     const QStringList shop = {cell(window, 0, 0), cell(window, 0, 1), cell(window, 0, 2),
                               cell(window, 0, 3), cell(window, 0, 4), cell(window, 0, 5)};
-    EXPECT_EQ(shop, (QStringList{"Shop", "FTP", "ftp://shop/p", "", "patches", "******"}));
+    EXPECT_EQ(shop, (QStringList{"Shop", "FTP", QString::fromStdString(ShopAddress + "/p"), "",
+                                 "patches", "******"}));
     EXPECT_EQ(cell(window, 1, 0), "POShttp");
     EXPECT_TRUE(window.cmdModify->isEnabled());
+}
+
+// Every header and cell of the location grid can be read whole, even in a small window.
+TEST_F(SettingsWindows, GridColumnsAreAsWideAsTheirContents) {
+    frmSettings window(box.state);
+    window.Form_Load();
+    window.resize(400, 300);
+    window.show();
+    const QTableWidget* grid = window.fpDownloadInfo;
+    const QFontMetrics cells(grid->font());
+    for (int column = 0; column < grid->columnCount(); ++column) {
+        SCOPED_TRACE(grid->horizontalHeaderItem(column)->text().toStdString());
+        EXPECT_GE(grid->columnWidth(column), grid->horizontalHeader()->sectionSizeHint(column));
+        EXPECT_GE(grid->columnWidth(column), cells.horizontalAdvance(cell(window, 0, column)));
+    }
 }
 
 TEST_F(SettingsWindows, AnEditionWithoutLocationsCannotModify) {
@@ -95,29 +131,17 @@ TEST_F(SettingsWindows, ModifyingReloadsTheListBeneath) {
     window.Form_Load();
     window.fpDownloadInfo->setCurrentCell(0, 0);
     bool editorSeen = false;
-    QTimer::singleShot(0, [&] {
-        auto* editor = qobject_cast<frmDownloadLocations*>(QApplication::activeModalWidget());
-        if (!editor) {
-            return;
-        }
-        editorSeen = true;
-        EXPECT_FALSE(editor->txtLocCaption->isEnabled());
-        EXPECT_EQ(editor->txtRemoteHost->text(), "ftp://shop/p");
-        EXPECT_EQ(editor->txtConfPassword->text(), "s3cret");
-        editor->txtUserName->setText("uploads");
-        editor->cmdOk->click();
-    });
-    // Bounds the modal loop should the editor not close.
-    QTimer guard;
-    guard.setSingleShot(true);
-    QObject::connect(&guard, &QTimer::timeout, [] {
-        if (QWidget* w = QApplication::activeModalWidget()) {
-            w->close();
-        }
-    });
-    guard.start(5000);
-    window.cmdModify->click();
-
+    driveModals([&] { window.cmdModify->click(); },
+                [&](QWidget* modal) {
+                    auto* editor = qobject_cast<frmDownloadLocations*>(modal);
+                    ASSERT_NE(editor, nullptr);
+                    editorSeen = true;
+                    EXPECT_FALSE(editor->txtLocCaption->isEnabled());
+                    EXPECT_EQ(editor->txtRemoteHost->text().toStdString(), ShopAddress + "/p");
+                    EXPECT_EQ(editor->txtConfPassword->text(), "s3cret");
+                    editor->txtUserName->setText("uploads");
+                    editor->cmdOk->click();
+                });
     ASSERT_TRUE(editorSeen);
     EXPECT_EQ(box.state.EditMode, "Modify");
     ASSERT_EQ(window.fpDownloadInfo->rowCount(), 2);
@@ -140,36 +164,26 @@ TEST_F(SettingsWindows, TheScheduleOpensOnTodayDailyAndAsksForTheAccount) {
 }
 
 TEST_F(SettingsWindows, AddingClosesTheListAndReopensItWithTheNewLocation) {
-    // Drives whichever window is modal: the list, then the editor, then the reopened list.
+    // The list, then the editor, then the reopened list.
     std::vector<std::string> seen;
     int reopenedRows = -1;
-    QTimer driver;
-    QObject::connect(&driver, &QTimer::timeout, [&] {
-        QWidget* modal = QApplication::activeModalWidget();
-        if (seen.size() > 5) {
-            if (modal) {
-                modal->close(); // something went wrong: end the modal loops
-            }
-            return;
-        }
-        if (auto* list = qobject_cast<frmSettings*>(modal)) {
-            seen.push_back("settings");
-            if (seen.size() == 1) {
-                list->cmdAdd->click();
-            } else {
-                reopenedRows = list->fpDownloadInfo->rowCount();
-                list->cmdClose->click();
-            }
-        } else if (auto* editor = qobject_cast<frmDownloadLocations*>(modal)) {
-            seen.push_back("editor");
-            editor->txtLocCaption->setText("Branch");
-            editor->txtRemoteHost->setText("branch.example/patches");
-            editor->cmdOk->click();
-        }
-    });
-    driver.start(20);
-    ShowSettingsWindow(box.state, nullptr);
-    driver.stop();
+    driveModals([&] { ShowSettingsWindow(box.state, nullptr); },
+                [&](QWidget* modal) {
+                    if (auto* list = qobject_cast<frmSettings*>(modal)) {
+                        seen.push_back("settings");
+                        if (seen.size() == 1) {
+                            list->cmdAdd->click();
+                        } else {
+                            reopenedRows = list->fpDownloadInfo->rowCount();
+                            list->cmdClose->click();
+                        }
+                    } else if (auto* editor = qobject_cast<frmDownloadLocations*>(modal)) {
+                        seen.push_back("editor");
+                        editor->txtLocCaption->setText("Branch");
+                        editor->txtRemoteHost->setText("branch.example/patches");
+                        editor->cmdOk->click();
+                    }
+                });
 
     EXPECT_EQ(seen, (std::vector<std::string>{"settings", "editor", "settings"}));
     EXPECT_EQ(reopenedRows, 3);
