@@ -19,6 +19,7 @@
 #include "patcher/StepDriver.h"
 #include "patcher/WizardProgress.h"
 #include "platform/base/RunTimeError.h"
+#include "platform/files/Durability.h"
 #include "platform/files/Files.h"
 #include "platform/host/Host.h"
 #include "platform/host/Prompter.h"
@@ -67,6 +68,8 @@ void runFirstPass(PatchRun& run) {
         host.processEvents();
         state.services.launcher.start(run.RegBatch, true);
     }
+    // The record says the custom patches are installed: their files reach the disk first.
+    files::syncFileSystem(state.PatchRoot);
     const std::string record = files::join(state.PatchRoot, "GenUpdate.dat");
     const std::string version = patchfiles::versionNumberText(run.HeldVersion);
     for (const auto& name : text::splitText(state.CustomPatchFiles, ":")) {

@@ -656,27 +656,38 @@ TransferResult FtpClient::getFile(const std::string& remotePath, const std::stri
     return result;
 }
 
+namespace {
+
+// The options every HTTP(S) request shares: address, agent, time limits, redirects and
+// certificates.
+void webOptions(CURL* curl, const std::string& url, const std::string& agent) {
+    connectOptions(curl);
+    stallLimit(curl);
+    curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
+    curl_easy_setopt(curl, CURLOPT_USERAGENT, agent.c_str());
+    curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https");
+    // Redirects stay on the web and end: no file:// or other scheme, no endless loops, and a
+    // secure address never falls back to plain HTTP.
+    curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L);
+    const bool secure = text::startsWith(text::lower(url), "https://");
+    curl_easy_setopt(curl, CURLOPT_REDIR_PROTOCOLS_STR, secure ? "https" : "http,https");
+    curl_easy_setopt(curl, CURLOPT_MAXREDIRS, static_cast<long>(MaxRedirects));
+    // CAINFO replaces the bundle: the system's folder of certificates stays beside it.
+    if (const char* caFile = std::getenv("LIVEUPDATE_CA_FILE"); caFile && *caFile) {
+        curl_easy_setopt(curl, CURLOPT_CAINFO, caFile);
+        curl_easy_setopt(curl, CURLOPT_CAPATH, "/etc/ssl/certs");
+    }
+}
+
+} // namespace
+
 TransferResult httpGetFile(const std::string& url, const std::string& localPath,
                            const std::string& agent, const ChunkCallback& onChunk,
                            const ExpectedContent& expected, bool resumable) {
     initialiseCurl();
     std::unique_ptr<CURLM, CURLMcode (*)(CURLM*)> multi(curl_multi_init(), curl_multi_cleanup);
     std::unique_ptr<CURL, void (*)(CURL*)> curl(curl_easy_init(), curl_easy_cleanup);
-    connectOptions(curl.get());
-    stallLimit(curl.get());
-    curl_easy_setopt(curl.get(), CURLOPT_URL, url.c_str());
-    curl_easy_setopt(curl.get(), CURLOPT_USERAGENT, agent.c_str());
-    curl_easy_setopt(curl.get(), CURLOPT_PROTOCOLS_STR, "http,https");
-    // Redirects stay on the web and end: no file:// or other scheme, no endless loops.
-    curl_easy_setopt(curl.get(), CURLOPT_FOLLOWLOCATION, 1L);
-    const bool secure = text::startsWith(text::lower(url), "https://");
-    curl_easy_setopt(curl.get(), CURLOPT_REDIR_PROTOCOLS_STR, secure ? "https" : "http,https");
-    curl_easy_setopt(curl.get(), CURLOPT_MAXREDIRS, static_cast<long>(MaxRedirects));
-    // CAINFO replaces the bundle: the system's folder of certificates stays beside it.
-    if (const char* caFile = std::getenv("LIVEUPDATE_CA_FILE"); caFile && *caFile) {
-        curl_easy_setopt(curl.get(), CURLOPT_CAINFO, caFile);
-        curl_easy_setopt(curl.get(), CURLOPT_CAPATH, "/etc/ssl/certs");
-    }
+    webOptions(curl.get(), url, agent);
     char errorText[CURL_ERROR_SIZE] = {};
     curl_easy_setopt(curl.get(), CURLOPT_ERRORBUFFER, errorText);
     ReplyHeaders headers;
@@ -737,20 +748,8 @@ TransferResult httpHead(const std::string& url, const std::string& agent) {
     initialiseCurl();
     std::unique_ptr<CURLM, CURLMcode (*)(CURLM*)> multi(curl_multi_init(), curl_multi_cleanup);
     std::unique_ptr<CURL, void (*)(CURL*)> curl(curl_easy_init(), curl_easy_cleanup);
-    connectOptions(curl.get());
-    stallLimit(curl.get());
-    curl_easy_setopt(curl.get(), CURLOPT_URL, url.c_str());
-    curl_easy_setopt(curl.get(), CURLOPT_USERAGENT, agent.c_str());
-    curl_easy_setopt(curl.get(), CURLOPT_PROTOCOLS_STR, "http,https");
+    webOptions(curl.get(), url, agent);
     curl_easy_setopt(curl.get(), CURLOPT_NOBODY, 1L);
-    curl_easy_setopt(curl.get(), CURLOPT_FOLLOWLOCATION, 1L);
-    const bool secure = text::startsWith(text::lower(url), "https://");
-    curl_easy_setopt(curl.get(), CURLOPT_REDIR_PROTOCOLS_STR, secure ? "https" : "http,https");
-    curl_easy_setopt(curl.get(), CURLOPT_MAXREDIRS, static_cast<long>(MaxRedirects));
-    if (const char* caFile = std::getenv("LIVEUPDATE_CA_FILE"); caFile && *caFile) {
-        curl_easy_setopt(curl.get(), CURLOPT_CAINFO, caFile);
-        curl_easy_setopt(curl.get(), CURLOPT_CAPATH, "/etc/ssl/certs");
-    }
     TransferResult result = finish(curl.get(), perform(multi.get(), curl.get()), {});
     if (result.ok && result.responseNumber >= 400) {
         result.ok = false;
