@@ -45,5 +45,8 @@ std::int64_t maximumUnpackedBytes() {
 std::int64_t maximumUnpackRatio() {
     return fromEnvironment("LIVEUPDATE_MAX_UNPACK_RATIO", 200);
 }
+std::int64_t maximumArchiveEntries() {
+    return fromEnvironment("LIVEUPDATE_MAX_ARCHIVE_ENTRIES", 25000);
+}
 
 } // namespace pelvar::limits

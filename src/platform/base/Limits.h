@@ -24,4 +24,8 @@ std::int64_t maximumFileBytes();
 std::int64_t maximumUnpackedBytes();
 std::int64_t maximumUnpackRatio();
 
+// Most entries one archive may hold: work grows with the count, so a hostile archive of tiny
+// entries is refused before any is read. LIVEUPDATE_MAX_ARCHIVE_ENTRIES (25000).
+std::int64_t maximumArchiveEntries();
+
 } // namespace pelvar::limits

@@ -157,7 +157,7 @@ bool ZipArchive::test(bool) const {
         return false;
     }
     const zip_int64_t count = zip_get_num_entries(archive.get(), 0);
-    if (count <= 0) {
+    if (count <= 0 || count > limits::maximumArchiveEntries()) {
         return false;
     }
     std::array<char, 65536> buffer{};
@@ -206,6 +206,9 @@ bool ZipArchive::extractAll() const {
         return false;
     }
     const zip_int64_t count = zip_get_num_entries(archive.get(), 0);
+    if (count > limits::maximumArchiveEntries()) {
+        return false;
+    }
     std::vector<std::pair<zip_uint64_t, fs::path>> targets;
     std::vector<std::string> lowerNames;
     for (zip_int64_t i = 0; i < count; ++i) {

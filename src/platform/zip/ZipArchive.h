@@ -16,7 +16,8 @@ class ZipArchive {
 
     // Opens with a consistency check and reads every entry to its end, so that a bad CRC
     // shows. An archive without entries, or one that cannot be opened, is damaged, and so is
-    // one that unpacks to more than the unpacking limits allow (README, "Limits").
+    // one that unpacks to more than the unpacking limits allow or holds more entries than they
+    // allow (README, "Limits").
     bool test(bool verbose = false) const;
 
     // Writes every entry below the extraction folder (created when missing). Entries whose
