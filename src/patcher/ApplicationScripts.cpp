@@ -34,22 +34,30 @@ void logTrapped(AppState& state, const RunTimeError& e, const std::string& dbNam
     }
 }
 
+// A company in step 6's statement records: its row in VaCompany and its database, so that a
+// changed company list is noticed.
+std::string statementUnit(const Recordset& companies, std::size_t r) {
+    return std::to_string(r) + ":" + text::trim(companies.text(r, "DbName"));
+}
+
 // Gathers DBS, DBA and RBS scripts into the run's lists; collection files for Point of Sale.
 void gatherApplicationScripts(PatchRun& run) {
     AppState& state = run.state;
     const bool pointOfSale = state.EditionFlag == 0;
+    // A step resumed after some of its statements appended its scripts to the collections then.
+    const bool collect = pointOfSale && !run.Statements.resumesInside(6);
     const std::string collection = files::join(state.ProductAppPath, "Ini");
     forEachScriptFile(run, [&](const std::string& file, const std::string& name) {
         if (hasKind(name, "DBS")) {
-            appendToScriptList(run.DbsScriptList, file);
-            if (pointOfSale) {
+            run.DbsScriptList.push_back(file);
+            if (collect) {
                 AppendScriptToCollection(file, collection, "ApplicationSQL_999.INI");
             }
         } else if (hasKind(name, "DBA")) {
-            appendToScriptList(run.DbaScriptList, file);
+            run.DbaScriptList.push_back(file);
         } else if (hasKind(name, "RBS")) {
-            appendToScriptList(run.RbsScriptList, file);
-        } else if (text::upper(name) == "APPDBSCRIPTS.INI" && pointOfSale) {
+            run.RbsScriptList.push_back(file);
+        } else if (text::upper(name) == "APPDBSCRIPTS.INI" && collect) {
             AppendScriptToCollection(file, collection, "PelvarAppExtraDBScripts.ini");
         }
     });
@@ -79,7 +87,7 @@ std::string RewriteOwnerPrefix(const std::string& statement, const std::string& 
 }
 
 // Runs a script list on a connection of its own; every error logs its description.
-void RunScriptFiles(PatchRun& run, const std::string& scriptList,
+void RunScriptFiles(PatchRun& run, const std::vector<std::string>& scriptList,
                     const std::string& connectionString, const std::string& schema) {
     AppState& state = run.state;
     const auto trap = [&](const RunTimeError& e) { LogWrite(state, e.description()); };
@@ -90,9 +98,9 @@ void RunScriptFiles(PatchRun& run, const std::string& scriptList,
         trap(e);
         return;
     }
-    for (const auto& script : splitScriptList(scriptList)) {
+    for (const auto& script : scriptList) {
         try {
-            executeScriptFile(state, db.get(), script, StatementRule::Application, trap,
+            executeScriptFile(run, db.get(), script, StatementRule::Application, trap,
                               [&](const std::string& s) { return RewriteOwnerPrefix(s, schema); });
         } catch (const RunTimeError& e) {
             trap(e);
@@ -116,7 +124,7 @@ void updateReplicationDatabases(PatchRun& run, DatabaseConnection& company,
         return;
     }
     LogWrite(state, "Replication Database updation Started...");
-    const std::string scriptName = fileNameOf(splitScriptList(run.RbsScriptList).back());
+    const std::string scriptName = fileNameOf(run.RbsScriptList.back());
     const std::string piece = text::splitAll(scriptName, '_').front();
     for (std::size_t r = 0; r < rooms.size(); ++r) {
         const auto schemaValue = rooms.value(r, "SchemaName");
@@ -149,6 +157,7 @@ void updateCompany(PatchRun& run, const Recordset& companies, std::size_t r,
     const std::string connectionString = companydb::scriptConnection(companies, r);
     const std::string company = "company " + companies.text(r, "Nm") + " (" + dbName + ")";
     state.Summary.startDatabase(company);
+    run.Statements.enterUnit(statementUnit(companies, r));
     connection.reset();
     try {
         connection = DatabaseConnection::open(connectionString, state.services.database,
@@ -159,10 +168,9 @@ void updateCompany(PatchRun& run, const Recordset& companies, std::size_t r,
     }
     if (connection && !(run.DbsScriptList.empty() && run.DbaScriptList.empty())) {
         const bool fileCompany = text::trim(companies.text(r, "DbType")) == "VSPMSACCESSDB";
-        for (const auto& script :
-             splitScriptList(fileCompany ? run.DbaScriptList : run.DbsScriptList)) {
+        for (const auto& script : fileCompany ? run.DbaScriptList : run.DbsScriptList) {
             try {
-                executeScriptFile(state, connection.get(), script, StatementRule::Application,
+                executeScriptFile(run, connection.get(), script, StatementRule::Application,
                                   [&](const RunTimeError& e) { logTrapped(state, e, dbName); });
             } catch (const RunTimeError& e) {
                 logTrapped(state, e, dbName);
@@ -205,6 +213,14 @@ StepResult RunApplicationScripts(PatchRun& run) {
         throw RunTimeError(91, "Object variable or With block variable not set");
     }
     const Recordset companies = state.SecurityConnection->query("SELECT * FROM VaCompany");
+    std::vector<std::string> units;
+    for (std::size_t r = 0; r < companies.size(); ++r) {
+        units.push_back(statementUnit(companies, r));
+    }
+    if (!run.Statements.beginStep(6, units)) {
+        LogWrite(state, "The company the interrupted run was updating is not among the companies "
+                        "now: every application script runs again.");
+    }
     std::unique_ptr<DatabaseConnection> connection;
     for (std::size_t r = 0; r < companies.size(); ++r) {
         try {

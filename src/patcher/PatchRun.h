@@ -1,5 +1,7 @@
 #pragma once
 
+#include "patcher/StatementJournal.h"
+
 #include <map>
 #include <string>
 #include <vector>
@@ -47,10 +49,13 @@ struct PatchRun {
     std::string SyFile;
     std::string GlFile;
 
-    // Scripts of the application-database step, "[[*]]"-joined paths.
-    std::string DbsScriptList;
-    std::string DbaScriptList;
-    std::string RbsScriptList;
+    // Scripts of the application-database step, by path.
+    std::vector<std::string> DbsScriptList;
+    std::vector<std::string> DbaScriptList;
+    std::vector<std::string> RbsScriptList;
+
+    // Where the script statements of step 5 or 6 stand, for a run killed inside the step.
+    StatementJournal Statements;
 };
 
 } // namespace pelvar

@@ -16,9 +16,9 @@ struct Row {
 // Steps 1, 2 and 4 have no handler of their own. Records that stand between two markers
 // resume the step they belong to, so that every record a run writes leads somewhere: the SY/GL
 // records of the backup repeat the backup (its archives are kept), "Step3: Over" and "Step4:
-// Started" enter the security scripts, the script lists written after "Step6: Over" go on
-// with step 7.
-constexpr std::array<Row, 16> Table{{
+// Started" enter the security scripts, a statement record of step 5 or 6 resumes its step, the
+// script lists written after "Step6: Over" go on with step 7.
+constexpr std::array<Row, 18> Table{{
     {"Patches", ResumeStep::Backup, ResumeStep::Backup},
     {"Step1", ResumeStep::None, ResumeStep::None},
     {"Step2", ResumeStep::None, ResumeStep::Backup},
@@ -28,7 +28,9 @@ constexpr std::array<Row, 16> Table{{
     {"strGlFile", ResumeStep::Backup, ResumeStep::Backup},
     {"Step4", ResumeStep::SecurityScripts, ResumeStep::SecurityScripts},
     {"Step5", ResumeStep::SecurityScripts, ResumeStep::ApplicationScripts},
+    {"Step5Statements", ResumeStep::SecurityScripts, ResumeStep::SecurityScripts},
     {"Step6", ResumeStep::ApplicationScripts, ResumeStep::Unregister},
+    {"Step6Statements", ResumeStep::ApplicationScripts, ResumeStep::ApplicationScripts},
     {"strDBSFile", ResumeStep::Unregister, ResumeStep::Unregister},
     {"strDBAFile", ResumeStep::Unregister, ResumeStep::Unregister},
     {"strRBSFile", ResumeStep::Unregister, ResumeStep::Unregister},

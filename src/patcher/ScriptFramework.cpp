@@ -3,6 +3,7 @@
 #include "environment/AppState.h"
 #include "patcher/PatchRun.h"
 #include "patcher/ScriptStatements.h"
+#include "patcher/WizardProgress.h"
 #include "platform/base/RunTimeError.h"
 #include "platform/db/Database.h"
 #include "platform/files/Files.h"
@@ -32,8 +33,8 @@ namespace {
 // PLPRFW04.log beside the registered component.
 class ClsScriptExecution : public AutomationObject {
   public:
-    ClsScriptExecution(std::string logFile, DatabaseConfig database)
-        : logFile_(std::move(logFile)), database_(std::move(database)) {}
+    ClsScriptExecution(std::string logFile, DatabaseConfig database, StatementHooks hooks)
+        : logFile_(std::move(logFile)), database_(std::move(database)), hooks_(std::move(hooks)) {}
 
     void setProperty(const std::string& name, const Value& value) override {
         static const std::map<std::string, bool> known = {
@@ -126,6 +127,10 @@ class ClsScriptExecution : public AutomationObject {
             const auto read = readStatements(files::readAll(path), StatementRule::Security);
             int scriptFailed = 0;
             for (const auto& statement : read.statements) {
+                if (hooks_.ranBefore && hooks_.ranBefore()) {
+                    log("Statement passed over in " + name + ": run before the interruption");
+                    continue;
+                }
                 try {
                     db->execute(statement);
                     ++passed;
@@ -133,6 +138,9 @@ class ClsScriptExecution : public AutomationObject {
                     ++failed;
                     ++scriptFailed;
                     log("Statement failed in " + name + ": " + e.description());
+                }
+                if (hooks_.ran) {
+                    hooks_.ran();
                 }
             }
             if (read.unterminated) {
@@ -147,6 +155,7 @@ class ClsScriptExecution : public AutomationObject {
 
     std::string logFile_;
     DatabaseConfig database_;
+    StatementHooks hooks_;
     std::vector<std::string> order_;
     std::map<std::string, Value> values_;
 };
@@ -155,17 +164,18 @@ struct ClassEntry {
     const char* progId;
     const char* componentFile;
     std::function<std::unique_ptr<AutomationObject>(const std::string& componentPath,
-                                                    const DatabaseConfig&)>
+                                                    const DatabaseConfig&, StatementHooks)>
         make;
 };
 
 const std::vector<ClassEntry>& classTable() {
     static const std::vector<ClassEntry> table = {
         {framework::ProgId, framework::ComponentFile,
-         [](const std::string& componentPath, const DatabaseConfig& database) {
+         [](const std::string& componentPath, const DatabaseConfig& database,
+            StatementHooks hooks) {
              const auto folder = std::filesystem::path(componentPath).parent_path().string();
              return std::make_unique<ClsScriptExecution>(files::join(folder, framework::LogFile),
-                                                         database);
+                                                         database, std::move(hooks));
          }},
     };
     return table;
@@ -185,14 +195,15 @@ int frameworkWaitMs() {
 
 std::unique_ptr<AutomationObject> CreateObject(const std::string& progId,
                                                const RegistryStore& registry,
-                                               const DatabaseConfig& database) {
+                                               const DatabaseConfig& database,
+                                               StatementHooks hooks) {
     for (const auto& entry : classTable()) {
         if (text::equalsIgnoringCase(progId, entry.progId)) {
             const auto path = registry.read(components::ComponentsKey, entry.componentFile);
             if (!path) {
                 throw RunTimeError(framework::ClassNotRegistered, "Class not registered", progId);
             }
-            return entry.make(text::replaceAll(*path, "\\", "/"), database);
+            return entry.make(text::replaceAll(*path, "\\", "/"), database, std::move(hooks));
         }
     }
     throw RunTimeError(framework::CannotCreateObject, "ActiveX component can't create object",
@@ -215,7 +226,9 @@ void RunScriptFramework(PatchRun& run, const std::string& progType, const std::s
         state.services.host.processEvents();
         std::this_thread::sleep_for(milliseconds(25));
     }
-    auto object = CreateObject(framework::ProgId, state.services.registry, state.services.database);
+    auto object = CreateObject(
+        framework::ProgId, state.services.registry, state.services.database,
+        {[&run] { return run.Statements.ranBefore(); }, [&run] { WriteStatementRecord(run); }});
     object->setProperty("P9QProgType", progType);
     object->setProperty("P9QForPvVersion", version);
     object->setProperty("P9QScriptFileName", scriptFile);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <variant>
@@ -29,12 +30,21 @@ inline constexpr std::int64_t ClassNotRegistered = 0x80040154;
 inline constexpr std::int64_t CannotCreateObject = 429;
 } // namespace framework
 
+// How the framework's statements join the run's statement records: whether the next one ran
+// before an interruption (it is then passed over), and that one has just run. Empty: every
+// statement runs.
+struct StatementHooks {
+    std::function<bool()> ranBefore;
+    std::function<void()> ran;
+};
+
 // Creates one of the project's own classes by its programmatic identifier. Like COM it needs
 // the serving component's registration (REGSVR32) to be recorded in the registry: without
 // it error 0x80040154 "Class not registered"; an unknown identifier gives error 429.
 std::unique_ptr<AutomationObject> CreateObject(const std::string& progId,
                                                const RegistryStore& registry,
-                                               const DatabaseConfig& database);
+                                               const DatabaseConfig& database,
+                                               StatementHooks hooks = {});
 
 // Registers the framework (REGSVR32 on ProductAppPath/PLPRFW04.dll, hidden, not awaited),
 // waits for the registration (at most PELVAR_FRAMEWORK_WAIT_MS, default 5000 ms), creates

@@ -3,6 +3,7 @@
 #include "environment/AppState.h"
 #include "environment/UpdateLog.h"
 #include "patcher/PatchRun.h"
+#include "patcher/WizardProgress.h"
 #include "platform/base/RunTimeError.h"
 #include "platform/db/Database.h"
 #include "platform/files/Files.h"
@@ -78,14 +79,6 @@ std::string fileNameOf(const std::string& path) {
     return at == std::string::npos ? path : path.substr(at + 1);
 }
 
-void appendToScriptList(std::string& list, const std::string& path) {
-    list += (list.empty() ? "" : ListSeparator) + path;
-}
-
-std::vector<std::string> splitScriptList(const std::string& list) {
-    return text::splitText(list, ListSeparator);
-}
-
 void AppendScriptToCollection(const std::string& source, const std::string& folder,
                               const std::string& name) {
     if (!files::fileExists(source) || files::fileSize(source) == 0) {
@@ -102,12 +95,17 @@ std::string sqlQuote(const std::string& value) {
     return "'" + text::replaceAll(value, "'", "''") + "'";
 }
 
-void executeScriptFile(AppState& state, DatabaseConnection* db, const std::string& path,
+void executeScriptFile(PatchRun& run, DatabaseConnection* db, const std::string& path,
                        StatementRule rule, const std::function<void(const RunTimeError&)>& trap,
                        const std::function<std::string(const std::string&)>& rewrite) {
+    AppState& state = run.state;
     const auto script = readStatements(files::readAll(path), rule);
     for (const auto& read : script.statements) {
         const std::string statement = rewrite ? rewrite(read) : read;
+        if (run.Statements.ranBefore()) {
+            LogWrite(state, "Passed over SQL statement, run before the interruption :" + statement);
+            continue;
+        }
         bool failed = false;
         try {
             if (!db) {
@@ -118,6 +116,7 @@ void executeScriptFile(AppState& state, DatabaseConnection* db, const std::strin
             failed = true;
             trap(e);
         }
+        WriteStatementRecord(run);
         LogWrite(state, "Executed SQL statement :" + statement + (failed ? " : Fail" : " : Pass"));
         state.Summary.statement(statement, failed);
     }

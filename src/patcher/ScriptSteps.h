@@ -16,6 +16,7 @@ class RunTimeError;
 // Pieces the database steps share.
 namespace scriptsteps {
 
+// Joins the script lists in their progress records.
 inline constexpr const char* ListSeparator = "[[*]]";
 
 // PatchFolder/<patch>/Script (the folder's name in any case); empty when there is none.
@@ -33,9 +34,6 @@ std::string findFile(const std::string& folder, const std::string& name);
 bool hasKind(const std::string& fileName, const char* kind);
 std::string fileNameOf(const std::string& path);
 
-void appendToScriptList(std::string& list, const std::string& path);
-std::vector<std::string> splitScriptList(const std::string& list);
-
 // Appends a non-empty script file and CR LF to folder/name, creating both when missing.
 void AppendScriptToCollection(const std::string& source, const std::string& folder,
                               const std::string& name);
@@ -46,8 +44,9 @@ std::string sqlQuote(const std::string& value);
 // Runs a script file's statements on `db` one by one; logs "Executed SQL statement :" with
 // " : Pass", or the trap's lines and " : Fail". A failing statement does not stop the file;
 // without a connection every statement fails with error 3709. `rewrite` may change each
-// statement before it runs. Reading errors reach the caller.
-void executeScriptFile(AppState& state, DatabaseConnection* db, const std::string& path,
+// statement before it runs. Statements an interrupted run ran already are passed over; after
+// each that runs, the run's statement record is written. Reading errors reach the caller.
+void executeScriptFile(PatchRun& run, DatabaseConnection* db, const std::string& path,
                        StatementRule rule, const std::function<void(const RunTimeError&)>& trap,
                        const std::function<std::string(const std::string&)>& rewrite = {});
 

@@ -17,26 +17,31 @@ using namespace scriptsteps;
 namespace {
 
 // The step's error trap: the description on a line of its own, and on it goes.
+// The one unit of step 5's statement records.
+constexpr const char* SecurityUnit = "security";
+
 void logTrapped(AppState& state, const RunTimeError& e) {
     LogWrite(state, e.description());
 }
 
 // Gathers the security scripts of the run and writes the Point of Sale collection files.
-std::string gatherSecurityScripts(PatchRun& run) {
+std::vector<std::string> gatherSecurityScripts(PatchRun& run) {
     AppState& state = run.state;
     const bool server = state.DatabaseType == "SQLSERVER";
     const bool access = state.DatabaseType == "ACCESS";
     const bool pointOfSale = state.EditionFlag == 0;
+    // A step resumed after some of its statements appended its scripts to the collections then.
+    const bool collect = pointOfSale && !run.Statements.resumesInside(5);
     const std::string collection = files::join(state.ProductAppPath, "Ini");
-    std::string scripts;
+    std::vector<std::string> scripts;
     forEachScriptFile(run, [&](const std::string& file, const std::string& name) {
         if ((server && hasKind(name, "MNS")) || (access && hasKind(name, "MNA"))) {
-            appendToScriptList(scripts, file);
-            if (pointOfSale) {
+            scripts.push_back(file);
+            if (collect) {
                 AppendScriptToCollection(file, collection, "SecuritySQL_999.INI");
             }
         } else if (server && text::upper(name) == "SECDBSCRIPTS.INI") {
-            if (pointOfSale) {
+            if (collect) {
                 AppendScriptToCollection(file, collection, "PelvarSecDBExtraScripts.ini");
             }
         } else if (server && pointOfSale && hasKind(name, "P9Q")) {
@@ -58,12 +63,13 @@ StepResult RunSecurityScripts(PatchRun& run) {
 
     // The wizard's connection, as it opened at load: a database that did not open fails
     // statement by statement.
-    const std::string scripts = gatherSecurityScripts(run);
+    const auto scripts = gatherSecurityScripts(run);
     state.Summary.startDatabase("the security database");
-    for (const auto& script : splitScriptList(scripts)) {
+    run.Statements.beginStep(5, {SecurityUnit});
+    run.Statements.enterUnit(SecurityUnit);
+    for (const auto& script : scripts) {
         try {
-            executeScriptFile(state, state.SecurityConnection.get(), script,
-                              StatementRule::Security,
+            executeScriptFile(run, state.SecurityConnection.get(), script, StatementRule::Security,
                               [&](const RunTimeError& e) { logTrapped(state, e); });
         } catch (const RunTimeError& e) {
             logTrapped(state, e);

@@ -3,9 +3,11 @@
 #include "environment/AppState.h"
 #include "environment/UpdateLog.h"
 #include "patcher/PatchRun.h"
+#include "patcher/ScriptSteps.h"
 #include "patcher/WizardProgress.h"
 #include "platform/base/RunTimeError.h"
 #include "platform/host/Host.h"
+#include "platform/text/Text.h"
 
 #include <array>
 #include <optional>
@@ -14,16 +16,18 @@
 namespace pelvar {
 namespace {
 
+using scriptsteps::ListSeparator;
+
 // The resume values of step 6: the script lists a resumed run would need.
 void writeScriptLists(PatchRun& run) {
     if (!run.DbsScriptList.empty()) {
-        WriteProgressLine(run, "strDBSFile:" + run.DbsScriptList);
+        WriteProgressLine(run, "strDBSFile:" + text::joinText(run.DbsScriptList, ListSeparator));
     }
     if (!run.DbaScriptList.empty()) {
-        WriteProgressLine(run, "strDBAFile:" + run.DbaScriptList);
+        WriteProgressLine(run, "strDBAFile:" + text::joinText(run.DbaScriptList, ListSeparator));
     }
     if (run.state.EditionFlag == 1 && !run.RbsScriptList.empty()) {
-        WriteProgressLine(run, "strRBSFile:" + run.RbsScriptList);
+        WriteProgressLine(run, "strRBSFile:" + text::joinText(run.RbsScriptList, ListSeparator));
     }
 }
 

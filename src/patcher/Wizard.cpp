@@ -132,6 +132,7 @@ void runSecondPass(PatchRun& run) {
     // Only the last record matters; a huge progress file is not read whole.
     const std::string last = files::readLastLine(progress, 64 * 1024);
     const ResumeStep step = resumeStepFor(last);
+    run.Statements.resumeFrom(last);
     if (step == ResumeStep::None) {
         reportNothingApplied(run,
                              "the progress record \"" + last + "\" names no step to continue.");

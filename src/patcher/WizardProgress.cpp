@@ -50,6 +50,16 @@ void WriteProgressLine(PatchRun& run, const std::string& text) {
     }
 }
 
+void WriteStatementRecord(PatchRun& run) {
+    const std::string record = run.Statements.record();
+    try {
+        files::appendLine(progressFilePath(run.state), record);
+    } catch (const RunTimeError&) {
+        return;
+    }
+    crashPoint(record);
+}
+
 void ShowStepError(PatchRun& run, std::int64_t number, const std::string& description) {
     run.state.RunFailed = true;
     run.state.Summary.problem("the run stopped: " + description + " (" +

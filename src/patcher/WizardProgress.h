@@ -20,6 +20,11 @@ std::string progressFilePath(const AppState& state);
 // caller goes on.
 void WriteProgressLine(PatchRun& run, const std::string& text);
 
+// Appends the statement journal's record after a script statement ran. A record that cannot be
+// written is left out: a resumed run then runs that statement again, which beats a box per
+// statement on a full disk.
+void WriteStatementRecord(PatchRun& run);
+
 // The wizard's error box: the error's number and description, information icon, AppTitle.
 void ShowStepError(AppState& state, std::int64_t number, const std::string& description);
 // The same for a step of the run, which marks the run as failed (RunFailed).

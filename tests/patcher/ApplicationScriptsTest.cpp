@@ -57,12 +57,15 @@ TEST_F(ApplicationScripts, FileCompaniesGetDbaScriptsAndABrokenCompanyIsPassedOv
     }));
     EXPECT_FALSE(text::contains(sb.logText(), "shell"));
     EXPECT_FALSE(text::contains(sb.logText(), "Zq9-comp"));
-    // Point of Sale: no replication record; the DBS scripts are collected.
+    // One record per statement, by company row; Point of Sale: no replication record; the
+    // DBS scripts are collected.
     auto records = files::readLines(product() + "/Process3.log");
-    records.resize(4); // later steps add their own
+    records.resize(8); // later steps add their own
     EXPECT_EQ(records,
               (std::vector<std::string>{
-                  "Step6: Over", "strDBSFile:" + folder + "app.DBS[[*]]" + folder + "app2.DBS",
+                  "Step6Statements:1:0:first.db", "Step6Statements:2:0:first.db",
+                  "Step6Statements:1:2:second.db", "Step6Statements:2:2:second.db", "Step6: Over",
+                  "strDBSFile:" + folder + "app.DBS[[*]]" + folder + "app2.DBS",
                   "strDBAFile:" + folder + "app.DBA", "Step7: Started"}));
     EXPECT_EQ(readFile(product() + "/Ini/ApplicationSQL_999.INI"),
               readFile(folder + "app.DBS") + "\r\n" + readFile(folder + "app2.DBS") + "\r\n");

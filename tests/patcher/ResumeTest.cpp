@@ -1,5 +1,6 @@
 #include "PatchFixture.h"
 #include "patcher/ResumeTable.h"
+#include "patcher/StatementJournal.h"
 #include "patcher/WizardProgress.h"
 
 #include <gtest/gtest.h>
@@ -50,6 +51,39 @@ INSTANTIATE_TEST_SUITE_P(
                       ResumeRow{"DbaFileRecord", "strDBAFile:app.DBA", Unregister},
                       ResumeRow{"Garbage", "garbage", None}),
     [](const auto& row) { return std::string(row.param.name); });
+
+// Resumed inside step 6 at company "1:b.db" after 2 statements: the company before it and those
+// 2 statements are passed over, the rest runs and is recorded; another step passes nothing over;
+// a company list without that company runs everything again.
+TEST(StatementJournal, PassesOverExactlyWhatTheInterruptedRunRan) {
+    const auto ranBefore = [](StatementJournal& journal, int count) {
+        std::string pattern;
+        for (int i = 0; i < count; ++i) {
+            pattern += journal.ranBefore() ? 'x' : '.';
+        }
+        return pattern;
+    };
+    StatementJournal journal;
+    journal.resumeFrom("Step6Statements:2:1:b.db");
+    journal.beginStep(5, {"security"});
+    journal.enterUnit("security");
+    EXPECT_EQ(ranBefore(journal, 2), "..");
+
+    journal.resumeFrom("Step6Statements:2:1:b.db");
+    ASSERT_TRUE(journal.beginStep(6, {"0:a.db", "1:b.db", "2:c.db"}));
+    journal.enterUnit("0:a.db");
+    EXPECT_EQ(ranBefore(journal, 3), "xxx");
+    journal.enterUnit("1:b.db");
+    EXPECT_EQ(ranBefore(journal, 4), "xx..");
+    EXPECT_EQ(journal.record(), "Step6Statements:4:1:b.db");
+    journal.enterUnit("2:c.db");
+    EXPECT_EQ(ranBefore(journal, 2), "..");
+
+    journal.resumeFrom("Step6Statements:2:1:b.db");
+    EXPECT_FALSE(journal.beginStep(6, {"0:a.db", "1:c.db"}));
+    journal.enterUnit("0:a.db");
+    EXPECT_EQ(ranBefore(journal, 2), "..");
+}
 
 // A record that names no step to continue applies nothing, and says so by failing the run.
 TEST_F(PatchTest, ARecordNamingNoStepAppliesNothing) {
