@@ -1,6 +1,6 @@
+#include "Installation.h"
 #include "PatchFixture.h"
 #include "environment/RegistrySettings.h"
-#include "platform/host/Host.h"
 
 #include <gtest/gtest.h>
 #include <map>
@@ -30,44 +30,43 @@ struct HostileRow {
     const char* said; // in the update log or a box's text
 };
 
-class HostileInstallation : public ::testing::WithParamInterface<HostileRow>, public PatchTest {};
+class HostileInstallation : public ::testing::TestWithParam<HostileRow> {};
 
 // A link planted in the product folder, or a name that would add lines to a batch file, stops
-// the run: nothing outside the installation changes, nothing is installed, nothing recorded.
+// `liveupdate apply`: nothing outside the installation changes, nothing is recorded, exit 1.
 TEST_P(HostileInstallation, StopsTheRunAndTouchesNothingOutside) {
     const HostileRow& row = GetParam();
-    const std::string outside = dir / "outside";
+    Installation installation;
+    installation.settings(keysel::Pos, {{"PatchVer", "9.0.1.04"}});
+    const std::string outside = installation.dir / "outside";
     writeFile(outside + "/secret", "private");
     ::chmod((outside + "/secret").c_str(), 0600);
     writeFile(outside + "/progress", "kept");
-    writeFile(inProduct("Report.txt"), "old");
+    const std::string product = installation.product() + "/";
+    writeFile(product + "Report.txt", "old");
     if (*row.link) {
-        fs::remove(inProduct(row.link));
-        fs::create_symlink(outside + row.target, inProduct(row.link));
+        fs::remove_all(product + row.link);
+        fs::create_symlink(outside + row.target, product + row.link);
     }
-    publish(downloaded("Pelvar9_POSHTTP.dat"), {"POS_9_0_1_05.zip:9.0.1"});
-    makeZip(downloaded("POS_9_0_1_05.zip"), {{"PackingList.ini", row.packingList},
-                                             {"Report.txt", "new"},
-                                             {"manual.txt", "new manual"}});
+    installation.information("POSHTTP", {"POS_9_0_1_05.zip:12/03/2026:9.0.1.05"});
+    installation.patch("POS_9_0_1_05.zip", {{"PackingList.ini", row.packingList},
+                                            {"Report.txt", "new"},
+                                            {"manual.txt", "new manual"}});
     const auto before = contents(outside);
-    prompter.answers = {box::AnswerYes, box::AnswerYes};
-    try {
-        ApplyUpdates(run);
-    } catch (const RunStopped&) {
-    }
+    const CliRun run = installation.apply("POS");
     EXPECT_EQ(contents(outside), before);
-    EXPECT_TRUE(state.RunFailed);
-    EXPECT_EQ(ReadSetting(registry, "PatchVer", keysel::Pos), "");
-    EXPECT_TRUE(text::contains(logText() + text::joinText(prompter.texts(), "\n"), row.said))
+    EXPECT_EQ(run.exitCode, 1) << run.out << run.err;
+    EXPECT_EQ(ReadSetting(installation.registry, "PatchVer", keysel::Pos), "9.0.1.04");
+    EXPECT_TRUE(text::contains(installation.logText() + run.out + run.err, row.said))
         << row.said << "\n"
-        << logText();
+        << installation.logText() << run.out << run.err;
     for (const char* batch : {"Reg_3.bat", "Unreg_3.bat"}) {
-        const std::string path = inProduct(batch);
+        const std::string path = product + batch;
         EXPECT_FALSE(fs::exists(path) && readFile(path).find("INJECTED") != std::string::npos);
     }
 }
 
-const std::string placed = packingRecord("Pelvar9\\", "Pelvar9\\", "Report.txt", "N") +
+const std::string placed = packingRecord("PRODUCT\\", "PRODUCT\\", "Report.txt", "N") +
                            packingRecord("Help\\", "AppPath\\", "manual.txt", "N");
 
 INSTANTIATE_TEST_SUITE_P(
@@ -80,7 +79,7 @@ INSTANTIATE_TEST_SUITE_P(
         HostileRow{"ProgramLinkedToAPrivateFile", "Report.txt", "/secret", placed,
                    "Step3 stopped: 75-Path/File access error"},
         HostileRow{"LineBreakInAPackingListFolder", "", "",
-                   packingRecord("Pelvar9\\", "Pelvar9\\", "Report.txt", "N") +
+                   packingRecord("PRODUCT\\", "PRODUCT\\", "Report.txt", "N") +
                        packingRecord("x\r\nEcho INJECTED\r\n", "AppPath\\", "I.dll", "Y"),
                    "The information mentioned in the Packing List is not proper"}),
     [](const auto& row) { return std::string(row.param.name); });
