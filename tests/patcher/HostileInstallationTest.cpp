@@ -37,7 +37,7 @@ class HostileInstallation : public ::testing::TestWithParam<HostileRow> {};
 TEST_P(HostileInstallation, StopsTheRunAndTouchesNothingOutside) {
     const HostileRow& row = GetParam();
     Installation installation;
-    installation.settings(keysel::Pos, {{"PatchVer", "9.0.1.04"}});
+    installation.securityDatabase(keysel::Pos, "9.0.1.04");
     const std::string outside = installation.dir / "outside";
     writeFile(outside + "/secret", "private");
     ::chmod((outside + "/secret").c_str(), 0600);

@@ -25,23 +25,17 @@ class KilledInstallation : public Installation {
     KilledInstallation() {
         writeFile(product() + "/Prog4.dll", "installed 4");
         writeFile(product() + "/Prog5.dll", "installed 5");
-        sqlite(dir / "security.db", "CREATE TABLE VaCompany (CompCode, Nm, DbProvider, DbType, "
-                                    "DbPath, DbName, DbPassWd, DbUserName, DBServer);"
-                                    "CREATE TABLE Menu (Src);"
-                                    "INSERT INTO VaCompany VALUES ('C1', 'First', "
-                                    "'Microsoft.Jet.OLEDB.4.0', 'VSPMSACCESSDB', '" +
-                                        dir.path() + "', 'first.db', '', '', '');");
+        securityDatabase(keysel::Pos, "9.0.1.03",
+                         "CREATE TABLE Menu (Src);"
+                         "INSERT INTO VaCompany VALUES ('C1', 'First', 'Microsoft.Jet.OLEDB.4.0', "
+                         "'VSPMSACCESSDB', '" +
+                             dir.path() + "', 'first.db', '', '', '');");
         sqlite(dir / "first.db", "CREATE TABLE Items (Nm);"
                                  "CREATE TABLE VAPatchDtls (CompCode, CompName, PatchVer, PatchDt, "
                                  "AppliedDt, BusinessDt, ProductVer, LookupNos, ScriptName, Rem1, "
                                  "Rem2, Rem3, Flag1, Flag2, Flag3);"
                                  "CREATE TABLE GenLookup (RecID, Code, Number);"
                                  "CREATE TABLE SysParam (ParamCode, Dt);");
-        settings(keysel::Pos, {{"SERVERTYPE", "ACCESS"},
-                               {"VASECDBPATH", dir.path()},
-                               {"VASECDBNAME", "security.db"},
-                               {"PROVIDER", "Microsoft.Jet.OLEDB.4.0"},
-                               {"PatchVer", "9.0.1.03"}});
         for (const std::string n : {"4", "5"}) {
             patch("POS_9_0_1_0" + n + ".zip",
                   {{"PackingList.ini", "1-#-PRODUCT\\-#-PRODUCT\\-#-Prog" + n + ".dll-#-N-GO-\r\n"},

@@ -24,6 +24,18 @@ void Installation::settings(int selector,
     }
 }
 
+void Installation::securityDatabase(int selector, const std::string& patchVersion,
+                                    const std::string& sql) {
+    sqlite(dir / "security.db", "CREATE TABLE VaCompany (CompCode, Nm, DbProvider, DbType, DbPath, "
+                                "DbName, DbPassWd, DbUserName, DBServer);" +
+                                    sql);
+    settings(selector, {{"SERVERTYPE", "ACCESS"},
+                        {"VASECDBPATH", dir.path()},
+                        {"VASECDBNAME", "security.db"},
+                        {"PROVIDER", "Microsoft.Jet.OLEDB.4.0"},
+                        {"PatchVer", patchVersion}});
+}
+
 void Installation::patch(const std::string& archive, const ZipEntries& entries) const {
     makeZip(downloads() + "/" + archive, entries);
 }

@@ -21,6 +21,10 @@ class Installation : public Sandbox {
 
     // Registry values of one edition key (a keysel selector); PELVARAPPPATH is the product.
     void settings(int selector, const std::vector<std::pair<std::string, std::string>>& values);
+    // A file security database (security.db, its VaCompany table and then `sql`) and the edition
+    // settings that point at it, with the installed patch level.
+    void securityDatabase(int selector, const std::string& patchVersion,
+                          const std::string& sql = {});
     // A patch archive in the download folder.
     void patch(const std::string& archive, const ZipEntries& entries) const;
     // The update-information file Pelvar9_<name>.dat, entries scrambled in the fifth field.
