@@ -27,7 +27,8 @@ struct HostileRow {
     const char* link;   // planted in the product folder; empty: none
     const char* target; // below the outside folder
     std::string packingList;
-    const char* said; // in the update log or a box's text
+    const char* said;       // in the update log or a box's text
+    const char* extra = ""; // another archive entry; empty: none
 };
 
 class HostileInstallation : public ::testing::TestWithParam<HostileRow> {};
@@ -49,9 +50,12 @@ TEST_P(HostileInstallation, StopsTheRunAndTouchesNothingOutside) {
         fs::create_symlink(outside + row.target, product + row.link);
     }
     installation.information("POSHTTP", {"POS_9_0_1_05.zip:12/03/2026:9.0.1.05"});
-    installation.patch("POS_9_0_1_05.zip", {{"PackingList.ini", row.packingList},
-                                            {"Report.txt", "new"},
-                                            {"manual.txt", "new manual"}});
+    ZipEntries entries = {
+        {"PackingList.ini", row.packingList}, {"Report.txt", "new"}, {"manual.txt", "new manual"}};
+    if (*row.extra) {
+        entries.push_back({row.extra, "clash"});
+    }
+    installation.patch("POS_9_0_1_05.zip", entries);
     const auto before = contents(outside);
     const CliRun run = installation.apply("POS");
     EXPECT_EQ(contents(outside), before);
@@ -81,7 +85,9 @@ INSTANTIATE_TEST_SUITE_P(
         HostileRow{"LineBreakInAPackingListFolder", "", "",
                    packingRecord("PRODUCT\\", "PRODUCT\\", "Report.txt", "N") +
                        packingRecord("x\r\nEcho INJECTED\r\n", "AppPath\\", "I.dll", "Y"),
-                   "The information mentioned in the Packing List is not proper"}),
+                   "The information mentioned in the Packing List is not proper"},
+        HostileRow{"NamesThatDifferOnlyInCase", "", "", placed, "is either empty or corrupted",
+                   "report.TXT"}),
     [](const auto& row) { return std::string(row.param.name); });
 
 } // namespace
