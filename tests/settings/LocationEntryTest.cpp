@@ -78,6 +78,8 @@ INSTANTIATE_TEST_SUITE_P(
                     C::txtRemoteHost, "", ""},
         AddressCase{"FtpWithoutFolder", typed("FTP", "ftp://host"), "Invalid Web Address",
                     C::txtRemoteHost, "", ""},
+        AddressCase{"FtpWithARootSlashOnly", typed("FTP", "ftp://host/"), "Invalid Web Address",
+                    C::txtRemoteHost, "", ""},
         AddressCase{"BlankHost", typed("HTTP", "   "), "Please Enter Web Server Address.",
                     C::txtRemoteHost, "", ""},
         AddressCase{"PortNotNumeric", typed("HTTP", "host", "80a"), "Invalid Remote Port No.",
