@@ -27,12 +27,14 @@ class ParallelSha256 {
 
   private:
     void hand(std::vector<char>&& block);
+    std::vector<char> spareBlock();
     void work();
     void stop();
 
     Sha256 hasher_;
     std::vector<char> current_;
     std::deque<std::vector<char>> waiting_;
+    std::vector<std::vector<char>> spare_;
     std::mutex mutex_;
     std::condition_variable changed_;
     bool done_ = false;
