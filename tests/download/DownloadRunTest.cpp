@@ -78,15 +78,12 @@ TEST_F(Verification, FailedLoginsOfferTheLog) {
 }
 
 // A main window whose progress bar fails with a chosen error when the run starts.
-class FailingSurface : public RecordingSurface {
-  public:
-    explicit FailingSurface(std::int64_t number) : number_(number) {}
+struct FailingSurface : RecordingSurface {
+    explicit FailingSurface(std::int64_t n) : number(n) {}
     void setProgressVisible(bool) override {
-        throw RunTimeError(number_, "Failure " + std::to_string(number_));
+        throw RunTimeError(number, "Failure " + std::to_string(number));
     }
-
-  private:
-    std::int64_t number_;
+    std::int64_t number;
 };
 
 struct ErrorRow {

@@ -14,9 +14,7 @@ namespace {
 
 class FtpTransfer : public ::testing::Test, public DownloadFixture {
   protected:
-    FtpTransfer() : server(recordingFtp(), {ftpRoot(), "shop", "s3cret", dir / "commands.txt"}) {
-        std::filesystem::create_directories(ftpRoot() + "/patches");
-    }
+    FtpTransfer() : server(recordingFtp(), {ftpRoot(), "shop", "s3cret", dir / "commands.txt"}) {}
     // Whether a command line the server received starts with `prefix`.
     bool sent(const std::string& prefix) const {
         return ("\n" + readFile(dir / "commands.txt")).find("\n" + prefix) != std::string::npos;

@@ -2,7 +2,6 @@
 
 #include "TempDir.h"
 
-#include <algorithm>
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -64,13 +63,9 @@ TEST(IniRegistryStore, FileStaysPrivateThroughEveryWrite) {
     ASSERT_EQ(::chmod((dir / "etc/pelvar").c_str(), 02770), 0);
     ASSERT_TRUE(store.write(PosKey, "PASSWORD", "third"));
     EXPECT_EQ(pelvar::test::fileMode(file), 0640u);
-    // No temporary file is left beside it.
-    std::vector<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(dir / "etc/pelvar")) {
-        names.push_back(entry.path().filename().string());
-    }
-    std::sort(names.begin(), names.end());
-    EXPECT_EQ(names, (std::vector<std::string>{"registry.ini", "registry.ini.lock"}));
+    // No temporary file is left beside it and its lock.
+    const std::filesystem::directory_iterator files(dir / "etc/pelvar");
+    EXPECT_EQ(std::distance(files, std::filesystem::directory_iterator()), 2);
 }
 
 struct HandWritten {
