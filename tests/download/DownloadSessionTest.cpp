@@ -129,11 +129,9 @@ TEST_F(CustomLocations, ConfiguredAddressIsSkippedAndStillCountsAsDownloaded) {
     DownloadFromCustomLocations(state);
     EXPECT_FALSE(logHas("Call StartHTTP to download the Patches from HTTP Location."));
     EXPECT_TRUE(state.PatchesDownloaded);
-}
-
-TEST_F(CustomLocations, WithoutDownloadFileLinesNothingIsFetched) {
+    EXPECT_TRUE(IsNewCustomAddress(state, "http://127.0.0.1:1/x"));
+    // Without Download File lines no address is new.
     writeSettings("Point of Sale", {});
-    addRows("(1, 'HTTP', 'http://127.0.0.1:1/x', 'X', NULL, NULL, NULL, 0)");
     EXPECT_FALSE(IsNewCustomAddress(state, "http://127.0.0.1:1/x"));
 }
 
