@@ -17,6 +17,7 @@ enum class Twist { None, NoInformationFile, SecurityDatabaseMissing };
 struct ExitRow {
     const char* label;
     std::vector<std::string> entries; // of the update-information file; empty: none published
+    bool reachable;
     bool folderExists;
     int exitCode;
     const char* says; // on standard error, in the closing lines
@@ -38,7 +39,8 @@ TEST_P(DownloadExitCode, SaysWhetherTheRunSucceededAndWhy) {
         std::filesystem::remove(securityDatabase());
         std::filesystem::create_directory(securityDatabase()); // a folder: no database opens
     }
-    httpLocation("POShttp", server.url());
+    httpLocation("POShttp",
+                 row.reachable ? server.url() : "http://127.0.0.1:" + std::to_string(freePort()));
     const std::string folder = row.folderExists ? downloads() : dir / "no-such-folder";
     writeFile(appFolder() + "/POSDownloadSettings.config",
               "Download path=" + folder + "\r\nDownload File=POShttp.ini\r\n");
@@ -57,14 +59,16 @@ const std::vector<std::string> OneArchive{"POS_9_0_1_03.zip:9"};
 INSTANTIATE_TEST_SUITE_P(
     Outcomes, DownloadExitCode,
     ::testing::Values(
-        ExitRow{"Completed", OneArchive, true, 0, "fetched: POS_9_0_1_03.zip\n"},
-        ExitRow{"NothingToDownload", {}, true, 0, "fetched: nothing\n"},
-        ExitRow{"PathNotFound", OneArchive, false, 1, "Path not found (76): FOLDER"},
+        ExitRow{"Completed", OneArchive, true, true, 0, "fetched: POS_9_0_1_03.zip\n"},
+        ExitRow{"NothingToDownload", {}, true, true, 0, "fetched: nothing\n"},
+        ExitRow{"CouldNotDownload", OneArchive, false, true, 1,
+                "/Pelvar9_POShttp.dat: the connection was refused"},
+        ExitRow{"PathNotFound", OneArchive, true, false, 1, "Path not found (76): FOLDER"},
         // The body of the answer is kept as the file: the run reads no entries from it.
-        ExitRow{"InformationFileMissing", {}, true, 0,
+        ExitRow{"InformationFileMissing", {}, true, true, 0,
                 "/Pelvar9_POShttp.dat answered 404 Not Found; its body was stored as",
                 Twist::NoInformationFile},
-        ExitRow{"SecurityDatabaseUnopenable", {"POS_9_0_1_03.zip:9:9.0.1"}, true, 1,
+        ExitRow{"SecurityDatabaseUnopenable", {"POS_9_0_1_03.zip:9:9.0.1"}, true, true, 1,
                 "The security database could not be opened", Twist::SecurityDatabaseMissing}),
     [](const auto& row) { return std::string(row.param.label); });
 // clang-format on
