@@ -43,6 +43,9 @@ TEST_F(Verification, TruncatedArchiveIsDeletedAndEndsTheHost) {
     writeFile(downloaded("HO_9_0_1_03.zip"), bytes.substr(0, bytes.size() / 2));
     state.PatchFiles = "HO_9_0_1_03.zip";
     EXPECT_THROW(verify(), RunStopped);
+    EXPECT_TRUE(state.RunFailed); // a download run exits with 1 and says why
+    EXPECT_EQ(state.Summary.problems.at(0),
+              "The downloaded file HO_9_0_1_03.zip is empty or damaged");
     EXPECT_FALSE(std::filesystem::exists(downloaded("HO_9_0_1_03.zip")));
     ASSERT_EQ(prompter.boxes.size(), 1U);
     EXPECT_EQ(prompter.boxes[0].text, "The downloaded file HO_9_0_1_03.zip is either empty or "
@@ -78,15 +81,12 @@ TEST_F(Verification, FailedLoginsOfferTheLog) {
 }
 
 // A main window whose progress bar fails with a chosen error when the run starts.
-class FailingSurface : public RecordingSurface {
-  public:
-    explicit FailingSurface(std::int64_t number) : number_(number) {}
+struct FailingSurface : RecordingSurface {
+    explicit FailingSurface(std::int64_t n) : number(n) {}
     void setProgressVisible(bool) override {
-        throw RunTimeError(number_, "Failure " + std::to_string(number_));
+        throw RunTimeError(number, "Failure " + std::to_string(number));
     }
-
-  private:
-    std::int64_t number_;
+    std::int64_t number;
 };
 
 struct ErrorRow {

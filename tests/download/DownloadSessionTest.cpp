@@ -28,12 +28,19 @@ class SettingsWalk : public ::testing::Test, public DownloadFixture {
     }
 };
 
-TEST_F(SettingsWalk, MissingFileAndEmptyLocationValueEndTheWalk) {
+// The FTP transfer traps nothing: its first log line meets the missing folder, before it
+// connects (nothing listens on port 1). The walk goes on, up to an empty location value.
+TEST_F(SettingsWalk, MissingFileEmptyFolderAndEmptyLocationValueAreReported) {
     StartDownloadSession(state);
-    writeRawSettings("Download path=" + downloads() + "\r\nDownload File=\r\n");
+    ftpLocation("POSftp", 1, "/a", "u", "p", false);
+    ftpLocation("Second", 1, "/b", "u", "p", false);
+    writeRawSettings("Download path=\r\nDownload File=POSftp.ini\r\nDownload File=Second.ini\r\n"
+                     "Download File=\r\nDownload File=POSftp.ini\r\n");
     StartDownloadSession(state);
     EXPECT_EQ(prompter.texts(),
               (std::vector<std::string>{"There is no download configuration set forPoint of Sale",
+                                        "Mentioned download path is not available.",
+                                        "Mentioned download path is not available.",
                                         "There is no download location defined"}));
 }
 
@@ -85,18 +92,6 @@ TEST_F(SettingsWalk, LocationFilesAreReadByPosition) {
     EXPECT_EQ(state.DownloadLocation.Description, "Odd");
 }
 
-TEST_F(SettingsWalk, EmptyDownloadFolderIsReportedAndTheWalkGoesOn) {
-    // The FTP transfer traps nothing: its first log line meets the missing folder, before it
-    // connects (nothing listens on port 1).
-    ftpLocation("POSftp", 1, "/a", "u", "p", false);
-    ftpLocation("Second", 1, "/b", "u", "p", false);
-    writeRawSettings("Download path=\r\nDownload File=POSftp.ini\r\nDownload File=Second.ini\r\n");
-    StartDownloadSession(state);
-    EXPECT_EQ(prompter.texts(),
-              (std::vector<std::string>{"Mentioned download path is not available.",
-                                        "Mentioned download path is not available."}));
-}
-
 class CustomLocations : public ::testing::Test, public DownloadFixture {
   protected:
     void addRows(const std::string& values) {
@@ -134,11 +129,9 @@ TEST_F(CustomLocations, ConfiguredAddressIsSkippedAndStillCountsAsDownloaded) {
     DownloadFromCustomLocations(state);
     EXPECT_FALSE(logHas("Call StartHTTP to download the Patches from HTTP Location."));
     EXPECT_TRUE(state.PatchesDownloaded);
-}
-
-TEST_F(CustomLocations, WithoutDownloadFileLinesNothingIsFetched) {
+    EXPECT_TRUE(IsNewCustomAddress(state, "http://127.0.0.1:1/x"));
+    // Without Download File lines no address is new.
     writeSettings("Point of Sale", {});
-    addRows("(1, 'HTTP', 'http://127.0.0.1:1/x', 'X', NULL, NULL, NULL, 0)");
     EXPECT_FALSE(IsNewCustomAddress(state, "http://127.0.0.1:1/x"));
 }
 

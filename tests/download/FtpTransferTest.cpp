@@ -14,9 +14,7 @@ namespace {
 
 class FtpTransfer : public ::testing::Test, public DownloadFixture {
   protected:
-    FtpTransfer() : server(recordingFtp(), {ftpRoot(), "shop", "s3cret", dir / "commands.txt"}) {
-        std::filesystem::create_directories(ftpRoot() + "/patches");
-    }
+    FtpTransfer() : server(recordingFtp(), {ftpRoot(), "shop", "s3cret", dir / "commands.txt"}) {}
     // Whether a command line the server received starts with `prefix`.
     bool sent(const std::string& prefix) const {
         return ("\n" + readFile(dir / "commands.txt")).find("\n" + prefix) != std::string::npos;
@@ -63,14 +61,19 @@ TEST_P(FtpModes, FetchesPatchesWithoutPatchNumberCheck) {
 INSTANTIATE_TEST_SUITE_P(Modes, FtpModes, ::testing::Values(false, true),
                          [](const auto& row) { return row.param ? "Active" : "Passive"; });
 
-// A wrong password, then a location without update information: each is reported.
+// A wrong password, then a location without update information: each is reported and the
+// walk goes on, until a port that is no number ends it quietly.
 TEST_F(FtpTransfer, FailuresAreReportedAndTheWalkGoesOn) {
-    publishPatches({"HO_9_0_1_03.zip"});
+    publishPatches({"HO_9_0_1_03.zip", "HO_9_0_1_05.zip"});
     ftpLocation("HOftp", server.port(), "/patches", "shop", "wrong", false, "Head Office");
     ftpLocation("HOnone", server.port(), "/patches", "shop", "s3cret", false, "Head Office");
     ftpLocation("HOftp2", server.port(), "/patches", "shop", "s3cret", false, "Head Office");
     publish(ftpRoot() + "/patches/Pelvar9_HOftp2.dat", {"HO_9_0_1_03.zip:9"});
-    useEdition({"HOftp.ini", "HOnone.ini", "HOftp2.ini"});
+    writeLocation("HOport.ini", {"Head Office", "HOport", "FTP", "ftp://127.0.0.1", "/patches",
+                                 "21a", "shop", "s3cret", "0", "", "", "NO"});
+    ftpLocation("HOlast", server.port(), "/patches", "shop", "s3cret", false, "Head Office");
+    publish(ftpRoot() + "/patches/Pelvar9_HOlast.dat", {"HO_9_0_1_05.zip:9"});
+    useEdition({"HOftp.ini", "HOnone.ini", "HOftp2.ini", "HOport.ini", "HOlast.ini"});
     StartDownloadSession(state);
 
     EXPECT_EQ(state.FtpConnectFailures, 1);
@@ -85,6 +88,7 @@ TEST_F(FtpTransfer, FailuresAreReportedAndTheWalkGoesOn) {
         << prompter.boxes[2].text;
     EXPECT_FALSE(std::filesystem::exists(downloaded("Pelvar9_HOnone.dat")));
     EXPECT_TRUE(std::filesystem::exists(downloaded("HO_9_0_1_03.zip")));
+    EXPECT_FALSE(std::filesystem::exists(downloaded("HO_9_0_1_05.zip")));
 }
 
 TEST_F(FtpTransfer, ArchiveOnDiskIsKeptAndEmptyListMeansDownloaded) {
@@ -100,17 +104,6 @@ TEST_F(FtpTransfer, ArchiveOnDiskIsKeptAndEmptyListMeansDownloaded) {
     StartDownloadSession(state);
     EXPECT_TRUE(state.PatchesDownloaded);
     EXPECT_FALSE(state.PatchesReady);
-}
-
-TEST_F(FtpTransfer, NonNumericPortEndsTheWalkQuietly) {
-    publishPatches({"HO_9_0_1_03.zip"});
-    writeLocation("HOftp.ini", {"Head Office", "HOftp", "FTP", "ftp://127.0.0.1", "/patches", "21a",
-                                "shop", "s3cret", "0", "", "", "NO"});
-    ftpLocation("HOftp2", server.port(), "/patches", "shop", "s3cret", false, "Head Office");
-    useEdition({"HOftp.ini", "HOftp2.ini"});
-    StartDownloadSession(state);
-    EXPECT_TRUE(prompter.boxes.empty());
-    EXPECT_FALSE(std::filesystem::exists(downloaded("HO_9_0_1_03.zip")));
 }
 
 TEST_F(FtpTransfer, RefusedTransferIsReportedWithTheServersReply) {

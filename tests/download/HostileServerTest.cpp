@@ -16,8 +16,6 @@ namespace {
 
 const char* const Escaped = "escaped_9_0_1_05.zip";
 
-// ---- Archive names that would leave the download folder -------------------------------
-
 // The names are checked when the update information is read, whatever brought the file.
 struct NameRow {
     const char* label;
@@ -32,7 +30,6 @@ TEST_P(UnplainArchiveName, IsATamperedEntry) {
     HttpServer http(www());
     // Whatever the name resolves to on the server exists, so only the client can refuse.
     makePatch(www() + "/" + Escaped);
-    fs::create_directories(www() + "/pos");
     publish(www() + "/pos/Pelvar9_" + description + ".dat", {GetParam().name + ":9.0.1"});
     publish(www() + "/pos/Pelvar9_" + description + ".P9Q", {});
     httpLocation(description, http.url() + "/pos");
@@ -54,8 +51,6 @@ INSTANTIATE_TEST_SUITE_P(
                       NameRow{"ParentItself", "POSsite", ".."},
                       NameRow{"ControlCharacter", "POSsite", "POS_9_0_1_05\x01.zip"}),
     [](const auto& row) { return std::string(row.param.label); });
-
-// ---- Redirects -----------------------------------------------------------------------
 
 class Redirect : public ::testing::TestWithParam<const char*>, public DownloadFixture {};
 
@@ -79,8 +74,6 @@ INSTANTIATE_TEST_SUITE_P(Targets, Redirect, ::testing::Values("/loop", "/file"),
                          [](const auto& row) {
                              return std::string(row.param) == "/loop" ? "Loop" : "FileScheme";
                          });
-
-// ---- Proxies from the environment ----------------------------------------------------
 
 // Answers every connection as an HTTP proxy would, with a body of its own; the first request
 // creates the file ARGS[0].
@@ -127,8 +120,6 @@ TEST(Proxy, FtpGoesDirectWhileHttpKeepsTheSystemProxy) {
     EXPECT_TRUE(fs::exists(seen));
 }
 
-// ---- Transfers that break off ---------------------------------------------------------
-
 struct BreakRow {
     const char* mode;
     const char* variable;
@@ -141,7 +132,6 @@ class BrokenTransfer : public ::testing::TestWithParam<BreakRow>, public Downloa
 TEST_P(BrokenTransfer, IsReportedAndTheRunDoesNotSayCompleted) {
     const BreakRow& row = GetParam();
     ScopedEnv limit(row.variable, row.value);
-    fs::create_directories(www() + "/pos");
     publish(www() + "/pos/Pelvar9_POShttp.dat", {"POS_9_0_1_03.zip:9"});
     publish(www() + "/pos/Pelvar9_POShttp.P9Q", {});
     PythonServer server(misbehavingHttp(), {www(), row.mode});
@@ -159,8 +149,6 @@ TEST_P(BrokenTransfer, IsReportedAndTheRunDoesNotSayCompleted) {
     EXPECT_EQ(prompter.boxes[1].text,
               "Download of updates for Pelvar 9 completed with errors. Click Yes to view the log "
               "file");
-    EXPECT_FALSE(logHas("Failed Downloading File: POS_9_0_1_03.zip"))
-        << "the message already reports it";
     EXPECT_FALSE(fs::exists(downloaded("POS_9_0_1_03.zip")));
     for (const auto& entry : fs::directory_iterator(downloads())) {
         EXPECT_EQ(entry.path().string().find(".part"), std::string::npos) << entry.path();
@@ -177,8 +165,6 @@ INSTANTIATE_TEST_SUITE_P(
                       BreakRow{"drop", "LIVEUPDATE_MIN_SPEED_SECONDS", "60",
                                "The connection with the server was terminated abnormally"}),
     [](const auto& row) { return std::string(row.param.mode); });
-
-// ---- Scratch files and an empty download path -----------------------------------------
 
 TEST(ScratchFiles, LinkNamedLikeTheTemporaryFileIsNotFollowed) {
     DownloadFixture f;

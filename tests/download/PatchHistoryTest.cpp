@@ -4,7 +4,6 @@
 #include "environment/Connections.h"
 #include "environment/RegistrySettings.h"
 
-#include <filesystem>
 #include <gtest/gtest.h>
 
 namespace pelvar::test {
@@ -12,11 +11,14 @@ namespace {
 
 constexpr int LU = keysel::LiveUpdate;
 
-// An Access-type installation of both editions whose security database is a SQLite file.
-// VAPatchDtls has a key, so recording the same version twice is an integrity violation.
+// A fresh Access-type installation of both editions whose security database is a SQLite file:
+// no settings file has set the download folder yet, so the log goes to a drive root that does
+// not exist yet. VAPatchDtls has a key, so recording the same version twice is an integrity
+// violation.
 class PatchHistory : public ::testing::Test {
   protected:
     void SetUp() override {
+        s.state.DownloadFolder.clear();
         sqlite(database, "CREATE TABLE VaCompany (CompCode TEXT, Nm TEXT);"
                          "CREATE TABLE VAPatchDtls (CompCd TEXT, CompanyNm TEXT, NodeId TEXT,"
                          " PatchVersion TEXT, OtherRmks TEXT,"
@@ -118,22 +120,6 @@ TEST_F(PatchHistory, FailedInsertSkipsItsCompanyAndAnExistingRowEndsTheRoutine) 
     EXPECT_EQ(history(),
               (std::vector<std::string>{"C3|Harbour|N/A|9.1.2|old", "C2|O'Brien|N/A|9.1.2|"}));
     EXPECT_TRUE(s.prompter.boxes.empty());
-}
-
-// A fresh installation: no settings file has set the download folder and the drive root the
-// log falls back to does not exist yet. The window's load still records the migrated version,
-// and its log lines land in that drive root.
-TEST_F(PatchHistory, FreshInstallationWindowLoadRecordsTheVersion) {
-    addCompanies("('C1','Main Street')");
-    set(LU, "POSPatchVer", "POS_9_1_3.ZIP");
-    s.state.DownloadFolder.clear();
-    ASSERT_FALSE(std::filesystem::exists(s.paths.driveC()));
-    PrepareMainWindowState(s.state);
-    MigratePatchVersions(s.state);
-    EXPECT_EQ(get(keysel::Pos, "PatchVer"), "9.1.3");
-    EXPECT_EQ(history(), std::vector<std::string>{"C1|Main Street|N/A|9.1.3|"});
-    const std::string log = readFile(s.paths.driveC() + "/PelvarUpdate.log");
-    EXPECT_NE(log.find("Connection with Secutity Database Success."), std::string::npos) << log;
 }
 
 } // namespace

@@ -80,28 +80,19 @@ TEST_P(FileDatabaseStatement, FailsWithTheDriversNumberAndDescription) {
     EXPECT_EQ(test::sqliteRows(file, "SELECT Id FROM T ORDER BY Id"), c.rows);
 }
 
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(
     Outcomes, FileDatabaseStatement,
-    testing::Values(StatementCase{"MissingTable",
-                                  "INSERT INTO Nope VALUES (2)",
-                                  err::TableNotFound,
-                                  "no such table: Nope",
-                                  {"1"}},
-                    StatementCase{"Constraint",
-                                  "INSERT INTO T VALUES (1)",
-                                  err::IntegrityViolation,
-                                  "UNIQUE constraint failed: T.Id",
-                                  {"1"}},
-                    StatementCase{"SyntaxErrorIsAnErrorInTheCommand",
-                                  "SELEC e",
-                                  err::CommandError,
-                                  "near \"SELEC\": syntax error",
-                                  {"1"}},
-                    StatementCase{"TwoStatementsInOneBlockBothRun",
-                                  "INSERT INTO T VALUES (2);\r\nINSERT INTO T VALUES (3)",
-                                  0,
-                                  "",
-                                  {"1", "2", "3"}}),
+    testing::Values(
+        StatementCase{"MissingTable", "INSERT INTO Nope VALUES (2)", err::TableNotFound,
+                      "no such table: Nope", {"1"}},
+        StatementCase{"Constraint", "INSERT INTO T VALUES (1)", err::IntegrityViolation,
+                      "UNIQUE constraint failed: T.Id", {"1"}},
+        StatementCase{"SyntaxErrorIsAnErrorInTheCommand", "SELEC e", err::CommandError,
+                      "near \"SELEC\": syntax error", {"1"}},
+        StatementCase{"TwoStatementsInOneBlockBothRun", "INSERT INTO T VALUES (2);\r\n"
+                      "INSERT INTO T VALUES (3)", 0, "", {"1", "2", "3"}}),
     [](const testing::TestParamInfo<StatementCase>& row) { return std::string(row.param.name); });
+// clang-format on
 
 } // namespace
