@@ -69,7 +69,7 @@ INSTANTIATE_TEST_SUITE_P(
         GrammarCase{"FlagsFalseOtherwise", false, "HELP-KEY=yes\r\nSYSSTATS=TRUE \r\n", flags,
                     "--"},
         GrammarCase{"InvalidDateKeepsThePrevious", false,
-                    "LASTUPDATED=3/14/2026 4:15:02 PM\r\nLASTUPDATED=31/31/2026\r\n", lastUpdated,
+                    "LASTUPDATED=3/14/2026 4:15:02 PM\r\nLASTUPDATED=2/29/1900\r\n", lastUpdated,
                     "3/14/2026 4:15:02 PM"},
         GrammarCase{"HeadOfficeKeysIgnoredInPosFile", false,
                     "PELVARHOAST=1\r\nPELVARHOSERVER=ho\r\nPELVARHOCLIENT=c\r\n", hoKeys, "||"},

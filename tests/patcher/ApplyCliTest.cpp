@@ -259,6 +259,10 @@ INSTANTIATE_TEST_SUITE_P(
             "PlaceOutsideTheInstallation",
             {{"Till.exe", "evil"}, {"LiveUpdateBackup.lst", "Till.exe|N|AppPath\\..\\..\\etc\r\n"}},
             "does not list a destination for Till.exe"},
+        RefusedRollback{
+            "DriveInsideThePlace",
+            {{"Till.exe", "evil"}, {"LiveUpdateBackup.lst", "Till.exe|N|AppPath\\C:\\etc\r\n"}},
+            "does not list a destination for Till.exe"},
         RefusedRollback{"AnotherRun",
                         {{"Till.exe", "evil"}, {"LiveUpdateBackup.lst", "Till.exe|N|AppPath\r\n"}},
                         "Another update of"}),

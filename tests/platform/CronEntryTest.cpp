@@ -25,6 +25,18 @@ TEST(CronEntryProgram, ReadsBackTheProgramItWrote) {
     EXPECT_EQ(pelvar::cronEntryProgram(pelvar::cronEntry(task)), task.application);
 }
 
+// Month flags count from January: 1 and 4 are January and March.
+TEST(CronEntry, MonthlyTaskNamesItsMonthsFromJanuary) {
+    ScheduledTask task;
+    task.application = "/bin/true";
+    task.trigger = ScheduledTask::Trigger::Monthly;
+    task.monthDay = 15;
+    task.months = 1 | 4;
+    task.begin = {2025, 6, 7, 6, 15, 0};
+    EXPECT_TRUE(pelvar::cronEntry(task).find(" 15 1,3 * ") != std::string::npos)
+        << pelvar::cronEntry(task);
+}
+
 TEST(CronEntryProgram, NothingForAnEntryWithoutOne) {
     EXPECT_FALSE(pelvar::cronEntryProgram("# a comment\n15 6 * * * root /usr/bin/true\n"));
     EXPECT_FALSE(pelvar::cronEntryProgram("15 6 * * * root cd /x && exec 'unclosed\n"));
