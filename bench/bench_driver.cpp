@@ -38,7 +38,7 @@ int main(int argc, char** argv) {
         paths.appFolder = argv[2];
         ConsoleComponent component(paths, false);
         AppState& state = component.state();
-        ConsoleProgress window("Head Office", stderr);
+        ConsoleProgress window(Edition::Ho, stderr);
         state.mainWindow = &window;
         state.DownloadFolder = argv[2];
         state.PatchFiles = argv[3];

@@ -68,7 +68,7 @@ int main(int argc, char** argv) {
     state.PatchRoot = product;
     state.PatchFolder = product + "/PatchTemp";
     state.DatabaseType = "ACCESS";
-    state.EditionFlag = 1;
+    state.edition = Edition::Ho;
 
     const std::string security = dir + "/security.db";
     const std::string plain = dir + "/plain.db";

@@ -47,7 +47,7 @@ std::vector<std::string> waiting(const AppState& state) {
 } // namespace
 
 void printDownloadSummary(const AppState& state, std::ostream& out) {
-    out << "Summary of the download of " << state.SelectedEdition << ":\n";
+    out << "Summary of the download of " << editionText(state.edition) << ":\n";
     printFetches(state.Summary, out);
     const auto pending = waiting(state);
     out << "  waiting to be applied: " << joined(pending) << '\n';
@@ -55,7 +55,7 @@ void printDownloadSummary(const AppState& state, std::ostream& out) {
 
 void printApplySummary(const AppState& state, std::ostream& out) {
     const RunSummary& summary = state.Summary;
-    out << "Summary of the update of " << state.SelectedEdition << ":\n";
+    out << "Summary of the update of " << editionText(state.edition) << ":\n";
     printFetches(summary, out);
     out << "  files replaced: " << summary.filesReplaced << '\n'
         << "  components handed to the batch runner for registration: "
@@ -74,8 +74,8 @@ void printApplySummary(const AppState& state, std::ostream& out) {
     const std::string progress = files::join(state.PatchRoot, "Process3.log");
     if (!state.PatchRoot.empty() && files::fileExists(progress)) {
         out << "  still pending: the run stopped part way (" << progress
-            << "); `liveupdate --yes apply --no-download --edition " << state.EditionCode
-            << "` resumes it\n";
+            << "); `liveupdate --yes apply --no-download --edition "
+            << (state.edition ? editionCode(*state.edition) : "") << "` resumes it\n";
     } else {
         out << "  still pending: nothing\n";
     }

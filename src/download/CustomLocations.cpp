@@ -49,7 +49,7 @@ std::pair<std::string, std::string> splitFtpAddress(std::string address) {
 LocationRecord customLocation(const AppState& state, const Recordset& rows, std::size_t r,
                               const std::string& address) {
     LocationRecord location;
-    location.Product = state.mainWindow ? state.mainWindow->editionText() : state.SelectedEdition;
+    location.Product = editionText(shownEdition(state));
     location.Description = rows.text(r, "CustmPatchName");
     location.DownloadType = rows.text(r, "DownLoadType");
     location.Location = address;

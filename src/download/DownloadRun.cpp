@@ -47,11 +47,11 @@ Outcome handle(AppState& state, MainWindowControls& controls, const RunTimeError
 
 std::optional<EditionLock> LockDownloadRun(AppState& state) {
     auto lock = EditionLock::tryAcquire(
-        editionLockFile(state.services.paths.under("var/lock/pelvar"), state.SelectedEdition,
+        editionLockFile(state.services.paths.under("var/lock/pelvar"), editionText(state.edition),
                         sessionDownloadFolder(state)));
     if (!lock) {
         state.RunFailed = true;
-        state.services.prompter.show("Another download of " + state.SelectedEdition +
+        state.services.prompter.show("Another download of " + editionText(state.edition) +
                                          " is in progress. Try again when it has finished.",
                                      box::Exclamation, state.AppTitle);
     }
@@ -85,18 +85,13 @@ void RunDownloadSession(AppState& state, ZipArchive& zip, MainWindowControls& co
 }
 
 void DownloadButtonClicked(AppState& state, ZipArchive& zip, MainWindowControls& controls) {
-    const std::string edition = state.mainWindow ? state.mainWindow->editionText() : "";
-    if (edition == HoEdition) {
-        state.EditionCode = "HO";
-        state.EditionFlag = 1;
-        state.SettingsCaption = state.HoProductName + " LiveUpdate Settings";
-    } else if (edition == PosEdition) {
-        state.EditionCode = "POS";
-        state.EditionFlag = 0;
-        state.SettingsCaption = state.PosProductName + " LiveUpdate Settings";
+    const auto edition =
+        state.mainWindow ? state.mainWindow->chosenEdition() : std::optional<Edition>();
+    if (edition) {
+        state.SettingsCaption = std::string(productName(*edition)) + " LiveUpdate Settings";
     }
     state.DownloadLocation.clear();
-    state.SelectedEdition = edition;
+    state.edition = edition;
     controls.setButtonsEnabled(false);
     controls.setBusyPointer(true);
     state.CurrentOperation = "Download";

@@ -28,15 +28,11 @@ ProgressSurface* contextBar(AppState& state) {
     return state.mainWindow;
 }
 
-std::string shownEdition(const AppState& state) {
-    return state.mainWindow ? state.mainWindow->editionText() : state.SelectedEdition;
-}
-
 // One location line of a download walk.
 void fetchLocation(AppState& state, const std::string& locationFile) {
     LoadDownloadLocation(state, locationFile);
     const LocationRecord& location = state.DownloadLocation;
-    if (location.Product != state.SelectedEdition) {
+    if (editionFromText(location.Product) != state.edition) {
         return;
     }
     const bool ftp = location.DownloadType == "FTP";
@@ -58,13 +54,9 @@ void fetchLocation(AppState& state, const std::string& locationFile) {
 std::string resolveDownloadFolder(AppState& state, const std::vector<std::string>& lines) {
     std::string folder = lines.empty() ? std::string() : text::splitKeyValue(lines[0]).value;
     if (!state.inWizardContext()) {
-        const std::string edition = shownEdition(state);
-        const char* registryName = edition == PosEdition  ? "POSDownloadPath"
-                                   : edition == HoEdition ? "HODownloadPath"
-                                                          : nullptr;
-        if (registryName) {
-            const std::string fromRegistry =
-                ReadSetting(state.services.registry, registryName, keysel::LiveUpdate);
+        if (const auto edition = shownEdition(state)) {
+            const std::string fromRegistry = ReadSetting(
+                state.services.registry, downloadPathValue(*edition), keysel::LiveUpdate);
             if (!fromRegistry.empty()) {
                 folder = fromRegistry;
             }
@@ -96,6 +88,10 @@ void reportEndOfWalk(AppState& state) {
 
 } // namespace
 
+std::optional<Edition> shownEdition(const AppState& state) {
+    return state.mainWindow ? state.mainWindow->chosenEdition() : state.edition;
+}
+
 void AdvanceProgress(AppState& state, float step, float setback) {
     ProgressSurface* bar = contextBar(state);
     if (!bar) {
@@ -125,9 +121,8 @@ void StartDownloadSession(AppState& state) {
     }
     state.CurrentOperation = "Download";
     AdvanceProgress(state, 2, 2);
-    const std::string settings = settingsFileName(state.SelectedEdition);
-    if (!settings.empty()) {
-        DownloadFromSettings(state, files::join(state.AppFolder, settings));
+    if (state.edition) {
+        DownloadFromSettings(state, files::join(state.AppFolder, settingsFileName(*state.edition)));
     }
     DownloadFromCustomLocations(state);
 }
@@ -140,7 +135,7 @@ void DownloadFromSettings(AppState& state, const std::string& settingsFile) {
             if (downloading) {
                 state.RunFailed = true;
                 state.services.prompter.show("There is no download configuration set for" +
-                                                 shownEdition(state),
+                                                 editionText(shownEdition(state)),
                                              box::Ok, state.AppTitle);
                 if (state.mainWindow) {
                     state.mainWindow->setProgress(0);
@@ -207,9 +202,9 @@ void requireDownloadFolder(const AppState& state) {
 }
 
 std::string sessionDownloadFolder(AppState& state) {
-    const std::string settings = settingsFileName(state.SelectedEdition);
-    const std::string path =
-        settings.empty() ? std::string() : files::join(state.AppFolder, settings);
+    const std::string path = state.edition
+                                 ? files::join(state.AppFolder, settingsFileName(*state.edition))
+                                 : std::string();
     if (path.empty() || !files::fileExists(path)) {
         return {};
     }

@@ -1,12 +1,18 @@
 #pragma once
 
+#include "environment/Edition.h"
+
+#include <optional>
 #include <string>
 
 namespace pelvar {
 
 struct AppState;
 
-// Runs a download for SelectedEdition: the edition's settings file, then the custom
+// The edition of a download: the one shown in the main window, else the state's.
+std::optional<Edition> shownEdition(const AppState& state);
+
+// Runs a download for the state's edition: the edition's settings file, then the custom
 // locations of the security database. The caller reads PatchesDownloaded, DownloadFolder
 // and the patch lists afterwards.
 void StartDownloadSession(AppState& state);

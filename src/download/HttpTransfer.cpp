@@ -39,16 +39,9 @@ std::string agentName() {
 
 namespace {
 
-int editionSelector(const AppState& state) {
-    const std::string edition =
-        state.mainWindow ? state.mainWindow->editionText() : state.SelectedEdition;
-    if (edition == PosEdition) {
-        return keysel::Pos;
-    }
-    if (edition == HoEdition) {
-        return keysel::Enterprise;
-    }
-    return 0;
+int shownSelector(const AppState& state) {
+    const auto edition = shownEdition(state);
+    return edition ? editionSelector(*edition) : 0;
 }
 
 // The patch number of an archive name "POS_a_b_c_05.zip": the fifth "_" piece without its
@@ -69,11 +62,10 @@ std::string archivePatchNumber(const std::string& name) {
 // The installed patch number: the fourth part of a four-part version, else "00".
 std::string installedPatchNumber(const AppState& state) {
     const RegistryStore& registry = state.services.registry;
-    std::string version = ReadSetting(registry, "PatchVer", editionSelector(state));
+    std::string version = ReadSetting(registry, "PatchVer", shownSelector(state));
     if (state.inWizardContext() && version.empty()) {
-        const std::string edition =
-            state.mainWindow ? state.mainWindow->editionText() : state.SelectedEdition;
-        version = ReadSetting(registry, edition == HoEdition ? "HO" : "POS", keysel::LiveUpdate);
+        const Edition edition = shownEdition(state).value_or(Edition::Pos);
+        version = ReadSetting(registry, editionCode(edition), keysel::LiveUpdate);
     }
     const auto parts = text::splitText(version, ".");
     return parts.size() == 4 ? parts[3] : std::string("00");
@@ -259,7 +251,7 @@ void HttpTransfer::fetchArchive(const std::string& name) {
 
 void HttpTransfer::fetchCustomFiles() {
     const std::string applied = text::right(
-        ReadSetting(state_.services.registry, "CustPatchVer", editionSelector(state_)), 2);
+        ReadSetting(state_.services.registry, "CustPatchVer", shownSelector(state_)), 2);
     for (const auto& name : text::splitText(state_.CustomPatchFiles, ":")) {
         const std::string number = name.size() >= 6 ? name.substr(name.size() - 6, 2) : name;
         if (number <= applied) {
@@ -322,7 +314,7 @@ void HttpTransfer::fetchPatchFiles() {
         }
         if (state_.inWizardContext()) {
             WriteSetting(state_.services.registry,
-                         state_.EditionFlag == 0 ? "POSPatchVer" : "HOPatchVer", name,
+                         patchVerValue(state_.edition.value_or(Edition::Pos)), name,
                          keysel::LiveUpdate);
         }
     }

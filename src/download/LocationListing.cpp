@@ -17,8 +17,8 @@ std::vector<std::string> LocationList::rowNames() const {
 
 bool ListLocations(AppState& state, SettingsSurface& surface) {
     state.DownloadLocation.clear();
-    const std::string name = settingsFileName(surface.productName());
-    if (!name.empty()) {
+    if (const auto edition = editionFromText(surface.productName())) {
+        const std::string name = settingsFileName(*edition);
         // Any other operation than "Download" makes the walk list instead of fetch.
         state.CurrentOperation.assign(
             1, ' '); // (assigning " " trips a false -Wrestrict in GCC 12 at -O2)

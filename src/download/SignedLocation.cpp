@@ -63,7 +63,8 @@ SignedOutcome fetchSignedInformation(AppState& state, const InformationFetch& fe
                             localBytes(base + ".dat.minisig", crypto::MaxSignatureFileBytes),
                             localBytes(base + ".P9Q.minisig", crypto::MaxSignatureFileBytes)};
     SignedCheckContext context;
-    context.edition = editionCodeOf(state.DownloadLocation.Product);
+    const auto edition = editionFromText(state.DownloadLocation.Product);
+    context.edition = edition ? editionCode(*edition) : "";
     context.name = name;
     context.customLocation = state.CustomLocationPass;
     context.settingsNames = state.SettingsLocationNames;

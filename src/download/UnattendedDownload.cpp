@@ -4,32 +4,16 @@
 #include "environment/AppState.h"
 #include "environment/Connections.h"
 #include "platform/host/Host.h"
-#include "platform/text/Text.h"
 #include "platform/zip/ZipArchive.h"
 
 namespace pelvar {
 
-std::string editionTextFor(const std::string& editionOrCode) {
-    const std::string code = text::upper(text::trim(editionOrCode));
-    if (code == "POS" || code == text::upper(PosEdition)) {
-        return PosEdition;
-    }
-    if (code == "HO" || code == text::upper(HoEdition)) {
-        return HoEdition;
-    }
-    return {};
-}
-
-int RunUnattendedDownload(AppState& state, const std::string& edition) {
-    const std::string text = editionTextFor(edition);
-    if (text.empty()) {
-        return 2;
-    }
-    ConsoleProgress console(text);
+int RunUnattendedDownload(AppState& state, Edition edition) {
+    ConsoleProgress console(edition);
     MainSurface* previous = state.mainWindow;
     state.mainWindow = &console;
     // The window's load works out the connection data before a run; so does this one.
-    LoadConnectionData(state, text);
+    LoadConnectionData(state, edition);
     ZipArchive zip;
     try {
         DownloadButtonClicked(state, zip, console);

@@ -1,5 +1,6 @@
 #include "download/VerifyDownloadedPatches.h"
 
+#include "download/DownloadSession.h"
 #include "environment/AppState.h"
 #include "environment/EndHostProcess.h"
 #include "environment/RegistrySettings.h"
@@ -71,11 +72,8 @@ void Verifier::setFileSize(const std::string& text) {
 }
 
 void Verifier::run() {
-    const std::string edition =
-        state_.mainWindow ? state_.mainWindow->editionText() : state_.SelectedEdition;
-    const int selector = edition == PosEdition  ? keysel::Pos
-                         : edition == HoEdition ? keysel::Enterprise
-                                                : 0;
+    const auto edition = shownEdition(state_);
+    const int selector = edition ? editionSelector(*edition) : 0;
     std::string list = state_.PatchFiles;
     if (text::endsWith(list, ":")) {
         list.pop_back();
@@ -200,8 +198,8 @@ void Verifier::offerHandOver() {
         // PelvarPU starts without arguments; it opens the wizard on the edition just
         // downloaded, which it finds in its own environment.
         ProgramLauncher::Environment edition;
-        if (!state_.EditionCode.empty()) {
-            edition.emplace_back("PELVAR_EDITION", state_.EditionCode);
+        if (state_.edition) {
+            edition.emplace_back("PELVAR_EDITION", editionCode(*state_.edition));
         }
         state_.services.launcher.start(state_.AppFolder + "/PelvarPU.exe", false, edition);
         EndHostProcess(state_);

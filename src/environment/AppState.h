@@ -1,5 +1,6 @@
 #pragma once
 
+#include "environment/Edition.h"
 #include "environment/LocationRecord.h"
 #include "environment/RunSummary.h"
 #include "environment/SystemFile.h"
@@ -10,6 +11,7 @@
 
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -39,8 +41,6 @@ struct Services {
     }
 };
 
-inline constexpr const char* PosEdition = "Point of Sale";
-inline constexpr const char* HoEdition = "Head Office";
 inline constexpr const char* InstallationMode = "Installation";
 
 // The process-wide values of one loaded component, owned by the host and passed to every
@@ -50,15 +50,9 @@ struct AppState {
 
     Services& services;
 
-    // Product and edition texts.
     std::string AppTitle = "Pelvar 9 LiveUpdate";
-    std::string PosProductName = "Pelvar 9 POS";
-    std::string HoProductName = "Pelvar 9 HO";
-    std::string PosEditionText = PosEdition;
-    std::string HoEditionText = HoEdition;
-    std::string EditionCode;
-    int EditionFlag = 0;
-    std::string SelectedEdition;
+    // The edition being downloaded, updated or set up; none until one is chosen.
+    std::optional<Edition> edition;
 
     // Modes.
     std::string RunMode;

@@ -52,11 +52,11 @@ std::string boundedBytes(const std::string& path, long long cap) {
 }
 
 // The names of the edition's settings locations, read without disturbing the run's state.
-std::vector<std::string> settingsLocationNames(AppState& state, const std::string& editionCode) {
+std::vector<std::string> settingsLocationNames(AppState& state, Edition edition) {
     const LocationRecord location = state.DownloadLocation;
     const std::string folder = state.DownloadFolder;
     const std::string operation = state.CurrentOperation;
-    LocationList list(editionCode == "HO" ? HoEdition : PosEdition);
+    LocationList list(edition);
     ListLocations(state, list);
     state.DownloadLocation = location;
     state.DownloadFolder = folder;
@@ -175,8 +175,8 @@ bool CopySignedInformationFiles(PatchRun& run, const std::string& folder) {
         return true;
     }
     SignedCheckContext context;
-    context.edition = run.EditionCode;
-    context.settingsNames = settingsLocationNames(state, run.EditionCode);
+    context.edition = editionCode(run.edition);
+    context.settingsNames = settingsLocationNames(state, run.edition);
     context.checkExpiry = false;
     const SerialStore serials(state.services.paths);
     for (const auto& file : patchfiles::filesIn(folder)) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "environment/Edition.h"
+
 #include <map>
 #include <string>
 #include <vector>
@@ -16,8 +18,8 @@ struct PatchRun {
 
     AppState& state;
 
-    // How the wizard was launched: "POS" or "HO", and whether it is the scheduled run.
-    std::string EditionCode;
+    // How the wizard was launched: its edition, and whether it is the scheduled run.
+    Edition edition = Edition::Pos;
     bool Scheduled = false;
 
     // The edition's "PatchVer" as the wizard loaded it: GenUpdate.dat's version field, and the

@@ -153,7 +153,7 @@ StepResult CopyNewFiles(PatchRun& run) {
     LogWrite(state, "Started replacing/copying new file(s).");
     for (const auto& patch : run.PatchFolders) {
         const std::string folder = files::join(state.PatchFolder, patch);
-        const std::string version = patchVersionOfName(patch, state.EditionFlag == 1);
+        const std::string version = patchVersionOfName(patch, state.edition == Edition::Ho);
         // Read once per patch: a packing list of many thousand records is not parsed again
         // for every file.
         const auto list = packingListOf(folder);

@@ -26,7 +26,7 @@ std::string gatherSecurityScripts(PatchRun& run) {
     AppState& state = run.state;
     const bool server = state.DatabaseType == "SQLSERVER";
     const bool access = state.DatabaseType == "ACCESS";
-    const bool pointOfSale = state.EditionFlag == 0;
+    const bool pointOfSale = state.edition != Edition::Ho;
     const std::string collection = files::join(state.ProductAppPath, "Ini");
     std::string scripts;
     forEachScriptFile(run, [&](const std::string& file, const std::string& name) {

@@ -22,7 +22,7 @@ void writeScriptLists(PatchRun& run) {
     if (!run.DbaScriptList.empty()) {
         WriteProgressLine(run, "strDBAFile:" + run.DbaScriptList);
     }
-    if (run.state.EditionFlag == 1 && !run.RbsScriptList.empty()) {
+    if (run.state.edition == Edition::Ho && !run.RbsScriptList.empty()) {
         WriteProgressLine(run, "strRBSFile:" + run.RbsScriptList);
     }
 }

@@ -87,7 +87,7 @@ std::string versionOfLastEntry(const PatchRun& run) {
         return {};
     }
     return patchVersionOfFile(entries.back().substr(0, entries.back().find(':')),
-                              run.state.EditionFlag == 1);
+                              run.state.edition == Edition::Ho);
 }
 
 // The final task records every entry of UpdateEntries: keep only the patches whose folders the
@@ -142,30 +142,25 @@ void runSecondPass(PatchRun& run) {
 
 } // namespace
 
-std::string WizardCaption(const std::string& editionCode) {
-    return "Pelvar 9 " + editionCode + " LiveUpdate";
+std::string WizardCaption(Edition edition) {
+    return std::string(productName(edition)) + " LiveUpdate";
 }
 
-std::string WizardHeading(const std::string& editionCode) {
-    return WizardCaption(editionCode) + " will check for available updates";
+std::string WizardHeading(Edition edition) {
+    return WizardCaption(edition) + " will check for available updates";
 }
 
 void LoadWizard(PatchRun& run) {
     AppState& state = run.state;
-    const std::string edition = editionTextOf(run.EditionCode);
-    if (!edition.empty()) {
-        state.SelectedEdition = edition;
-        state.EditionCode = run.EditionCode;
-        state.EditionFlag = run.EditionCode == "HO" ? 1 : 0;
-    }
-    LoadConnectionData(state, state.SelectedEdition);
+    state.edition = run.edition;
+    LoadConnectionData(state, state.edition);
     OpenSecurityDatabase(state);
-    const bool headOffice = state.SelectedEdition == HoEdition;
+    const bool headOffice = run.edition == Edition::Ho;
     const SystemRecord& system = headOffice ? state.DatFileInfo.Ho : state.DatFileInfo.Pos;
     run.SetupType =
         text::isNumeric(system.SetupType) ? static_cast<int>(text::toInteger(system.SetupType)) : 0;
-    run.HeldVersion = ReadSetting(state.services.registry, "PatchVer",
-                                  headOffice ? keysel::Enterprise : keysel::Pos);
+    run.HeldVersion =
+        ReadSetting(state.services.registry, "PatchVer", editionSelector(run.edition));
     state.PatchRoot = state.ProductAppPath;
     state.PatchFolder = files::join(state.PatchRoot, "PatchTemp");
     run.TempFolder = files::join(state.PatchRoot, "Temp3");
@@ -176,10 +171,7 @@ void LoadWizard(PatchRun& run) {
 void CheckForUpdates(PatchRun& run) {
     AppState& state = run.state;
     state.RunMode = InstallationMode;
-    const std::string edition = editionTextOf(run.EditionCode);
-    if (!edition.empty()) {
-        state.SelectedEdition = edition;
-    }
+    state.edition = run.edition;
     const auto lock = LockDownloadRun(state);
     if (!lock) {
         state.RunFailed = true;
@@ -290,7 +282,7 @@ void VerifyOrResume(PatchRun& run) {
             state.UpdatesReady = false;
             return;
         }
-        UnzipAndVerify(run, state.EditionFlag == 1 ? 2 : 1);
+        UnzipAndVerify(run, state.edition == Edition::Ho ? 2 : 1);
         state.services.host.processEvents();
         RunPatchSteps(run);
     } catch (const RunTimeError& e) {

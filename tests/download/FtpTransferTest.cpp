@@ -30,7 +30,7 @@ class FtpTransfer : public ::testing::Test, public DownloadFixture {
         publish(ftpRoot() + "/patches/Pelvar9_HOftp.dat", entries);
     }
     void useEdition(const std::vector<std::string>& locations) {
-        state.SelectedEdition = surface.edition = "Head Office";
+        state.edition = surface.edition = Edition::Ho;
         writeSettings("Head Office", locations);
     }
 

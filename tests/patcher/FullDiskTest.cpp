@@ -56,7 +56,7 @@ TEST_F(FullDisk, RecordsNothingKeepsTheProgressFileAndResumesOnceThereIsRoom) {
     std::filesystem::remove(reports() + "/filler");
     state.RunFailed = false; // the next run is a process of its own
     PatchRun again(state);
-    again.EditionCode = "POS";
+    again.edition = Edition::Pos;
     LoadWizard(again);
     prompter.answers = {box::AnswerYes}; // continue from the last position
     EXPECT_THROW(ApplyUpdates(again), RunStopped);

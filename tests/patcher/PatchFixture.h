@@ -43,7 +43,7 @@ class PatchFixture : public DownloadFixture {
         useSecurityDatabase();
         state.mainWindow = nullptr;
         state.wizard = &wizard;
-        run.EditionCode = "POS";
+        run.edition = Edition::Pos;
         LoadWizard(run);
         std::filesystem::create_directories(state.PatchFolder);
     }

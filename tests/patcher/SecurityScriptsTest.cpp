@@ -57,7 +57,7 @@ TEST_F(SecurityScripts, RunsEachPatchsScriptsInOrderWithPassAndFailLines) {
 struct KindCase {
     const char* name;
     const char* databaseType;
-    int editionFlag;
+    Edition edition;
     const char* executed; // Src of the statement that runs
     std::vector<std::string> collected;
 };
@@ -67,7 +67,7 @@ class SecurityScriptKinds : public SecurityScripts, public testing::WithParamInt
 TEST_P(SecurityScriptKinds, DatabaseTypeAndEditionChooseScriptsAndCollections) {
     const auto& c = GetParam();
     sb.state.DatabaseType = c.databaseType;
-    sb.state.EditionFlag = c.editionFlag;
+    sb.state.edition = c.edition;
     addScript("P1", "x.mna", "INSERT INTO Menu (Src) VALUES ('mna')\n-GO-\n");
     addScript("P1", "y.MNS", "INSERT INTO Menu (Src) VALUES ('mns')\n-GO-\n");
     addScript("P1", "SecDbScripts.ini", "* no scripts\n");
@@ -90,13 +90,14 @@ TEST_P(SecurityScriptKinds, DatabaseTypeAndEditionChooseScriptsAndCollections) {
 
 INSTANTIATE_TEST_SUITE_P(
     Kinds, SecurityScriptKinds,
-    testing::Values(KindCase{"AccessPointOfSale", "ACCESS", 0, "mna", {"SecuritySQL_999.INI"}},
-                    KindCase{"ServerPointOfSale",
-                             "SQLSERVER",
-                             0,
-                             "mns",
-                             {"PelvarSecDBExtraScripts.ini", "SecuritySQL_999.INI", "menu.P9Q"}},
-                    KindCase{"ServerHeadOfficeCollectsNothing", "SQLSERVER", 1, "mns", {}}),
+    testing::Values(
+        KindCase{"AccessPointOfSale", "ACCESS", Edition::Pos, "mna", {"SecuritySQL_999.INI"}},
+        KindCase{"ServerPointOfSale",
+                 "SQLSERVER",
+                 Edition::Pos,
+                 "mns",
+                 {"PelvarSecDBExtraScripts.ini", "SecuritySQL_999.INI", "menu.P9Q"}},
+        KindCase{"ServerHeadOfficeCollectsNothing", "SQLSERVER", Edition::Ho, "mns", {}}),
     [](const testing::TestParamInfo<KindCase>& row) { return std::string(row.param.name); });
 
 TEST_F(SecurityScripts, RegisteredFrameworkRunsTheMenuListAndLogsWithoutThePassword) {

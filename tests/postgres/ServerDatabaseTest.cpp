@@ -69,7 +69,7 @@ TEST_F(ServerDatabase, PasswordsQuotedByTheDriverNeverReachTheLogs) {
                   "'postgres', 'Hunter2x', 'Hunter2x', '127.0.0.1," +
                   std::to_string(port) + "')");
 
-    sb.state.EditionFlag = 1;
+    sb.state.edition = Edition::Ho;
     sb.state.ProductAppPath = sb.dir / "product";
     sb.state.PatchFolder = sb.dir / "product/PatchTemp";
     sb.state.SecurityConnectionString = sqloledb(port, name);

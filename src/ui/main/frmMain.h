@@ -45,7 +45,7 @@ class frmMain : public QDialog, public MainSurface, public MainWindowControls {
     void setProgress(float value) override;
     void setProgressVisible(bool visible) override;
     void setFileSize(const std::string& text) override;
-    std::string editionText() const override;
+    std::optional<Edition> chosenEdition() const override;
     void setStatus(const std::string& text) override;
 
     // MainWindowControls

@@ -121,14 +121,14 @@ void frmDownloadLocations::Form_Load() {
         FillDownloadTypes();
         if (state_.EditMode == "Modify") {
             const std::string edition =
-                settings_ ? settings_->productName() : editionTextOf(state_.EditionCode);
+                settings_ ? settings_->productName() : editionText(state_.edition);
             lblProductName->setText(qtText(edition));
             state_.DownloadLocation.clear();
             LoadDownloadLocation(state_, state_.EditedLocationFile);
             showEntry(entryFromLocation(state_.DownloadLocation, edition));
             txtLocCaption->setEnabled(false); // a location keeps its name
         } else {
-            lblProductName->setText(qtText(editionTextOf(state_.EditionCode)));
+            lblProductName->setText(qtText(editionText(state_.edition)));
             cmbDownLdType->setCurrentIndex(0);
             applyLayout("HTTP");
             chkProxyServer_Click();
