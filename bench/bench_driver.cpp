@@ -7,6 +7,7 @@
 #include "environment/ConsoleComponent.h"
 #include "platform/host/Host.h"
 #include "platform/net/InternetClient.h"
+#include "platform/text/Text.h"
 #include "platform/zip/ZipArchive.h"
 
 #include <QCoreApplication>
@@ -41,7 +42,7 @@ int main(int argc, char** argv) {
         ConsoleProgress window(Edition::Ho, stderr);
         state.mainWindow = &window;
         state.DownloadFolder = argv[2];
-        state.PatchFiles = argv[3];
+        state.PatchFiles = text::splitText(argv[3], ":");
         ZipArchive zip;
         try {
             VerifyDownloadedPatches(state, zip);

@@ -33,7 +33,7 @@ void printFetches(const RunSummary& summary, std::ostream& out) {
 std::vector<std::string> waiting(const AppState& state) {
     std::vector<std::string> names;
     for (const auto* list : {&state.CustomPatchFiles, &state.PatchFiles}) {
-        for (const auto& name : text::splitText(*list, ":")) {
+        for (const auto& name : *list) {
             const auto& skipped = state.Summary.skipped;
             if (std::find(skipped.begin(), skipped.end(), name) == skipped.end() &&
                 files::fileExists(files::join(state.DownloadFolder, name))) {

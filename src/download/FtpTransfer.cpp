@@ -43,8 +43,9 @@ class FtpTransfer {
   private:
     void connect();
     void checkAndDownload();
-    // Fetches every name of a ":" list not yet in the download folder.
-    void fetchList(const std::string& list, bool nudgeAfterFetch);
+    // Fetches every name of the list not yet in the download folder. The list is a copy: the
+    // walk does not depend on state the fetches change.
+    void fetchList(std::vector<std::string> names, bool nudgeAfterFetch);
     TransferResult getFile(const std::string& remote, const std::string& local,
                            const ExpectedContent& expected = {}, bool resumable = false);
     void nudgeProgress();
@@ -156,8 +157,8 @@ void FtpTransfer::checkAndDownload() {
     state_.PatchesReady = true;
 }
 
-void FtpTransfer::fetchList(const std::string& list, bool nudgeAfterFetch) {
-    for (const auto& name : text::splitText(list, ":")) {
+void FtpTransfer::fetchList(std::vector<std::string> names, bool nudgeAfterFetch) {
+    for (const auto& name : names) {
         state_.CurrentPatchFile = name;
         const std::string local = files::join(state_.DownloadFolder, name);
         if (archiveAlreadyPresent(state_, name, local)) {

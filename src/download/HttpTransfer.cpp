@@ -252,7 +252,8 @@ void HttpTransfer::fetchArchive(const std::string& name) {
 void HttpTransfer::fetchCustomFiles() {
     const std::string applied = text::right(
         ReadSetting(state_.services.registry, "CustPatchVer", shownSelector(state_)), 2);
-    for (const auto& name : text::splitText(state_.CustomPatchFiles, ":")) {
+    const std::vector<std::string> names = state_.CustomPatchFiles; // a copy, as below
+    for (const auto& name : names) {
         const std::string number = name.size() >= 6 ? name.substr(name.size() - 6, 2) : name;
         if (number <= applied) {
             LogWrite(state_, "Patch " + name +
@@ -292,7 +293,8 @@ void HttpTransfer::stepProgress(std::size_t count) {
 }
 
 void HttpTransfer::fetchPatchFiles() {
-    const auto names = text::splitText(state_.PatchFiles, ":");
+    // A copy: the walk does not depend on state the fetches change.
+    const std::vector<std::string> names = state_.PatchFiles;
     for (const auto& name : names) {
         stepProgress(names.size());
         state_.CurrentPatchFile = name;

@@ -75,20 +75,20 @@ void handleEntry(AppState& state, const std::string& entry) {
         tampered(state);
     }
     if (custom || text::startsWith(description, "POS_")) {
-        text::appendToList(state.CustomPatchFiles, text::trim(archiveName(entry)));
+        state.CustomPatchFiles.push_back(text::trim(archiveName(entry)));
         return;
     }
     const std::string name = archiveName(entry);
     const auto pieces = text::splitText(entry, ":");
     if (pieces.size() < 3) {
-        text::appendToList(state.PatchFiles, text::trim(name));
+        state.PatchFiles.push_back(text::trim(name));
         return;
     }
     const std::string& release = pieces[2];
     LogWrite(state, "Check Release " + release + " is approved or not.");
     if (IsReleaseApproved(state, release)) {
         LogWrite(state, "Release " + release + " is approved.");
-        text::appendToList(state.PatchFiles, text::trim(name));
+        state.PatchFiles.push_back(text::trim(name));
     } else {
         LogWrite(state, "Release " + release + " is not approved.");
     }

@@ -74,15 +74,11 @@ void Verifier::setFileSize(const std::string& text) {
 void Verifier::run() {
     const auto edition = shownEdition(state_);
     const int selector = edition ? editionSelector(*edition) : 0;
-    std::string list = state_.PatchFiles;
-    if (text::endsWith(list, ":")) {
-        list.pop_back();
-    }
     guarded(state_, [&] { LogWrite(state_, "Verifying the zip files."); });
     setFileSize("");
     const std::string installed =
         text::right(ReadSetting(state_.services.registry, "PatchVer", selector), 2);
-    for (const auto& name : text::splitText(list, ":")) {
+    for (const auto& name : state_.PatchFiles) {
         if (text::left(name, 4) == "POS_" || text::left(name, 3) == "HO_") {
             verify(name, installed);
         }

@@ -73,8 +73,9 @@ struct AppState {
 
     // The download in progress.
     LocationRecord DownloadLocation;
-    std::string CustomPatchFiles;
-    std::string PatchFiles;
+    // Archive names the update information lists: custom patches, then regular ones.
+    std::vector<std::string> CustomPatchFiles;
+    std::vector<std::string> PatchFiles;
     std::vector<std::string> UpdateEntries;
     std::string CurrentPatchFile;
     bool PatchesDownloaded = false;

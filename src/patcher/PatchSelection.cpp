@@ -78,10 +78,8 @@ std::string baseName(const std::string& archive) {
 }
 
 std::vector<std::string> pendingArchives(const AppState& state) {
-    std::vector<std::string> all = text::splitText(state.CustomPatchFiles, ":");
-    for (auto& name : text::splitText(state.PatchFiles, ":")) {
-        all.push_back(std::move(name));
-    }
+    std::vector<std::string> all = state.CustomPatchFiles;
+    all.insert(all.end(), state.PatchFiles.begin(), state.PatchFiles.end());
     return all;
 }
 
@@ -134,7 +132,7 @@ void CollectPendingUpdates(PatchRun& run) {
                     tampered(run);
                 }
                 if (std::find(applied.begin(), applied.end(), name) == applied.end()) {
-                    text::appendToList(state.CustomPatchFiles, name);
+                    state.CustomPatchFiles.push_back(name);
                 }
                 continue;
             }
@@ -161,7 +159,7 @@ void CollectPendingUpdates(PatchRun& run) {
     for (const auto& [name, entry] : regular) {
         state.UpdateEntries.push_back(entry);
         if (!isEngineArchive(name)) {
-            text::appendToList(state.PatchFiles, name);
+            state.PatchFiles.push_back(name);
         }
     }
     if (state.PatchFiles.empty()) {

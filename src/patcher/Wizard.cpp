@@ -72,7 +72,7 @@ void runFirstPass(PatchRun& run) {
     files::syncFileSystem(state.PatchRoot);
     const std::string record = files::join(state.PatchRoot, "GenUpdate.dat");
     const std::string version = patchfiles::versionNumberText(run.HeldVersion);
-    for (const auto& name : text::splitText(state.CustomPatchFiles, ":")) {
+    for (const auto& name : state.CustomPatchFiles) {
         files::appendLine(record, name + ":" +
                                       patchfiles::fileDate(files::join(state.PatchFolder, name)) +
                                       ":" + patchfiles::todayDate() + ":" + version);

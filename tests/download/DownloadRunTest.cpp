@@ -26,7 +26,7 @@ TEST_F(Verification, SoundArchiveLeavesNoScratchFolder) {
     makeZip(downloaded("POS_9_0_1_03.zip"), {{"a.txt", "a"}, {"sub/b.txt", "b"}});
     std::filesystem::create_directories(dir / "elsewhere");
     std::filesystem::create_directory_symlink(dir / "elsewhere", downloaded("POS_9_0_1_03"));
-    state.PatchFiles = "POS_9_0_1_03.zip:";
+    state.PatchFiles = {"POS_9_0_1_03.zip"};
     state.PatchesDownloaded = true;
     verify();
     EXPECT_TRUE(std::filesystem::exists(downloaded("POS_9_0_1_03.zip")));
@@ -41,7 +41,7 @@ TEST_F(Verification, TruncatedArchiveIsDeletedAndEndsTheHost) {
     makeZip(downloaded("HO_9_0_1_03.zip"), {{"a.txt", std::string(5000, 'a')}});
     const std::string bytes = readFile(downloaded("HO_9_0_1_03.zip"));
     writeFile(downloaded("HO_9_0_1_03.zip"), bytes.substr(0, bytes.size() / 2));
-    state.PatchFiles = "HO_9_0_1_03.zip";
+    state.PatchFiles = {"HO_9_0_1_03.zip"};
     EXPECT_THROW(verify(), RunStopped);
     EXPECT_FALSE(std::filesystem::exists(downloaded("HO_9_0_1_03.zip")));
     ASSERT_EQ(prompter.boxes.size(), 1U);
@@ -56,7 +56,7 @@ TEST_F(Verification, SkipsWhatNeedsNoCheck) {
     registry.write("Software\\Pelvar\\POS", "PatchVer", "9.0.1.03");
     writeFile(downloaded("POS_9_0_1_03.zip"), "not a zip");
     writeFile(downloaded("X_9_0_1_09.zip"), "not a zip");
-    state.PatchFiles = "POS_9_0_1_03.zip:X_9_0_1_09.zip:POS_9_0_1_08.zip";
+    state.PatchFiles = {"POS_9_0_1_03.zip", "X_9_0_1_09.zip", "POS_9_0_1_08.zip"};
     verify();
     EXPECT_EQ(prompter.texts().front(), "There is no updates are available to download");
 }

@@ -42,7 +42,7 @@ TEST_P(UnplainArchiveName, IsATamperedEntry) {
     EXPECT_EQ(prompter.texts(), std::vector<std::string>{"Updates Information Tampered"});
     EXPECT_TRUE(state.RunFailed);
     EXPECT_FALSE(fs::exists(dir / Escaped)) << "written outside the download folder";
-    EXPECT_EQ(state.PatchFiles + state.CustomPatchFiles, "");
+    EXPECT_TRUE(state.PatchFiles.empty() && state.CustomPatchFiles.empty());
 }
 
 INSTANTIATE_TEST_SUITE_P(

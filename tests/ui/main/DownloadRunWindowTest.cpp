@@ -69,7 +69,7 @@ TEST_P(BusyPointer, IsResetBeforeTheBoxThatEndsTheRun) {
     Services services(f.paths, f.registry, prompter, f.host);
     AppState state(services);
     state.DownloadFolder = f.downloads();
-    state.PatchFiles = "POS_9_0_1_05.zip:";
+    state.PatchFiles = {"POS_9_0_1_05.zip"};
     state.PatchesDownloaded = true;
     const std::string archive = f.downloaded("POS_9_0_1_05.zip");
     DownloadFixture::makePatch(archive);
