@@ -75,7 +75,7 @@ int runApply(CliContext& context, const ApplyArguments& args) {
         // The run ended the host: normally, or after one of its stopping messages.
     }
     state.wizard = nullptr;
-    printApplySummary(state, std::cerr);
+    printApplySummary(run, std::cerr);
     return state.RunFailed || applyLeftWorkUndone(state) ? 1 : 0;
 }
 

@@ -23,10 +23,10 @@ int runRollback(CliContext& context, const RollbackArguments& args) {
     AppState& state = context.state();
     state.edition = args.edition;
     LoadConnectionData(state, args.edition);
-    state.PatchRoot = state.ProductAppPath;
     useConfiguredDownloadFolder(state);
     PatchRun run(state);
     run.edition = args.edition;
+    run.PatchRoot = state.ProductAppPath;
     RollbackReport report;
     const bool done = RollBackPatch(run, args.patch, report);
     if (!report.archive.empty()) {

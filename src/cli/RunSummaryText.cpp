@@ -1,6 +1,7 @@
 #include "cli/RunSummaryText.h"
 
 #include "environment/AppState.h"
+#include "patcher/PatchRun.h"
 #include "platform/files/Files.h"
 #include "platform/text/Text.h"
 
@@ -53,9 +54,9 @@ void printDownloadSummary(const AppState& state, std::ostream& out) {
     out << "  waiting to be applied: " << joined(pending) << '\n';
 }
 
-void printApplySummary(const AppState& state, std::ostream& out) {
-    const RunSummary& summary = state.Summary;
-    out << "Summary of the update of " << editionText(state.edition) << ":\n";
+void printApplySummary(const PatchRun& run, std::ostream& out) {
+    const RunSummary& summary = run.state.Summary;
+    out << "Summary of the update of " << editionText(run.edition) << ":\n";
     printFetches(summary, out);
     out << "  files replaced: " << summary.filesReplaced << '\n'
         << "  components handed to the batch runner for registration: "
@@ -71,11 +72,11 @@ void printApplySummary(const AppState& state, std::ostream& out) {
     for (const auto& company : summary.companiesSkipped) {
         out << "  company database skipped: " << company << '\n';
     }
-    const std::string progress = files::join(state.PatchRoot, "Process3.log");
-    if (!state.PatchRoot.empty() && files::fileExists(progress)) {
+    const std::string progress = files::join(run.PatchRoot, "Process3.log");
+    if (!run.PatchRoot.empty() && files::fileExists(progress)) {
         out << "  still pending: the run stopped part way (" << progress
-            << "); `liveupdate --yes apply --no-download --edition "
-            << (state.edition ? editionCode(*state.edition) : "") << "` resumes it\n";
+            << "); `liveupdate --yes apply --no-download --edition " << editionCode(run.edition)
+            << "` resumes it\n";
     } else {
         out << "  still pending: nothing\n";
     }

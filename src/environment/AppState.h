@@ -62,8 +62,6 @@ struct AppState {
     std::string AppFolder;
     std::string DownloadFolder;
     std::string ProductAppPath;
-    std::string PatchRoot;
-    std::string PatchFolder;
 
     // Database.
     SystemFileInfo DatFileInfo;
@@ -80,7 +78,6 @@ struct AppState {
     std::string CurrentPatchFile;
     bool PatchesDownloaded = false;
     bool PatchesReady = false;
-    bool UpdatesReady = false;
     int FtpConnectFailures = 0;
     // The FTP session of the transfer under way; an extended-error report closes it.
     bool FtpHandlesOpen = false;

@@ -41,7 +41,7 @@ void deleteIfPresent(const std::string& path) {
 // A runner started before (by this run or the one before it) may still read its batch file.
 void deleteBatchFiles(PatchRun& run) {
     AppState& state = run.state;
-    if (!state.services.launcher.waitForRunners(state.PatchRoot,
+    if (!state.services.launcher.waitForRunners(run.PatchRoot,
                                                 [&] { state.services.host.processEvents(); })) {
         raise(err::PermissionDenied, run.RegBatch);
     }
@@ -69,12 +69,12 @@ void runFirstPass(PatchRun& run) {
         state.services.launcher.start(run.RegBatch, true);
     }
     // The record says the custom patches are installed: their files reach the disk first.
-    files::syncFileSystem(state.PatchRoot);
-    const std::string record = files::join(state.PatchRoot, "GenUpdate.dat");
+    files::syncFileSystem(run.PatchRoot);
+    const std::string record = files::join(run.PatchRoot, "GenUpdate.dat");
     const std::string version = patchfiles::versionNumberText(run.HeldVersion);
     for (const auto& name : state.CustomPatchFiles) {
         files::appendLine(record, name + ":" +
-                                      patchfiles::fileDate(files::join(state.PatchFolder, name)) +
+                                      patchfiles::fileDate(files::join(run.PatchFolder, name)) +
                                       ":" + patchfiles::todayDate() + ":" + version);
     }
     state.CustomPatchFiles.clear();
@@ -111,7 +111,7 @@ void reportNothingApplied(PatchRun& run, const std::string& why) {
 }
 
 void runSecondPass(PatchRun& run) {
-    const std::string progress = progressFilePath(run.state);
+    const std::string progress = progressFilePath(run);
     const bool resuming = files::fileExists(progress);
     if (!resuming) {
         deleteBatchFiles(run);
@@ -161,11 +161,11 @@ void LoadWizard(PatchRun& run) {
         text::isNumeric(system.SetupType) ? static_cast<int>(text::toInteger(system.SetupType)) : 0;
     run.HeldVersion =
         ReadSetting(state.services.registry, "PatchVer", editionSelector(run.edition));
-    state.PatchRoot = state.ProductAppPath;
-    state.PatchFolder = files::join(state.PatchRoot, "PatchTemp");
-    run.TempFolder = files::join(state.PatchRoot, "Temp3");
-    run.UnregBatch = files::join(state.PatchRoot, "Unreg_3.bat");
-    run.RegBatch = files::join(state.PatchRoot, "Reg_3.bat");
+    run.PatchRoot = state.ProductAppPath;
+    run.PatchFolder = files::join(run.PatchRoot, "PatchTemp");
+    run.TempFolder = files::join(run.PatchRoot, "Temp3");
+    run.UnregBatch = files::join(run.PatchRoot, "Unreg_3.bat");
+    run.RegBatch = files::join(run.PatchRoot, "Reg_3.bat");
 }
 
 void CheckForUpdates(PatchRun& run) {
@@ -200,7 +200,7 @@ void RunScheduledDownload(PatchRun& run) {
 }
 
 std::string ReadCurrentVersion(const PatchRun& run, const std::string& fileName) {
-    const std::string path = files::join(run.state.PatchRoot, fileName);
+    const std::string path = files::join(run.PatchRoot, fileName);
     if (!files::fileExists(path)) {
         return {};
     }
@@ -216,7 +216,7 @@ std::string ReadCurrentVersion(const PatchRun& run, const std::string& fileName)
 void ApplyUpdates(PatchRun& run) {
     AppState& state = run.state;
     try {
-        if (state.PatchRoot.empty()) {
+        if (run.PatchRoot.empty()) {
             // Without a product folder every path would be relative to wherever we run.
             raise(err::PathNotFound, "PatchRoot");
         }
@@ -225,11 +225,11 @@ void ApplyUpdates(PatchRun& run) {
             return;
         }
         RefuseInstallationLinks(run);
-        files::createFolders(state.PatchFolder);
+        files::createFolders(run.PatchFolder);
         RemoveLeftovers(run);
         CopyDownloadedUpdates(run, files::join(state.DownloadFolder, ""));
         state.services.host.processEvents();
-        if (state.UpdatesReady) {
+        if (run.UpdatesReady) {
             // A second time on purpose: the call inside CopyDownloadedUpdates is the first pass,
             // this one the second (steps 3 to 9), unless the run has ended in between.
             VerifyOrResume(run);
@@ -252,7 +252,7 @@ void VerifyOrResume(PatchRun& run) {
         run.SyGlPresent = false;
         run.SyFile.clear();
         run.GlFile.clear();
-        const std::string progress = progressFilePath(run.state);
+        const std::string progress = progressFilePath(run);
         if (files::fileExists(progress)) {
             const int answer = state.services.prompter.show(
                 "Pelvar LiveUpdate were terminated abnormally during applying updates.\nClick "
@@ -274,12 +274,12 @@ void VerifyOrResume(PatchRun& run) {
         }
         // The verification of this system checks archives only; it takes no version text.
         LogWrite(state, "Verifying Files...");
-        if (patchfiles::filesIn(state.PatchFolder).empty()) {
+        if (patchfiles::filesIn(run.PatchFolder).empty()) {
             state.services.prompter.show("There are no Updates present to verify.",
                                          box::Information, state.AppTitle);
             LogWrite(state, "There are no Updates present to verify");
             // Nothing waits to be applied, so the wizard does not look a second time.
-            state.UpdatesReady = false;
+            run.UpdatesReady = false;
             return;
         }
         UnzipAndVerify(run, state.edition == Edition::Ho ? 2 : 1);

@@ -45,7 +45,7 @@ class PatchFixture : public DownloadFixture {
         state.wizard = &wizard;
         run.edition = Edition::Pos;
         LoadWizard(run);
-        std::filesystem::create_directories(state.PatchFolder);
+        std::filesystem::create_directories(run.PatchFolder);
     }
 
     std::string product() const { return dir / "product"; }
@@ -58,7 +58,7 @@ class PatchFixture : public DownloadFixture {
     void unpacked(const std::string& name,
                   const std::vector<std::pair<std::string, std::string>>& entries) {
         for (const auto& [file, content] : entries) {
-            writeFile(state.PatchFolder + "/" + name + "/" + file, content);
+            writeFile(run.PatchFolder + "/" + name + "/" + file, content);
         }
         run.PatchFolders.push_back(name);
     }

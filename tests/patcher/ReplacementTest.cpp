@@ -82,7 +82,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(PatchTest, AMissingPackingListIsAMissingFile) {
     unpacked("POS_9_0_1_05", {{"Till.exe", "new"}});
-    CopyPackedFile(run, "Till.exe", state.PatchFolder + "/POS_9_0_1_05", "9.0.1.05");
+    CopyPackedFile(run, "Till.exe", run.PatchFolder + "/POS_9_0_1_05", "9.0.1.05");
     EXPECT_EQ(prompter.texts(), std::vector<std::string>{"53 File not found"});
 }
 

@@ -43,15 +43,15 @@ TEST_F(SecurityScripts, RunsEachPatchsScriptsInOrderWithPassAndFailLines) {
     EXPECT_TRUE(logHasInOrder({
         "Started Security Database updation.",
         "Executed SQL statement :INSERT INTO Menu (Src) VALUES ('a2') : Pass",
-        "Script " + sb.state.PatchFolder +
+        "Script " + run.PatchFolder +
             "/POS_9_0_1_05/Script/B.MNA ends without a -GO- line: its last statement was not "
             "executed.",
         "Security Database updation over.",
     }));
     // The collection file holds both security scripts, each followed by CR LF.
     EXPECT_EQ(readFile(product() + "/Ini/SecuritySQL_999.INI"),
-              readFile(sb.state.PatchFolder + "/POS_9_0_1_04/Script/A.MNA") + "\r\n" +
-                  readFile(sb.state.PatchFolder + "/POS_9_0_1_05/Script/B.MNA") + "\r\n");
+              readFile(run.PatchFolder + "/POS_9_0_1_04/Script/A.MNA") + "\r\n" +
+                  readFile(run.PatchFolder + "/POS_9_0_1_05/Script/B.MNA") + "\r\n");
 }
 
 struct KindCase {
@@ -118,7 +118,7 @@ TEST_F(SecurityScripts, RegisteredFrameworkRunsTheMenuListAndLogsWithoutThePassw
     // The eleven properties in the order they were set, the password masked.
     EXPECT_TRUE(text::contains(
         frameworkLog,
-        "P9QProgType=L; P9QForPvVersion=9.13; P9QScriptFileName=" + sb.state.PatchFolder +
+        "P9QProgType=L; P9QForPvVersion=9.13; P9QScriptFileName=" + run.PatchFolder +
             "/P1/Script/SECDBSCRIPTS.INI; P9QScriptExecType=2; P9QConnectionString="
             "Provider=Microsoft.Jet.OLEDB.4.0;Persist Security Info=False;Data Source='" +
             security() +

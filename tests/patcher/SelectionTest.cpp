@@ -18,7 +18,7 @@ class Selection : public PatchTest {
         for (const auto& line : rawLines) {
             bytes += line + "\r\n";
         }
-        writeFile(state.PatchFolder + "/Pelvar9_POSHTTP.dat", bytes);
+        writeFile(run.PatchFolder + "/Pelvar9_POSHTTP.dat", bytes);
     }
     bool collectEndsTheRun() {
         try {
@@ -48,7 +48,7 @@ TEST_F(Selection, EntriesAreOrderedByPatchNumberAndAppliedCustomArchivesAreSkipp
     EXPECT_EQ(state.PatchFiles, (std::vector<std::string>{"possecau_4.zip", "POS_9_0_1_06.zip"}));
     EXPECT_EQ(state.UpdateEntries, (std::vector<std::string>{"PELVARPU.ZIP:9", "POSSECAU_4.ZIP:Z",
                                                              "POS_9_0_1_06.ZIP:9.0.1"}));
-    EXPECT_FALSE(files::fileExists(state.PatchFolder + "/Pelvar9_POSHTTP.dat"));
+    EXPECT_FALSE(files::fileExists(run.PatchFolder + "/Pelvar9_POSHTTP.dat"));
 }
 
 struct TamperRow {
@@ -88,7 +88,7 @@ struct ArchiveRow {
 class DamagedArchive : public ::testing::WithParamInterface<ArchiveRow>, public Selection {};
 
 TEST_P(DamagedArchive, EndsTheRunWithTheCorruptMessage) {
-    const std::string archive = state.PatchFolder + "/POS_9_0_1_05.zip";
+    const std::string archive = run.PatchFolder + "/POS_9_0_1_05.zip";
     if (GetParam().entries.empty()) {
         writeFile(archive, "not a zip");
     } else {
@@ -100,7 +100,7 @@ TEST_P(DamagedArchive, EndsTheRunWithTheCorruptMessage) {
                       "Please check the connectivity to the download location and retry."));
     // Nothing lands outside the patch folder, and no half-unpacked patch folder remains.
     EXPECT_FALSE(files::fileExists(dir / "escaped.txt"));
-    EXPECT_FALSE(files::folderExists(state.PatchFolder + "/POS_9_0_1_05"));
+    EXPECT_FALSE(files::folderExists(run.PatchFolder + "/POS_9_0_1_05"));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -115,7 +115,7 @@ TEST_F(Selection, CopyingWithoutInformationFileEndsOnlyTheApplication) {
     CopyDownloadedUpdates(run, downloads() + "/");
     EXPECT_TRUE(shown("Updates Information Not Found!"));
     EXPECT_TRUE(logHas("Direct Copy from: " + downloads() + "/ failed"));
-    EXPECT_FALSE(state.UpdatesReady);
+    EXPECT_FALSE(run.UpdatesReady);
     EXPECT_EQ(host.terminations, 0);
 }
 
@@ -136,8 +136,8 @@ TEST_F(Selection, AMissingArchiveIsLoggedAndTheOthersAreCopied) {
     } catch (const RunStopped&) {
     }
     EXPECT_TRUE(logHas("File is not available: POS_9_0_1_05.zip. Skipped copying the same file."));
-    EXPECT_TRUE(files::fileExists(state.PatchFolder + "/POS_9_0_1_06.zip"));
-    EXPECT_TRUE(files::fileExists(state.PatchFolder + "/POSSECAU_1.zip"));
+    EXPECT_TRUE(files::fileExists(run.PatchFolder + "/POS_9_0_1_06.zip"));
+    EXPECT_TRUE(files::fileExists(run.PatchFolder + "/POSSECAU_1.zip"));
 }
 
 } // namespace

@@ -71,12 +71,12 @@ TEST_F(ServerDatabase, PasswordsQuotedByTheDriverNeverReachTheLogs) {
 
     sb.state.edition = Edition::Ho;
     sb.state.ProductAppPath = sb.dir / "product";
-    sb.state.PatchFolder = sb.dir / "product/PatchTemp";
-    sb.state.SecurityConnectionString = sqloledb(port, name);
-    writeFile(sb.state.PatchFolder + "/HO_9_0_1_05/Script/APPDBSCRIPTS.INI", "menu.sql\r\n");
-    writeFile(sb.state.PatchFolder + "/HO_9_0_1_05/Script/menu.sql", "SELECT 1\r\n-GO-\r\n");
-    components::recordRegistration(sb.registry, sb.state.ProductAppPath + "/PLPRFW04.dll");
     PatchRun run(sb.state);
+    run.PatchFolder = sb.dir / "product/PatchTemp";
+    sb.state.SecurityConnectionString = sqloledb(port, name);
+    writeFile(run.PatchFolder + "/HO_9_0_1_05/Script/APPDBSCRIPTS.INI", "menu.sql\r\n");
+    writeFile(run.PatchFolder + "/HO_9_0_1_05/Script/menu.sql", "SELECT 1\r\n-GO-\r\n");
+    components::recordRegistration(sb.registry, sb.state.ProductAppPath + "/PLPRFW04.dll");
     run.PatchFolders = {"HO_9_0_1_05"};
     ASSERT_TRUE(OpenSecurityDatabase(sb.state)) << sb.logText();
 
@@ -113,7 +113,8 @@ TEST_P(ServerFinalTaskDates, AreStoredAsDates) {
                   "varchar(9), LookupNos varchar(50), ScriptName varchar(50), Rem1 varchar(9), "
                   "Rem2 varchar(9), Rem3 varchar(9), Flag1 int, Flag2 int, Flag3 int)");
     sb.state.DatabaseType = "SQLSERVER";
-    sb.state.PatchFolder = sb.dir / "PatchTemp";
+    PatchRun run(sb.state);
+    run.PatchFolder = sb.dir / "PatchTemp";
     sb.state.UpdateEntries = {"POS_9_0_1_04.ZIP:12/03/2026:9.0.1.04"};
     test::sqlite(sb.dir / "security.db",
                  "CREATE TABLE VaCompany (CompCode, Nm, DbProvider, DbType, DbPath, DbName, "
@@ -123,7 +124,6 @@ TEST_P(ServerFinalTaskDates, AreStoredAsDates) {
     sb.state.SecurityConnectionString =
         "Data Source=" + sb.dir / "security.db" + ";Jet OLEDB:Database Password=x";
     ASSERT_TRUE(OpenSecurityDatabase(sb.state)) << sb.logText();
-    PatchRun run(sb.state);
 
     runSingleStep(run, ResumeStep::FinalTask);
 
