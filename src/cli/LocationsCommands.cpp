@@ -184,7 +184,6 @@ void addLocationsCommands(CLI::App& app, const GlobalOptions& options, int& exit
         CliContext context(options);
         AppState& state = context.state();
         state.edition = a->edition;
-        state.EditMode.clear();
         LocationEntry entry;
         entry.edition = editionText(a->edition);
         entry.name = a->name;
@@ -204,15 +203,14 @@ void addLocationsCommands(CLI::App& app, const GlobalOptions& options, int& exit
             return;
         }
         AppState& state = view.context.state();
-        state.EditedLocationFile = a->name + ".ini";
-        if (const auto refusal = modifyRefusal(state.EditedLocationFile)) {
+        const std::string locationFile = a->name + ".ini";
+        if (const auto refusal = modifyRefusal(locationFile)) {
             state.services.prompter.show(*refusal, box::Information, DownloaderTitle);
             exitCode = 1;
             return;
         }
-        state.EditMode = "Modify";
         state.DownloadLocation.clear();
-        LoadDownloadLocation(state, state.EditedLocationFile);
+        LoadDownloadLocation(state, locationFile);
         LocationEntry entry = entryFromLocation(state.DownloadLocation, editionText(view.edition));
         applyEntryOptions(*a, entry);
         exitCode = save(state, entry, true);

@@ -98,10 +98,8 @@ struct AppState {
     bool CustomLocationPass = false;
     std::vector<std::string> SettingsLocationNames;
 
-    // Shared by the settings window and the location editor.
-    std::string SettingsCaption; // caption of the settings window, set by the main window
-    std::string EditMode;
-    std::string EditedLocationFile;
+    // Caption of the settings window, set by the main window.
+    std::string SettingsCaption;
 
     // The windows that are open, as the engine reaches them.
     MainSurface* mainWindow = nullptr;

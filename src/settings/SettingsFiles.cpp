@@ -97,7 +97,6 @@ bool DeleteLocation(AppState& state, std::optional<Edition> edition,
     if (hasRow) {
         rows.erase(rows.begin() + activeRow);
     }
-    state.EditMode = "Delete";
     WriteSettingsFile(state, edition, downloadPath, rows);
     const std::string file = files::join(state.AppFolder, name + ".ini");
     if (files::fileExists(file)) {

@@ -177,7 +177,6 @@ void frmSettings::setDownloadPath(const std::string& text) {
 }
 
 void frmSettings::cmdAdd_Click() {
-    state_.EditMode.clear();
     addRequested_ = true;
     done(QDialog::Rejected);
 }
@@ -188,13 +187,12 @@ void frmSettings::cmdModify_Click() {
         const auto names = rowNames();
         const std::string name =
             row >= 0 && row < int(names.size()) ? names[std::size_t(row)] : std::string();
-        state_.EditedLocationFile = name + ".ini";
-        if (const auto refusal = modifyRefusal(state_.EditedLocationFile)) {
+        const std::string locationFile = name + ".ini";
+        if (const auto refusal = modifyRefusal(locationFile)) {
             state_.services.prompter.show(*refusal, box::Information, DownloaderTitle);
             return;
         }
-        state_.EditMode = "Modify";
-        frmDownloadLocations editor(state_, this, this);
+        frmDownloadLocations editor(state_, this, locationFile, this);
         editor.Form_Load();
         editor.exec();
     });
@@ -254,7 +252,7 @@ void ShowSettingsWindow(AppState& state, QWidget* parent) {
         if (!adding) {
             return;
         }
-        frmDownloadLocations editor(state, nullptr, parent);
+        frmDownloadLocations editor(state, nullptr, {}, parent);
         editor.Form_Load();
         editor.exec();
     }

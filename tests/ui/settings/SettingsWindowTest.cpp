@@ -143,7 +143,6 @@ TEST_F(SettingsWindows, ModifyingReloadsTheListBeneath) {
                     editor->cmdOk->click();
                 });
     ASSERT_TRUE(editorSeen);
-    EXPECT_EQ(box.state.EditMode, "Modify");
     ASSERT_EQ(window.fpDownloadInfo->rowCount(), 2);
     EXPECT_EQ(cell(window, 0, 4), "uploads");
 }
