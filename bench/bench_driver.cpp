@@ -3,6 +3,7 @@
 //   liveupdate-bench ftp HOST PORT USER PASSWORD REMOTE FILE
 //   liveupdate-bench verify FOLDER ARCHIVE_NAME
 #include "download/ConsoleProgress.h"
+#include "download/DownloadWalk.h"
 #include "download/VerifyDownloadedPatches.h"
 #include "environment/ConsoleComponent.h"
 #include "platform/host/Host.h"
@@ -44,8 +45,9 @@ int main(int argc, char** argv) {
         state.DownloadFolder = argv[2];
         state.PatchFiles = text::splitText(argv[3], ":");
         ZipArchive zip;
+        DownloadWalk walk(state);
         try {
-            VerifyDownloadedPatches(state, zip);
+            VerifyDownloadedPatches(walk, zip);
         } catch (const RunStopped&) {
             return 1; // a damaged archive
         }

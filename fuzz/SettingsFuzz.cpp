@@ -3,6 +3,7 @@
 // product reads back field for field.
 #include "FuzzSupport.h"
 #include "download/DownloadSession.h"
+#include "download/DownloadWalk.h"
 #include "environment/ConsoleComponent.h"
 #include "environment/Surfaces.h"
 #include "platform/base/RunTimeError.h"
@@ -57,7 +58,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     state.CurrentOperation = " ";
     state.edition = Edition::Pos;
     try {
-        DownloadFromSettings(state, app + "/" + settingsFileName(Edition::Pos));
+        DownloadWalk walk(state);
+        DownloadFromSettings(walk, app + "/" + settingsFileName(Edition::Pos));
         state.DownloadLocation.clear();
         LoadDownloadLocation(state, "fuzz.ini");
         ReadScheduleFile(state, "fuzz.sch");

@@ -39,8 +39,9 @@ void addDownloadCommand(CLI::App& app, const GlobalOptions& options, int& exitCo
             return;
         }
         CliContext context(options);
-        context.state().IgnoreExpiry = *ignoreExpiry;
-        exitCode = RunUnattendedDownload(context.state(), *editionFromTyped(*edition));
+        DownloadWalk walk(context.state());
+        walk.IgnoreExpiry = *ignoreExpiry;
+        exitCode = RunUnattendedDownload(walk, *editionFromTyped(*edition));
         printDownloadSummary(context.state(), std::cerr);
     });
 }

@@ -1,6 +1,7 @@
 #include "download/DownloadRun.h"
 
 #include "download/DownloadSession.h"
+#include "download/DownloadWalk.h"
 #include "download/VerifyDownloadedPatches.h"
 #include "environment/AppState.h"
 #include "environment/EndHostProcess.h"
@@ -58,7 +59,8 @@ std::optional<EditionLock> LockDownloadRun(AppState& state) {
     return lock;
 }
 
-void RunDownloadSession(AppState& state, ZipArchive& zip, MainWindowControls& controls) {
+void RunDownloadSession(DownloadWalk& walk, ZipArchive& zip, MainWindowControls& controls) {
+    AppState& state = walk.state;
     const auto lock = LockDownloadRun(state);
     if (!lock) {
         controls.setBusyPointer(false);
@@ -66,8 +68,8 @@ void RunDownloadSession(AppState& state, ZipArchive& zip, MainWindowControls& co
         return;
     }
     const std::function<void()> statements[] = {
-        [&] { StartDownloadSession(state); },
-        [&] { VerifyDownloadedPatches(state, zip); },
+        [&] { StartDownloadSession(walk); },
+        [&] { VerifyDownloadedPatches(walk, zip); },
         [&] {
             controls.setBusyPointer(false);
             controls.setButtonsEnabled(true);
@@ -84,7 +86,8 @@ void RunDownloadSession(AppState& state, ZipArchive& zip, MainWindowControls& co
     }
 }
 
-void DownloadButtonClicked(AppState& state, ZipArchive& zip, MainWindowControls& controls) {
+void DownloadButtonClicked(DownloadWalk& walk, ZipArchive& zip, MainWindowControls& controls) {
+    AppState& state = walk.state;
     const auto edition =
         state.mainWindow ? state.mainWindow->chosenEdition() : std::optional<Edition>();
     if (edition) {
@@ -95,7 +98,7 @@ void DownloadButtonClicked(AppState& state, ZipArchive& zip, MainWindowControls&
     controls.setButtonsEnabled(false);
     controls.setBusyPointer(true);
     state.CurrentOperation = "Download";
-    RunDownloadSession(state, zip, controls);
+    RunDownloadSession(walk, zip, controls);
 }
 
 } // namespace pelvar

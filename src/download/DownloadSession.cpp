@@ -1,6 +1,7 @@
 #include "download/DownloadSession.h"
 
 #include "download/CustomLocations.h"
+#include "download/DownloadWalk.h"
 #include "download/FtpTransfer.h"
 #include "download/HttpTransfer.h"
 #include "environment/AppState.h"
@@ -29,7 +30,8 @@ ProgressSurface* contextBar(AppState& state) {
 }
 
 // One location line of a download walk.
-void fetchLocation(AppState& state, const std::string& locationFile) {
+void fetchLocation(DownloadWalk& walk, const std::string& locationFile) {
+    AppState& state = walk.state;
     LoadDownloadLocation(state, locationFile);
     const LocationRecord& location = state.DownloadLocation;
     if (editionFromText(location.Product) != state.edition) {
@@ -44,9 +46,9 @@ void fetchLocation(AppState& state, const std::string& locationFile) {
     state.CustomPatchFiles.clear();
     state.PatchFiles.clear();
     if (ftp) {
-        StartFTP(state);
+        StartFTP(walk);
     } else if (location.Description != "LUHTTP") {
-        StartHTTP(state);
+        StartHTTP(walk);
     }
 }
 
@@ -67,13 +69,14 @@ std::string resolveDownloadFolder(AppState& state, const std::vector<std::string
     return nativePath(state.services.paths, folder, "Download path");
 }
 
-void reportEndOfWalk(AppState& state) {
+void reportEndOfWalk(DownloadWalk& walk) {
+    AppState& state = walk.state;
     WizardSurface* wizard = state.wizard;
     if (!wizard || wizard->progress() >= ProgressMax) {
         return;
     }
     wizard->setProgress(ProgressMax);
-    if (state.PatchesDownloaded) {
+    if (walk.PatchesDownloaded) {
         wizard->setFileSize("");
         wizard->setComplete("LiveUpdate is downloaded the patches");
         state.services.prompter.show("Download of updates for Pelvar 9 completed", box::Information,
@@ -107,7 +110,8 @@ void AdvanceProgress(AppState& state, float step, float setback) {
     }
 }
 
-void StartDownloadSession(AppState& state) {
+void StartDownloadSession(DownloadWalk& walk) {
+    AppState& state = walk.state;
     if (state.inWizardContext()) {
         if (state.wizard) {
             state.wizard->setProgressVisible(true);
@@ -122,12 +126,13 @@ void StartDownloadSession(AppState& state) {
     state.CurrentOperation = "Download";
     AdvanceProgress(state, 2, 2);
     if (state.edition) {
-        DownloadFromSettings(state, files::join(state.AppFolder, settingsFileName(*state.edition)));
+        DownloadFromSettings(walk, files::join(state.AppFolder, settingsFileName(*state.edition)));
     }
-    DownloadFromCustomLocations(state);
+    DownloadFromCustomLocations(walk);
 }
 
-void DownloadFromSettings(AppState& state, const std::string& settingsFile) {
+void DownloadFromSettings(DownloadWalk& walk, const std::string& settingsFile) {
+    AppState& state = walk.state;
     const bool downloading = state.CurrentOperation == "Download";
     Host& host = state.services.host;
     try {
@@ -168,7 +173,7 @@ void DownloadFromSettings(AppState& state, const std::string& settingsFile) {
             }
             try {
                 if (downloading) {
-                    fetchLocation(state, kv.value);
+                    fetchLocation(walk, kv.value);
                 } else {
                     LoadDownloadLocation(state, kv.value);
                     AddLocationRow(state);
@@ -187,7 +192,7 @@ void DownloadFromSettings(AppState& state, const std::string& settingsFile) {
             }
         }
         if (downloading && state.inWizardContext()) {
-            reportEndOfWalk(state);
+            reportEndOfWalk(walk);
         }
         host.processEvents();
     } catch (const RunTimeError&) {

@@ -1,6 +1,7 @@
 #include "download/UnattendedDownload.h"
 
 #include "download/ConsoleProgress.h"
+#include "download/DownloadWalk.h"
 #include "environment/AppState.h"
 #include "environment/Connections.h"
 #include "platform/host/Host.h"
@@ -8,7 +9,8 @@
 
 namespace pelvar {
 
-int RunUnattendedDownload(AppState& state, Edition edition) {
+int RunUnattendedDownload(DownloadWalk& walk, Edition edition) {
+    AppState& state = walk.state;
     ConsoleProgress console(edition);
     MainSurface* previous = state.mainWindow;
     state.mainWindow = &console;
@@ -16,15 +18,14 @@ int RunUnattendedDownload(AppState& state, Edition edition) {
     LoadConnectionData(state, edition);
     ZipArchive zip;
     try {
-        DownloadButtonClicked(state, zip, console);
+        DownloadButtonClicked(walk, zip, console);
     } catch (const RunStopped&) {
         // The run ended the host, as a fatal download or a hand-over does.
     }
     console.flush();
     state.mainWindow = previous;
     // A run that showed an error or a failure, or could not fetch a file, did not succeed.
-    const bool failed =
-        state.RunFailed || state.FtpConnectFailures > 0 || state.TransferFailures > 0;
+    const bool failed = state.RunFailed || walk.FtpConnectFailures > 0 || walk.TransferFailures > 0;
     return failed ? 1 : 0;
 }
 

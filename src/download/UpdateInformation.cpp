@@ -1,6 +1,7 @@
 #include "download/UpdateInformation.h"
 
 #include "download/DownloadSession.h"
+#include "download/DownloadWalk.h"
 #include "environment/AppState.h"
 #include "environment/Connections.h"
 #include "environment/EndHostProcess.h"
@@ -227,8 +228,9 @@ bool IsReleaseApproved(AppState& state, const std::string& release) {
     return approved;
 }
 
-void ShowTransferError(AppState& state, std::int32_t code, const std::string& operation,
+void ShowTransferError(DownloadWalk& walk, std::int32_t code, const std::string& operation,
                        const std::string& lastResponse, long responseNumber) {
+    AppState& state = walk.state;
     if (code != ExtendedError) {
         return;
     }
@@ -239,7 +241,7 @@ void ShowTransferError(AppState& state, std::int32_t code, const std::string& op
         state.services.prompter.show(operation + " Extd Err: " + std::to_string(responseNumber) +
                                          " " + lastResponse,
                                      box::Ok, state.AppTitle);
-        state.FtpHandlesOpen = false;
+        walk.FtpHandlesOpen = false;
         return;
     }
     if (text::contains(lastResponse, "Pelvar9_" + description + ".dat") &&
@@ -248,7 +250,7 @@ void ShowTransferError(AppState& state, std::int32_t code, const std::string& op
         state.RunFailed = true;
         state.services.prompter.show("Updates Information File Not Found.", box::Information,
                                      state.AppTitle);
-        state.FtpHandlesOpen = false;
+        walk.FtpHandlesOpen = false;
         return;
     }
     LogWrite(state, lastResponse);

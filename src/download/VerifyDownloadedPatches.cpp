@@ -1,6 +1,7 @@
 #include "download/VerifyDownloadedPatches.h"
 
 #include "download/DownloadSession.h"
+#include "download/DownloadWalk.h"
 #include "environment/AppState.h"
 #include "environment/EndHostProcess.h"
 #include "environment/RegistrySettings.h"
@@ -36,7 +37,7 @@ template <typename Statement> void guarded(AppState& state, Statement&& statemen
 
 class Verifier {
   public:
-    Verifier(AppState& state, ZipArchive& zip) : state_(state), zip_(zip) {}
+    Verifier(DownloadWalk& walk, ZipArchive& zip) : walk_(walk), state_(walk.state), zip_(zip) {}
     void run();
 
   private:
@@ -51,6 +52,7 @@ class Verifier {
         return state_.services.prompter.show(text, buttons, title);
     }
 
+    DownloadWalk& walk_;
     AppState& state_;
     ZipArchive& zip_;
 };
@@ -163,9 +165,9 @@ void Verifier::damaged(const std::string& name, const std::string& archivePath,
 bool Verifier::reportOutcome() {
     const char* title = "Pelvar 9 LiveUpdate";
     // A file whose transfer broke off is an error of the run as much as a failed login.
-    if (state_.FtpConnectFailures == 0 && state_.TransferFailures == 0) {
-        ask(state_.PatchesDownloaded ? "Download of updates for Pelvar 9 completed"
-                                     : "There is no updates are available to download",
+    if (walk_.FtpConnectFailures == 0 && walk_.TransferFailures == 0) {
+        ask(walk_.PatchesDownloaded ? "Download of updates for Pelvar 9 completed"
+                                    : "There is no updates are available to download",
             box::Information, title);
         return true;
     }
@@ -204,9 +206,9 @@ void Verifier::offerHandOver() {
 
 } // namespace
 
-void VerifyDownloadedPatches(AppState& state, ZipArchive& zip) {
+void VerifyDownloadedPatches(DownloadWalk& walk, ZipArchive& zip) {
     try {
-        Verifier(state, zip).run();
+        Verifier(walk, zip).run();
     } catch (const RunStopped& stop) {
         // Reported; unless the host was ended, the caller re-enables the window.
         if (stop.hostEnded) {

@@ -6,10 +6,8 @@
 #include "environment/SystemFile.h"
 #include "platform/db/Database.h"
 #include "platform/files/SandboxPaths.h"
-#include "platform/net/InternetClient.h"
 #include "platform/process/ProgramLauncher.h"
 
-#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -75,28 +73,10 @@ struct AppState {
     std::vector<std::string> CustomPatchFiles;
     std::vector<std::string> PatchFiles;
     std::vector<std::string> UpdateEntries;
-    std::string CurrentPatchFile;
-    bool PatchesDownloaded = false;
-    bool PatchesReady = false;
-    int FtpConnectFailures = 0;
-    // The FTP session of the transfer under way; an extended-error report closes it.
-    bool FtpHandlesOpen = false;
-    // Files whose transfer broke off in this run: the outcome then reports errors.
-    int TransferFailures = 0;
     // The run ended on an error or a failure message (the command line exits 1).
     bool RunFailed = false;
     // What the run did, for the command line's closing lines.
     RunSummary Summary;
-
-    // Signed updates: whether the current location's update information was verified, and
-    // the signed size and SHA-256 of each archive it lists; whether this run passes expired
-    // files (an admin's one-off); whether the walk is in the custom-location pass, and the
-    // settings locations it met.
-    bool SignedLocation = false;
-    std::map<std::string, ExpectedContent> SignedArchives;
-    bool IgnoreExpiry = false;
-    bool CustomLocationPass = false;
-    std::vector<std::string> SettingsLocationNames;
 
     // Caption of the settings window, set by the main window.
     std::string SettingsCaption;

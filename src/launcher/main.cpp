@@ -33,9 +33,9 @@ int openWindow(int argc, char** argv) {
 int runScheduled(int argc, char** argv, pelvar::Edition edition) {
     QCoreApplication app(argc, argv);
     pelvar::ConsoleComponent component(pelvar::SandboxPaths::fromEnvironment(), false);
-    pelvar::AppState& state = component.state();
+    pelvar::DownloadWalk walk(component.state());
     try {
-        return pelvar::RunUnattendedDownload(state, edition);
+        return pelvar::RunUnattendedDownload(walk, edition);
     } catch (const pelvar::RunStopped&) {
         return 0;
     } catch (const pelvar::RunTimeError& e) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "download/DownloadWalk.h"
 #include "environment/Edition.h"
 #include "platform/net/InternetClient.h"
 
@@ -15,9 +16,11 @@ struct AppState;
 // the folders and database settings, the archive lists and UpdateEntries the download shares
 // live there). The window or the command line owns it for as long as the wizard is shown.
 struct PatchRun {
-    explicit PatchRun(AppState& s) : state(s) {}
+    explicit PatchRun(AppState& s) : state(s), download(s) {}
 
     AppState& state;
+    // The values of the wizard's downloads.
+    DownloadWalk download;
 
     // How the wizard was launched: its edition, and whether it is the scheduled run.
     Edition edition = Edition::Pos;

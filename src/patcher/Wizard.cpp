@@ -178,7 +178,7 @@ void CheckForUpdates(PatchRun& run) {
         return;
     }
     try {
-        StartDownloadSession(state);
+        StartDownloadSession(run.download);
         NudgeProgress(state, 4);
         ApplyUpdates(run);
     } catch (const RunStopped& stop) {
@@ -195,7 +195,7 @@ void RunScheduledDownload(PatchRun& run) {
     }
     const auto lock = LockDownloadRun(run.state);
     if (lock) {
-        StartDownloadSession(run.state);
+        StartDownloadSession(run.download);
     }
 }
 

@@ -17,7 +17,7 @@ namespace {
 
 class Verification : public ::testing::Test, public DownloadFixture {
   protected:
-    void verify() { VerifyDownloadedPatches(state, zip); }
+    void verify() { VerifyDownloadedPatches(walk, zip); }
     ZipArchive zip;
 };
 
@@ -27,7 +27,7 @@ TEST_F(Verification, SoundArchiveLeavesNoScratchFolder) {
     std::filesystem::create_directories(dir / "elsewhere");
     std::filesystem::create_directory_symlink(dir / "elsewhere", downloaded("POS_9_0_1_03"));
     state.PatchFiles = {"POS_9_0_1_03.zip"};
-    state.PatchesDownloaded = true;
+    walk.PatchesDownloaded = true;
     verify();
     EXPECT_TRUE(std::filesystem::exists(downloaded("POS_9_0_1_03.zip")));
     EXPECT_TRUE(std::filesystem::is_empty(dir / "elsewhere"));
@@ -68,7 +68,7 @@ TEST_F(Verification, FailedLoginsOfferTheLog) {
     std::filesystem::permissions(viewer, std::filesystem::perms::owner_all);
     ScopedEnv textViewer("PELVAR_TEXT_VIEWER", viewer);
     LogWrite(state.DownloadFolder, "a line");
-    state.FtpConnectFailures = 1;
+    walk.FtpConnectFailures = 1;
     prompter.answers = {box::AnswerYes, box::AnswerNo};
     verify();
     EXPECT_EQ(prompter.boxes[0].buttons, 68);
@@ -107,7 +107,7 @@ TEST_P(DownloadRunErrors, FollowTheWindowsErrorTable) {
     ZipArchive zip;
     bool ended = false;
     try {
-        DownloadButtonClicked(f.state, zip, window);
+        DownloadButtonClicked(f.walk, zip, window);
     } catch (const RunStopped&) {
         ended = true;
     }

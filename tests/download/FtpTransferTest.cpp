@@ -45,12 +45,12 @@ TEST_P(FtpModes, FetchesPatchesWithoutPatchNumberCheck) {
     registry.write("Software\\Pelvar\\ENTERPRISE", "PatchVer", "9.0.1.02");
     ftpLocation("HOftp", server.port(), "/patches", "shop", "s3cret", GetParam(), "Head Office");
     useEdition({"HOftp.ini"});
-    StartDownloadSession(state);
+    StartDownloadSession(walk);
     for (const char* name : {"HO_9_0_1_03.zip", "HO_9_0_1_01.zip"}) {
         EXPECT_EQ(readFile(downloaded(name)), readFile(ftpRoot() + "/patches/" + name)) << name;
     }
     EXPECT_TRUE(logHas("Connecting to FTP Site: ftp://127.0.0.1 : Success"));
-    EXPECT_EQ(state.FtpConnectFailures, 0);
+    EXPECT_EQ(walk.FtpConnectFailures, 0);
     EXPECT_TRUE(prompter.boxes.empty());
     // On the wire: FolderLocation + "/" + name exactly, in the mode the location chose.
     EXPECT_TRUE(sent("RETR /patches/Pelvar9_HOftp.dat"));
@@ -71,9 +71,9 @@ TEST_F(FtpTransfer, FailuresAreReportedAndTheWalkGoesOn) {
     ftpLocation("HOftp2", server.port(), "/patches", "shop", "s3cret", false, "Head Office");
     publish(ftpRoot() + "/patches/Pelvar9_HOftp2.dat", {"HO_9_0_1_03.zip:9"});
     useEdition({"HOftp.ini", "HOnone.ini", "HOftp2.ini"});
-    StartDownloadSession(state);
+    StartDownloadSession(walk);
 
-    EXPECT_EQ(state.FtpConnectFailures, 1);
+    EXPECT_EQ(walk.FtpConnectFailures, 1);
     ASSERT_EQ(prompter.boxes.size(), 3U);
     EXPECT_EQ(prompter.boxes[0].text, "Failed to download the patches from ftp://127.0.0.1.\r\n"
                                       "Check the corresponding download settings and try again.");
@@ -92,14 +92,14 @@ TEST_F(FtpTransfer, ArchiveOnDiskIsKeptAndEmptyListMeansDownloaded) {
     writeFile(downloaded("HO_9_0_1_03.zip"), "already here");
     ftpLocation("HOftp", server.port(), "/patches", "shop", "s3cret", false, "Head Office");
     useEdition({"HOftp.ini"});
-    StartDownloadSession(state);
+    StartDownloadSession(walk);
     EXPECT_EQ(readFile(downloaded("HO_9_0_1_03.zip")), "already here");
     EXPECT_TRUE(logHas("Skiped Downloading File: HO_9_0_1_03.zip"));
 
     publish(ftpRoot() + "/patches/Pelvar9_HOftp.dat", {});
-    StartDownloadSession(state);
-    EXPECT_TRUE(state.PatchesDownloaded);
-    EXPECT_FALSE(state.PatchesReady);
+    StartDownloadSession(walk);
+    EXPECT_TRUE(walk.PatchesDownloaded);
+    EXPECT_FALSE(walk.PatchesReady);
 }
 
 TEST_F(FtpTransfer, NonNumericPortEndsTheWalkQuietly) {
@@ -108,7 +108,7 @@ TEST_F(FtpTransfer, NonNumericPortEndsTheWalkQuietly) {
                                 "shop", "s3cret", "0", "", "", "NO"});
     ftpLocation("HOftp2", server.port(), "/patches", "shop", "s3cret", false, "Head Office");
     useEdition({"HOftp.ini", "HOftp2.ini"});
-    StartDownloadSession(state);
+    StartDownloadSession(walk);
     EXPECT_TRUE(prompter.boxes.empty());
     EXPECT_FALSE(std::filesystem::exists(downloaded("HO_9_0_1_03.zip")));
 }
@@ -119,7 +119,7 @@ TEST_F(FtpTransfer, RefusedTransferIsReportedWithTheServersReply) {
     useEdition({"HOftp.ini"});
     state.mainWindow = &surface;
     ZipArchive zip;
-    DownloadButtonClicked(state, zip, surface);
+    DownloadButtonClicked(walk, zip, surface);
 
     ASSERT_GE(prompter.boxes.size(), 2U);
     EXPECT_EQ(prompter.boxes[0].text,

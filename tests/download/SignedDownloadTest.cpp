@@ -74,7 +74,7 @@ class SignedDownload : public ::testing::Test, public DownloadFixture {
                       0);
         }
     }
-    void run() { StartDownloadSession(state); }
+    void run() { StartDownloadSession(walk); }
 
     HttpServer server;
 };

@@ -120,10 +120,10 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(UpdateInformation, TransferErrorsReportOnlyServerAnswers) {
     state.DownloadLocation.Description = "POSftp";
-    ShowTransferError(state, 12029, "FTP Connect", "", 0);
+    ShowTransferError(walk, 12029, "FTP Connect", "", 0);
     EXPECT_TRUE(prompter.boxes.empty());
 
-    ShowTransferError(state, 12003, "FtpGetFile",
+    ShowTransferError(walk, 12003, "FtpGetFile",
                       "550 Pelvar9_POSftp.dat Pelvar9_POSftp.P9Q: The system cannot find the "
                       "file specified.",
                       550);

@@ -4,6 +4,7 @@
 #include "Servers.h"
 #include "ZipFiles.h"
 #include "download/DownloadRun.h"
+#include "download/DownloadWalk.h"
 #include "environment/Surfaces.h"
 
 #include <string>
@@ -68,6 +69,7 @@ class DownloadFixture : public Sandbox {
     bool logHas(const std::string& message) const;
 
     RecordingSurface surface;
+    DownloadWalk walk{state};
 };
 
 } // namespace pelvar::test

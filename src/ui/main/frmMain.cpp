@@ -28,7 +28,7 @@ QLabel* label(const char* text, QWidget* parent) {
 
 } // namespace
 
-frmMain::frmMain(AppState& state, QWidget* parent) : QDialog(parent), state_(state) {
+frmMain::frmMain(AppState& state, QWidget* parent) : QDialog(parent), state_(state), walk_(state) {
     setObjectName("frmMain");
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
@@ -149,7 +149,7 @@ void frmMain::cmbProdType_Click() {
 }
 
 void frmMain::cmdDownload_Click() {
-    handle([this] { DownloadButtonClicked(state_, xZip, *this); });
+    handle([this] { DownloadButtonClicked(walk_, xZip, *this); });
 }
 
 void frmMain::cmdSettings_Click() {

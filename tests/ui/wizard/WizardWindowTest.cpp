@@ -224,7 +224,7 @@ TEST_F(WizardChoice, DownloadRunHandsTheEditionToThePatcher) {
     ScopedEnv noEdition("PELVAR_EDITION", std::nullopt);
     ZipArchive zip;
     prompter.answers = {box::AnswerYes};
-    EXPECT_THROW(DownloadButtonClicked(state, zip, main), RunStopped);
+    EXPECT_THROW(DownloadButtonClicked(walk, zip, main), RunStopped);
     EXPECT_EQ(std::getenv("PELVAR_EDITION"), nullptr);
 
     EXPECT_TRUE(std::filesystem::exists(downloaded("HO_9_0_1_03.zip")));
