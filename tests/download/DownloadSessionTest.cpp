@@ -32,9 +32,8 @@ TEST_F(SettingsWalk, MissingFileAndEmptyLocationValueEndTheWalk) {
     StartDownloadSession(walk);
     writeRawSettings("Download path=" + downloads() + "\r\nDownload File=\r\n");
     StartDownloadSession(walk);
-    EXPECT_EQ(prompter.texts(),
-              (std::vector<std::string>{"There is no download configuration set forPoint of Sale",
-                                        "There is no download location defined"}));
+    EXPECT_EQ(prompter.texts(), (Texts{"There is no download configuration set forPoint of Sale",
+                                       "There is no download location defined"}));
 }
 
 TEST_F(SettingsWalk, RegistryFolderOverridesTheFile) {
@@ -72,7 +71,7 @@ TEST_F(SettingsWalk, ListingStopsAtCurrentVersionAndSkipsOtherEditions) {
         "\r\n\r\nDownload File=POShttp.ini\r\n"
         "Download File=hohttp.ini\r\nCurrent Version=9\r\nDownload File=Later.ini\r\n");
     DownloadFromSettings(walk, appFolder() + "/POSDownloadSettings.config");
-    EXPECT_EQ(listing.rows, std::vector<std::string>{"POShttp"});
+    EXPECT_EQ(listing.rows, Texts{"POShttp"});
 }
 
 TEST_F(SettingsWalk, LocationFilesAreReadByPosition) {
@@ -92,9 +91,8 @@ TEST_F(SettingsWalk, EmptyDownloadFolderIsReportedAndTheWalkGoesOn) {
     ftpLocation("Second", 1, "/b", "u", "p", false);
     writeRawSettings("Download path=\r\nDownload File=POSftp.ini\r\nDownload File=Second.ini\r\n");
     StartDownloadSession(walk);
-    EXPECT_EQ(prompter.texts(),
-              (std::vector<std::string>{"Mentioned download path is not available.",
-                                        "Mentioned download path is not available."}));
+    EXPECT_EQ(prompter.texts(), (Texts{"Mentioned download path is not available.",
+                                       "Mentioned download path is not available."}));
 }
 
 class CustomLocations : public ::testing::Test, public DownloadFixture {

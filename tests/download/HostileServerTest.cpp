@@ -39,7 +39,7 @@ TEST_P(UnplainArchiveName, IsATamperedEntry) {
     writeSettings("Point of Sale", {description + ".ini"});
 
     EXPECT_THROW(StartDownloadSession(walk), RunStopped);
-    EXPECT_EQ(prompter.texts(), std::vector<std::string>{"Updates Information Tampered"});
+    EXPECT_EQ(prompter.texts(), Texts{"Updates Information Tampered"});
     EXPECT_TRUE(state.RunFailed);
     EXPECT_FALSE(fs::exists(dir / Escaped)) << "written outside the download folder";
     EXPECT_TRUE(state.PatchFiles.empty() && state.CustomPatchFiles.empty());

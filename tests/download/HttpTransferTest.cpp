@@ -88,8 +88,7 @@ TEST_F(HttpTransfer, InstalledPatchNumberDecides) {
 TEST_F(HttpTransfer, MalformedPatchNameEndsTheDownloader) {
     publishPatches({"POS_a_b_c_5.z"});
     EXPECT_THROW(run(), RunStopped);
-    EXPECT_EQ(prompter.texts(),
-              std::vector<std::string>{"No patches are available in the download location"});
+    EXPECT_EQ(prompter.texts(), Texts{"No patches are available in the download location"});
 }
 
 // The download folder on a 256 KiB file system of its own.

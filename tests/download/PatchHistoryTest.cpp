@@ -115,8 +115,7 @@ TEST_F(PatchHistory, FailedInsertSkipsItsCompanyAndAnExistingRowEndsTheRoutine) 
                      "BEGIN SELECT RAISE(ABORT, 'refused'); END;");
     ASSERT_TRUE(LoadConnectionData(s.state, Edition::Pos));
     RecordPatchHistory(s.state, "9.1.2");
-    EXPECT_EQ(history(),
-              (std::vector<std::string>{"C3|Harbour|N/A|9.1.2|old", "C2|O'Brien|N/A|9.1.2|"}));
+    EXPECT_EQ(history(), (Texts{"C3|Harbour|N/A|9.1.2|old", "C2|O'Brien|N/A|9.1.2|"}));
     EXPECT_TRUE(s.prompter.boxes.empty());
 }
 
@@ -131,7 +130,7 @@ TEST_F(PatchHistory, FreshInstallationWindowLoadRecordsTheVersion) {
     PrepareMainWindowState(s.state);
     MigratePatchVersions(s.state);
     EXPECT_EQ(get(keysel::Pos, "PatchVer"), "9.1.3");
-    EXPECT_EQ(history(), std::vector<std::string>{"C1|Main Street|N/A|9.1.3|"});
+    EXPECT_EQ(history(), Texts{"C1|Main Street|N/A|9.1.3|"});
     const std::string log = readFile(s.paths.driveC() + "/PelvarUpdate.log");
     EXPECT_NE(log.find("Connection with Secutity Database Success."), std::string::npos) << log;
 }

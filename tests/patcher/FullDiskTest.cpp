@@ -45,8 +45,7 @@ TEST_F(FullDisk, RecordsNothingKeepsTheProgressFileAndResumesOnceThereIsRoom) {
 
     EXPECT_THROW(ApplyUpdates(run), RunStopped);
     EXPECT_TRUE(state.RunFailed);
-    EXPECT_EQ(prompter.texts(), std::vector<std::string>{"61 Disk full"})
-        << "no success text after the error";
+    EXPECT_EQ(prompter.texts(), Texts{"61 Disk full"}) << "no success text after the error";
     EXPECT_TRUE(logHas("Step8: - Big.bin could not be replaced: 61-Disk full")) << logText();
     EXPECT_EQ(readFile(reports() + "/Big.bin"), "old");
     EXPECT_EQ(ReadSetting(registry, "PatchVer", keysel::Pos), "");

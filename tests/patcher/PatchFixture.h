@@ -52,7 +52,7 @@ class PatchFixture : public DownloadFixture {
     std::string inProduct(const std::string& relative) const { return product() + "/" + relative; }
     std::string progressFile() const { return inProduct("Process3.log"); }
     std::vector<std::string> lines(const std::string& path) const {
-        return files::fileExists(path) ? files::readLines(path) : std::vector<std::string>{};
+        return files::fileExists(path) ? files::readLines(path) : Texts{};
     }
     // An unpacked patch in PatchFolder, listed for the steps.
     void unpacked(const std::string& name,

@@ -41,13 +41,12 @@ TEST_F(Selection, EntriesAreOrderedByPatchNumberAndAppliedCustomArchivesAreSkipp
                  "a:b:c:d:" + ScrambleLine("POSAPPAU_3.zip:y"),
                  "a:b:c:d:" + ScrambleLine("possecau_4.zip:z")});
     ASSERT_FALSE(collectEndsTheRun());
-    EXPECT_EQ(state.CustomPatchFiles,
-              (std::vector<std::string>{"POSSECAU_1.zip", "POSAPPAU_3.zip"}));
+    EXPECT_EQ(state.CustomPatchFiles, (Texts{"POSSECAU_1.zip", "POSAPPAU_3.zip"}));
     // Only the exact upper-case prefix makes a custom entry; numbered patches come last, oldest
     // first.
-    EXPECT_EQ(state.PatchFiles, (std::vector<std::string>{"possecau_4.zip", "POS_9_0_1_06.zip"}));
-    EXPECT_EQ(state.UpdateEntries, (std::vector<std::string>{"PELVARPU.ZIP:9", "POSSECAU_4.ZIP:Z",
-                                                             "POS_9_0_1_06.ZIP:9.0.1"}));
+    EXPECT_EQ(state.PatchFiles, (Texts{"possecau_4.zip", "POS_9_0_1_06.zip"}));
+    EXPECT_EQ(state.UpdateEntries,
+              (Texts{"PELVARPU.ZIP:9", "POSSECAU_4.ZIP:Z", "POS_9_0_1_06.ZIP:9.0.1"}));
     EXPECT_FALSE(files::fileExists(run.PatchFolder + "/Pelvar9_POSHTTP.dat"));
 }
 

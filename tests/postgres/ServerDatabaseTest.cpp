@@ -129,7 +129,7 @@ TEST_P(ServerFinalTaskDates, AreStoredAsDates) {
 
     EXPECT_EQ(
         test::rowsOf(sqloledb(port, name), "SELECT PatchDt, BusinessDt FROM VAPatchDtls", Postgres),
-        std::vector<std::string>{"2026-12-03|2026-11-30"})
+        Texts{"2026-12-03|2026-11-30"})
         << sb.logText();
 }
 
@@ -286,23 +286,21 @@ TEST(ApplyEndToEnd, HeadOfficeWithServerSecurityCompanyAndReplicationDatabases) 
         EXPECT_TRUE(text::contains(run.err, line)) << line << "\n" << run.err;
     }
 
-    EXPECT_EQ(rowsOf(connection(security), "SELECT Src FROM Menu", Postgres),
-              std::vector<std::string>{"mns"});
+    EXPECT_EQ(rowsOf(connection(security), "SELECT Src FROM Menu", Postgres), Texts{"mns"});
     auto items = rowsOf(connection(company), "SELECT Nm FROM Items", Postgres);
     std::sort(items.begin(), items.end());
-    EXPECT_EQ(items, (std::vector<std::string>{"dbs", "dbs2", "menu"}));
+    EXPECT_EQ(items, (Texts{"dbs", "dbs2", "menu"}));
     const std::string today = isoToday();
     EXPECT_EQ(rowsOf(connection(company), "SELECT * FROM VAPatchDtls ORDER BY PatchVer", Postgres),
-              (std::vector<std::string>{"H01|Smith's|9.0.1.06|2026-12-02|" + today + "|" + today +
-                                            "|9.2|1#2|app.DBS||||0|0|0",
-                                        "H01|Smith's|9.0.1.07|2026-12-04|" + today + "|" + today +
-                                            "|9.2|1#2|app2.DBS||||0|0|0"}));
-    EXPECT_EQ(rowsOf(connection(replica), "SELECT Qty FROM store1.Stock", Postgres),
-              std::vector<std::string>{"10"});
+              (Texts{"H01|Smith's|9.0.1.06|2026-12-02|" + today + "|" + today +
+                         "|9.2|1#2|app.DBS||||0|0|0",
+                     "H01|Smith's|9.0.1.07|2026-12-04|" + today + "|" + today +
+                         "|9.2|1#2|app2.DBS||||0|0|0"}));
+    EXPECT_EQ(rowsOf(connection(replica), "SELECT Qty FROM store1.Stock", Postgres), Texts{"10"});
     EXPECT_EQ(
         rowsOf(connection(replica), "SELECT * FROM ReplVaPatchDtls ORDER BY PatchVer", Postgres),
-        (std::vector<std::string>{"H01|9.0.1.06|2026-12-02|" + today + "|9.13|NODE7",
-                                  "H01|9.0.1.07|2026-12-04|" + today + "|9.13|NODE7"}));
+        (Texts{"H01|9.0.1.06|2026-12-02|" + today + "|9.13|NODE7",
+               "H01|9.0.1.07|2026-12-04|" + today + "|9.13|NODE7"}));
     EXPECT_EQ(ReadSetting(installation.registry, "PatchVer", keysel::Enterprise), "9.0.1.07");
     EXPECT_EQ(ReadSetting(installation.registry, "HODownLoadPath", keysel::LiveUpdate),
               installation.downloads());

@@ -148,12 +148,12 @@ TEST_F(WizardChoice, CheckForUpdatesDownloadsAppliesAndEndsTheHost) {
     EXPECT_EQ(host.terminations, 1) << "the run ends the host when it is done";
     // The download's outcome, then the applied patches; a regular patch needs a company for
     // its database steps, which this installation does not have.
-    EXPECT_EQ(prompter.texts(),
-              (std::vector<std::string>{
-                  "Download of updates for Pelvar 9 completed",
-                  "Required file has been updated successfully.\nMore updates need to Apply which "
-                  "requires atleast one Pelvar Company.\nPlease Create a Pelvar Company and run "
-                  "the Pelvar LiveUpdate."}));
+    EXPECT_EQ(
+        prompter.texts(),
+        (Texts{"Download of updates for Pelvar 9 completed",
+               "Required file has been updated successfully.\nMore updates need to Apply which "
+               "requires atleast one Pelvar Company.\nPlease Create a Pelvar Company and run "
+               "the Pelvar LiveUpdate."}));
     EXPECT_TRUE(std::filesystem::exists(downloaded("POS_9_0_1_03.zip")));
     EXPECT_EQ(readFile(dir / "pos-product/Report.txt"), "new report of POS_9_0_1_03");
     EXPECT_FALSE(std::filesystem::exists(dir / "pos-product/Process3.log"))
