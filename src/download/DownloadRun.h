@@ -19,7 +19,7 @@ class MainWindowControls {
     virtual void setBusyPointer(bool busy) = 0;
 };
 
-// What the Download button does for the edition text shown in the edition list: sets the
+// What the Download button does for the edition chosen in the edition list: sets the
 // edition values, clears DownloadLocation, disables the buttons and runs the download,
 // the verification and the hand-over, with the window's error table.
 void DownloadButtonClicked(DownloadWalk& walk, ZipArchive& zip, MainWindowControls& controls);
