@@ -3,10 +3,12 @@
 //   liveupdate-bench ftp HOST PORT USER PASSWORD REMOTE FILE
 //   liveupdate-bench verify FOLDER ARCHIVE_NAME
 #include "download/ConsoleProgress.h"
+#include "download/DownloadWalk.h"
 #include "download/VerifyDownloadedPatches.h"
 #include "environment/ConsoleComponent.h"
 #include "platform/host/Host.h"
 #include "platform/net/InternetClient.h"
+#include "platform/text/Text.h"
 #include "platform/zip/ZipArchive.h"
 
 #include <QCoreApplication>
@@ -38,13 +40,14 @@ int main(int argc, char** argv) {
         paths.appFolder = argv[2];
         ConsoleComponent component(paths, false);
         AppState& state = component.state();
-        ConsoleProgress window("Head Office", stderr);
+        ConsoleProgress window(Edition::Ho, stderr);
         state.mainWindow = &window;
         state.DownloadFolder = argv[2];
-        state.PatchFiles = argv[3];
+        state.PatchFiles = text::splitText(argv[3], ":");
         ZipArchive zip;
+        DownloadWalk walk(state);
         try {
-            VerifyDownloadedPatches(state, zip);
+            VerifyDownloadedPatches(walk, zip);
         } catch (const RunStopped&) {
             return 1; // a damaged archive
         }

@@ -65,10 +65,8 @@ int main(int argc, char** argv) {
     AppState& state = component.state();
     state.DownloadFolder = dir + "/downloads";
     state.ProductAppPath = product;
-    state.PatchRoot = product;
-    state.PatchFolder = product + "/PatchTemp";
     state.DatabaseType = "ACCESS";
-    state.EditionFlag = 1;
+    state.edition = Edition::Ho;
 
     const std::string security = dir + "/security.db";
     const std::string plain = dir + "/plain.db";
@@ -93,6 +91,8 @@ int main(int argc, char** argv) {
         "Provider=Microsoft.Jet.OLEDB.4.0;Data Source='" + security + "'";
     state.SecurityConnection = DatabaseConnection::open(state.SecurityConnectionString, {});
     PatchRun run(state);
+    run.PatchRoot = product;
+    run.PatchFolder = product + "/PatchTemp";
     run.PatchFolders = {"HO_9_0_1_01"};
     auto start = std::chrono::steady_clock::now();
     try {

@@ -3,6 +3,7 @@
 // product reads back field for field.
 #include "FuzzSupport.h"
 #include "download/DownloadSession.h"
+#include "download/DownloadWalk.h"
 #include "environment/ConsoleComponent.h"
 #include "environment/Surfaces.h"
 #include "platform/base/RunTimeError.h"
@@ -19,7 +20,7 @@ namespace {
 
 class ListingSurface : public SettingsSurface {
   public:
-    std::string productName() const override { return PosEdition; }
+    std::string productName() const override { return editionText(Edition::Pos); }
     void addLocationRow(const LocationRecord&) override { ++rows; }
     std::string downloadPath() const override { return path; }
     void setDownloadPath(const std::string& text) override { path = text; }
@@ -48,16 +49,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string input(reinterpret_cast<const char*>(data), size);
     AppState& state = component().state();
     const std::string app = state.AppFolder;
-    fuzz::putFile(app + "/" + settingsFileName(PosEdition), input);
+    fuzz::putFile(app + "/" + settingsFileName(Edition::Pos), input);
     fuzz::putFile(app + "/fuzz.ini", input);
     fuzz::putFile(app + "/fuzz.sch", input);
 
     ListingSurface surface;
     state.settingsWindow = &surface;
     state.CurrentOperation = " ";
-    state.SelectedEdition = PosEdition;
+    state.edition = Edition::Pos;
     try {
-        DownloadFromSettings(state, app + "/" + settingsFileName(PosEdition));
+        DownloadWalk walk(state);
+        DownloadFromSettings(walk, app + "/" + settingsFileName(Edition::Pos));
         state.DownloadLocation.clear();
         LoadDownloadLocation(state, "fuzz.ini");
         ReadScheduleFile(state, "fuzz.sch");
@@ -88,7 +90,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
 std::vector<std::string> fuzzSeeds() {
     LocationRecord l;
-    l.Product = PosEdition;
+    l.Product = editionText(Edition::Pos);
     l.Description = "POSHTTP";
     l.DownloadType = "HTTP";
     l.Location = "http://127.0.0.1:8080/pos";

@@ -60,7 +60,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return 0;
     }
     for (const auto* list : {&state.PatchFiles, &state.CustomPatchFiles}) {
-        for (const auto& name : text::splitText(*list, ":")) {
+        for (const auto& name : *list) {
             FUZZ_REQUIRE(isPlainFileName(name));
         }
     }

@@ -24,8 +24,10 @@ namespace pelvar::cli {
 
 // Without a download the folder comes from the edition's settings file, as the walk reads it.
 void useConfiguredDownloadFolder(AppState& state) {
-    const std::string settings =
-        files::join(state.AppFolder, settingsFileName(state.SelectedEdition));
+    if (!state.edition) {
+        return;
+    }
+    const std::string settings = files::join(state.AppFolder, settingsFileName(*state.edition));
     if (files::fileExists(settings)) {
         const auto lines = files::readLines(settings);
         if (!lines.empty()) {
@@ -38,7 +40,7 @@ void useConfiguredDownloadFolder(AppState& state) {
 namespace {
 
 struct ApplyArguments {
-    std::string edition;
+    Edition edition = Edition::Pos;
     bool noDownload = false;
     bool checkFirst = false;
 };
@@ -54,7 +56,7 @@ int runApply(CliContext& context, const ApplyArguments& args) {
     ConsoleWizard console;
     state.wizard = &console;
     PatchRun run(state);
-    run.EditionCode = args.edition;
+    run.edition = args.edition;
     try {
         LoadWizard(run);
         if (args.noDownload) {
@@ -73,7 +75,7 @@ int runApply(CliContext& context, const ApplyArguments& args) {
         // The run ended the host: normally, or after one of its stopping messages.
     }
     state.wizard = nullptr;
-    printApplySummary(state, std::cerr);
+    printApplySummary(run, std::cerr);
     return state.RunFailed || applyLeftWorkUndone(state) ? 1 : 0;
 }
 

@@ -18,15 +18,15 @@ class PrintedReport : public PreflightReport {
 
 } // namespace
 
-bool printCheck(const GlobalOptions& options, const std::string& editionCode) {
+bool printCheck(const GlobalOptions& options, Edition edition) {
     // A component of its own: the run that may follow starts from a fresh state.
     CliContext context(options);
     PrintedReport report;
-    return RunPreflight(context.state(), editionCode, report);
+    return RunPreflight(context.state(), edition, report);
 }
 
 void addCheckCommand(CLI::App& app, const GlobalOptions& options, int& exitCode) {
-    auto edition = std::make_shared<std::string>();
+    auto edition = std::make_shared<Edition>();
     auto* check =
         app.add_subcommand("check", "Check whether a patch run of an edition can succeed");
     check->footer("One line per item, OK or FAIL with the reason: the registry values, the product "

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "cli/CliContext.h"
+#include "environment/Edition.h"
 
 #include <CLI/CLI.hpp>
 #include <string>
@@ -11,6 +12,6 @@ namespace pelvar::cli {
 void addCheckCommand(CLI::App& app, const GlobalOptions& options, int& exitCode);
 
 // Prints the check of an edition on standard output; true when every item passed.
-bool printCheck(const GlobalOptions& options, const std::string& editionCode);
+bool printCheck(const GlobalOptions& options, Edition edition);
 
 } // namespace pelvar::cli

@@ -24,9 +24,9 @@ void addDownloadCommand(CLI::App& app, const GlobalOptions& options, int& exitCo
         ->add_option("--edition", *edition, "POS or HO (also \"Point of Sale\" or \"Head Office\")")
         ->required()
         ->check([](const std::string& value) {
-            return editionTextFor(value).empty() ? "must be POS, HO, \"Point of Sale\" or "
-                                                   "\"Head Office\""
-                                                 : std::string();
+            return !editionFromTyped(value) ? "must be POS, HO, \"Point of Sale\" or "
+                                              "\"Head Office\""
+                                            : std::string();
         });
     auto ignoreExpiry = std::make_shared<bool>(false);
     download->add_flag("--ignore-expiry", *ignoreExpiry,
@@ -39,8 +39,9 @@ void addDownloadCommand(CLI::App& app, const GlobalOptions& options, int& exitCo
             return;
         }
         CliContext context(options);
-        context.state().IgnoreExpiry = *ignoreExpiry;
-        exitCode = RunUnattendedDownload(context.state(), *edition);
+        DownloadWalk walk(context.state());
+        walk.IgnoreExpiry = *ignoreExpiry;
+        exitCode = RunUnattendedDownload(walk, *editionFromTyped(*edition));
         printDownloadSummary(context.state(), std::cerr);
     });
 }

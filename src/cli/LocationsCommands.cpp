@@ -18,7 +18,7 @@ namespace pelvar::cli {
 namespace {
 
 struct LocationArguments {
-    std::string edition;
+    Edition edition = Edition::Pos;
     std::string name;
     std::optional<std::string> type;
     std::optional<std::string> address;
@@ -37,12 +37,11 @@ struct LocationArguments {
 
 // The settings window of an edition as the command line sees it: state, edition and list.
 struct SettingsView {
-    SettingsView(const GlobalOptions& options, const std::string& editionCode)
-        : context(options), edition(editionTextOf(editionCode)), list(edition) {
+    SettingsView(const GlobalOptions& options, Edition chosen)
+        : context(options), edition(chosen), list(chosen) {
         AppState& state = context.state();
-        state.EditionCode = editionCode;
         // Stands for the main window's edition list: its registry copy of the folder wins.
-        state.SelectedEdition = edition;
+        state.edition = chosen;
         ListLocations(state, list);
         list.setDownloadPath(state.DownloadFolder);
     }
@@ -57,7 +56,7 @@ struct SettingsView {
     }
 
     CliContext context;
-    std::string edition;
+    Edition edition;
     LocationList list;
 };
 
@@ -111,8 +110,8 @@ void applyEntryOptions(const LocationArguments& a, LocationEntry& e) {
 }
 
 int notListed(const SettingsView& view, const std::string& name) {
-    std::cerr << "liveupdate: \"" << name << "\" is not a download location of " << view.edition
-              << '\n';
+    std::cerr << "liveupdate: \"" << name << "\" is not a download location of "
+              << editionText(view.edition) << '\n';
     return 1;
 }
 
@@ -184,10 +183,9 @@ void addLocationsCommands(CLI::App& app, const GlobalOptions& options, int& exit
     add->callback([a, &options, &exitCode] {
         CliContext context(options);
         AppState& state = context.state();
-        state.EditionCode = a->edition;
-        state.EditMode.clear();
+        state.edition = a->edition;
         LocationEntry entry;
-        entry.edition = editionTextOf(a->edition);
+        entry.edition = editionText(a->edition);
         entry.name = a->name;
         entry.type = "HTTP"; // what the editor shows when it opens for adding
         applyEntryOptions(*a, entry);
@@ -205,16 +203,15 @@ void addLocationsCommands(CLI::App& app, const GlobalOptions& options, int& exit
             return;
         }
         AppState& state = view.context.state();
-        state.EditedLocationFile = a->name + ".ini";
-        if (const auto refusal = modifyRefusal(state.EditedLocationFile)) {
+        const std::string locationFile = a->name + ".ini";
+        if (const auto refusal = modifyRefusal(locationFile)) {
             state.services.prompter.show(*refusal, box::Information, DownloaderTitle);
             exitCode = 1;
             return;
         }
-        state.EditMode = "Modify";
         state.DownloadLocation.clear();
-        LoadDownloadLocation(state, state.EditedLocationFile);
-        LocationEntry entry = entryFromLocation(state.DownloadLocation, view.edition);
+        LoadDownloadLocation(state, locationFile);
+        LocationEntry entry = entryFromLocation(state.DownloadLocation, editionText(view.edition));
         applyEntryOptions(*a, entry);
         exitCode = save(state, entry, true);
     });

@@ -22,7 +22,7 @@ namespace {
 constexpr long long MaxKeyFileBytes = 4096;
 
 struct PublishOptions {
-    std::string edition;
+    Edition edition = Edition::Pos;
     std::string name;
     std::string keyFile;
     std::string passwordFile;
@@ -107,7 +107,7 @@ void publish(const PublishOptions& options) {
     }
 
     TrustedComment comment;
-    comment.edition = options.edition;
+    comment.edition = editionCode(options.edition);
     comment.name = options.name;
     const std::int64_t now = std::time(nullptr);
     comment.serial = options.serial >= 0 ? options.serial : now;

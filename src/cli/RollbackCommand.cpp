@@ -15,20 +15,18 @@ namespace pelvar::cli {
 namespace {
 
 struct RollbackArguments {
-    std::string edition;
+    Edition edition = Edition::Pos;
     std::string patch;
 };
 
 int runRollback(CliContext& context, const RollbackArguments& args) {
     AppState& state = context.state();
-    state.SelectedEdition = editionTextOf(args.edition);
-    state.EditionCode = args.edition;
-    state.EditionFlag = args.edition == "HO" ? 1 : 0;
-    LoadConnectionData(state, state.SelectedEdition);
-    state.PatchRoot = state.ProductAppPath;
+    state.edition = args.edition;
+    LoadConnectionData(state, args.edition);
     useConfiguredDownloadFolder(state);
     PatchRun run(state);
-    run.EditionCode = args.edition;
+    run.edition = args.edition;
+    run.PatchRoot = state.ProductAppPath;
     RollbackReport report;
     const bool done = RollBackPatch(run, args.patch, report);
     if (!report.archive.empty()) {

@@ -1,6 +1,7 @@
 #include "cli/RunSummaryText.h"
 
 #include "environment/AppState.h"
+#include "patcher/PatchRun.h"
 #include "platform/files/Files.h"
 #include "platform/text/Text.h"
 
@@ -33,7 +34,7 @@ void printFetches(const RunSummary& summary, std::ostream& out) {
 std::vector<std::string> waiting(const AppState& state) {
     std::vector<std::string> names;
     for (const auto* list : {&state.CustomPatchFiles, &state.PatchFiles}) {
-        for (const auto& name : text::splitText(*list, ":")) {
+        for (const auto& name : *list) {
             const auto& skipped = state.Summary.skipped;
             if (std::find(skipped.begin(), skipped.end(), name) == skipped.end() &&
                 files::fileExists(files::join(state.DownloadFolder, name))) {
@@ -47,15 +48,15 @@ std::vector<std::string> waiting(const AppState& state) {
 } // namespace
 
 void printDownloadSummary(const AppState& state, std::ostream& out) {
-    out << "Summary of the download of " << state.SelectedEdition << ":\n";
+    out << "Summary of the download of " << editionText(state.edition) << ":\n";
     printFetches(state.Summary, out);
     const auto pending = waiting(state);
     out << "  waiting to be applied: " << joined(pending) << '\n';
 }
 
-void printApplySummary(const AppState& state, std::ostream& out) {
-    const RunSummary& summary = state.Summary;
-    out << "Summary of the update of " << state.SelectedEdition << ":\n";
+void printApplySummary(const PatchRun& run, std::ostream& out) {
+    const RunSummary& summary = run.state.Summary;
+    out << "Summary of the update of " << editionText(run.edition) << ":\n";
     printFetches(summary, out);
     out << "  files replaced: " << summary.filesReplaced << '\n'
         << "  components handed to the batch runner for registration: "
@@ -71,10 +72,10 @@ void printApplySummary(const AppState& state, std::ostream& out) {
     for (const auto& company : summary.companiesSkipped) {
         out << "  company database skipped: " << company << '\n';
     }
-    const std::string progress = files::join(state.PatchRoot, "Process3.log");
-    if (!state.PatchRoot.empty() && files::fileExists(progress)) {
+    const std::string progress = files::join(run.PatchRoot, "Process3.log");
+    if (!run.PatchRoot.empty() && files::fileExists(progress)) {
         out << "  still pending: the run stopped part way (" << progress
-            << "); `liveupdate --yes apply --no-download --edition " << state.EditionCode
+            << "); `liveupdate --yes apply --no-download --edition " << editionCode(run.edition)
             << "` resumes it\n";
     } else {
         out << "  still pending: nothing\n";

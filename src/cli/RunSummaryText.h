@@ -4,7 +4,8 @@
 
 namespace pelvar {
 struct AppState;
-}
+struct PatchRun;
+} // namespace pelvar
 
 namespace pelvar::cli {
 
@@ -12,7 +13,7 @@ namespace pelvar::cli {
 // refused or could not do and why, what it applied and what still waits. The message boxes and
 // the update log stay as they are; these lines say what really happened.
 void printDownloadSummary(const AppState& state, std::ostream& out);
-void printApplySummary(const AppState& state, std::ostream& out);
+void printApplySummary(const PatchRun& run, std::ostream& out);
 
 // Whether an apply run left something undone a box does not stop on: a failed statement or a
 // company database that could not be opened.

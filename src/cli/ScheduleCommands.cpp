@@ -18,7 +18,7 @@ namespace pelvar::cli {
 namespace {
 
 struct ScheduleArguments {
-    std::string edition;
+    Edition edition = Edition::Pos;
     std::optional<std::string> date;
     std::optional<std::string> time;
     std::optional<std::string> frequency;
@@ -124,7 +124,7 @@ void addScheduleCommands(CLI::App& app, const GlobalOptions& options, int& exitC
     set->callback([a, &options, &exitCode] {
         CliContext context(options);
         AppState& state = context.state();
-        state.EditionCode = a->edition;
+        state.edition = a->edition;
         const ScheduleValues opened = ReadScheduleFile(state, scheduleFileName(a->edition));
 
         // Unset values are what the window would show: the saved ones, else now and "Daily".
@@ -140,8 +140,8 @@ void addScheduleCommands(CLI::App& app, const GlobalOptions& options, int& exitC
             return;
         }
         ScheduleEntry entry;
-        entry.editionCode = a->edition;
-        entry.edition = editionTextOf(a->edition);
+        entry.edition = a->edition;
+        entry.productLabel = editionText(a->edition);
         entry.startDate = *date;
         entry.startTime = *time;
         entry.frequency =

@@ -7,8 +7,7 @@ namespace {
 constexpr auto PrintInterval = std::chrono::milliseconds(250);
 }
 
-ConsoleProgress::ConsoleProgress(std::string edition, std::FILE* out)
-    : edition_(std::move(edition)), out_(out) {}
+ConsoleProgress::ConsoleProgress(Edition edition, std::FILE* out) : edition_(edition), out_(out) {}
 
 void ConsoleProgress::setProgress(float value) {
     progress_ = value;

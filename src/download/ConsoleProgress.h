@@ -13,9 +13,9 @@ namespace pelvar {
 // stream as lines, at most four a second, so that a person can follow a live download.
 class ConsoleProgress : public MainSurface, public MainWindowControls {
   public:
-    ConsoleProgress(std::string edition, std::FILE* out = stderr);
+    ConsoleProgress(Edition edition, std::FILE* out = stderr);
 
-    std::string editionText() const override { return edition_; }
+    std::optional<Edition> chosenEdition() const override { return edition_; }
     float progress() const override { return progress_; }
     void setProgress(float value) override;
     void setProgressVisible(bool) override {}
@@ -30,7 +30,7 @@ class ConsoleProgress : public MainSurface, public MainWindowControls {
   private:
     void changed();
 
-    std::string edition_;
+    Edition edition_;
     std::FILE* out_;
     float progress_ = 0;
     std::string status_;

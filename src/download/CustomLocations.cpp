@@ -1,6 +1,7 @@
 #include "download/CustomLocations.h"
 
 #include "download/DownloadSession.h"
+#include "download/DownloadWalk.h"
 #include "download/FtpTransfer.h"
 #include "download/HttpTransfer.h"
 #include "environment/AppState.h"
@@ -49,7 +50,7 @@ std::pair<std::string, std::string> splitFtpAddress(std::string address) {
 LocationRecord customLocation(const AppState& state, const Recordset& rows, std::size_t r,
                               const std::string& address) {
     LocationRecord location;
-    location.Product = state.mainWindow ? state.mainWindow->editionText() : state.SelectedEdition;
+    location.Product = editionText(shownEdition(state));
     location.Description = rows.text(r, "CustmPatchName");
     location.DownloadType = rows.text(r, "DownLoadType");
     location.Location = address;
@@ -57,7 +58,8 @@ LocationRecord customLocation(const AppState& state, const Recordset& rows, std:
     return location;
 }
 
-void fetchRow(AppState& state, const Recordset& rows, std::size_t r) {
+void fetchRow(DownloadWalk& walk, const Recordset& rows, std::size_t r) {
+    AppState& state = walk.state;
     const std::string kind = text::upper(rows.text(r, "DownLoadType"));
     const std::string address = rows.text(r, "LocationAddress");
     if (kind == "FTP") {
@@ -76,7 +78,7 @@ void fetchRow(AppState& state, const Recordset& rows, std::size_t r) {
         location.ActiveFtp = isTrue(rows.value(r, "ActiveFtp")) ? "YES" : "NO";
         state.DownloadLocation = location;
         LogWrite(state, "Call Start FTP to download the Patches from FTP Location.");
-        StartFTP(state);
+        StartFTP(walk);
     } else if (kind == "HTTP") {
         LogWrite(state, "Download Type is HTTP.");
         state.DownloadLocation.Location = address;
@@ -85,13 +87,14 @@ void fetchRow(AppState& state, const Recordset& rows, std::size_t r) {
         }
         state.DownloadLocation = customLocation(state, rows, r, address);
         LogWrite(state, "Call StartHTTP to download the Patches from HTTP Location.");
-        StartHTTP(state);
+        StartHTTP(walk);
     }
 }
 
 } // namespace
 
-void DownloadFromCustomLocations(AppState& state) {
+void DownloadFromCustomLocations(DownloadWalk& walk) {
+    AppState& state = walk.state;
     try {
         auto connection =
             DatabaseConnection::open(state.SecurityConnectionString, state.services.database);
@@ -117,12 +120,12 @@ void DownloadFromCustomLocations(AppState& state) {
         struct PassFlag {
             bool& flag;
             ~PassFlag() { flag = false; }
-        } pass{state.CustomLocationPass};
-        state.CustomLocationPass = true;
+        } pass{walk.CustomLocationPass};
+        walk.CustomLocationPass = true;
         for (std::size_t r = 0; r < rows.size(); ++r) {
-            fetchRow(state, rows, r);
+            fetchRow(walk, rows, r);
         }
-        state.PatchesDownloaded = true;
+        walk.PatchesDownloaded = true;
     } catch (const RunTimeError&) {
         // Any other error ends the pass without a message.
     }

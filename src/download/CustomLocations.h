@@ -5,10 +5,11 @@
 namespace pelvar {
 
 struct AppState;
+struct DownloadWalk;
 
 // Fetches from the active rows of CustomPatchLocationDtls in the security database,
 // skipping the address already configured.
-void DownloadFromCustomLocations(AppState& state);
+void DownloadFromCustomLocations(DownloadWalk& walk);
 
 // True when the address differs from the Location of the last "Download File" location of
 // the shop-edition settings file (false when it lists none).

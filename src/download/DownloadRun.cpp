@@ -1,6 +1,7 @@
 #include "download/DownloadRun.h"
 
 #include "download/DownloadSession.h"
+#include "download/DownloadWalk.h"
 #include "download/VerifyDownloadedPatches.h"
 #include "environment/AppState.h"
 #include "environment/EndHostProcess.h"
@@ -47,18 +48,19 @@ Outcome handle(AppState& state, MainWindowControls& controls, const RunTimeError
 
 std::optional<EditionLock> LockDownloadRun(AppState& state) {
     auto lock = EditionLock::tryAcquire(
-        editionLockFile(state.services.paths.under("var/lock/pelvar"), state.SelectedEdition,
+        editionLockFile(state.services.paths.under("var/lock/pelvar"), editionText(state.edition),
                         sessionDownloadFolder(state)));
     if (!lock) {
         state.RunFailed = true;
-        state.services.prompter.show("Another download of " + state.SelectedEdition +
+        state.services.prompter.show("Another download of " + editionText(state.edition) +
                                          " is in progress. Try again when it has finished.",
                                      box::Exclamation, state.AppTitle);
     }
     return lock;
 }
 
-void RunDownloadSession(AppState& state, ZipArchive& zip, MainWindowControls& controls) {
+void RunDownloadSession(DownloadWalk& walk, ZipArchive& zip, MainWindowControls& controls) {
+    AppState& state = walk.state;
     const auto lock = LockDownloadRun(state);
     if (!lock) {
         controls.setBusyPointer(false);
@@ -66,8 +68,8 @@ void RunDownloadSession(AppState& state, ZipArchive& zip, MainWindowControls& co
         return;
     }
     const std::function<void()> statements[] = {
-        [&] { StartDownloadSession(state); },
-        [&] { VerifyDownloadedPatches(state, zip); },
+        [&] { StartDownloadSession(walk); },
+        [&] { VerifyDownloadedPatches(walk, zip); },
         [&] {
             controls.setBusyPointer(false);
             controls.setButtonsEnabled(true);
@@ -84,23 +86,19 @@ void RunDownloadSession(AppState& state, ZipArchive& zip, MainWindowControls& co
     }
 }
 
-void DownloadButtonClicked(AppState& state, ZipArchive& zip, MainWindowControls& controls) {
-    const std::string edition = state.mainWindow ? state.mainWindow->editionText() : "";
-    if (edition == HoEdition) {
-        state.EditionCode = "HO";
-        state.EditionFlag = 1;
-        state.SettingsCaption = state.HoProductName + " LiveUpdate Settings";
-    } else if (edition == PosEdition) {
-        state.EditionCode = "POS";
-        state.EditionFlag = 0;
-        state.SettingsCaption = state.PosProductName + " LiveUpdate Settings";
+void DownloadButtonClicked(DownloadWalk& walk, ZipArchive& zip, MainWindowControls& controls) {
+    AppState& state = walk.state;
+    const auto edition =
+        state.mainWindow ? state.mainWindow->chosenEdition() : std::optional<Edition>();
+    if (edition) {
+        state.SettingsCaption = std::string(productName(*edition)) + " LiveUpdate Settings";
     }
     state.DownloadLocation.clear();
-    state.SelectedEdition = edition;
+    state.edition = edition;
     controls.setButtonsEnabled(false);
     controls.setBusyPointer(true);
     state.CurrentOperation = "Download";
-    RunDownloadSession(state, zip, controls);
+    RunDownloadSession(walk, zip, controls);
 }
 
 } // namespace pelvar

@@ -8,6 +8,7 @@
 namespace pelvar {
 
 struct AppState;
+struct DownloadWalk;
 class ZipArchive;
 
 // The main window's buttons and mouse pointer, as the download run drives them.
@@ -18,10 +19,10 @@ class MainWindowControls {
     virtual void setBusyPointer(bool busy) = 0;
 };
 
-// What the Download button does for the edition text shown in the edition list: sets the
+// What the Download button does for the edition chosen in the edition list: sets the
 // edition values, clears DownloadLocation, disables the buttons and runs the download,
 // the verification and the hand-over, with the window's error table.
-void DownloadButtonClicked(AppState& state, ZipArchive& zip, MainWindowControls& controls);
+void DownloadButtonClicked(DownloadWalk& walk, ZipArchive& zip, MainWindowControls& controls);
 
 // One run per edition and download folder at a time: a scheduled run, a click and the update
 // wizard must not share scratch files or verify each other's half-written archives. Nothing,
@@ -29,6 +30,6 @@ void DownloadButtonClicked(AppState& state, ZipArchive& zip, MainWindowControls&
 std::optional<EditionLock> LockDownloadRun(AppState& state);
 
 // The download, verification and outcome under the window's error trap.
-void RunDownloadSession(AppState& state, ZipArchive& zip, MainWindowControls& controls);
+void RunDownloadSession(DownloadWalk& walk, ZipArchive& zip, MainWindowControls& controls);
 
 } // namespace pelvar

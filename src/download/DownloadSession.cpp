@@ -1,6 +1,7 @@
 #include "download/DownloadSession.h"
 
 #include "download/CustomLocations.h"
+#include "download/DownloadWalk.h"
 #include "download/FtpTransfer.h"
 #include "download/HttpTransfer.h"
 #include "environment/AppState.h"
@@ -28,15 +29,12 @@ ProgressSurface* contextBar(AppState& state) {
     return state.mainWindow;
 }
 
-std::string shownEdition(const AppState& state) {
-    return state.mainWindow ? state.mainWindow->editionText() : state.SelectedEdition;
-}
-
 // One location line of a download walk.
-void fetchLocation(AppState& state, const std::string& locationFile) {
+void fetchLocation(DownloadWalk& walk, const std::string& locationFile) {
+    AppState& state = walk.state;
     LoadDownloadLocation(state, locationFile);
     const LocationRecord& location = state.DownloadLocation;
-    if (location.Product != state.SelectedEdition) {
+    if (editionFromText(location.Product) != state.edition) {
         return;
     }
     const bool ftp = location.DownloadType == "FTP";
@@ -48,9 +46,9 @@ void fetchLocation(AppState& state, const std::string& locationFile) {
     state.CustomPatchFiles.clear();
     state.PatchFiles.clear();
     if (ftp) {
-        StartFTP(state);
+        StartFTP(walk);
     } else if (location.Description != "LUHTTP") {
-        StartHTTP(state);
+        StartHTTP(walk);
     }
 }
 
@@ -58,13 +56,9 @@ void fetchLocation(AppState& state, const std::string& locationFile) {
 std::string resolveDownloadFolder(AppState& state, const std::vector<std::string>& lines) {
     std::string folder = lines.empty() ? std::string() : text::splitKeyValue(lines[0]).value;
     if (!state.inWizardContext()) {
-        const std::string edition = shownEdition(state);
-        const char* registryName = edition == PosEdition  ? "POSDownloadPath"
-                                   : edition == HoEdition ? "HODownloadPath"
-                                                          : nullptr;
-        if (registryName) {
-            const std::string fromRegistry =
-                ReadSetting(state.services.registry, registryName, keysel::LiveUpdate);
+        if (const auto edition = shownEdition(state)) {
+            const std::string fromRegistry = ReadSetting(
+                state.services.registry, downloadPathValue(*edition), keysel::LiveUpdate);
             if (!fromRegistry.empty()) {
                 folder = fromRegistry;
             }
@@ -75,13 +69,14 @@ std::string resolveDownloadFolder(AppState& state, const std::vector<std::string
     return nativePath(state.services.paths, folder, "Download path");
 }
 
-void reportEndOfWalk(AppState& state) {
+void reportEndOfWalk(DownloadWalk& walk) {
+    AppState& state = walk.state;
     WizardSurface* wizard = state.wizard;
     if (!wizard || wizard->progress() >= ProgressMax) {
         return;
     }
     wizard->setProgress(ProgressMax);
-    if (state.PatchesDownloaded) {
+    if (walk.PatchesDownloaded) {
         wizard->setFileSize("");
         wizard->setComplete("LiveUpdate is downloaded the patches");
         state.services.prompter.show("Download of updates for Pelvar 9 completed", box::Information,
@@ -95,6 +90,10 @@ void reportEndOfWalk(AppState& state) {
 }
 
 } // namespace
+
+std::optional<Edition> shownEdition(const AppState& state) {
+    return state.mainWindow ? state.mainWindow->chosenEdition() : state.edition;
+}
 
 void AdvanceProgress(AppState& state, float step, float setback) {
     ProgressSurface* bar = contextBar(state);
@@ -111,7 +110,8 @@ void AdvanceProgress(AppState& state, float step, float setback) {
     }
 }
 
-void StartDownloadSession(AppState& state) {
+void StartDownloadSession(DownloadWalk& walk) {
+    AppState& state = walk.state;
     if (state.inWizardContext()) {
         if (state.wizard) {
             state.wizard->setProgressVisible(true);
@@ -125,14 +125,14 @@ void StartDownloadSession(AppState& state) {
     }
     state.CurrentOperation = "Download";
     AdvanceProgress(state, 2, 2);
-    const std::string settings = settingsFileName(state.SelectedEdition);
-    if (!settings.empty()) {
-        DownloadFromSettings(state, files::join(state.AppFolder, settings));
+    if (state.edition) {
+        DownloadFromSettings(walk, files::join(state.AppFolder, settingsFileName(*state.edition)));
     }
-    DownloadFromCustomLocations(state);
+    DownloadFromCustomLocations(walk);
 }
 
-void DownloadFromSettings(AppState& state, const std::string& settingsFile) {
+void DownloadFromSettings(DownloadWalk& walk, const std::string& settingsFile) {
+    AppState& state = walk.state;
     const bool downloading = state.CurrentOperation == "Download";
     Host& host = state.services.host;
     try {
@@ -140,7 +140,7 @@ void DownloadFromSettings(AppState& state, const std::string& settingsFile) {
             if (downloading) {
                 state.RunFailed = true;
                 state.services.prompter.show("There is no download configuration set for" +
-                                                 shownEdition(state),
+                                                 editionText(shownEdition(state)),
                                              box::Ok, state.AppTitle);
                 if (state.mainWindow) {
                     state.mainWindow->setProgress(0);
@@ -173,7 +173,7 @@ void DownloadFromSettings(AppState& state, const std::string& settingsFile) {
             }
             try {
                 if (downloading) {
-                    fetchLocation(state, kv.value);
+                    fetchLocation(walk, kv.value);
                 } else {
                     LoadDownloadLocation(state, kv.value);
                     AddLocationRow(state);
@@ -192,7 +192,7 @@ void DownloadFromSettings(AppState& state, const std::string& settingsFile) {
             }
         }
         if (downloading && state.inWizardContext()) {
-            reportEndOfWalk(state);
+            reportEndOfWalk(walk);
         }
         host.processEvents();
     } catch (const RunTimeError&) {
@@ -207,9 +207,9 @@ void requireDownloadFolder(const AppState& state) {
 }
 
 std::string sessionDownloadFolder(AppState& state) {
-    const std::string settings = settingsFileName(state.SelectedEdition);
-    const std::string path =
-        settings.empty() ? std::string() : files::join(state.AppFolder, settings);
+    const std::string path = state.edition
+                                 ? files::join(state.AppFolder, settingsFileName(*state.edition))
+                                 : std::string();
     if (path.empty() || !files::fileExists(path)) {
         return {};
     }

@@ -1,19 +1,26 @@
 #pragma once
 
+#include "environment/Edition.h"
+
+#include <optional>
 #include <string>
 
 namespace pelvar {
 
 struct AppState;
+struct DownloadWalk;
 
-// Runs a download for SelectedEdition: the edition's settings file, then the custom
-// locations of the security database. The caller reads PatchesDownloaded, DownloadFolder
-// and the patch lists afterwards.
-void StartDownloadSession(AppState& state);
+// The edition of a download: the one shown in the main window, else the state's.
+std::optional<Edition> shownEdition(const AppState& state);
+
+// Runs a download for the state's edition: the edition's settings file, then the custom
+// locations of the security database. The caller reads the walk's PatchesDownloaded, and
+// DownloadFolder and the patch lists afterwards.
+void StartDownloadSession(DownloadWalk& walk);
 
 // Walks one settings file: in download mode (CurrentOperation "Download") each location of
 // the edition is fetched; in listing mode each is added to the settings window's grid.
-void DownloadFromSettings(AppState& state, const std::string& settingsFile);
+void DownloadFromSettings(DownloadWalk& walk, const std::string& settingsFile);
 
 // Fills DownloadLocation from AppFolder/<fileName>, line k unscrambled into field k.
 // Missing files or lines leave fields as they were; nothing is reported.

@@ -1,6 +1,7 @@
 #include "download/FtpTransfer.h"
 
 #include "download/DownloadSession.h"
+#include "download/DownloadWalk.h"
 #include "download/SignedLocation.h"
 #include "download/TransferProgress.h"
 #include "download/UpdateInformation.h"
@@ -36,20 +37,23 @@ int loginPort(const std::string& port) {
 
 class FtpTransfer {
   public:
-    explicit FtpTransfer(AppState& state) : state_(state), progress_(state) {}
+    explicit FtpTransfer(DownloadWalk& walk)
+        : walk_(walk), state_(walk.state), progress_(walk.state) {}
 
     void run();
 
   private:
     void connect();
     void checkAndDownload();
-    // Fetches every name of a ":" list not yet in the download folder.
-    void fetchList(const std::string& list, bool nudgeAfterFetch);
+    // Fetches every name of the list not yet in the download folder. The list is a copy: the
+    // walk does not depend on state the fetches change.
+    void fetchList(std::vector<std::string> names, bool nudgeAfterFetch);
     TransferResult getFile(const std::string& remote, const std::string& local,
                            const ExpectedContent& expected = {}, bool resumable = false);
     void nudgeProgress();
     void reportFailedFetch(const std::string& name, const TransferResult& result);
 
+    DownloadWalk& walk_;
     AppState& state_;
     TransferProgress progress_;
     FtpClient client_;
@@ -62,7 +66,7 @@ void FtpTransfer::run() {
     AdvanceProgress(state_, 4, 30);
     state_.services.host.processEvents();
     LogWrite(state_, "Connecting to FTP Site");
-    state_.FtpHandlesOpen = true;
+    walk_.FtpHandlesOpen = true;
     connect();
     if (connected_) {
         checkAndDownload();
@@ -71,7 +75,7 @@ void FtpTransfer::run() {
     showStatus(state_, "Please wait!");
     state_.services.host.processEvents();
     client_.close();
-    state_.FtpHandlesOpen = false;
+    walk_.FtpHandlesOpen = false;
 }
 
 void FtpTransfer::connect() {
@@ -96,9 +100,9 @@ void FtpTransfer::connect() {
                                           ".\r\nCheck the corresponding download settings and "
                                           "try again.",
                                       box::Exclamation, state_.AppTitle);
-        ShowTransferError(state_, login.systemError, "FTP Connect", login.serverResponse,
+        ShowTransferError(walk_, login.systemError, "FTP Connect", login.serverResponse,
                           login.responseNumber);
-        ++state_.FtpConnectFailures;
+        ++walk_.FtpConnectFailures;
         return;
     }
     LogWrite(state_, "Connecting to FTP Site: " + text::trim(location.Location) + " : Success");
@@ -109,7 +113,7 @@ void FtpTransfer::connect() {
 
 TransferResult FtpTransfer::getFile(const std::string& remote, const std::string& local,
                                     const ExpectedContent& expected, bool resumable) {
-    if (!state_.FtpHandlesOpen) {
+    if (!walk_.FtpHandlesOpen) {
         client_.close();
     }
     return client_.getFile(remote, local, progress_.callback(), expected, resumable);
@@ -127,7 +131,7 @@ void FtpTransfer::checkAndDownload() {
         raise(err::BadFileNameOrNumber, "FtpCheckAndDownload");
     }
     const SignedOutcome outcome =
-        fetchSignedInformation(state_, [&](const std::string& remote, const std::string& local) {
+        fetchSignedInformation(walk_, [&](const std::string& remote, const std::string& local) {
             return getFile(location.FolderLocation + "/" + remote, local).ok;
         });
     if (outcome == SignedOutcome::Refused) {
@@ -144,23 +148,23 @@ void FtpTransfer::checkAndDownload() {
     }
     if (!state_.CustomPatchFiles.empty()) {
         fetchList(state_.CustomPatchFiles, false);
-        state_.PatchesReady = true;
+        walk_.PatchesReady = true;
         showStatus(state_, "Please wait...");
     }
     if (state_.PatchFiles.empty()) {
-        state_.PatchesReady = false;
-        state_.PatchesDownloaded = true;
+        walk_.PatchesReady = false;
+        walk_.PatchesDownloaded = true;
         return;
     }
     fetchList(state_.PatchFiles, true);
-    state_.PatchesReady = true;
+    walk_.PatchesReady = true;
 }
 
-void FtpTransfer::fetchList(const std::string& list, bool nudgeAfterFetch) {
-    for (const auto& name : text::splitText(list, ":")) {
-        state_.CurrentPatchFile = name;
+void FtpTransfer::fetchList(std::vector<std::string> names, bool nudgeAfterFetch) {
+    for (const auto& name : names) {
+        walk_.CurrentPatchFile = name;
         const std::string local = files::join(state_.DownloadFolder, name);
-        if (archiveAlreadyPresent(state_, name, local)) {
+        if (archiveAlreadyPresent(walk_, name, local)) {
             LogWrite(state_, "Skiped Downloading File: " + name);
             continue;
         }
@@ -170,14 +174,14 @@ void FtpTransfer::fetchList(const std::string& list, bool nudgeAfterFetch) {
         }
         LogWrite(state_, "Downloading File: " + name);
         const TransferResult fetched = getFile(state_.DownloadLocation.FolderLocation + "/" + name,
-                                               local, signedContentOf(state_, name), true);
+                                               local, signedContentOf(walk_, name), true);
         AppendLineToFile(state_, "File Downloaded " + name,
                          files::join(state_.DownloadFolder, "DownloadedPatchList.ini"));
         if (nudgeAfterFetch) {
             nudgeProgress();
         }
         if (!fetched.ok && !fetched.contentRefused.empty()) {
-            reportRefusedArchive(state_, name, fetched.contentRefused);
+            reportRefusedArchive(walk_, name, fetched.contentRefused);
         } else if (!fetched.ok) {
             reportFailedFetch(name, fetched);
         } else {
@@ -189,12 +193,12 @@ void FtpTransfer::fetchList(const std::string& list, bool nudgeAfterFetch) {
 // A server reply goes through the extended-error report; a transfer that broke off without
 // one (dropped connection, stall, full disk) is logged, as nothing else would say it.
 void FtpTransfer::reportFailedFetch(const std::string& name, const TransferResult& result) {
-    ++state_.TransferFailures;
+    ++walk_.TransferFailures;
     state_.Summary.problem(
         name + " could not be fetched" +
         (result.serverResponse.empty() ? std::string() : ": " + result.serverResponse));
     if (result.systemError == neterr::ExtendedError) {
-        ShowTransferError(state_, result.systemError, "FtpGetFile", result.serverResponse,
+        ShowTransferError(walk_, result.systemError, "FtpGetFile", result.serverResponse,
                           result.responseNumber);
         return;
     }
@@ -218,8 +222,8 @@ void FtpTransfer::nudgeProgress() {
 
 } // namespace
 
-void StartFTP(AppState& state) {
-    FtpTransfer transfer(state);
+void StartFTP(DownloadWalk& walk) {
+    FtpTransfer transfer(walk);
     transfer.run();
 }
 

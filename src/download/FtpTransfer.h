@@ -2,10 +2,10 @@
 
 namespace pelvar {
 
-struct AppState;
+struct DownloadWalk;
 
 // Logs in to the FTP server of DownloadLocation, fetches its update-information file and
 // every listed archive not yet in the download folder.
-void StartFTP(AppState& state);
+void StartFTP(DownloadWalk& walk);
 
 } // namespace pelvar

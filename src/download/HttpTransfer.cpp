@@ -1,6 +1,7 @@
 #include "download/HttpTransfer.h"
 
 #include "download/DownloadSession.h"
+#include "download/DownloadWalk.h"
 #include "download/SignedLocation.h"
 #include "download/TransferProgress.h"
 #include "download/UpdateInformation.h"
@@ -39,16 +40,9 @@ std::string agentName() {
 
 namespace {
 
-int editionSelector(const AppState& state) {
-    const std::string edition =
-        state.mainWindow ? state.mainWindow->editionText() : state.SelectedEdition;
-    if (edition == PosEdition) {
-        return keysel::Pos;
-    }
-    if (edition == HoEdition) {
-        return keysel::Enterprise;
-    }
-    return 0;
+int shownSelector(const AppState& state) {
+    const auto edition = shownEdition(state);
+    return edition ? editionSelector(*edition) : 0;
 }
 
 // The patch number of an archive name "POS_a_b_c_05.zip": the fifth "_" piece without its
@@ -69,11 +63,10 @@ std::string archivePatchNumber(const std::string& name) {
 // The installed patch number: the fourth part of a four-part version, else "00".
 std::string installedPatchNumber(const AppState& state) {
     const RegistryStore& registry = state.services.registry;
-    std::string version = ReadSetting(registry, "PatchVer", editionSelector(state));
+    std::string version = ReadSetting(registry, "PatchVer", shownSelector(state));
     if (state.inWizardContext() && version.empty()) {
-        const std::string edition =
-            state.mainWindow ? state.mainWindow->editionText() : state.SelectedEdition;
-        version = ReadSetting(registry, edition == HoEdition ? "HO" : "POS", keysel::LiveUpdate);
+        const Edition edition = shownEdition(state).value_or(Edition::Pos);
+        version = ReadSetting(registry, editionCode(edition), keysel::LiveUpdate);
     }
     const auto parts = text::splitText(version, ".");
     return parts.size() == 4 ? parts[3] : std::string("00");
@@ -152,7 +145,7 @@ void reportAnswer(AppState& state, const std::string& url, const std::string& lo
 
 class HttpTransfer {
   public:
-    explicit HttpTransfer(AppState& state) : state_(state) {}
+    explicit HttpTransfer(DownloadWalk& walk) : walk_(walk), state_(walk.state) {}
     void run();
 
   private:
@@ -161,6 +154,7 @@ class HttpTransfer {
     void fetchPatchFiles();
     void stepProgress(std::size_t count);
 
+    DownloadWalk& walk_;
     AppState& state_;
     std::string workFolder_;
 };
@@ -206,10 +200,10 @@ void HttpTransfer::run() {
     }
     // A fetch that fails raises its error, which ends the transfer in StartHTTP.
     const SignedOutcome outcome =
-        fetchSignedInformation(state_, [&](const std::string& remote, const std::string& local) {
+        fetchSignedInformation(walk_, [&](const std::string& remote, const std::string& local) {
             // An error page in place of a signature is no signature.
             long status = 0;
-            HTTPGetFile(state_, location + "/" + remote, local, {}, &status);
+            HTTPGetFile(walk_, location + "/" + remote, local, {}, &status);
             if (status >= 400 && files::fileExists(local)) {
                 files::deleteFile(local);
             }
@@ -225,7 +219,7 @@ void HttpTransfer::run() {
             if (files::fileExists(local)) {
                 files::deleteFile(local);
             }
-            HTTPGetFile(state_, location + "/" + "Pelvar9_" + description + extension, local);
+            HTTPGetFile(walk_, location + "/" + "Pelvar9_" + description + extension, local);
         }
         ReadUpdateInformation(state_);
     }
@@ -233,23 +227,22 @@ void HttpTransfer::run() {
         fetchCustomFiles();
     }
     if (state_.PatchFiles.empty()) {
-        state_.PatchesReady = state_.PatchesDownloaded;
+        walk_.PatchesReady = walk_.PatchesDownloaded;
         return;
     }
     fetchPatchFiles();
-    state_.PatchesReady = true;
+    walk_.PatchesReady = true;
 }
 
 void HttpTransfer::fetchArchive(const std::string& name) {
-    state_.CurrentPatchFile = name;
+    walk_.CurrentPatchFile = name;
     showStatus(state_, "Please wait! Downloading File " + name);
     state_.services.host.processEvents();
     LogWrite(state_, "Downloading File: " + name);
     // A transfer that breaks off raises its error: StartHTTP shows it and the run reports errors.
     // A refused archive is logged and not recorded as downloaded.
-    if (!HTTPGetFile(state_, httpBaseAddress(state_.DownloadLocation) + "/" + name,
-                     files::join(workFolder_, name), signedContentOf(state_, name), nullptr,
-                     true)) {
+    if (!HTTPGetFile(walk_, httpBaseAddress(state_.DownloadLocation) + "/" + name,
+                     files::join(workFolder_, name), signedContentOf(walk_, name), nullptr, true)) {
         return;
     }
     AppendLineToFile(state_, "File Downloaded " + name,
@@ -259,22 +252,23 @@ void HttpTransfer::fetchArchive(const std::string& name) {
 
 void HttpTransfer::fetchCustomFiles() {
     const std::string applied = text::right(
-        ReadSetting(state_.services.registry, "CustPatchVer", editionSelector(state_)), 2);
-    for (const auto& name : text::splitText(state_.CustomPatchFiles, ":")) {
+        ReadSetting(state_.services.registry, "CustPatchVer", shownSelector(state_)), 2);
+    const std::vector<std::string> names = state_.CustomPatchFiles; // a copy, as below
+    for (const auto& name : names) {
         const std::string number = name.size() >= 6 ? name.substr(name.size() - 6, 2) : name;
         if (number <= applied) {
             LogWrite(state_, "Patch " + name +
                                  " is already patched.Skiped downloading the same file again.");
             continue;
         }
-        if (archiveAlreadyPresent(state_, name, workFolder_ + "/" + name)) {
+        if (archiveAlreadyPresent(walk_, name, workFolder_ + "/" + name)) {
             LogWrite(state_, "Skiped Downloading File: " + name);
             continue;
         }
         fetchArchive(name);
     }
-    state_.PatchesReady = true;
-    state_.PatchesDownloaded = true;
+    walk_.PatchesReady = true;
+    walk_.PatchesDownloaded = true;
     showStatus(state_, "Please wait...");
 }
 
@@ -300,10 +294,11 @@ void HttpTransfer::stepProgress(std::size_t count) {
 }
 
 void HttpTransfer::fetchPatchFiles() {
-    const auto names = text::splitText(state_.PatchFiles, ":");
+    // A copy: the walk does not depend on state the fetches change.
+    const std::vector<std::string> names = state_.PatchFiles;
     for (const auto& name : names) {
         stepProgress(names.size());
-        state_.CurrentPatchFile = name;
+        walk_.CurrentPatchFile = name;
         const long long patch = text::toInteger(archivePatchNumber(name));
         const long long installed = text::toInteger(installedPatchNumber(state_));
         if (patch <= installed) {
@@ -311,18 +306,18 @@ void HttpTransfer::fetchPatchFiles() {
                      "Patch " + name +
                          " is already downloaded and patched.Skipped downloading the same.");
             state_.Summary.skipped.push_back(name);
-            state_.PatchesDownloaded = false;
+            walk_.PatchesDownloaded = false;
             continue;
         }
-        state_.PatchesDownloaded = true;
-        if (archiveAlreadyPresent(state_, name, workFolder_ + "/" + name)) {
+        walk_.PatchesDownloaded = true;
+        if (archiveAlreadyPresent(walk_, name, workFolder_ + "/" + name)) {
             LogWrite(state_, "Skiped Downloading File: " + name);
         } else {
             fetchArchive(name);
         }
         if (state_.inWizardContext()) {
             WriteSetting(state_.services.registry,
-                         state_.EditionFlag == 0 ? "POSPatchVer" : "HOPatchVer", name,
+                         patchVerValue(state_.edition.value_or(Edition::Pos)), name,
                          keysel::LiveUpdate);
         }
     }
@@ -330,9 +325,10 @@ void HttpTransfer::fetchPatchFiles() {
 
 } // namespace
 
-bool HTTPGetFile(AppState& state, const std::string& url, const std::string& localPath,
+bool HTTPGetFile(DownloadWalk& walk, const std::string& url, const std::string& localPath,
                  const ExpectedContent& expected, long* status, bool resumable) {
-    const std::string caption = "Please wait! Downloading file " + state.CurrentPatchFile +
+    AppState& state = walk.state;
+    const std::string caption = "Please wait! Downloading file " + walk.CurrentPatchFile +
                                 " from " + state.DownloadLocation.Location;
     showStatus(state, caption);
     if (state.wizard) {
@@ -354,7 +350,7 @@ bool HTTPGetFile(AppState& state, const std::string& url, const std::string& loc
         LogWrite(state, "Secure connection to " + url + " failed: " + result.tlsError);
     }
     if (!result.ok && !result.contentRefused.empty()) {
-        reportRefusedArchive(state, state.CurrentPatchFile, result.contentRefused);
+        reportRefusedArchive(walk, walk.CurrentPatchFile, result.contentRefused);
         return false;
     }
     if (!result.ok) {
@@ -363,9 +359,10 @@ bool HTTPGetFile(AppState& state, const std::string& url, const std::string& loc
     return true;
 }
 
-void StartHTTP(AppState& state) {
+void StartHTTP(DownloadWalk& walk) {
+    AppState& state = walk.state;
     try {
-        HttpTransfer transfer(state);
+        HttpTransfer transfer(walk);
         transfer.run();
     } catch (const RunTimeError& e) {
         state.RunFailed = true;
@@ -380,7 +377,7 @@ void StartHTTP(AppState& state) {
                           HttpTitle);
             EndHostProcess(state);
         } else {
-            ++state.TransferFailures;
+            ++walk.TransferFailures;
             // The box shows the description alone; the summary names what it was about.
             state.Summary.problem(e.description() + " (" + e.numberText() + ")" +
                                   (e.source().empty() ? "" : ": " + e.source()));

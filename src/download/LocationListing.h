@@ -14,9 +14,9 @@ struct AppState;
 // them, for the edition `productName`.
 class LocationList : public SettingsSurface {
   public:
-    explicit LocationList(std::string edition) : edition_(std::move(edition)) {}
+    explicit LocationList(Edition edition) : edition_(edition) {}
 
-    std::string productName() const override { return edition_; }
+    std::string productName() const override { return editionText(edition_); }
     void addLocationRow(const LocationRecord& location) override { rows.push_back(location); }
     std::string downloadPath() const override { return path; }
     void setDownloadPath(const std::string& text) override { path = text; }
@@ -27,7 +27,7 @@ class LocationList : public SettingsSurface {
     std::string path;
 
   private:
-    std::string edition_;
+    Edition edition_;
 };
 
 // Walks the settings file of surface.productName() in listing mode: the surface receives the

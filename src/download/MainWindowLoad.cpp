@@ -11,19 +11,8 @@
 namespace pelvar {
 namespace {
 
-struct EditionVersionValues {
-    const char* edition;
-    int selector;
-    const char* archiveValue; // name of the last downloaded archive (LiveUpdate key)
-    const char* directValue;  // a version stored as is (LiveUpdate key)
-    bool headOffice;
-};
-
 // Head Office first, so the connection data left in force afterwards is Point of Sale's.
-constexpr EditionVersionValues MigrationOrder[] = {
-    {HoEdition, keysel::Enterprise, "HOPatchVer", "HO", true},
-    {PosEdition, keysel::Pos, "POSPatchVer", "POS", false},
-};
+constexpr Edition MigrationOrder[] = {Edition::Ho, Edition::Pos};
 
 // "HO_9_1_2.ZIP" -> "9.1.2". A name too short to carry the extension is the same
 // invalid-argument error the product has always raised for it.
@@ -36,25 +25,27 @@ std::string versionFromArchiveName(const std::string& archive, bool headOffice) 
     return version;
 }
 
-void migrateEdition(AppState& state, const EditionVersionValues& edition) {
+void migrateEdition(AppState& state, Edition edition) {
     RegistryStore& registry = state.services.registry;
-    const std::string patchVer = ReadSetting(registry, "PatchVer", edition.selector);
+    const int selector = editionSelector(edition);
+    const std::string patchVer = ReadSetting(registry, "PatchVer", selector);
     if (!patchVer.empty() && text::right(patchVer, 2) != "00") {
-        LoadConnectionData(state, edition.edition);
+        LoadConnectionData(state, edition);
         return;
     }
     std::string version;
-    const std::string archive = ReadSetting(registry, edition.archiveValue, keysel::LiveUpdate);
+    // The last downloaded archive's name, else a version stored as is.
+    const std::string archive = ReadSetting(registry, patchVerValue(edition), keysel::LiveUpdate);
     if (!archive.empty()) {
-        version = versionFromArchiveName(archive, edition.headOffice);
+        version = versionFromArchiveName(archive, edition == Edition::Ho);
     } else {
-        version = ReadSetting(registry, edition.directValue, keysel::LiveUpdate);
+        version = ReadSetting(registry, editionCode(edition), keysel::LiveUpdate);
         if (version.empty()) {
             return;
         }
     }
-    WriteSetting(registry, "PatchVer", version, edition.selector);
-    LoadConnectionData(state, edition.edition);
+    WriteSetting(registry, "PatchVer", version, selector);
+    LoadConnectionData(state, edition);
     RecordPatchHistory(state, version);
 }
 
@@ -62,25 +53,16 @@ void migrateEdition(AppState& state, const EditionVersionValues& edition) {
 
 void PrepareMainWindowState(AppState& state) {
     state.AppTitle = "Pelvar 9 LiveUpdate";
-    state.PosProductName = "Pelvar 9 POS";
-    state.PosEditionText = PosEdition;
-    state.HoProductName = "Pelvar 9 HO";
-    state.HoEditionText = HoEdition;
     state.AppFolder = state.services.paths.appFolder;
 }
 
-EditionLabels ReadEditionLabels(AppState& state, const std::string& editionText) {
+EditionLabels ReadEditionLabels(AppState& state, std::optional<Edition> edition) {
     EditionLabels labels;
-    int selector = 0;
-    if (editionText == PosEdition) {
-        state.EditionFlag = 0;
-        selector = keysel::Pos;
-    } else if (editionText == HoEdition) {
-        state.EditionFlag = 1;
-        selector = keysel::Enterprise;
-    } else {
+    if (!edition) {
         return labels;
     }
+    state.edition = edition;
+    const int selector = editionSelector(*edition);
     const RegistryStore& registry = state.services.registry;
     const std::string patchVer = ReadSetting(registry, "PatchVer", selector);
     const std::string lastUpdated = ReadSetting(registry, "LastUpdated", selector);
@@ -133,14 +115,11 @@ void RecordPatchHistory(AppState& state, const std::string& version) {
     }
 }
 
-void PrepareSettingsOpen(AppState& state, const std::string& editionText) {
+void PrepareSettingsOpen(AppState& state, std::optional<Edition> edition) {
     state.CurrentOperation = " ";
-    if (editionText == HoEdition) {
-        state.EditionCode = "HO";
-        state.SettingsCaption = state.HoProductName + " LiveUpdate Settings";
-    } else if (editionText == PosEdition) {
-        state.EditionCode = "POS";
-        state.SettingsCaption = state.PosProductName + " LiveUpdate Settings";
+    if (edition) {
+        state.edition = edition;
+        state.SettingsCaption = std::string(productName(*edition)) + " LiveUpdate Settings";
     }
 }
 

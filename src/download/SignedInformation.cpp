@@ -54,16 +54,6 @@ bool collectArchives(const std::string& fileText, const std::string& fileName,
 
 } // namespace
 
-std::string editionCodeOf(const std::string& editionText) {
-    if (editionText == "Point of Sale") {
-        return "POS";
-    }
-    if (editionText == "Head Office") {
-        return "HO";
-    }
-    return {};
-}
-
 SignedCheck checkSignedInformation(const SandboxPaths& paths, const TrustState& trust,
                                    const SerialStore& serials, const SignedCheckContext& context,
                                    const SignedFiles& files) {

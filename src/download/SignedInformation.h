@@ -44,7 +44,4 @@ SignedCheck checkSignedInformation(const SandboxPaths& paths, const TrustState& 
                                    const SerialStore& serials, const SignedCheckContext& context,
                                    const SignedFiles& files);
 
-// The edition code ("POS", "HO") of an edition text; empty for another text.
-std::string editionCodeOf(const std::string& editionText);
-
 } // namespace pelvar

@@ -1,5 +1,6 @@
 #include "download/SignedLocation.h"
 
+#include "download/DownloadWalk.h"
 #include "download/SignedInformation.h"
 #include "download/UpdateInformation.h"
 #include "environment/AppState.h"
@@ -36,17 +37,18 @@ void deleteIfPresent(const std::string& path) {
 
 } // namespace
 
-SignedOutcome fetchSignedInformation(AppState& state, const InformationFetch& fetch) {
+SignedOutcome fetchSignedInformation(DownloadWalk& walk, const InformationFetch& fetch) {
+    AppState& state = walk.state;
     const std::string& name = state.DownloadLocation.Description;
     const TrustState trust = loadTrust(state.services.paths);
-    state.SignedArchives.clear();
-    state.SignedLocation = false;
+    walk.SignedArchives.clear();
+    walk.SignedLocation = false;
     if (trust.mode == TrustState::Mode::Unsigned) {
         LogWrite(state, "Update information of " + name + " is not signed.");
         return SignedOutcome::Unsigned;
     }
-    if (!state.CustomLocationPass) {
-        state.SettingsLocationNames.push_back(name);
+    if (!walk.CustomLocationPass) {
+        walk.SettingsLocationNames.push_back(name);
     }
     // Both files and both signatures fresh from the server: nothing left from an earlier run
     // may stand in for a file the server did not send.
@@ -63,13 +65,14 @@ SignedOutcome fetchSignedInformation(AppState& state, const InformationFetch& fe
                             localBytes(base + ".dat.minisig", crypto::MaxSignatureFileBytes),
                             localBytes(base + ".P9Q.minisig", crypto::MaxSignatureFileBytes)};
     SignedCheckContext context;
-    context.edition = editionCodeOf(state.DownloadLocation.Product);
+    const auto edition = editionFromText(state.DownloadLocation.Product);
+    context.edition = edition ? editionCode(*edition) : "";
     context.name = name;
-    context.customLocation = state.CustomLocationPass;
-    context.settingsNames = state.SettingsLocationNames;
+    context.customLocation = walk.CustomLocationPass;
+    context.settingsNames = walk.SettingsLocationNames;
     context.now = std::time(nullptr);
-    context.ignoreExpiry = state.IgnoreExpiry;
-    if (state.IgnoreExpiry) {
+    context.ignoreExpiry = walk.IgnoreExpiry;
+    if (walk.IgnoreExpiry) {
         LogWrite(state, "Expiry of the update information of " + name +
                             " is ignored for this run (--ignore-expiry).");
     }
@@ -90,8 +93,8 @@ SignedOutcome fetchSignedInformation(AppState& state, const InformationFetch& fe
     serials.record(context.edition, name, check.keyId, {check.serial, check.digest});
     LogWrite(state, "Update information of " + name + " is signed by key " + check.keyId +
                         ", serial " + std::to_string(check.serial) + ".");
-    state.SignedArchives = check.archives;
-    state.SignedLocation = true;
+    walk.SignedArchives = check.archives;
+    walk.SignedLocation = true;
     ReadUpdateInformationFrom(state, signedFiles.dat, signedFiles.p9q);
     return SignedOutcome::Accepted;
 }
@@ -100,13 +103,14 @@ SignedOutcome fetchSignedInformation(AppState& state, const InformationFetch& fe
 
 namespace pelvar {
 
-ExpectedContent signedContentOf(const AppState& state, const std::string& name) {
-    const auto found = state.SignedArchives.find(name);
-    return found == state.SignedArchives.end() ? ExpectedContent{} : found->second;
+ExpectedContent signedContentOf(const DownloadWalk& walk, const std::string& name) {
+    const auto found = walk.SignedArchives.find(name);
+    return found == walk.SignedArchives.end() ? ExpectedContent{} : found->second;
 }
 
-bool archiveAlreadyPresent(AppState& state, const std::string& name, const std::string& path) {
-    if (state.SignedLocation && !state.SignedArchives.contains(name)) {
+bool archiveAlreadyPresent(DownloadWalk& walk, const std::string& name, const std::string& path) {
+    AppState& state = walk.state;
+    if (walk.SignedLocation && !walk.SignedArchives.contains(name)) {
         // A name left in the lists by an earlier location: this location never signed it, so
         // it is neither fetched from here unhashed nor taken for a bad copy.
         LogWrite(state, "Archive " + name + " is not listed in the signed update information of " +
@@ -116,8 +120,8 @@ bool archiveAlreadyPresent(AppState& state, const std::string& name, const std::
     if (!files::fileExists(path)) {
         return false;
     }
-    const ExpectedContent expected = signedContentOf(state, name);
-    if (!state.SignedLocation) {
+    const ExpectedContent expected = signedContentOf(walk, name);
+    if (!walk.SignedLocation) {
         return true;
     }
     const crypto::FileDigest digest = crypto::sha256OfFile(path);
@@ -131,11 +135,12 @@ bool archiveAlreadyPresent(AppState& state, const std::string& name, const std::
     return false;
 }
 
-void reportRefusedArchive(AppState& state, const std::string& name, const std::string& why) {
+void reportRefusedArchive(DownloadWalk& walk, const std::string& name, const std::string& why) {
+    AppState& state = walk.state;
     LogWrite(state, "Archive " + name + " refused: " + why + ".");
     state.Summary.problem("Archive " + name + " refused: " + why);
     state.RunFailed = true;
-    ++state.TransferFailures;
+    ++walk.TransferFailures;
 }
 
 } // namespace pelvar

@@ -5,7 +5,7 @@
 
 namespace pelvar {
 
-struct AppState;
+struct DownloadWalk;
 
 // Fetches one remote file of the current location into a local path; false when it failed
 // (a missing signature then shows as "no signature").
@@ -19,7 +19,7 @@ enum class SignedOutcome { Unsigned, Accepted, Refused };
 // signatures fetched and checked, the serial recorded, the lists read from exactly the bytes
 // checked and SignedArchives filled. Refused: why is logged, "Updates Information Tampered"
 // shown, the local files deleted; the walk goes on with the next location.
-SignedOutcome fetchSignedInformation(AppState& state, const InformationFetch& fetch);
+SignedOutcome fetchSignedInformation(DownloadWalk& walk, const InformationFetch& fetch);
 
 } // namespace pelvar
 
@@ -28,15 +28,15 @@ namespace pelvar {
 struct ExpectedContent;
 
 // What the signed entry says the archive must be; size -1 in unsigned mode.
-ExpectedContent signedContentOf(const AppState& state, const std::string& name);
+ExpectedContent signedContentOf(const DownloadWalk& walk, const std::string& name);
 
 // Whether the archive is already in the download folder and may be skipped: in unsigned mode
 // when the file exists; in signed mode only when its size and SHA-256 match the signed entry
 // (a copy that does not is deleted, to be fetched again). A name the location did not sign is
 // always skipped (logged), never fetched from it.
-bool archiveAlreadyPresent(AppState& state, const std::string& name, const std::string& path);
+bool archiveAlreadyPresent(DownloadWalk& walk, const std::string& name, const std::string& path);
 
 // Logs why a fetched archive was refused; the run then reports a failure.
-void reportRefusedArchive(AppState& state, const std::string& name, const std::string& why);
+void reportRefusedArchive(DownloadWalk& walk, const std::string& name, const std::string& why);
 
 } // namespace pelvar

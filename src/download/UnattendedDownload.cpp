@@ -1,46 +1,31 @@
 #include "download/UnattendedDownload.h"
 
 #include "download/ConsoleProgress.h"
+#include "download/DownloadWalk.h"
 #include "environment/AppState.h"
 #include "environment/Connections.h"
 #include "platform/host/Host.h"
-#include "platform/text/Text.h"
 #include "platform/zip/ZipArchive.h"
 
 namespace pelvar {
 
-std::string editionTextFor(const std::string& editionOrCode) {
-    const std::string code = text::upper(text::trim(editionOrCode));
-    if (code == "POS" || code == text::upper(PosEdition)) {
-        return PosEdition;
-    }
-    if (code == "HO" || code == text::upper(HoEdition)) {
-        return HoEdition;
-    }
-    return {};
-}
-
-int RunUnattendedDownload(AppState& state, const std::string& edition) {
-    const std::string text = editionTextFor(edition);
-    if (text.empty()) {
-        return 2;
-    }
-    ConsoleProgress console(text);
+int RunUnattendedDownload(DownloadWalk& walk, Edition edition) {
+    AppState& state = walk.state;
+    ConsoleProgress console(edition);
     MainSurface* previous = state.mainWindow;
     state.mainWindow = &console;
     // The window's load works out the connection data before a run; so does this one.
-    LoadConnectionData(state, text);
+    LoadConnectionData(state, edition);
     ZipArchive zip;
     try {
-        DownloadButtonClicked(state, zip, console);
+        DownloadButtonClicked(walk, zip, console);
     } catch (const RunStopped&) {
         // The run ended the host, as a fatal download or a hand-over does.
     }
     console.flush();
     state.mainWindow = previous;
     // A run that showed an error or a failure, or could not fetch a file, did not succeed.
-    const bool failed =
-        state.RunFailed || state.FtpConnectFailures > 0 || state.TransferFailures > 0;
+    const bool failed = state.RunFailed || walk.FtpConnectFailures > 0 || walk.TransferFailures > 0;
     return failed ? 1 : 0;
 }
 

@@ -1,6 +1,7 @@
 #include "download/UpdateInformation.h"
 
 #include "download/DownloadSession.h"
+#include "download/DownloadWalk.h"
 #include "environment/AppState.h"
 #include "environment/Connections.h"
 #include "environment/EndHostProcess.h"
@@ -75,20 +76,20 @@ void handleEntry(AppState& state, const std::string& entry) {
         tampered(state);
     }
     if (custom || text::startsWith(description, "POS_")) {
-        text::appendToList(state.CustomPatchFiles, text::trim(archiveName(entry)));
+        state.CustomPatchFiles.push_back(text::trim(archiveName(entry)));
         return;
     }
     const std::string name = archiveName(entry);
     const auto pieces = text::splitText(entry, ":");
     if (pieces.size() < 3) {
-        text::appendToList(state.PatchFiles, text::trim(name));
+        state.PatchFiles.push_back(text::trim(name));
         return;
     }
     const std::string& release = pieces[2];
     LogWrite(state, "Check Release " + release + " is approved or not.");
     if (IsReleaseApproved(state, release)) {
         LogWrite(state, "Release " + release + " is approved.");
-        text::appendToList(state.PatchFiles, text::trim(name));
+        state.PatchFiles.push_back(text::trim(name));
     } else {
         LogWrite(state, "Release " + release + " is not approved.");
     }
@@ -227,8 +228,9 @@ bool IsReleaseApproved(AppState& state, const std::string& release) {
     return approved;
 }
 
-void ShowTransferError(AppState& state, std::int32_t code, const std::string& operation,
+void ShowTransferError(DownloadWalk& walk, std::int32_t code, const std::string& operation,
                        const std::string& lastResponse, long responseNumber) {
+    AppState& state = walk.state;
     if (code != ExtendedError) {
         return;
     }
@@ -239,7 +241,7 @@ void ShowTransferError(AppState& state, std::int32_t code, const std::string& op
         state.services.prompter.show(operation + " Extd Err: " + std::to_string(responseNumber) +
                                          " " + lastResponse,
                                      box::Ok, state.AppTitle);
-        state.FtpHandlesOpen = false;
+        walk.FtpHandlesOpen = false;
         return;
     }
     if (text::contains(lastResponse, "Pelvar9_" + description + ".dat") &&
@@ -248,7 +250,7 @@ void ShowTransferError(AppState& state, std::int32_t code, const std::string& op
         state.RunFailed = true;
         state.services.prompter.show("Updates Information File Not Found.", box::Information,
                                      state.AppTitle);
-        state.FtpHandlesOpen = false;
+        walk.FtpHandlesOpen = false;
         return;
     }
     LogWrite(state, lastResponse);

@@ -6,6 +6,7 @@
 namespace pelvar {
 
 struct AppState;
+struct DownloadWalk;
 
 // Reads Pelvar9_<Description>.dat and .P9Q from the download folder into CustomPatchFiles,
 // PatchFiles and UpdateEntries; a tampered entry ends the downloader.
@@ -22,7 +23,7 @@ inline constexpr std::int32_t ExtendedError = 12003;
 
 // Reports a failed transfer step. Only the extended error (12003) is reported, with the
 // server's last response `lastResponse` and its number.
-void ShowTransferError(AppState& state, std::int32_t code, const std::string& operation,
+void ShowTransferError(DownloadWalk& walk, std::int32_t code, const std::string& operation,
                        const std::string& lastResponse, long responseNumber);
 
 } // namespace pelvar

@@ -1,5 +1,7 @@
 #include "download/VerifyDownloadedPatches.h"
 
+#include "download/DownloadSession.h"
+#include "download/DownloadWalk.h"
 #include "environment/AppState.h"
 #include "environment/EndHostProcess.h"
 #include "environment/RegistrySettings.h"
@@ -35,7 +37,7 @@ template <typename Statement> void guarded(AppState& state, Statement&& statemen
 
 class Verifier {
   public:
-    Verifier(AppState& state, ZipArchive& zip) : state_(state), zip_(zip) {}
+    Verifier(DownloadWalk& walk, ZipArchive& zip) : walk_(walk), state_(walk.state), zip_(zip) {}
     void run();
 
   private:
@@ -50,6 +52,7 @@ class Verifier {
         return state_.services.prompter.show(text, buttons, title);
     }
 
+    DownloadWalk& walk_;
     AppState& state_;
     ZipArchive& zip_;
 };
@@ -71,20 +74,13 @@ void Verifier::setFileSize(const std::string& text) {
 }
 
 void Verifier::run() {
-    const std::string edition =
-        state_.mainWindow ? state_.mainWindow->editionText() : state_.SelectedEdition;
-    const int selector = edition == PosEdition  ? keysel::Pos
-                         : edition == HoEdition ? keysel::Enterprise
-                                                : 0;
-    std::string list = state_.PatchFiles;
-    if (text::endsWith(list, ":")) {
-        list.pop_back();
-    }
+    const auto edition = shownEdition(state_);
+    const int selector = edition ? editionSelector(*edition) : 0;
     guarded(state_, [&] { LogWrite(state_, "Verifying the zip files."); });
     setFileSize("");
     const std::string installed =
         text::right(ReadSetting(state_.services.registry, "PatchVer", selector), 2);
-    for (const auto& name : text::splitText(list, ":")) {
+    for (const auto& name : state_.PatchFiles) {
         if (text::left(name, 4) == "POS_" || text::left(name, 3) == "HO_") {
             verify(name, installed);
         }
@@ -169,9 +165,9 @@ void Verifier::damaged(const std::string& name, const std::string& archivePath,
 bool Verifier::reportOutcome() {
     const char* title = "Pelvar 9 LiveUpdate";
     // A file whose transfer broke off is an error of the run as much as a failed login.
-    if (state_.FtpConnectFailures == 0 && state_.TransferFailures == 0) {
-        ask(state_.PatchesDownloaded ? "Download of updates for Pelvar 9 completed"
-                                     : "There is no updates are available to download",
+    if (walk_.FtpConnectFailures == 0 && walk_.TransferFailures == 0) {
+        ask(walk_.PatchesDownloaded ? "Download of updates for Pelvar 9 completed"
+                                    : "There is no updates are available to download",
             box::Information, title);
         return true;
     }
@@ -200,8 +196,8 @@ void Verifier::offerHandOver() {
         // PelvarPU starts without arguments; it opens the wizard on the edition just
         // downloaded, which it finds in its own environment.
         ProgramLauncher::Environment edition;
-        if (!state_.EditionCode.empty()) {
-            edition.emplace_back("PELVAR_EDITION", state_.EditionCode);
+        if (state_.edition) {
+            edition.emplace_back("PELVAR_EDITION", editionCode(*state_.edition));
         }
         state_.services.launcher.start(state_.AppFolder + "/PelvarPU.exe", false, edition);
         EndHostProcess(state_);
@@ -210,9 +206,9 @@ void Verifier::offerHandOver() {
 
 } // namespace
 
-void VerifyDownloadedPatches(AppState& state, ZipArchive& zip) {
+void VerifyDownloadedPatches(DownloadWalk& walk, ZipArchive& zip) {
     try {
-        Verifier(state, zip).run();
+        Verifier(walk, zip).run();
     } catch (const RunStopped& stop) {
         // Reported; unless the host was ended, the caller re-enables the window.
         if (stop.hostEnded) {

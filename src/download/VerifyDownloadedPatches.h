@@ -2,11 +2,11 @@
 
 namespace pelvar {
 
-struct AppState;
+struct DownloadWalk;
 class ZipArchive;
 
 // Tests and trial-extracts every new archive of PatchFiles, reports the outcome, offers the
 // log and the hand-over to PelvarPU. A damaged archive ends the host process.
-void VerifyDownloadedPatches(AppState& state, ZipArchive& zip);
+void VerifyDownloadedPatches(DownloadWalk& walk, ZipArchive& zip);
 
 } // namespace pelvar

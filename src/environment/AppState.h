@@ -1,15 +1,15 @@
 #pragma once
 
+#include "environment/Edition.h"
 #include "environment/LocationRecord.h"
 #include "environment/RunSummary.h"
 #include "environment/SystemFile.h"
 #include "platform/db/Database.h"
 #include "platform/files/SandboxPaths.h"
-#include "platform/net/InternetClient.h"
 #include "platform/process/ProgramLauncher.h"
 
-#include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -39,8 +39,6 @@ struct Services {
     }
 };
 
-inline constexpr const char* PosEdition = "Point of Sale";
-inline constexpr const char* HoEdition = "Head Office";
 inline constexpr const char* InstallationMode = "Installation";
 
 // The process-wide values of one loaded component, owned by the host and passed to every
@@ -50,15 +48,9 @@ struct AppState {
 
     Services& services;
 
-    // Product and edition texts.
     std::string AppTitle = "Pelvar 9 LiveUpdate";
-    std::string PosProductName = "Pelvar 9 POS";
-    std::string HoProductName = "Pelvar 9 HO";
-    std::string PosEditionText = PosEdition;
-    std::string HoEditionText = HoEdition;
-    std::string EditionCode;
-    int EditionFlag = 0;
-    std::string SelectedEdition;
+    // The edition being downloaded, updated or set up; none until one is chosen.
+    std::optional<Edition> edition;
 
     // Modes.
     std::string RunMode;
@@ -68,8 +60,6 @@ struct AppState {
     std::string AppFolder;
     std::string DownloadFolder;
     std::string ProductAppPath;
-    std::string PatchRoot;
-    std::string PatchFolder;
 
     // Database.
     SystemFileInfo DatFileInfo;
@@ -79,37 +69,17 @@ struct AppState {
 
     // The download in progress.
     LocationRecord DownloadLocation;
-    std::string CustomPatchFiles;
-    std::string PatchFiles;
+    // Archive names the update information lists: custom patches, then regular ones.
+    std::vector<std::string> CustomPatchFiles;
+    std::vector<std::string> PatchFiles;
     std::vector<std::string> UpdateEntries;
-    std::string CurrentPatchFile;
-    bool PatchesDownloaded = false;
-    bool PatchesReady = false;
-    bool UpdatesReady = false;
-    int FtpConnectFailures = 0;
-    // The FTP session of the transfer under way; an extended-error report closes it.
-    bool FtpHandlesOpen = false;
-    // Files whose transfer broke off in this run: the outcome then reports errors.
-    int TransferFailures = 0;
     // The run ended on an error or a failure message (the command line exits 1).
     bool RunFailed = false;
     // What the run did, for the command line's closing lines.
     RunSummary Summary;
 
-    // Signed updates: whether the current location's update information was verified, and
-    // the signed size and SHA-256 of each archive it lists; whether this run passes expired
-    // files (an admin's one-off); whether the walk is in the custom-location pass, and the
-    // settings locations it met.
-    bool SignedLocation = false;
-    std::map<std::string, ExpectedContent> SignedArchives;
-    bool IgnoreExpiry = false;
-    bool CustomLocationPass = false;
-    std::vector<std::string> SettingsLocationNames;
-
-    // Shared by the settings window and the location editor.
-    std::string SettingsCaption; // caption of the settings window, set by the main window
-    std::string EditMode;
-    std::string EditedLocationFile;
+    // Caption of the settings window, set by the main window.
+    std::string SettingsCaption;
 
     // The windows that are open, as the engine reaches them.
     MainSurface* mainWindow = nullptr;

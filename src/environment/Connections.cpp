@@ -32,12 +32,13 @@ std::string productFolder(const AppState& state, const std::string& value) {
 
 } // namespace
 
-bool LoadConnectionData(AppState& state, const std::string& edition) {
+bool LoadConnectionData(AppState& state, std::optional<Edition> edition) {
     try {
         LoadPelvarDatFileInfo(state.DatFileInfo, state.services.paths);
-        const bool headOffice = edition == HoEdition;
+        const Edition chosen = edition.value_or(Edition::Pos);
+        const bool headOffice = chosen == Edition::Ho;
         const SystemRecord& file = headOffice ? state.DatFileInfo.Ho : state.DatFileInfo.Pos;
-        const int selector = headOffice ? keysel::Enterprise : keysel::Pos;
+        const int selector = editionSelector(chosen);
         const RegistryStore& registry = state.services.registry;
 
         const std::string databaseType = lookup(state, file.ServerType, "SERVERTYPE", selector);

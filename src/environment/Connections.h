@@ -1,15 +1,17 @@
 #pragma once
 
-#include <string>
+#include "environment/Edition.h"
+
+#include <optional>
 
 namespace pelvar {
 
 struct AppState;
 
-// Works out DatabaseType, ProductAppPath and SecurityConnectionString for an edition
-// ("Point of Sale" or "Head Office") from its system file, the registry as fallback.
+// Works out DatabaseType, ProductAppPath and SecurityConnectionString for an edition (none
+// counts as Point of Sale) from its system file, the registry as fallback.
 // False, with the previous results untouched, when no set-up type is known.
-bool LoadConnectionData(AppState& state, const std::string& edition);
+bool LoadConnectionData(AppState& state, std::optional<Edition> edition);
 
 enum class FailureLogging {
     Always,          // the shared form: every failure is logged

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "environment/Edition.h"
+
+#include <optional>
 #include <string>
 
 namespace pelvar {
@@ -22,8 +25,8 @@ class ProgressSurface {
 // The downloader main window: edition list, status label.
 class MainSurface : public ProgressSurface {
   public:
-    virtual std::string editionText() const = 0;         // cmbProdType
-    virtual void setStatus(const std::string& text) = 0; // lblStatus
+    virtual std::optional<Edition> chosenEdition() const = 0; // cmbProdType
+    virtual void setStatus(const std::string& text) = 0;      // lblStatus
     // The window's mouse pointer back to the default before a box that ends the busy time.
     virtual void resetPointer() {}
 };

@@ -24,14 +24,13 @@ namespace {
 constexpr const char* Accepted = "use POS, HO, Scheduled,POS or Scheduled,HO";
 
 struct Launch {
-    std::string editionCode;
+    pelvar::Edition edition = pelvar::Edition::Pos;
     bool scheduled = false;
 };
 
-// "POS" / "HO" in any case; empty for anything else.
-std::string editionCode(const std::string& text) {
-    const std::string upper = pelvar::text::upper(pelvar::text::trim(text));
-    return upper == "POS" || upper == "HO" ? upper : std::string();
+// "POS" / "HO" in any case; none for anything else.
+std::optional<pelvar::Edition> editionOf(const std::string& text) {
+    return pelvar::editionFromCode(pelvar::text::upper(pelvar::text::trim(text)));
 }
 
 std::optional<Launch> parse(int argc, char** argv, std::string& error) {
@@ -41,24 +40,24 @@ std::optional<Launch> parse(int argc, char** argv, std::string& error) {
     }
     if (argc == 1) {
         const char* inherited = std::getenv("PELVAR_EDITION");
-        const std::string code = editionCode(inherited ? inherited : "");
-        if (code.empty()) {
+        const auto edition = editionOf(inherited ? inherited : "");
+        if (!edition) {
             error = std::string("no edition: give one (") + Accepted +
                     ") or set PELVAR_EDITION to POS or HO";
             return std::nullopt;
         }
-        return Launch{code, false};
+        return Launch{*edition, false};
     }
     const std::string argument = argv[1];
     const std::string prefix = "Scheduled,";
     const bool scheduled =
         pelvar::text::equalsIgnoringCase(pelvar::text::left(argument, prefix.size()), prefix);
-    const std::string code = editionCode(scheduled ? argument.substr(prefix.size()) : argument);
-    if (code.empty()) {
+    const auto edition = editionOf(scheduled ? argument.substr(prefix.size()) : argument);
+    if (!edition) {
         error = "unknown argument '" + argument + "' (" + Accepted + ")";
         return std::nullopt;
     }
-    return Launch{code, scheduled};
+    return Launch{*edition, scheduled};
 }
 
 // PelvarPU is the host program of the wizard: the window that ending the host looks for
@@ -77,7 +76,7 @@ int runWizard(int argc, char** argv, const Launch& launch) {
     pelvar::Services services(paths, registry, prompter, host);
     pelvar::AppState state(services);
     pelvar::PatchRun run(state);
-    run.EditionCode = launch.editionCode;
+    run.edition = launch.edition;
     run.Scheduled = launch.scheduled;
 
     pelvar::frmLU window(run);

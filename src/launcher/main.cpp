@@ -30,12 +30,12 @@ int openWindow(int argc, char** argv) {
 
 // The scheduler starts this without anyone watching: questions are answered No, and the
 // run ends by itself.
-int runScheduled(int argc, char** argv, const std::string& edition) {
+int runScheduled(int argc, char** argv, pelvar::Edition edition) {
     QCoreApplication app(argc, argv);
     pelvar::ConsoleComponent component(pelvar::SandboxPaths::fromEnvironment(), false);
-    pelvar::AppState& state = component.state();
+    pelvar::DownloadWalk walk(component.state());
     try {
-        return pelvar::RunUnattendedDownload(state, edition);
+        return pelvar::RunUnattendedDownload(walk, edition);
     } catch (const pelvar::RunStopped&) {
         return 0;
     } catch (const pelvar::RunTimeError& e) {
@@ -57,9 +57,8 @@ int main(int argc, char** argv) {
     const std::string prefix = "Scheduled,";
     if (argc == 2 &&
         pelvar::text::equalsIgnoringCase(pelvar::text::left(argument, prefix.size()), prefix)) {
-        const std::string edition = argument.substr(prefix.size());
-        if (!pelvar::editionTextFor(edition).empty()) {
-            return runScheduled(argc, argv, edition);
+        if (const auto edition = pelvar::editionFromTyped(argument.substr(prefix.size()))) {
+            return runScheduled(argc, argv, *edition);
         }
     }
     std::fputs(Usage, stderr);

@@ -45,7 +45,7 @@ int mainWindow(pelvar::AppState& state, const char* file, bool downloading) {
 
 int wizard(pelvar::AppState& state, const char* file, const std::string& edition) {
     pelvar::PatchRun run(state);
-    run.EditionCode = edition;
+    run.edition = pelvar::editionFromTyped(edition).value_or(pelvar::Edition::Pos);
     pelvar::frmLU window(run);
     try {
         window.Form_Load();

@@ -43,7 +43,7 @@ std::string statementUnit(const Recordset& companies, std::size_t r) {
 // Gathers DBS, DBA and RBS scripts into the run's lists; collection files for Point of Sale.
 void gatherApplicationScripts(PatchRun& run) {
     AppState& state = run.state;
-    const bool pointOfSale = state.EditionFlag == 0;
+    const bool pointOfSale = state.edition != Edition::Ho;
     // A step resumed after some of its statements appended its scripts to the collections then.
     const bool collect = pointOfSale && !run.Statements.resumesInside(6);
     const std::string collection = files::join(state.ProductAppPath, "Ini");
@@ -148,7 +148,7 @@ void updateReplicationDatabases(PatchRun& run, DatabaseConnection& company,
 void updateCompany(PatchRun& run, const Recordset& companies, std::size_t r,
                    std::unique_ptr<DatabaseConnection>& connection) {
     AppState& state = run.state;
-    const bool headOffice = state.EditionFlag == 1;
+    const bool headOffice = state.edition == Edition::Ho;
     const std::string dbName = companies.text(r, "DbName");
     LogWrite(state, "Started Application Database updation for Pelvar Company: " +
                         companies.text(r, "Nm"));

@@ -52,11 +52,11 @@ std::string boundedBytes(const std::string& path, long long cap) {
 }
 
 // The names of the edition's settings locations, read without disturbing the run's state.
-std::vector<std::string> settingsLocationNames(AppState& state, const std::string& editionCode) {
+std::vector<std::string> settingsLocationNames(AppState& state, Edition edition) {
     const LocationRecord location = state.DownloadLocation;
     const std::string folder = state.DownloadFolder;
     const std::string operation = state.CurrentOperation;
-    LocationList list(editionCode == "HO" ? HoEdition : PosEdition);
+    LocationList list(edition);
     ListLocations(state, list);
     state.DownloadLocation = location;
     state.DownloadFolder = folder;
@@ -142,7 +142,7 @@ HashedCopy copyHashed(const std::string& source, const std::string& target, long
                                 const std::string& why) {
     AppState& state = run.state;
     LogWrite(state, "Archive " + name + " refused: " + why + ".");
-    for (const auto& path : {files::join(folder, name), files::join(state.PatchFolder, name)}) {
+    for (const auto& path : {files::join(folder, name), files::join(run.PatchFolder, name)}) {
         if (files::fileExists(path)) {
             files::deleteFile(path);
         }
@@ -165,18 +165,18 @@ bool CopySignedInformationFiles(PatchRun& run, const std::string& folder) {
     AppState& state = run.state;
     const TrustState trust = loadTrust(state.services.paths);
     run.SignedArchivesOnly = trust.mode != TrustState::Mode::Unsigned;
-    state.SignedArchives.clear();
+    run.SignedArchives.clear();
     if (!run.SignedArchivesOnly) {
         return false;
     }
-    if (!ownPrivateFolder(state.PatchFolder)) {
+    if (!ownPrivateFolder(run.PatchFolder)) {
         LogWrite(state,
-                 "Update information refused: " + state.PatchFolder + " may be written by others.");
+                 "Update information refused: " + run.PatchFolder + " may be written by others.");
         return true;
     }
     SignedCheckContext context;
-    context.edition = run.EditionCode;
-    context.settingsNames = settingsLocationNames(state, run.EditionCode);
+    context.edition = editionCode(run.edition);
+    context.settingsNames = settingsLocationNames(state, run.edition);
     context.checkExpiry = false;
     const SerialStore serials(state.services.paths);
     for (const auto& file : patchfiles::filesIn(folder)) {
@@ -202,21 +202,20 @@ bool CopySignedInformationFiles(PatchRun& run, const std::string& folder) {
         // Custom entries may stand in either file: both go to the reader, as verified.
         const std::string joined =
             bytes.dat + (bytes.dat.empty() || bytes.dat.back() == '\n' ? "" : "\r\n") + bytes.p9q;
-        if (!writePrivate(files::join(state.PatchFolder, file), joined)) {
+        if (!writePrivate(files::join(run.PatchFolder, file), joined)) {
             raise(err::PermissionDenied, "CopyInformationFiles");
         }
         for (const auto& [name, entry] : check.archives) {
-            state.SignedArchives[name] = entry;
+            run.SignedArchives[name] = entry;
         }
     }
     return true;
 }
 
 void CopyTrustedArchive(PatchRun& run, const std::string& folder, const std::string& name) {
-    AppState& state = run.state;
     const std::string source = files::join(folder, name);
     if (!run.SignedArchivesOnly) {
-        patchfiles::CopyToFolder(source, state.PatchFolder, true);
+        patchfiles::CopyToFolder(source, run.PatchFolder, true);
         return;
     }
     if (!files::fileExists(source)) {
@@ -224,14 +223,14 @@ void CopyTrustedArchive(PatchRun& run, const std::string& folder, const std::str
     }
     // Unpacked again from the verified copy, never reused.
     std::error_code ec;
-    fs::remove_all(files::join(state.PatchFolder, baseName(name)), ec);
-    const auto entry = state.SignedArchives.find(name);
-    if (entry == state.SignedArchives.end()) {
+    fs::remove_all(files::join(run.PatchFolder, baseName(name)), ec);
+    const auto entry = run.SignedArchives.find(name);
+    if (entry == run.SignedArchives.end()) {
         refuseArchive(run, folder, name, "no signed entry names it");
     }
     const ExpectedContent& expected = entry->second;
     const HashedCopy copy = copyHashed(
-        source, files::join(state.PatchFolder, name), expected.size, [&](const HashedCopy& c) {
+        source, files::join(run.PatchFolder, name), expected.size, [&](const HashedCopy& c) {
             return c.size == expected.size && c.sha256 == expected.sha256;
         });
     if (copy.copied) {

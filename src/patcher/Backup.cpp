@@ -84,8 +84,7 @@ bool isWindowsSubfolder(const std::string& name) {
 
 // Where the first pass puts the files of a patch subfolder.
 std::string firstPassTarget(const PatchRun& run, const std::string& sub) {
-    return isWindowsSubfolder(sub) ? windowsSubfolder(run, sub)
-                                   : files::join(run.state.PatchRoot, sub);
+    return isWindowsSubfolder(sub) ? windowsSubfolder(run, sub) : files::join(run.PatchRoot, sub);
 }
 
 std::string backupArchive(const PatchRun& run, const std::string& patch) {
@@ -104,9 +103,9 @@ void FormBackupFolder(PatchRun& run) {
     AppState& state = run.state;
     const std::string nodeId = ReadSetting(state.services.registry, "NodeId", keysel::NodeInfo);
     run.BackupFolder =
-        files::join(files::join(state.PatchRoot, "Backup"), "PatchUpdate" + nodeId + backupDate());
-    files::refuseLinksBelow(state.PatchRoot, run.BackupFolder);
-    files::createFolders(files::join(state.PatchRoot, "Backup"));
+        files::join(files::join(run.PatchRoot, "Backup"), "PatchUpdate" + nodeId + backupDate());
+    files::refuseLinksBelow(run.PatchRoot, run.BackupFolder);
+    files::createFolders(files::join(run.PatchRoot, "Backup"));
     files::createFolders(run.BackupFolder);
 }
 
@@ -146,12 +145,12 @@ void BackupProgramFiles(PatchRun& run) {
     try {
         LogWrite(state, "Started EXE/DLL/OCX and Other file(s) backup");
         for (const auto& patch : run.PatchFolders) {
-            const std::string source = files::join(state.PatchFolder, patch);
+            const std::string source = files::join(run.PatchFolder, patch);
             Collection collection{freshFolder(files::join(run.TempFolder, patch)), {}};
             for (const auto& file : patchfiles::filesIn(source)) {
-                collection.save(run, state.PatchRoot, file, "", registeredInFirstPass(file));
+                collection.save(run, run.PatchRoot, file, "", registeredInFirstPass(file));
                 if (registeredInFirstPass(file)) {
-                    AddRegistrationLines(run, state.PatchRoot, file);
+                    AddRegistrationLines(run, run.PatchRoot, file);
                 }
                 state.services.host.processEvents();
             }
@@ -183,7 +182,7 @@ StepResult BackupPackedFiles(PatchRun& run) {
     LogWrite(state, "Started EXE/DLL/OCX and Other file(s) backup");
     state.services.host.processEvents();
     for (const auto& patch : run.PatchFolders) {
-        const std::string source = files::join(state.PatchFolder, patch);
+        const std::string source = files::join(run.PatchFolder, patch);
         const std::string packingList = files::join(source, "PackingList.ini");
         Collection collection{freshFolder(files::join(run.TempFolder, patch)), {}};
         const PackingIndex records(files::fileExists(packingList)
@@ -213,7 +212,7 @@ StepResult BackupPackedFiles(PatchRun& run) {
             const std::string ini = files::join(source, "Ini");
             for (const auto& file : patchfiles::filesIn(ini)) {
                 files::createFolders(files::join(collection.folder, "Ini"));
-                collection.save(run, files::join(state.PatchRoot, "Ini"), file, "Ini", false);
+                collection.save(run, files::join(run.PatchRoot, "Ini"), file, "Ini", false);
             }
         }
         WriteProgressLine(run,

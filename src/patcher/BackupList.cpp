@@ -17,7 +17,7 @@ namespace {
 
 std::vector<std::pair<std::string, std::string>> roots(const PatchRun& run) {
     // The product folder first: it usually lies below drive C.
-    return {{"AppPath", run.state.PatchRoot},
+    return {{"AppPath", run.PatchRoot},
             {"C:", patchfiles::driveRoot(run, 'C')},
             {"D:", patchfiles::driveRoot(run, 'D')}};
 }

@@ -95,7 +95,7 @@ void logOpenFailure(AppState& state, const RunTimeError& e, const std::string& d
 // The patch version of an entry when its row is to be recorded: a patch already recorded as
 // the installed level is not recorded twice (the level is read before each row).
 std::string versionToRecord(const AppState& state, const std::string& entry) {
-    const bool headOffice = state.EditionFlag == 1;
+    const bool headOffice = state.edition == Edition::Ho;
     const std::string version = patchVersionOfFile(entryField(entry, 0), headOffice);
     const int selector = headOffice ? keysel::Enterprise : keysel::Pos;
     if (version.empty() || ReadSetting(state.services.registry, "PatchVer", selector) == version) {
@@ -136,7 +136,7 @@ bool alreadyReplicated(DatabaseConnection& db, const std::string& compCode,
 void recordCompany(PatchRun& run, const Recordset& companies, std::size_t r,
                    const std::string& productVersion, std::vector<Showroom>& showrooms) {
     AppState& state = run.state;
-    const bool headOffice = state.EditionFlag == 1;
+    const bool headOffice = state.edition == Edition::Ho;
     const bool fileCompany = text::trim(companies.text(r, "DbType")) == "VSPMSACCESSDB";
     std::unique_ptr<DatabaseConnection> db;
     try {
@@ -219,7 +219,7 @@ void writeVersionRecords(PatchRun& run) {
     if (state.UpdateEntries.empty()) {
         return;
     }
-    const bool headOffice = state.EditionFlag == 1;
+    const bool headOffice = state.edition == Edition::Ho;
     const int selector = headOffice ? keysel::Enterprise : keysel::Pos;
     const std::string& newest = state.UpdateEntries.back();
     const std::string lastUpdated = dayMonthYear(entryDate(entryField(newest, 1)));
@@ -263,7 +263,7 @@ StepResult PerformFinalTask(PatchRun& run) {
     // The product version record: the edition's "ProductVer" registry value.
     const std::string productVersion = patchfiles::versionNumberText(
         ReadSetting(state.services.registry, "ProductVer",
-                    state.EditionFlag == 1 ? keysel::Enterprise : keysel::Pos));
+                    state.edition == Edition::Ho ? keysel::Enterprise : keysel::Pos));
     // Without the security database no level is recorded anywhere: the error box ends the
     // task, and the next run records the patches.
     if (!state.SecurityConnection) {

@@ -39,12 +39,12 @@ void ReplaceProgramFiles(PatchRun& run) {
     try {
         LogWrite(state, "Started replacing/copying new file(s).");
         for (const auto& patch : run.PatchFolders) {
-            const std::string source = files::join(state.PatchFolder, patch);
+            const std::string source = files::join(run.PatchFolder, patch);
             for (const auto& file : patchfiles::filesIn(source)) {
                 if (patchfiles::isGlOrSy(file) || (run.SetupType == 4 && inSkipList(file))) {
                     continue;
                 }
-                patchfiles::CopyToFolder(files::join(source, file), state.PatchRoot, true);
+                patchfiles::CopyToFolder(files::join(source, file), run.PatchRoot, true);
                 ++state.Summary.filesReplaced;
                 NudgeProgress(state, 1);
                 state.services.host.processEvents();
@@ -53,13 +53,13 @@ void ReplaceProgramFiles(PatchRun& run) {
                 const std::string from = files::join(source, sub);
                 if (run.SetupType == 4) {
                     if (text::equalsIgnoringCase(sub, "Ini")) {
-                        copyFolderFiles(run, from, files::join(state.PatchRoot, "Ini"));
+                        copyFolderFiles(run, from, files::join(run.PatchRoot, "Ini"));
                     }
                 } else if (text::equalsIgnoringCase(sub, "crystal") ||
                            text::equalsIgnoringCase(sub, "System")) {
                     copyFolderFiles(run, from, files::join(patchfiles::windowsFolder(run), sub));
                 } else if (!text::equalsIgnoringCase(sub, "SCRIPT")) {
-                    copyFolderFiles(run, from, files::join(state.PatchRoot, sub));
+                    copyFolderFiles(run, from, files::join(run.PatchRoot, sub));
                 }
             }
         }

@@ -107,7 +107,7 @@ std::optional<std::string> destinationOf(const PatchRun& run, const PackingRecor
     if (!patchfiles::isSafeRelative(base) || !patchfiles::isSafeRelative(sub)) {
         return std::nullopt;
     }
-    const std::string& root = run.state.PatchRoot;
+    const std::string& root = run.PatchRoot;
     if (sameField(record.field(2), record.field(3))) {
         return root;
     }

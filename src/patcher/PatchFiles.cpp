@@ -254,7 +254,7 @@ std::string driveRoot(const PatchRun& run, char drive) {
 }
 
 void refuseInstallationLinks(const PatchRun& run, const std::string& path) {
-    for (const auto& root : {run.state.PatchRoot, driveRoot(run, 'C'), driveRoot(run, 'D')}) {
+    for (const auto& root : {run.PatchRoot, driveRoot(run, 'C'), driveRoot(run, 'D')}) {
         const std::string base = files::join(root, "");
         if (!root.empty() && text::startsWith(path, base)) {
             files::refuseLinksBelow(root, path);

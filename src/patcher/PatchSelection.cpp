@@ -78,10 +78,8 @@ std::string baseName(const std::string& archive) {
 }
 
 std::vector<std::string> pendingArchives(const AppState& state) {
-    std::vector<std::string> all = text::splitText(state.CustomPatchFiles, ":");
-    for (auto& name : text::splitText(state.PatchFiles, ":")) {
-        all.push_back(std::move(name));
-    }
+    std::vector<std::string> all = state.CustomPatchFiles;
+    all.insert(all.end(), state.PatchFiles.begin(), state.PatchFiles.end());
     return all;
 }
 
@@ -99,7 +97,7 @@ void CollectPendingUpdates(PatchRun& run) {
     state.PatchFiles.clear();
     state.UpdateEntries.clear();
     std::vector<std::string> applied;
-    const std::string record = files::join(state.PatchRoot, "GenUpdate.dat");
+    const std::string record = files::join(run.PatchRoot, "GenUpdate.dat");
     if (files::fileExists(record)) {
         for (const auto& line : files::readLines(record)) {
             if (line.size() > 14) {
@@ -110,13 +108,13 @@ void CollectPendingUpdates(PatchRun& run) {
     }
     // Regular patches: the archive name and its entry, upper-cased and trimmed.
     std::vector<std::pair<std::string, std::string>> regular;
-    const auto informationFiles = filesMatching(state.PatchFolder, "*.*dat");
+    const auto informationFiles = filesMatching(run.PatchFolder, "*.*dat");
     if (informationFiles.empty()) {
         stopRun(run, "There is no Dat file available to hold the patch information.",
                 box::Information, "Secondary Database Management");
     }
     for (const auto& file : informationFiles) {
-        const std::string path = files::join(state.PatchFolder, file);
+        const std::string path = files::join(run.PatchFolder, file);
         if (files::fileSize(path) > patchfiles::MaxListBytes) {
             tampered(run);
         }
@@ -134,7 +132,7 @@ void CollectPendingUpdates(PatchRun& run) {
                     tampered(run);
                 }
                 if (std::find(applied.begin(), applied.end(), name) == applied.end()) {
-                    text::appendToList(state.CustomPatchFiles, name);
+                    state.CustomPatchFiles.push_back(name);
                 }
                 continue;
             }
@@ -161,7 +159,7 @@ void CollectPendingUpdates(PatchRun& run) {
     for (const auto& [name, entry] : regular) {
         state.UpdateEntries.push_back(entry);
         if (!isEngineArchive(name)) {
-            text::appendToList(state.PatchFiles, name);
+            state.PatchFiles.push_back(name);
         }
     }
     if (state.PatchFiles.empty()) {
@@ -176,7 +174,7 @@ void CopyDownloadedUpdates(PatchRun& run, const std::string& folder) {
             state.services.prompter.show("Updates Information Not Found!", box::Information,
                                          state.AppTitle);
             LogWrite(state, "Direct Copy from: " + folder + " failed");
-            state.UpdatesReady = false;
+            run.UpdatesReady = false;
             return;
         }
         if (state.wizard) {
@@ -184,7 +182,7 @@ void CopyDownloadedUpdates(PatchRun& run, const std::string& folder) {
         }
         if (!CopySignedInformationFiles(run, folder)) {
             for (const auto& file : filesMatching(folder, "*.*dat")) {
-                patchfiles::CopyToFolder(files::join(folder, file), state.PatchFolder, true);
+                patchfiles::CopyToFolder(files::join(folder, file), run.PatchFolder, true);
             }
         }
         LogWrite(state, "Direct Copy from: " + folder + " started");
@@ -194,7 +192,7 @@ void CopyDownloadedUpdates(PatchRun& run, const std::string& folder) {
             state.services.prompter.show("There are no new updates available in selected path.",
                                          box::Information, state.AppTitle);
             LogWrite(state, "Direct Copy from: " + folder + " .There are no updates available.");
-            state.UpdatesReady = false;
+            run.UpdatesReady = false;
             return;
         }
         for (const auto& name : pendingArchives(state)) {
@@ -211,7 +209,7 @@ void CopyDownloadedUpdates(PatchRun& run, const std::string& folder) {
             }
             state.services.host.processEvents();
         }
-        state.UpdatesReady = true;
+        run.UpdatesReady = true;
         LogWrite(state, "Direct Copy from: " + folder + " over");
         // A failed download does not make the apply a failed one: the flag is the apply's own
         // until the two are joined below.
@@ -222,14 +220,14 @@ void CopyDownloadedUpdates(PatchRun& run, const std::string& folder) {
 
         // A run that stopped on an error keeps its progress file: the next run resumes at the
         // step that failed instead of starting over and running scripts twice.
-        const std::string progress = progressFilePath(state);
+        const std::string progress = progressFilePath(run);
         if (!applyFailed && files::fileExists(progress)) {
             files::deleteFile(progress);
         }
         if (!state.RunFailed) {
             RemoveWorkingCopies(run);
         }
-        if (!filesMatching(state.PatchFolder, "*Zip").empty()) {
+        if (!filesMatching(run.PatchFolder, "*Zip").empty()) {
             // After an error box the success text would claim what did not happen.
             if (!applyFailed) {
                 std::string text = "Required file has been updated successfully.";
@@ -253,9 +251,9 @@ namespace {
 
 // Tests an archive of PatchFolder and unpacks it into PatchFolder/<base name> unless that
 // folder exists; false for an archive that is missing or damaged.
-bool unpackArchive(const AppState& state, const std::string& name) {
-    const std::string archive = files::join(state.PatchFolder, name);
-    const std::string target = files::join(state.PatchFolder, baseName(name));
+bool unpackArchive(const PatchRun& run, const std::string& name) {
+    const std::string archive = files::join(run.PatchFolder, name);
+    const std::string target = files::join(run.PatchFolder, baseName(name));
     ZipArchive zip;
     zip.setArchive(archive);
     bool sound = files::fileExists(archive) && zip.test();
@@ -263,7 +261,7 @@ bool unpackArchive(const AppState& state, const std::string& name) {
         // Unpacked beside the target and renamed, so a folder under the patch's name is
         // always complete.
         const std::string temp =
-            files::join(state.PatchFolder, "." + baseName(name) + "." + std::to_string(::getpid()));
+            files::join(run.PatchFolder, "." + baseName(name) + "." + std::to_string(::getpid()));
         std::error_code ec;
         std::filesystem::remove_all(temp, ec);
         zip.setExtractFolder(temp);
@@ -279,7 +277,7 @@ void UnzipAndVerify(PatchRun& run, int /*editionNumber*/) {
     AppState& state = run.state;
     for (const auto& name : pendingArchives(state)) {
         LogWrite(state, "Unziping Files: " + name);
-        if (!unpackArchive(state, name)) {
+        if (!unpackArchive(run, name)) {
             LogWrite(state, "The downloaded file " + name +
                                 " is either empty or corrupted. Please check the connectivity to "
                                 "the download location and retry.");
@@ -296,7 +294,7 @@ void UnzipAndVerify(PatchRun& run, int /*editionNumber*/) {
 
 bool ResumeRecordedPatches(PatchRun& run) {
     AppState& state = run.state;
-    const std::string progress = progressFilePath(state);
+    const std::string progress = progressFilePath(run);
     const std::string first = TakeArchiveHashes(run, files::readFirstLine(progress, 64 * 1024));
     if (!text::startsWith(first, "Patches:")) {
         ListUnpackedFolders(run);
@@ -312,22 +310,22 @@ bool ResumeRecordedPatches(PatchRun& run) {
                                 "\", which is no patch folder.");
             return false;
         }
-        const bool unpacked = files::folderExists(files::join(state.PatchFolder, folder));
+        const bool unpacked = files::folderExists(files::join(run.PatchFolder, folder));
         if (unpacked && !ResumedFolderTrusted(run, folder, {})) {
             state.RunFailed = true;
             return false;
         }
         if (!unpacked) {
-            const auto archives = patchfiles::filesIn(state.PatchFolder);
+            const auto archives = patchfiles::filesIn(run.PatchFolder);
             const auto archive = std::find_if(archives.begin(), archives.end(), [&](const auto& a) {
                 return text::equalsIgnoringCase(baseName(a), folder);
             });
             if (archive != archives.end() &&
-                !ResumedFolderTrusted(run, folder, files::join(state.PatchFolder, *archive))) {
+                !ResumedFolderTrusted(run, folder, files::join(run.PatchFolder, *archive))) {
                 state.RunFailed = true;
                 return false;
             }
-            if (archive == archives.end() || !unpackArchive(state, *archive)) {
+            if (archive == archives.end() || !unpackArchive(run, *archive)) {
                 state.RunFailed = true;
                 LogWrite(state, "No update was applied: the patch " + folder +
                                     " of the interrupted run is no longer available.");
@@ -341,7 +339,7 @@ bool ResumeRecordedPatches(PatchRun& run) {
 
 void ListUnpackedFolders(PatchRun& run) {
     for (const auto& name : pendingArchives(run.state)) {
-        if (files::folderExists(files::join(run.state.PatchFolder, baseName(name)))) {
+        if (files::folderExists(files::join(run.PatchFolder, baseName(name)))) {
             appendFolder(run.PatchFolders, baseName(name));
         }
     }

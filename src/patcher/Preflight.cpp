@@ -116,9 +116,8 @@ std::string checkProductFolder(AppState& state, const EditionSettings& e, Tally&
 }
 
 // The download folder the run reads, mapped; empty after a FAIL line.
-std::string checkDownloadFolder(AppState& state, Tally& tally) {
-    const std::string settings =
-        files::join(state.AppFolder, settingsFileName(state.SelectedEdition));
+std::string checkDownloadFolder(AppState& state, Edition edition, Tally& tally) {
+    const std::string settings = files::join(state.AppFolder, settingsFileName(edition));
     if (!files::fileExists(settings)) {
         tally("download folder", false, "no settings file " + settings);
         return {};
@@ -190,16 +189,16 @@ void checkPrograms(AppState& state, const std::string& product, Tally& tally) {
 }
 
 // Taken and let go at once: only whether another run holds them matters.
-void checkLocks(AppState& state, const std::string& product, Tally& tally) {
+void checkLocks(AppState& state, Edition edition, const std::string& product, Tally& tally) {
     const std::string downloads = sessionDownloadFolder(state);
+    const std::string shown = editionText(edition);
     const bool downloadFree =
-        EditionLock::tryAcquire(editionLockFile(state.services.paths.under("var/lock/pelvar"),
-                                                state.SelectedEdition, downloads))
+        EditionLock::tryAcquire(
+            editionLockFile(state.services.paths.under("var/lock/pelvar"), shown, downloads))
             .has_value();
     tally("download lock", downloadFree,
-          downloadFree ? "no other run of " + state.SelectedEdition
-                       : "another download of " + state.SelectedEdition + " into " + downloads +
-                             " is running");
+          downloadFree ? "no other run of " + shown
+                       : "another download of " + shown + " into " + downloads + " is running");
     if (!product.empty()) {
         const std::string lockFile = productLockFile(product);
         const bool productFree = EditionLock::tryAcquire(lockFile).has_value();
@@ -208,7 +207,7 @@ void checkLocks(AppState& state, const std::string& product, Tally& tally) {
     }
 }
 
-void checkKeysAndSchedule(AppState& state, const std::string& editionCode, Tally& tally) {
+void checkKeysAndSchedule(AppState& state, Edition edition, Tally& tally) {
     const TrustState trust = loadTrust(state.services.paths);
     switch (trust.mode) {
     case TrustState::Mode::Unsigned:
@@ -222,7 +221,7 @@ void checkKeysAndSchedule(AppState& state, const std::string& editionCode, Tally
         break;
     }
     CronTaskScheduler scheduler(state.services.paths.schedulerFolder());
-    const std::string task = scheduleTaskName(editionCode);
+    const std::string task = scheduleTaskName(edition);
     bool saved = false;
     for (const auto& name : scheduler.taskNames()) {
         saved = saved || text::equalsIgnoringCase(name, task);
@@ -239,30 +238,28 @@ void checkKeysAndSchedule(AppState& state, const std::string& editionCode, Tally
 
 } // namespace
 
-bool RunPreflight(AppState& state, const std::string& editionCode, PreflightReport& report) {
+bool RunPreflight(AppState& state, Edition edition, PreflightReport& report) {
     Tally tally(report);
     state.RunMode = InstallationMode;
-    state.EditionCode = editionCode;
-    state.SelectedEdition = editionTextOf(editionCode);
-    state.EditionFlag = editionCode == "HO" ? 1 : 0;
+    state.edition = edition;
 
     EditionSettings e;
-    e.headOffice = editionCode == "HO";
-    e.selector = e.headOffice ? keysel::Enterprise : keysel::Pos;
-    const bool loaded = LoadConnectionData(state, state.SelectedEdition);
+    e.headOffice = edition == Edition::Ho;
+    e.selector = editionSelector(edition);
+    const bool loaded = LoadConnectionData(state, edition);
     e.system = e.headOffice ? &state.DatFileInfo.Ho : &state.DatFileInfo.Pos;
 
     checkRegistryValues(state, e, tally);
     const std::string product = checkProductFolder(state, e, tally);
-    const std::string downloads = checkDownloadFolder(state, tally);
+    const std::string downloads = checkDownloadFolder(state, edition, tally);
     if (!product.empty()) {
         checkFreeSpace(product, downloads, tally);
     }
     preflight::checkDatabases(state, loaded, e.headOffice, tally);
     checkPrograms(state, product, tally);
-    checkLocks(state, product, tally);
-    preflight::checkLocations(state, tally);
-    checkKeysAndSchedule(state, editionCode, tally);
+    checkLocks(state, edition, product, tally);
+    preflight::checkLocations(state, edition, tally);
+    checkKeysAndSchedule(state, edition, tally);
     return tally.allOk();
 }
 

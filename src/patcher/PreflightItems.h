@@ -32,7 +32,7 @@ void checkDatabases(AppState& state, bool loaded, bool headOffice, Tally& tally)
 
 // Every download location of the edition's settings file answers: an HTTP location's
 // update-information file (HEAD), an FTP location's login.
-void checkLocations(AppState& state, Tally& tally);
+void checkLocations(AppState& state, Edition edition, Tally& tally);
 
 } // namespace preflight
 } // namespace pelvar

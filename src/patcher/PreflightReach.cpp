@@ -97,11 +97,11 @@ std::string withoutCredentials(const std::string& url) {
     return url.substr(0, hostStart) + "****@" + url.substr(at + 1);
 }
 
-void checkLocation(AppState& state, const std::string& file, Tally& tally) {
+void checkLocation(AppState& state, Edition edition, const std::string& file, Tally& tally) {
     state.DownloadLocation.clear();
     LoadDownloadLocation(state, file);
     const LocationRecord& location = state.DownloadLocation;
-    if (location.Product != state.SelectedEdition) {
+    if (editionFromText(location.Product) != edition) {
         return;
     }
     const std::string name = "location " + file;
@@ -136,9 +136,8 @@ void checkLocation(AppState& state, const std::string& file, Tally& tally) {
 
 } // namespace
 
-void checkLocations(AppState& state, Tally& tally) {
-    const std::string settings =
-        files::join(state.AppFolder, settingsFileName(state.SelectedEdition));
+void checkLocations(AppState& state, Edition edition, Tally& tally) {
+    const std::string settings = files::join(state.AppFolder, settingsFileName(edition));
     if (!files::fileExists(settings)) {
         return;
     }
@@ -149,7 +148,7 @@ void checkLocations(AppState& state, Tally& tally) {
             break;
         }
         if (!kv.value.empty()) {
-            checkLocation(state, kv.value, tally);
+            checkLocation(state, edition, kv.value, tally);
         }
     }
     state.DownloadLocation.clear();

@@ -25,7 +25,7 @@ namespace {
 // The No answer to a copy error: the run is abandoned and starts afresh next time.
 [[noreturn]] void abandonRun(PatchRun& run) {
     run.state.RunFailed = true;
-    const std::string progress = progressFilePath(run.state);
+    const std::string progress = progressFilePath(run);
     if (files::fileExists(progress)) {
         files::deleteFile(progress);
     }
@@ -122,7 +122,7 @@ bool copyPackedFile(PatchRun& run, const PackingListRead& list, const std::strin
         }
         if (viaDrive) {
             std::string copies =
-                files::join(files::join(state.PatchRoot, "LiveUpdatePatches"), patchVersion);
+                files::join(files::join(run.PatchRoot, "LiveUpdatePatches"), patchVersion);
             const std::string sub = patchfiles::nativeRelative(record->field(3));
             if (!sub.empty()) {
                 copies = files::join(copies, sub);
@@ -152,8 +152,8 @@ StepResult CopyNewFiles(PatchRun& run) {
     bool allReplaced = true;
     LogWrite(state, "Started replacing/copying new file(s).");
     for (const auto& patch : run.PatchFolders) {
-        const std::string folder = files::join(state.PatchFolder, patch);
-        const std::string version = patchVersionOfName(patch, state.EditionFlag == 1);
+        const std::string folder = files::join(run.PatchFolder, patch);
+        const std::string version = patchVersionOfName(patch, state.edition == Edition::Ho);
         // Read once per patch: a packing list of many thousand records is not parsed again
         // for every file.
         const auto list = packingListOf(folder);
@@ -169,7 +169,7 @@ StepResult CopyNewFiles(PatchRun& run) {
             for (const auto& sub : patchfiles::subfoldersIn(folder)) {
                 if (text::equalsIgnoringCase(sub, "Ini")) {
                     copyFolderFiles(run, files::join(folder, sub),
-                                    files::join(state.PatchRoot, "Ini"));
+                                    files::join(run.PatchRoot, "Ini"));
                 }
             }
         }

@@ -152,7 +152,7 @@ std::vector<Restore> planRestores(const PatchRun& run, const std::string& unpack
             throw Refusal{"The destination of " + name + " is not available: " + *folder + "."};
         }
         const std::string root = line->place.rfind("AppPath", 0) == 0
-                                     ? run.state.PatchRoot
+                                     ? run.PatchRoot
                                      : patchfiles::driveRoot(run, line->place[0]);
         try {
             files::refuseLinksBelow(root, files::join(*folder, name));
@@ -266,7 +266,7 @@ void refuse(AppState& state, const std::string& text) {
 
 bool RollBackPatch(PatchRun& run, const std::string& patchName, RollbackReport& report) {
     AppState& state = run.state;
-    if (state.PatchRoot.empty()) {
+    if (run.PatchRoot.empty()) {
         raise(err::PathNotFound, "PatchRoot");
     }
     const auto productLock = LockProductFolder(run);
@@ -281,21 +281,21 @@ bool RollBackPatch(PatchRun& run, const std::string& patchName, RollbackReport& 
         if (!patchName.empty() && !isPlainFileName(patchName)) {
             throw Refusal{"\"" + patchName + "\" is not a patch name."};
         }
-        const auto backup = findBackup(state.PatchRoot, patchName);
+        const auto backup = findBackup(run.PatchRoot, patchName);
         if (!backup) {
             throw Refusal{patchName.empty()
                               ? "There is no backup of a patch in " +
-                                    files::join(state.PatchRoot, "Backup") + "."
+                                    files::join(run.PatchRoot, "Backup") + "."
                               : "There is no backup of the patch " + patchName + " in " +
-                                    files::join(state.PatchRoot, "Backup") + "."};
+                                    files::join(run.PatchRoot, "Backup") + "."};
         }
         report.patch = backup->patch;
         report.archive = backup->path;
         const auto made =
-            scratch::createUniqueFolder(files::join(state.PatchRoot, "Backup/rollback"));
+            scratch::createUniqueFolder(files::join(run.PatchRoot, "Backup/rollback"));
         if (!made) {
             throw Refusal{"No scratch folder could be made in " +
-                          files::join(state.PatchRoot, "Backup") + "."};
+                          files::join(run.PatchRoot, "Backup") + "."};
         }
         const ScratchFolder unpacked{*made};
         ZipArchive zip;
@@ -307,7 +307,7 @@ bool RollBackPatch(PatchRun& run, const std::string& patchName, RollbackReport& 
         const auto plan = planRestores(run, unpacked.path, backup->path);
 
         // A runner of the last run may still be registering what is about to be put back.
-        if (!state.services.launcher.waitForRunners(state.PatchRoot, [] {})) {
+        if (!state.services.launcher.waitForRunners(run.PatchRoot, [] {})) {
             throw Refusal{"A registration batch file started before still runs."};
         }
         note(state, "Rollback of " + backup->patch + " from " + backup->path + " started.");

@@ -19,10 +19,10 @@ namespace pelvar {
 
 std::optional<EditionLock> LockProductFolder(PatchRun& run) {
     AppState& state = run.state;
-    auto lock = EditionLock::tryAcquire(productLockFile(state.PatchRoot));
+    auto lock = EditionLock::tryAcquire(productLockFile(run.PatchRoot));
     if (!lock) {
         state.RunFailed = true;
-        const std::string text = "Another update of " + state.PatchRoot +
+        const std::string text = "Another update of " + run.PatchRoot +
                                  " is in progress. Try again when it has finished.";
         LogWrite(state, text);
         state.services.prompter.show(text, box::Exclamation, state.AppTitle);
@@ -33,8 +33,8 @@ std::optional<EditionLock> LockProductFolder(PatchRun& run) {
 void RemoveLeftovers(PatchRun& run) {
     AppState& state = run.state;
     const auto now = fs::file_time_type::clock::now();
-    for (const auto& folder : {state.PatchRoot, state.PatchFolder, run.TempFolder,
-                               files::join(state.PatchRoot, "Backup")}) {
+    for (const auto& folder :
+         {run.PatchRoot, run.PatchFolder, run.TempFolder, files::join(run.PatchRoot, "Backup")}) {
         scratch::removeStale(folder, now);
     }
     if (!run.BackupFolder.empty()) {
@@ -47,7 +47,7 @@ void RemoveLeftovers(PatchRun& run) {
 }
 
 void RefuseInstallationLinks(PatchRun& run) {
-    const std::string& root = run.state.PatchRoot;
+    const std::string& root = run.PatchRoot;
     try {
         for (const char* name : {"PatchTemp", "Temp3", "Backup", "Process3.log", "GenUpdate.dat"}) {
             files::refuseLinksBelow(root, files::join(root, name));
@@ -59,7 +59,6 @@ void RefuseInstallationLinks(PatchRun& run) {
 }
 
 void RemoveWorkingCopies(PatchRun& run) {
-    AppState& state = run.state;
     std::error_code ec;
     for (fs::directory_iterator it(run.TempFolder, ec), end; !ec && it != end; it.increment(ec)) {
         std::error_code gone;
@@ -67,7 +66,7 @@ void RemoveWorkingCopies(PatchRun& run) {
     }
     for (const auto& name : run.PatchFolders) {
         std::error_code gone;
-        fs::remove_all(files::join(state.PatchFolder, name), gone);
+        fs::remove_all(files::join(run.PatchFolder, name), gone);
     }
 }
 

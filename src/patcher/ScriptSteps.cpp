@@ -15,7 +15,7 @@
 namespace pelvar::scriptsteps {
 
 std::string scriptFolder(const PatchRun& run, const std::string& patch) {
-    const std::string patchFolder = files::join(run.state.PatchFolder, patch);
+    const std::string patchFolder = files::join(run.PatchFolder, patch);
     std::error_code ec;
     if (!std::filesystem::is_directory(patchFolder, ec)) {
         return {};

@@ -29,7 +29,7 @@ std::vector<std::string> gatherSecurityScripts(PatchRun& run) {
     AppState& state = run.state;
     const bool server = state.DatabaseType == "SQLSERVER";
     const bool access = state.DatabaseType == "ACCESS";
-    const bool pointOfSale = state.EditionFlag == 0;
+    const bool pointOfSale = state.edition != Edition::Ho;
     // A step resumed after some of its statements appended its scripts to the collections then.
     const bool collect = pointOfSale && !run.Statements.resumesInside(5);
     const std::string collection = files::join(state.ProductAppPath, "Ini");

@@ -26,7 +26,7 @@ void writeScriptLists(PatchRun& run) {
     if (!run.DbaScriptList.empty()) {
         WriteProgressLine(run, "strDBAFile:" + text::joinText(run.DbaScriptList, ListSeparator));
     }
-    if (run.state.EditionFlag == 1 && !run.RbsScriptList.empty()) {
+    if (run.state.edition == Edition::Ho && !run.RbsScriptList.empty()) {
         WriteProgressLine(run, "strRBSFile:" + text::joinText(run.RbsScriptList, ListSeparator));
     }
 }

@@ -41,7 +41,7 @@ void deleteIfPresent(const std::string& path) {
 // A runner started before (by this run or the one before it) may still read its batch file.
 void deleteBatchFiles(PatchRun& run) {
     AppState& state = run.state;
-    if (!state.services.launcher.waitForRunners(state.PatchRoot,
+    if (!state.services.launcher.waitForRunners(run.PatchRoot,
                                                 [&] { state.services.host.processEvents(); })) {
         raise(err::PermissionDenied, run.RegBatch);
     }
@@ -69,12 +69,12 @@ void runFirstPass(PatchRun& run) {
         state.services.launcher.start(run.RegBatch, true);
     }
     // The record says the custom patches are installed: their files reach the disk first.
-    files::syncFileSystem(state.PatchRoot);
-    const std::string record = files::join(state.PatchRoot, "GenUpdate.dat");
+    files::syncFileSystem(run.PatchRoot);
+    const std::string record = files::join(run.PatchRoot, "GenUpdate.dat");
     const std::string version = patchfiles::versionNumberText(run.HeldVersion);
-    for (const auto& name : text::splitText(state.CustomPatchFiles, ":")) {
+    for (const auto& name : state.CustomPatchFiles) {
         files::appendLine(record, name + ":" +
-                                      patchfiles::fileDate(files::join(state.PatchFolder, name)) +
+                                      patchfiles::fileDate(files::join(run.PatchFolder, name)) +
                                       ":" + patchfiles::todayDate() + ":" + version);
     }
     state.CustomPatchFiles.clear();
@@ -87,7 +87,7 @@ std::string versionOfLastEntry(const PatchRun& run) {
         return {};
     }
     return patchVersionOfFile(entries.back().substr(0, entries.back().find(':')),
-                              run.state.EditionFlag == 1);
+                              run.state.edition == Edition::Ho);
 }
 
 // The final task records every entry of UpdateEntries: keep only the patches whose folders the
@@ -111,7 +111,7 @@ void reportNothingApplied(PatchRun& run, const std::string& why) {
 }
 
 void runSecondPass(PatchRun& run) {
-    const std::string progress = progressFilePath(run.state);
+    const std::string progress = progressFilePath(run);
     const bool resuming = files::fileExists(progress);
     if (!resuming) {
         deleteBatchFiles(run);
@@ -143,51 +143,43 @@ void runSecondPass(PatchRun& run) {
 
 } // namespace
 
-std::string WizardCaption(const std::string& editionCode) {
-    return "Pelvar 9 " + editionCode + " LiveUpdate";
+std::string WizardCaption(Edition edition) {
+    return std::string(productName(edition)) + " LiveUpdate";
 }
 
-std::string WizardHeading(const std::string& editionCode) {
-    return WizardCaption(editionCode) + " will check for available updates";
+std::string WizardHeading(Edition edition) {
+    return WizardCaption(edition) + " will check for available updates";
 }
 
 void LoadWizard(PatchRun& run) {
     AppState& state = run.state;
-    const std::string edition = editionTextOf(run.EditionCode);
-    if (!edition.empty()) {
-        state.SelectedEdition = edition;
-        state.EditionCode = run.EditionCode;
-        state.EditionFlag = run.EditionCode == "HO" ? 1 : 0;
-    }
-    LoadConnectionData(state, state.SelectedEdition);
+    state.edition = run.edition;
+    LoadConnectionData(state, state.edition);
     OpenSecurityDatabase(state);
-    const bool headOffice = state.SelectedEdition == HoEdition;
+    const bool headOffice = run.edition == Edition::Ho;
     const SystemRecord& system = headOffice ? state.DatFileInfo.Ho : state.DatFileInfo.Pos;
     run.SetupType =
         text::isNumeric(system.SetupType) ? static_cast<int>(text::toInteger(system.SetupType)) : 0;
-    run.HeldVersion = ReadSetting(state.services.registry, "PatchVer",
-                                  headOffice ? keysel::Enterprise : keysel::Pos);
-    state.PatchRoot = state.ProductAppPath;
-    state.PatchFolder = files::join(state.PatchRoot, "PatchTemp");
-    run.TempFolder = files::join(state.PatchRoot, "Temp3");
-    run.UnregBatch = files::join(state.PatchRoot, "Unreg_3.bat");
-    run.RegBatch = files::join(state.PatchRoot, "Reg_3.bat");
+    run.HeldVersion =
+        ReadSetting(state.services.registry, "PatchVer", editionSelector(run.edition));
+    run.PatchRoot = state.ProductAppPath;
+    run.PatchFolder = files::join(run.PatchRoot, "PatchTemp");
+    run.TempFolder = files::join(run.PatchRoot, "Temp3");
+    run.UnregBatch = files::join(run.PatchRoot, "Unreg_3.bat");
+    run.RegBatch = files::join(run.PatchRoot, "Reg_3.bat");
 }
 
 void CheckForUpdates(PatchRun& run) {
     AppState& state = run.state;
     state.RunMode = InstallationMode;
-    const std::string edition = editionTextOf(run.EditionCode);
-    if (!edition.empty()) {
-        state.SelectedEdition = edition;
-    }
+    state.edition = run.edition;
     const auto lock = LockDownloadRun(state);
     if (!lock) {
         state.RunFailed = true;
         return;
     }
     try {
-        StartDownloadSession(state);
+        StartDownloadSession(run.download);
         NudgeProgress(state, 4);
         ApplyUpdates(run);
     } catch (const RunStopped& stop) {
@@ -204,12 +196,12 @@ void RunScheduledDownload(PatchRun& run) {
     }
     const auto lock = LockDownloadRun(run.state);
     if (lock) {
-        StartDownloadSession(run.state);
+        StartDownloadSession(run.download);
     }
 }
 
 std::string ReadCurrentVersion(const PatchRun& run, const std::string& fileName) {
-    const std::string path = files::join(run.state.PatchRoot, fileName);
+    const std::string path = files::join(run.PatchRoot, fileName);
     if (!files::fileExists(path)) {
         return {};
     }
@@ -225,7 +217,7 @@ std::string ReadCurrentVersion(const PatchRun& run, const std::string& fileName)
 void ApplyUpdates(PatchRun& run) {
     AppState& state = run.state;
     try {
-        if (state.PatchRoot.empty()) {
+        if (run.PatchRoot.empty()) {
             // Without a product folder every path would be relative to wherever we run.
             raise(err::PathNotFound, "PatchRoot");
         }
@@ -234,11 +226,11 @@ void ApplyUpdates(PatchRun& run) {
             return;
         }
         RefuseInstallationLinks(run);
-        files::createFolders(state.PatchFolder);
+        files::createFolders(run.PatchFolder);
         RemoveLeftovers(run);
         CopyDownloadedUpdates(run, files::join(state.DownloadFolder, ""));
         state.services.host.processEvents();
-        if (state.UpdatesReady) {
+        if (run.UpdatesReady) {
             // A second time on purpose: the call inside CopyDownloadedUpdates is the first pass,
             // this one the second (steps 3 to 9), unless the run has ended in between.
             VerifyOrResume(run);
@@ -261,7 +253,7 @@ void VerifyOrResume(PatchRun& run) {
         run.SyGlPresent = false;
         run.SyFile.clear();
         run.GlFile.clear();
-        const std::string progress = progressFilePath(run.state);
+        const std::string progress = progressFilePath(run);
         if (files::fileExists(progress)) {
             const int answer = state.services.prompter.show(
                 "Pelvar LiveUpdate were terminated abnormally during applying updates.\nClick "
@@ -283,15 +275,15 @@ void VerifyOrResume(PatchRun& run) {
         }
         // The verification of this system checks archives only; it takes no version text.
         LogWrite(state, "Verifying Files...");
-        if (patchfiles::filesIn(state.PatchFolder).empty()) {
+        if (patchfiles::filesIn(run.PatchFolder).empty()) {
             state.services.prompter.show("There are no Updates present to verify.",
                                          box::Information, state.AppTitle);
             LogWrite(state, "There are no Updates present to verify");
             // Nothing waits to be applied, so the wizard does not look a second time.
-            state.UpdatesReady = false;
+            run.UpdatesReady = false;
             return;
         }
-        UnzipAndVerify(run, state.EditionFlag == 1 ? 2 : 1);
+        UnzipAndVerify(run, state.edition == Edition::Ho ? 2 : 1);
         state.services.host.processEvents();
         RunPatchSteps(run);
     } catch (const RunTimeError& e) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "environment/Edition.h"
+
 #include <string>
 
 namespace pelvar {
@@ -10,16 +12,16 @@ struct PatchRun;
 // Message boxes go through the state's Prompter, progress to state.wizard; stopping messages
 // end the host process through EndHostProcess.
 
-// "Pelvar 9 POS LiveUpdate" / "Pelvar 9 HO LiveUpdate" by edition code.
-std::string WizardCaption(const std::string& editionCode);
+// "Pelvar 9 POS LiveUpdate" / "Pelvar 9 HO LiveUpdate".
+std::string WizardCaption(Edition edition);
 // "Pelvar 9 POS LiveUpdate will check for available updates" / the HO text.
-std::string WizardHeading(const std::string& editionCode);
+std::string WizardHeading(Edition edition);
 
-// Form_Load's work: SelectedEdition in the scheduled run, the product system file and the
+// Form_Load's work: the state's edition, the product system file and the
 // database settings, the security-database connection, PatchRoot and the run's folders.
 void LoadWizard(PatchRun& run);
 
-// "Check for Updates" + Next: RunMode "Installation", SelectedEdition from the edition code,
+// "Check for Updates" + Next: RunMode "Installation", the state's edition from the run's,
 // the download session, the busy indicator, ApplyUpdates. Does not end the host process.
 void CheckForUpdates(PatchRun& run);
 

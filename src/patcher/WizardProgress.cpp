@@ -32,8 +32,8 @@ bool followsFileWork(const std::string& record) {
 
 } // namespace
 
-std::string progressFilePath(const AppState& state) {
-    return files::join(state.PatchRoot, "Process3.log");
+std::string progressFilePath(const PatchRun& run) {
+    return files::join(run.PatchRoot, "Process3.log");
 }
 
 void WriteProgressLine(PatchRun& run, const std::string& text) {
@@ -41,9 +41,9 @@ void WriteProgressLine(PatchRun& run, const std::string& text) {
         if (followsFileWork(text)) {
             // One flush of the whole file system costs far less than one per file, and after a
             // power cut the record is never ahead of the files it vouches for.
-            files::syncFileSystem(run.state.PatchRoot);
+            files::syncFileSystem(run.PatchRoot);
         }
-        files::appendLine(progressFilePath(run.state), text);
+        files::appendLine(progressFilePath(run), text);
         crashPoint(text);
     } catch (const RunTimeError& e) {
         ShowStepError(run, e.number(), e.description());
@@ -53,7 +53,7 @@ void WriteProgressLine(PatchRun& run, const std::string& text) {
 void WriteStatementRecord(PatchRun& run) {
     const std::string record = run.Statements.record();
     try {
-        files::appendLine(progressFilePath(run.state), record);
+        files::appendLine(progressFilePath(run), record);
     } catch (const RunTimeError&) {
         return;
     }

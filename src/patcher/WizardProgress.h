@@ -14,7 +14,7 @@ class RunTimeError;
 void NudgeProgress(AppState& state, int step);
 
 // PatchRoot/Process3.log: the stepped pass's progress records, which a resumed run reads.
-std::string progressFilePath(const AppState& state);
+std::string progressFilePath(const PatchRun& run);
 
 // Appends one record to the progress file. Errors are shown as the wizard's error box and the
 // caller goes on.

@@ -152,8 +152,8 @@ EntryCheck SaveLocation(AppState& state, const LocationEntry& entry, bool modify
     }
     WriteLocationFile(state, fileName, locationFromEntry(check));
     if (!modify) {
-        const std::string settings = settingsFileName(entry.edition);
-        if (!settings.empty()) {
+        if (const auto edition = editionFromText(entry.edition)) {
+            const std::string settings = settingsFileName(*edition);
             const std::string path = files::join(state.AppFolder, settings);
             // Readers take line 1 as the folder: a first location must not land there.
             if (!files::fileExists(path)) {

@@ -14,18 +14,12 @@
 
 namespace pelvar {
 
-std::string scheduleFileName(const std::string& editionCode) {
-    if (editionCode == "POS" || editionCode == "HO") {
-        return editionCode + "Schedule.ini";
-    }
-    return {};
+std::string scheduleFileName(Edition edition) {
+    return std::string(editionCode(edition)) + "Schedule.ini";
 }
 
-std::string scheduleTaskName(const std::string& editionCode) {
-    if (editionCode == "POS" || editionCode == "HO") {
-        return editionCode + "LiveUpdate";
-    }
-    return {};
+std::string scheduleTaskName(Edition edition) {
+    return std::string(editionCode(edition)) + "LiveUpdate";
 }
 
 ScheduleValues ReadScheduleFile(AppState& state, const std::string& fileName) {
@@ -52,7 +46,7 @@ void WriteScheduleFile(AppState& state, const std::string& fileName, const Sched
 }
 
 ScheduleValues scheduleValuesOf(const ScheduleEntry& entry) {
-    return {entry.edition, datetext::shortDate(entry.startDate),
+    return {entry.productLabel, datetext::shortDate(entry.startDate),
             datetext::longTime(entry.startTime), entry.frequency};
 }
 
@@ -84,9 +78,9 @@ bool isListed(TaskScheduler& scheduler, const std::string& taskName) {
     return false;
 }
 
-ScheduledTask taskOf(const AppState& state, const ScheduleEntry& entry) {
+ScheduledTask taskOf(const AppState& state, const ScheduleEntry& entry, Edition edition) {
     ScheduledTask task;
-    task.name = scheduleTaskName(entry.editionCode);
+    task.name = scheduleTaskName(edition);
     // The launcher installed beside the running programs: the component's folder may be
     // another (PELVAR_APP_FOLDER) that holds only settings. The unattended run is given the
     // same sandbox root and component folder as this one, as absolute paths, since cron starts
@@ -98,7 +92,7 @@ ScheduledTask taskOf(const AppState& state, const ScheduleEntry& entry) {
     };
     const std::string appFolder = absolute(state.AppFolder);
     task.application = files::join(executableFolder(), "PelvarLU");
-    task.parameters = "Scheduled," + entry.editionCode;
+    task.parameters = std::string("Scheduled,") + editionCode(edition);
     task.workingDirectory = appFolder;
     task.environment = {{"PELVAR_ROOT", absolute(state.services.paths.root)},
                         {"PELVAR_APP_FOLDER", appFolder}};
@@ -129,11 +123,11 @@ ScheduledTask taskOf(const AppState& state, const ScheduleEntry& entry) {
 
 ScheduleSaved SaveSchedule(AppState& state, TaskScheduler& scheduler, const ScheduleEntry& entry,
                            const ScheduleValues& opened) {
-    const std::string fileName = scheduleFileName(entry.editionCode);
-    const std::string taskName = scheduleTaskName(entry.editionCode);
-    if (fileName.empty()) {
+    if (!entry.edition) {
         return ScheduleSaved::NoEdition;
     }
+    const std::string fileName = scheduleFileName(*entry.edition);
+    const std::string taskName = scheduleTaskName(*entry.edition);
     const ScheduleValues now = scheduleValuesOf(entry);
     WriteScheduleFile(state, fileName, now);
     if (now.startDate != opened.startDate || now.startTime != opened.startTime ||
@@ -149,7 +143,7 @@ ScheduleSaved SaveSchedule(AppState& state, TaskScheduler& scheduler, const Sche
             prompter.show("Please Enter Your Windows Login ID", box::Ok, "Pelvar 9 LiveUpdate");
             return ScheduleSaved::AccountMissing;
         }
-        scheduler.saveTask(taskOf(state, entry));
+        scheduler.saveTask(taskOf(state, entry, *entry.edition));
         return ScheduleSaved::Created;
     } catch (const RunTimeError& e) {
         prompter.show(e.number() == err::AccountNotFound
@@ -160,14 +154,16 @@ ScheduleSaved SaveSchedule(AppState& state, TaskScheduler& scheduler, const Sche
     }
 }
 
-bool TurnOffSchedule(AppState& state, TaskScheduler& scheduler, const std::string& editionCode) {
+bool TurnOffSchedule(AppState& state, TaskScheduler& scheduler, std::optional<Edition> edition) {
     const int answer = state.services.prompter.show(
         "Are you sure to turn-off the automatic download of LiveUpdate", box::YesNo + box::Question,
         "Pelvar 9 LiveUpdate");
     if (answer != box::AnswerYes) {
         return false;
     }
-    DeleteTask(scheduler, scheduleTaskName(editionCode));
+    if (edition) {
+        DeleteTask(scheduler, scheduleTaskName(*edition));
+    }
     return true;
 }
 

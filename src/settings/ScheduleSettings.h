@@ -1,7 +1,9 @@
 #pragma once
 
+#include "environment/Edition.h"
 #include "platform/text/DateText.h"
 
+#include <optional>
 #include <string>
 
 namespace pelvar {
@@ -19,8 +21,8 @@ struct ScheduleValues {
 
 // What the schedule window holds when Ok is pressed.
 struct ScheduleEntry {
-    std::string editionCode; // "POS" or "HO"
-    std::string edition;     // lblProductName
+    std::optional<Edition> edition;
+    std::string productLabel; // lblProductName
     datetext::LocalDateTime startDate;
     datetext::LocalDateTime startTime;
     std::string frequency;
@@ -28,9 +30,9 @@ struct ScheduleEntry {
     std::string password;
 };
 
-// "POSSchedule.ini"/"HOSchedule.ini" and "POSLiveUpdate"/"HOLiveUpdate"; empty for other codes.
-std::string scheduleFileName(const std::string& editionCode);
-std::string scheduleTaskName(const std::string& editionCode);
+// "POSSchedule.ini"/"HOSchedule.ini" and "POSLiveUpdate"/"HOLiveUpdate".
+std::string scheduleFileName(Edition edition);
+std::string scheduleTaskName(Edition edition);
 
 ScheduleValues ReadScheduleFile(AppState& state, const std::string& fileName);
 void WriteScheduleFile(AppState& state, const std::string& fileName, const ScheduleValues& values);
@@ -49,7 +51,7 @@ enum class ScheduleSaved {
     Created,        // a new task replaces or adds the schedule
     AccountMissing, // no account typed (the schedule file is written all the same)
     Failed,         // the scheduler refused the task; its box was shown
-    NoEdition       // an edition code other than "POS" or "HO": nothing done
+    NoEdition       // no edition chosen: nothing done
 };
 
 // The schedule window's Ok: writes the schedule file, replaces the task when the date, time
@@ -60,6 +62,6 @@ ScheduleSaved SaveSchedule(AppState& state, TaskScheduler& scheduler, const Sche
 
 // Asks whether to turn off the automatic download and removes the task on Yes; the schedule
 // file stays. True when the user said Yes.
-bool TurnOffSchedule(AppState& state, TaskScheduler& scheduler, const std::string& editionCode);
+bool TurnOffSchedule(AppState& state, TaskScheduler& scheduler, std::optional<Edition> edition);
 
 } // namespace pelvar

@@ -12,32 +12,16 @@
 
 namespace pelvar {
 
-std::string editionTextOf(const std::string& editionCode) {
-    if (editionCode == "POS") {
-        return PosEdition;
-    }
-    if (editionCode == "HO") {
-        return HoEdition;
-    }
-    return {};
+std::string settingsFileName(Edition edition) {
+    return std::string(editionCode(edition)) + "DownloadSettings.config";
 }
 
-std::string settingsFileName(const std::string& edition) {
-    if (edition == HoEdition) {
-        return "HODownloadSettings.config";
-    }
-    if (edition == PosEdition) {
-        return "POSDownloadSettings.config";
-    }
-    return {};
-}
-
-bool WriteSettingsFile(AppState& state, const std::string& edition, const std::string& downloadPath,
-                       const std::vector<std::string>& rowNames) {
-    const std::string name = settingsFileName(edition);
-    if (name.empty()) {
+bool WriteSettingsFile(AppState& state, std::optional<Edition> edition,
+                       const std::string& downloadPath, const std::vector<std::string>& rowNames) {
+    if (!edition) {
         return false;
     }
+    const std::string name = settingsFileName(*edition);
     WriteFileText(state, "Download path=" + downloadPath, name);
     const std::string path = files::join(state.AppFolder, name);
     for (const auto& row : rowNames) {
@@ -86,23 +70,24 @@ std::optional<std::string> modifyRefusal(const std::string& locationFile) {
     return std::nullopt;
 }
 
-std::optional<std::string> deleteRefusal(const std::string& edition, const std::string& name) {
+std::optional<std::string> deleteRefusal(std::optional<Edition> edition, const std::string& name) {
     // The HTTP defaults are protected by their exact names in both editions; each FTP
     // default only in its own edition, whatever its case.
     if (name == "hohttp" || name == "POShttp") {
         return "Pelvar 9 default http location can not be deleted.";
     }
-    if (edition == HoEdition && text::equalsIgnoringCase(name, "HOftp")) {
+    if (edition == Edition::Ho && text::equalsIgnoringCase(name, "HOftp")) {
         return "Pelvar Default ftp location can not be deleted.";
     }
-    if (edition == PosEdition && text::equalsIgnoringCase(name, "POSftp")) {
+    if (edition == Edition::Pos && text::equalsIgnoringCase(name, "POSftp")) {
         return "Pelvar 9 Default ftp location can not be deleted.";
     }
     return std::nullopt;
 }
 
-bool DeleteLocation(AppState& state, const std::string& edition, const std::string& downloadPath,
-                    std::vector<std::string>& rows, int activeRow) {
+bool DeleteLocation(AppState& state, std::optional<Edition> edition,
+                    const std::string& downloadPath, std::vector<std::string>& rows,
+                    int activeRow) {
     const bool hasRow = activeRow >= 0 && activeRow < static_cast<int>(rows.size());
     const std::string name = hasRow ? rows[static_cast<std::size_t>(activeRow)] : std::string();
     if (const auto refusal = deleteRefusal(edition, name)) {
@@ -112,7 +97,6 @@ bool DeleteLocation(AppState& state, const std::string& edition, const std::stri
     if (hasRow) {
         rows.erase(rows.begin() + activeRow);
     }
-    state.EditMode = "Delete";
     WriteSettingsFile(state, edition, downloadPath, rows);
     const std::string file = files::join(state.AppFolder, name + ".ini");
     if (files::fileExists(file)) {
@@ -125,18 +109,17 @@ bool DeleteLocation(AppState& state, const std::string& edition, const std::stri
     return true;
 }
 
-bool SaveDownloadSettings(AppState& state, const std::string& edition,
-                          const std::string& registryEdition, const std::string& downloadPath,
+bool SaveDownloadSettings(AppState& state, std::optional<Edition> edition,
+                          std::optional<Edition> registryEdition, const std::string& downloadPath,
                           const std::vector<std::string>& rows) {
     if (!files::folderExists(downloadPath)) {
         state.services.prompter.show("Mentioned download path is not available.", box::Ok, {});
         return false;
     }
     WriteSettingsFile(state, edition, downloadPath, rows);
-    if (registryEdition == PosEdition) {
-        WriteSetting(state.services.registry, "POSDownloadPath", downloadPath, keysel::LiveUpdate);
-    } else if (registryEdition == HoEdition) {
-        WriteSetting(state.services.registry, "HODownloadPath", downloadPath, keysel::LiveUpdate);
+    if (registryEdition) {
+        WriteSetting(state.services.registry, downloadPathValue(*registryEdition), downloadPath,
+                     keysel::LiveUpdate);
     }
     state.services.prompter.show("Download Settings Saved", box::Information, state.AppTitle);
     return true;

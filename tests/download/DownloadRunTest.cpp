@@ -17,7 +17,7 @@ namespace {
 
 class Verification : public ::testing::Test, public DownloadFixture {
   protected:
-    void verify() { VerifyDownloadedPatches(state, zip); }
+    void verify() { VerifyDownloadedPatches(walk, zip); }
     ZipArchive zip;
 };
 
@@ -26,8 +26,8 @@ TEST_F(Verification, SoundArchiveLeavesNoScratchFolder) {
     makeZip(downloaded("POS_9_0_1_03.zip"), {{"a.txt", "a"}, {"sub/b.txt", "b"}});
     std::filesystem::create_directories(dir / "elsewhere");
     std::filesystem::create_directory_symlink(dir / "elsewhere", downloaded("POS_9_0_1_03"));
-    state.PatchFiles = "POS_9_0_1_03.zip:";
-    state.PatchesDownloaded = true;
+    state.PatchFiles = {"POS_9_0_1_03.zip"};
+    walk.PatchesDownloaded = true;
     verify();
     EXPECT_TRUE(std::filesystem::exists(downloaded("POS_9_0_1_03.zip")));
     EXPECT_TRUE(std::filesystem::is_empty(dir / "elsewhere"));
@@ -41,7 +41,7 @@ TEST_F(Verification, TruncatedArchiveIsDeletedAndEndsTheHost) {
     makeZip(downloaded("HO_9_0_1_03.zip"), {{"a.txt", std::string(5000, 'a')}});
     const std::string bytes = readFile(downloaded("HO_9_0_1_03.zip"));
     writeFile(downloaded("HO_9_0_1_03.zip"), bytes.substr(0, bytes.size() / 2));
-    state.PatchFiles = "HO_9_0_1_03.zip";
+    state.PatchFiles = {"HO_9_0_1_03.zip"};
     EXPECT_THROW(verify(), RunStopped);
     EXPECT_TRUE(state.RunFailed); // a download run exits with 1 and says why
     EXPECT_EQ(state.Summary.problems.at(0),
@@ -59,7 +59,7 @@ TEST_F(Verification, SkipsWhatNeedsNoCheck) {
     registry.write("Software\\Pelvar\\POS", "PatchVer", "9.0.1.03");
     writeFile(downloaded("POS_9_0_1_03.zip"), "not a zip");
     writeFile(downloaded("X_9_0_1_09.zip"), "not a zip");
-    state.PatchFiles = "POS_9_0_1_03.zip:X_9_0_1_09.zip:POS_9_0_1_08.zip";
+    state.PatchFiles = {"POS_9_0_1_03.zip", "X_9_0_1_09.zip", "POS_9_0_1_08.zip"};
     verify();
     EXPECT_EQ(prompter.texts().front(), "There is no updates are available to download");
 }
@@ -71,7 +71,7 @@ TEST_F(Verification, FailedLoginsOfferTheLog) {
     std::filesystem::permissions(viewer, std::filesystem::perms::owner_all);
     ScopedEnv textViewer("PELVAR_TEXT_VIEWER", viewer);
     LogWrite(state.DownloadFolder, "a line");
-    state.FtpConnectFailures = 1;
+    walk.FtpConnectFailures = 1;
     prompter.answers = {box::AnswerYes, box::AnswerNo};
     verify();
     EXPECT_EQ(prompter.boxes[0].buttons, 68);
@@ -107,7 +107,7 @@ TEST_P(DownloadRunErrors, FollowTheWindowsErrorTable) {
     ZipArchive zip;
     bool ended = false;
     try {
-        DownloadButtonClicked(f.state, zip, window);
+        DownloadButtonClicked(f.walk, zip, window);
     } catch (const RunStopped&) {
         ended = true;
     }

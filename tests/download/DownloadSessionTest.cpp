@@ -31,12 +31,12 @@ class SettingsWalk : public ::testing::Test, public DownloadFixture {
 // The FTP transfer traps nothing: its first log line meets the missing folder, before it
 // connects (nothing listens on port 1). The walk goes on, up to an empty location value.
 TEST_F(SettingsWalk, MissingFileEmptyFolderAndEmptyLocationValueAreReported) {
-    StartDownloadSession(state);
+    StartDownloadSession(walk);
     ftpLocation("POSftp", 1, "/a", "u", "p", false);
     ftpLocation("Second", 1, "/b", "u", "p", false);
     writeRawSettings("Download path=\r\nDownload File=POSftp.ini\r\nDownload File=Second.ini\r\n"
                      "Download File=\r\nDownload File=POSftp.ini\r\n");
-    StartDownloadSession(state);
+    StartDownloadSession(walk);
     EXPECT_EQ(prompter.texts(),
               (std::vector<std::string>{"There is no download configuration set forPoint of Sale",
                                         "Mentioned download path is not available.",
@@ -46,14 +46,14 @@ TEST_F(SettingsWalk, MissingFileEmptyFolderAndEmptyLocationValueAreReported) {
 
 TEST_F(SettingsWalk, RegistryFolderOverridesTheFile) {
     writeRawSettings("Download path=/nowhere\r\n");
-    DownloadFromSettings(state, appFolder() + "/POSDownloadSettings.config");
+    DownloadFromSettings(walk, appFolder() + "/POSDownloadSettings.config");
     EXPECT_EQ(state.DownloadFolder, "/nowhere");
     registry.write("Software\\Pelvar\\LUInfo", "POSDownloadPath", downloads());
-    DownloadFromSettings(state, appFolder() + "/POSDownloadSettings.config");
+    DownloadFromSettings(walk, appFolder() + "/POSDownloadSettings.config");
     EXPECT_EQ(state.DownloadFolder, downloads());
     // The wizard takes the file's folder as it stands.
     state.RunMode = "Installation";
-    DownloadFromSettings(state, appFolder() + "/POSDownloadSettings.config");
+    DownloadFromSettings(walk, appFolder() + "/POSDownloadSettings.config");
     EXPECT_EQ(state.DownloadFolder, "/nowhere");
 }
 
@@ -78,8 +78,8 @@ TEST_F(SettingsWalk, ListingStopsAtCurrentVersionAndSkipsOtherEditions) {
         "Download path=" + downloads() +
         "\r\n\r\nDownload File=POShttp.ini\r\n"
         "Download File=hohttp.ini\r\nCurrent Version=9\r\nDownload File=Later.ini\r\n");
-    DownloadFromSettings(state, appFolder() + "/POSDownloadSettings.config");
-    EXPECT_EQ(listing.rows, std::vector<std::string>{"POShttp"});
+    DownloadFromSettings(walk, appFolder() + "/POSDownloadSettings.config");
+    EXPECT_EQ(listing.rows, Texts{"POShttp"});
 }
 
 TEST_F(SettingsWalk, LocationFilesAreReadByPosition) {
@@ -114,21 +114,21 @@ TEST_F(CustomLocations, FtpRowIsSplitIntoHostAndFolder) {
             "/patches/', 'Branch', NULL, 'shop', 'pw', 1), (0, 'HTTP', 'http://x', 'Off', NULL, "
             "NULL, NULL, 0)");
     // The host part carries the port here because the row names none of its own.
-    DownloadFromCustomLocations(state);
+    DownloadFromCustomLocations(walk);
     EXPECT_EQ(state.DownloadLocation.Location, "127.0.0.1:" + std::to_string(server.port()));
     EXPECT_EQ(state.DownloadLocation.FolderLocation, "/patches/");
     EXPECT_EQ(state.DownloadLocation.ActiveFtp, "YES");
     EXPECT_TRUE(std::filesystem::exists(downloaded("POS_9_0_1_07.zip")));
-    EXPECT_TRUE(state.PatchesDownloaded);
+    EXPECT_TRUE(walk.PatchesDownloaded);
 }
 
 TEST_F(CustomLocations, ConfiguredAddressIsSkippedAndStillCountsAsDownloaded) {
     httpLocation("POShttp", "http://127.0.0.1:1/same");
     writeSettings("Point of Sale", {"POShttp.ini"});
     addRows("(1, 'HTTP', 'http://127.0.0.1:1/same', 'Dup', NULL, NULL, NULL, 0)");
-    DownloadFromCustomLocations(state);
+    DownloadFromCustomLocations(walk);
     EXPECT_FALSE(logHas("Call StartHTTP to download the Patches from HTTP Location."));
-    EXPECT_TRUE(state.PatchesDownloaded);
+    EXPECT_TRUE(walk.PatchesDownloaded);
     EXPECT_TRUE(IsNewCustomAddress(state, "http://127.0.0.1:1/x"));
     // Without Download File lines no address is new.
     writeSettings("Point of Sale", {});
@@ -137,23 +137,23 @@ TEST_F(CustomLocations, ConfiguredAddressIsSkippedAndStillCountsAsDownloaded) {
 
 TEST_F(CustomLocations, MissingTableAndEmptyTableAreLogged) {
     useSecurityDatabase();
-    DownloadFromCustomLocations(state);
+    DownloadFromCustomLocations(walk);
     EXPECT_TRUE(logHas("CustomPatchLocationDtls table does not exist. Exit from the Custom patch "
                        "Downloading."));
     sqlite(securityDatabase(), "CREATE TABLE CustomPatchLocationDtls (ActiveFlag INTEGER);");
-    DownloadFromCustomLocations(state);
+    DownloadFromCustomLocations(walk);
     EXPECT_TRUE(logHas("There is no record in CustomPatchLocationDtls table. Exit from the Custom "
                        "patch Downloading."));
-    EXPECT_FALSE(state.PatchesDownloaded);
+    EXPECT_FALSE(walk.PatchesDownloaded);
 }
 
 TEST_F(CustomLocations, AddressWithoutFolderEndsThePassQuietly) {
     writeSettings("Point of Sale", {"POShttp.ini"});
     httpLocation("POShttp", "http://elsewhere");
     addRows("(1, 'FTP', 'hostonly', 'A', NULL, NULL, NULL, 0)");
-    DownloadFromCustomLocations(state);
+    DownloadFromCustomLocations(walk);
     EXPECT_TRUE(prompter.boxes.empty());
-    EXPECT_FALSE(state.PatchesDownloaded);
+    EXPECT_FALSE(walk.PatchesDownloaded);
 }
 
 } // namespace

@@ -28,7 +28,7 @@ class FtpTransfer : public ::testing::Test, public DownloadFixture {
         publish(ftpRoot() + "/patches/Pelvar9_HOftp.dat", entries);
     }
     void useEdition(const std::vector<std::string>& locations) {
-        state.SelectedEdition = surface.edition = "Head Office";
+        state.edition = surface.edition = Edition::Ho;
         writeSettings("Head Office", locations);
     }
 
@@ -43,12 +43,12 @@ TEST_P(FtpModes, FetchesPatchesWithoutPatchNumberCheck) {
     registry.write("Software\\Pelvar\\ENTERPRISE", "PatchVer", "9.0.1.02");
     ftpLocation("HOftp", server.port(), "/patches", "shop", "s3cret", GetParam(), "Head Office");
     useEdition({"HOftp.ini"});
-    StartDownloadSession(state);
+    StartDownloadSession(walk);
     for (const char* name : {"HO_9_0_1_03.zip", "HO_9_0_1_01.zip"}) {
         EXPECT_EQ(readFile(downloaded(name)), readFile(ftpRoot() + "/patches/" + name)) << name;
     }
     EXPECT_TRUE(logHas("Connecting to FTP Site: ftp://127.0.0.1 : Success"));
-    EXPECT_EQ(state.FtpConnectFailures, 0);
+    EXPECT_EQ(walk.FtpConnectFailures, 0);
     EXPECT_TRUE(prompter.boxes.empty());
     // On the wire: FolderLocation + "/" + name exactly, in the mode the location chose.
     EXPECT_TRUE(sent("RETR /patches/Pelvar9_HOftp.dat"));
@@ -74,9 +74,9 @@ TEST_F(FtpTransfer, FailuresAreReportedAndTheWalkGoesOn) {
     ftpLocation("HOlast", server.port(), "/patches", "shop", "s3cret", false, "Head Office");
     publish(ftpRoot() + "/patches/Pelvar9_HOlast.dat", {"HO_9_0_1_05.zip:9"});
     useEdition({"HOftp.ini", "HOnone.ini", "HOftp2.ini", "HOport.ini", "HOlast.ini"});
-    StartDownloadSession(state);
+    StartDownloadSession(walk);
 
-    EXPECT_EQ(state.FtpConnectFailures, 1);
+    EXPECT_EQ(walk.FtpConnectFailures, 1);
     ASSERT_EQ(prompter.boxes.size(), 3U);
     EXPECT_EQ(prompter.boxes[0].text, "Failed to download the patches from ftp://127.0.0.1.\r\n"
                                       "Check the corresponding download settings and try again.");
@@ -96,14 +96,14 @@ TEST_F(FtpTransfer, ArchiveOnDiskIsKeptAndEmptyListMeansDownloaded) {
     writeFile(downloaded("HO_9_0_1_03.zip"), "already here");
     ftpLocation("HOftp", server.port(), "/patches", "shop", "s3cret", false, "Head Office");
     useEdition({"HOftp.ini"});
-    StartDownloadSession(state);
+    StartDownloadSession(walk);
     EXPECT_EQ(readFile(downloaded("HO_9_0_1_03.zip")), "already here");
     EXPECT_TRUE(logHas("Skiped Downloading File: HO_9_0_1_03.zip"));
 
     publish(ftpRoot() + "/patches/Pelvar9_HOftp.dat", {});
-    StartDownloadSession(state);
-    EXPECT_TRUE(state.PatchesDownloaded);
-    EXPECT_FALSE(state.PatchesReady);
+    StartDownloadSession(walk);
+    EXPECT_TRUE(walk.PatchesDownloaded);
+    EXPECT_FALSE(walk.PatchesReady);
 }
 
 TEST_F(FtpTransfer, RefusedTransferIsReportedWithTheServersReply) {
@@ -112,7 +112,7 @@ TEST_F(FtpTransfer, RefusedTransferIsReportedWithTheServersReply) {
     useEdition({"HOftp.ini"});
     state.mainWindow = &surface;
     ZipArchive zip;
-    DownloadButtonClicked(state, zip, surface);
+    DownloadButtonClicked(walk, zip, surface);
 
     ASSERT_GE(prompter.boxes.size(), 2U);
     EXPECT_EQ(prompter.boxes[0].text,

@@ -35,11 +35,11 @@ TEST_P(UnplainArchiveName, IsATamperedEntry) {
     httpLocation(description, http.url() + "/pos");
     writeSettings("Point of Sale", {description + ".ini"});
 
-    EXPECT_THROW(StartDownloadSession(state), RunStopped);
-    EXPECT_EQ(prompter.texts(), std::vector<std::string>{"Updates Information Tampered"});
+    EXPECT_THROW(StartDownloadSession(walk), RunStopped);
+    EXPECT_EQ(prompter.texts(), Texts{"Updates Information Tampered"});
     EXPECT_TRUE(state.RunFailed);
     EXPECT_FALSE(fs::exists(dir / Escaped)) << "written outside the download folder";
-    EXPECT_EQ(state.PatchFiles + state.CustomPatchFiles, "");
+    EXPECT_TRUE(state.PatchFiles.empty() && state.CustomPatchFiles.empty());
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -60,7 +60,7 @@ TEST_P(Redirect, IsAUrlThatCannotBeOpened) {
     httpLocation("POShttp", location);
     writeSettings("Point of Sale", {"POShttp.ini"});
 
-    EXPECT_THROW(StartDownloadSession(state), RunStopped);
+    EXPECT_THROW(StartDownloadSession(walk), RunStopped);
     ASSERT_EQ(prompter.boxes.size(), 1U);
     EXPECT_EQ(prompter.boxes[0].text,
               "Could not able to download the patches from the HTTP location : " + location + " ");
@@ -108,14 +108,14 @@ TEST(Proxy, FtpGoesDirectWhileHttpKeepsTheSystemProxy) {
     f.publish(f.ftpRoot() + "/patches/Pelvar9_POSftp.dat", {"POS_9_0_1_03.zip:9"});
     f.ftpLocation("POSftp", ftp.port(), "/patches", "shop", "s3cret", false);
     f.writeSettings("Point of Sale", {"POSftp.ini"});
-    StartDownloadSession(f.state);
+    StartDownloadSession(f.walk);
     EXPECT_TRUE(fs::exists(f.downloaded("POS_9_0_1_03.zip")));
     EXPECT_FALSE(fs::exists(seen)) << "the FTP login went through the proxy";
 
     ScopedEnv httpProxy("http_proxy", proxy.url());
     const std::string target = f.downloaded("through-proxy.txt");
     EXPECT_TRUE(
-        HTTPGetFile(f.state, "http://127.0.0.1:" + std::to_string(freePort()) + "/x", target));
+        HTTPGetFile(f.walk, "http://127.0.0.1:" + std::to_string(freePort()) + "/x", target));
     EXPECT_EQ(readFile(target), "via proxy");
     EXPECT_TRUE(fs::exists(seen));
 }
@@ -140,7 +140,7 @@ TEST_P(BrokenTransfer, IsReportedAndTheRunDoesNotSayCompleted) {
     state.mainWindow = &surface;
     ZipArchive zip;
 
-    DownloadButtonClicked(state, zip, surface);
+    DownloadButtonClicked(walk, zip, surface);
 
     ASSERT_EQ(prompter.boxes.size(), 3U) << testing::PrintToString(prompter.texts());
     EXPECT_EQ(prompter.boxes[0].text, row.message);
@@ -176,8 +176,7 @@ TEST(ScratchFiles, LinkNamedLikeTheTemporaryFileIsNotFollowed) {
         fs::create_symlink(f.dir / "victim.txt", f.downloaded("POS_9_0_1_03.zip") + suffix);
     }
     const std::string target = f.downloaded("POS_9_0_1_03.zip");
-    EXPECT_TRUE(
-        HTTPGetFile(f.state, server.url() + "/POS_9_0_1_03.zip", target, {}, nullptr, true));
+    EXPECT_TRUE(HTTPGetFile(f.walk, server.url() + "/POS_9_0_1_03.zip", target, {}, nullptr, true));
     EXPECT_EQ(readFile(f.dir / "victim.txt"), "precious");
     EXPECT_EQ(readFile(target), readFile(f.www() + "/POS_9_0_1_03.zip"));
     EXPECT_FALSE(fs::is_symlink(target));
@@ -192,7 +191,7 @@ TEST(EmptyDownloadPath, IsAMissingFolderNotTheMachinesRoot) {
     f.httpLocation("POSempty", http.url());
     writeFile(f.appFolder() + "/POSDownloadSettings.config",
               "Download path=\r\nDownload File=POSempty.ini\r\n");
-    StartDownloadSession(f.state);
+    StartDownloadSession(f.walk);
     EXPECT_FALSE(fs::exists("/Pelvar9_POSempty.dat")) << "written to the machine's root";
     fs::remove("/Pelvar9_POSempty.dat");
     ASSERT_FALSE(f.prompter.boxes.empty());

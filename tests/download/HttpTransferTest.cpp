@@ -33,7 +33,7 @@ class HttpTransfer : public ::testing::Test, public DownloadFixture {
         publish(www() + "/pos/Pelvar9_POShttp.dat", entries);
         publish(www() + "/pos/Pelvar9_POShttp.P9Q", {});
     }
-    void run() { StartDownloadSession(state); }
+    void run() { StartDownloadSession(walk); }
 
     HttpServer server;
 };
@@ -52,8 +52,8 @@ TEST_F(HttpTransfer, FetchesNewPatchesAndRecordsThem) {
     EXPECT_EQ(readFile(downloaded("POS_9_0_1_04.zip")), readFile(www() + "/pos/POS_9_0_1_04.zip"));
     EXPECT_EQ(readFile(downloaded("DownloadedPatchList.ini")),
               "File Downloaded POS_9_0_1_03.zip\r\nFile Downloaded POS_9_0_1_04.zip\r\n");
-    EXPECT_TRUE(state.PatchesDownloaded);
-    EXPECT_TRUE(state.PatchesReady);
+    EXPECT_TRUE(walk.PatchesDownloaded);
+    EXPECT_TRUE(walk.PatchesReady);
     EXPECT_TRUE(logHas("Downloading File: POS_9_0_1_03.zip"));
     EXPECT_FALSE(std::filesystem::exists(downloaded("POS_9_0_1_04.zip.part")));
 }
@@ -67,12 +67,12 @@ TEST_F(HttpTransfer, InstalledPatchNumberDecides) {
     EXPECT_FALSE(std::filesystem::exists(downloaded("POSAPPAU_1_05.zip")));
     EXPECT_TRUE(logHas("Patch POS_a_b_c_05.zip is already downloaded and patched.Skipped "
                        "downloading the same."));
-    EXPECT_FALSE(state.PatchesDownloaded);
+    EXPECT_FALSE(walk.PatchesDownloaded);
 
     registry.write("Software\\Pelvar\\POS", "PatchVer", "9.0.1.04");
     run();
     EXPECT_TRUE(std::filesystem::exists(downloaded("POS_a_b_c_05.zip")));
-    EXPECT_TRUE(state.PatchesDownloaded);
+    EXPECT_TRUE(walk.PatchesDownloaded);
     // A single patch moves the bar to 95, whatever it stood at.
     EXPECT_FLOAT_EQ(surface.value, 95.0F);
 }
@@ -80,8 +80,7 @@ TEST_F(HttpTransfer, InstalledPatchNumberDecides) {
 TEST_F(HttpTransfer, MalformedPatchNameEndsTheDownloader) {
     publishPatches({"POS_a_b_c_5.z"});
     EXPECT_THROW(run(), RunStopped);
-    EXPECT_EQ(prompter.texts(),
-              std::vector<std::string>{"No patches are available in the download location"});
+    EXPECT_EQ(prompter.texts(), Texts{"No patches are available in the download location"});
 }
 
 // The download folder on a 256 KiB file system of its own.
@@ -112,11 +111,11 @@ TEST_F(FullFolder, IsReportedAndKeepsWhatIsThere) {
               "Download path=" + small + "\r\nDownload File=POShttp.ini\r\n");
     writeFile(dir / "small/POS_9_0_1_02.zip", "downloaded before");
 
-    StartDownloadSession(state);
+    StartDownloadSession(walk);
     ASSERT_EQ(prompter.boxes.size(), 1U);
     EXPECT_EQ(prompter.boxes[0].text, "Disk full");
     EXPECT_EQ(prompter.boxes[0].title, "HTTP Download");
-    EXPECT_EQ(state.TransferFailures, 1);
+    EXPECT_EQ(walk.TransferFailures, 1);
     EXPECT_FALSE(std::filesystem::exists(dir / "small/POS_9_0_1_03.zip"));
     EXPECT_EQ(readFile(dir / "small/POS_9_0_1_02.zip"), "downloaded before");
     for (const auto& entry : std::filesystem::directory_iterator(small)) {

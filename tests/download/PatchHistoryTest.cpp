@@ -115,10 +115,9 @@ TEST_F(PatchHistory, FailedInsertSkipsItsCompanyAndAnExistingRowEndsTheRoutine) 
     sqlite(database, "INSERT INTO VAPatchDtls VALUES ('C3','Harbour','N/A','9.1.2','old');"
                      "CREATE TRIGGER refuse BEFORE INSERT ON VAPatchDtls WHEN NEW.CompCd = 'C1' "
                      "BEGIN SELECT RAISE(ABORT, 'refused'); END;");
-    ASSERT_TRUE(LoadConnectionData(s.state, "Point of Sale"));
+    ASSERT_TRUE(LoadConnectionData(s.state, Edition::Pos));
     RecordPatchHistory(s.state, "9.1.2");
-    EXPECT_EQ(history(),
-              (std::vector<std::string>{"C3|Harbour|N/A|9.1.2|old", "C2|O'Brien|N/A|9.1.2|"}));
+    EXPECT_EQ(history(), (Texts{"C3|Harbour|N/A|9.1.2|old", "C2|O'Brien|N/A|9.1.2|"}));
     EXPECT_TRUE(s.prompter.boxes.empty());
 }
 

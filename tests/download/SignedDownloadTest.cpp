@@ -73,7 +73,7 @@ class SignedDownload : public ::testing::Test, public DownloadFixture {
                       0);
         }
     }
-    void run() { StartDownloadSession(state); }
+    void run() { StartDownloadSession(walk); }
     std::string onServer(const std::string& name) const { return www() + "/" + name; }
 
     HttpServer server;

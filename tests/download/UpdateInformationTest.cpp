@@ -23,8 +23,8 @@ TEST_F(UpdateInformation, SortsEntriesIntoTheTwoLists) {
     // fewer than three pieces need no approval.
     read("hohttp", {"HO_9_0_1_03.zip:9.0.1", "POSSECAU_1_04.zip:x:9.0.1.04", "POSAPPAU_1_05.zip:x",
                     "HO_9_0_1_03.zip:9.0.1", "HO_9_0_1_09.zip:9:9.0.1.09"});
-    EXPECT_EQ(state.PatchFiles, "HO_9_0_1_03.zip:HO_9_0_1_03.zip");
-    EXPECT_EQ(state.CustomPatchFiles, "POSSECAU_1_04.zip:POSAPPAU_1_05.zip");
+    EXPECT_EQ(state.PatchFiles, (Texts{"HO_9_0_1_03.zip", "HO_9_0_1_03.zip"}));
+    EXPECT_EQ(state.CustomPatchFiles, (Texts{"POSSECAU_1_04.zip", "POSAPPAU_1_05.zip"}));
     EXPECT_TRUE(logHas("Release 9.0.1.09 is not approved."));
     EXPECT_TRUE(state.UpdateEntries.empty()) << "only POS locations keep their entries";
 
@@ -33,28 +33,27 @@ TEST_F(UpdateInformation, SortsEntriesIntoTheTwoLists) {
     state.CustomPatchFiles.clear();
     publish(downloaded("Pelvar9_hohttp.P9Q"), {"HO_2.zip:b"});
     read("hohttp", {"HO_1.zip:a"});
-    EXPECT_EQ(state.PatchFiles, "HO_1.zip:HO_2.zip");
+    EXPECT_EQ(state.PatchFiles, (Texts{"HO_1.zip", "HO_2.zip"}));
 }
 
 TEST_F(UpdateInformation, CommentsAndBlanksOnlyMeansNoUpdate) {
     read("POShttp", {});
-    EXPECT_EQ(state.PatchFiles + state.CustomPatchFiles, "");
+    EXPECT_TRUE(state.PatchFiles.empty() && state.CustomPatchFiles.empty());
     EXPECT_TRUE(logHas("Update Not Available."));
 }
 
 TEST_F(UpdateInformation, EveryEntryOfAPosUnderscoreLocationIsCustom) {
     read("POS_Extra", {"POS_9_0_1_03.zip:9.0.1", "OTHER.zip:a"});
-    EXPECT_EQ(state.CustomPatchFiles, "POS_9_0_1_03.zip:OTHER.zip");
-    EXPECT_EQ(state.PatchFiles, "");
-    EXPECT_EQ(state.UpdateEntries,
-              (std::vector<std::string>{"POS_9_0_1_03.ZIP:9.0.1", "OTHER.ZIP:A"}));
+    EXPECT_EQ(state.CustomPatchFiles, (Texts{"POS_9_0_1_03.zip", "OTHER.zip"}));
+    EXPECT_TRUE(state.PatchFiles.empty());
+    EXPECT_EQ(state.UpdateEntries, (Texts{"POS_9_0_1_03.ZIP:9.0.1", "OTHER.ZIP:A"}));
 }
 
 // At a Point of Sale location such an entry is tampered (see the download exit codes).
 TEST_F(UpdateInformation, EntryWithoutNumberEndsTheReadingAtHeadOffice) {
     read("hohttp", {"HO_9_0_1_01.zip:9", "HO_9_0_1_03.zip", "HO_9_0_1_04.zip:9"});
     EXPECT_TRUE(prompter.boxes.empty());
-    EXPECT_EQ(state.PatchFiles, "HO_9_0_1_01.zip");
+    EXPECT_EQ(state.PatchFiles, (Texts{"HO_9_0_1_01.zip"}));
 }
 
 struct OversizeRow {
@@ -74,8 +73,8 @@ TEST_P(OversizedInformation, IsTampered) {
     state.DownloadLocation.Description = "HOhttp";
     writeFile(downloaded("Pelvar9_HOhttp.dat"), bytes + "HO_9_0_1_03.zip:9\r\n");
     EXPECT_THROW(ReadUpdateInformation(state), RunStopped);
-    EXPECT_EQ(prompter.texts(), std::vector<std::string>{"Updates Information Tampered"});
-    EXPECT_EQ(state.PatchFiles, "");
+    EXPECT_EQ(prompter.texts(), Texts{"Updates Information Tampered"});
+    EXPECT_TRUE(state.PatchFiles.empty());
 }
 
 // Just over each cap: a line of 64 KiB and a file of 4 MiB.
@@ -98,7 +97,7 @@ TEST_P(ReleaseApproval, FollowsTheSecurityDatabase) {
     const char* table = "CREATE TABLE AuthorisedPOSPatches (ReleaseNo TEXT, ApprovedStatus TEXT);";
     useSecurityDatabase(GetParam().rows ? table + std::string(GetParam().rows) : "");
     read("hohttp", {"HO_a.zip:x:" + GetParam().release});
-    EXPECT_EQ(state.PatchFiles, GetParam().approved ? "HO_a.zip" : "");
+    EXPECT_EQ(state.PatchFiles.size(), GetParam().approved ? 1U : 0U);
     EXPECT_EQ(logHas("Release " + GetParam().release + " is not approved."), !GetParam().approved);
 }
 
@@ -119,14 +118,14 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(UpdateInformation, TransferErrorsReportOnlyServerAnswers) {
     state.DownloadLocation.Description = "POSftp";
-    ShowTransferError(state, 12029, "FTP Connect", "", 0);
+    ShowTransferError(walk, 12029, "FTP Connect", "", 0);
     EXPECT_TRUE(prompter.boxes.empty());
 
-    ShowTransferError(state, 12003, "FtpGetFile",
+    ShowTransferError(walk, 12003, "FtpGetFile",
                       "550 Pelvar9_POSftp.dat Pelvar9_POSftp.P9Q: The system cannot find the "
                       "file specified.",
                       550);
-    EXPECT_EQ(prompter.texts(), std::vector<std::string>{"Updates Information File Not Found."});
+    EXPECT_EQ(prompter.texts(), Texts{"Updates Information File Not Found."});
     EXPECT_TRUE(logHas("Updates Information File Not Found... Quiting"));
 }
 

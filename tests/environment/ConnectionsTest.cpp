@@ -26,7 +26,7 @@ void store(Sandbox& sb, const Settings& settings) {
 
 struct ConnectionCase {
     std::string name;
-    std::string edition;
+    Edition edition;
     std::string systemFile; // empty: no system file
     Settings registry;
     std::string databaseType;
@@ -39,7 +39,7 @@ class ConnectionData : public testing::TestWithParam<ConnectionCase> {};
 TEST_P(ConnectionData, BuildsTheConnectionString) {
     Sandbox sb;
     const auto& c = GetParam();
-    const int index = c.edition == HoEdition ? 2 : 1;
+    const int index = c.edition == Edition::Ho ? 2 : 1;
     if (!c.systemFile.empty()) {
         writeFile(systemFilePath(sb.paths, index), c.systemFile);
     }
@@ -59,7 +59,7 @@ INSTANTIATE_TEST_SUITE_P(
     Editions, ConnectionData,
     testing::Values(
         ConnectionCase{"FileAccessBeatsRegistryServer",
-                       PosEdition,
+                       Edition::Pos,
                        "SERVERTYPE=ACCESS\r\nSETUPTYPE=Client\r\n",
                        {{Pos, "SERVERTYPE", "SQLSERVER"},
                         {Pos, "PROVIDER", "Microsoft.Jet.OLEDB.4.0"},
@@ -72,7 +72,7 @@ INSTANTIATE_TEST_SUITE_P(
                        "Provider=Microsoft.Jet.OLEDB.4.0;Persist Security Info=False;Data "
                        "Source='/data/sec/VASec.mdb';Jet OLEDB:Database Password= 'pw' "},
         ConnectionCase{"LowerCaseAccessGivesServerForm",
-                       PosEdition,
+                       Edition::Pos,
                        "SERVERTYPE=access\r\nSETUPTYPE=Server\r\nSERVERID=db1\r\nVASEC-DB=VASec\r\n"
                        "PASSWORD=pw\r\nUSER-INF1=dom;sa\r\nPELVARAPPPATH=/opt/file\r\n",
                        {{Pos, "PELVARAPPPATH", "/opt/reg"}, {Pos, "USER-INF2", "Xother"}},
@@ -81,7 +81,7 @@ INSTANTIATE_TEST_SUITE_P(
                        "Provider=SQLOLEDB.1;Password=pw;Persist Security Info=True;User ID=sa;"
                        "Data Source=db1;Initial Catalog=VASec"},
         ConnectionCase{"RegistryFillsEmptyFileFields",
-                       PosEdition,
+                       Edition::Pos,
                        "SERVERTYPE=SQLSERVER\r\nSETUPTYPE=Server\r\nSERVERID=\r\n",
                        {{Pos, "SERVERID", "regdb,1433"},
                         {Pos, "VASEC-DB", "RegSec"},
@@ -92,7 +92,7 @@ INSTANTIATE_TEST_SUITE_P(
                        "Provider=SQLOLEDB.1;Password=rp;Persist Security Info=True;User ID=user;"
                        "Data Source=regdb,1433;Initial Catalog=RegSec"},
         ConnectionCase{"HeadOfficeFileDatabaseUsesJet351",
-                       HoEdition,
+                       Edition::Ho,
                        "SERVERTYPE=ACCESS\r\nSETUPTYPE=Server\r\n",
                        {{Ho, "PROVIDER", "Microsoft.Jet.OLEDB.4.0"},
                         {Ho, "VASECDBPATH", "/ho"},
@@ -112,12 +112,12 @@ TEST(ConnectionDataMissingSetupType, ReturnsFalseAndKeepsThePreviousResults) {
                {Pos, "SERVERID", "posdb"},
                {Ho, "SERVERTYPE", "ACCESS"},
                {Ho, "PELVARAPPPATH", "/opt/ho"}});
-    ASSERT_TRUE(LoadConnectionData(sb.state, PosEdition));
+    ASSERT_TRUE(LoadConnectionData(sb.state, Edition::Pos));
     const std::string previous = sb.state.SecurityConnectionString;
 
     // Head Office has neither a system file nor a set-up type once the registry value is gone.
     ASSERT_TRUE(sb.registry.remove("Software\\Pelvar\\SetupType", "SetupType"));
-    EXPECT_FALSE(LoadConnectionData(sb.state, HoEdition));
+    EXPECT_FALSE(LoadConnectionData(sb.state, Edition::Ho));
     EXPECT_EQ(sb.state.DatabaseType, "SQLSERVER");
     EXPECT_EQ(sb.state.ProductAppPath, "/opt/pos");
     EXPECT_EQ(sb.state.SecurityConnectionString, previous);
@@ -138,7 +138,7 @@ class SecurityDatabaseFile : public testing::Test {
 };
 
 TEST_F(SecurityDatabaseFile, OpensAndProvesTheConnectionOrLogsTheFailure) {
-    ASSERT_TRUE(LoadConnectionData(sb.state, PosEdition));
+    ASSERT_TRUE(LoadConnectionData(sb.state, Edition::Pos));
     EXPECT_FALSE(OpenSecurityDatabase(sb.state));
     EXPECT_EQ(sb.logMessages(),
               (std::vector<std::string>{"Creating Connection with Secutity Database.",
@@ -156,7 +156,7 @@ TEST_F(SecurityDatabaseFile, OpensAndProvesTheConnectionOrLogsTheFailure) {
 
 TEST_F(SecurityDatabaseFile, MainWindowFormLogsOnlyTheUnspecifiedError) {
     test::sqlite(databaseFile(), "CREATE TABLE Other (x TEXT);");
-    ASSERT_TRUE(LoadConnectionData(sb.state, PosEdition));
+    ASSERT_TRUE(LoadConnectionData(sb.state, Edition::Pos));
     // A missing VaCompany table fails the proof: logged by the shared form only.
     EXPECT_FALSE(OpenSecurityDatabase(sb.state, FailureLogging::UnspecifiedOnly));
     EXPECT_EQ(sb.logMessages().size(), 1u);

@@ -34,7 +34,7 @@ TEST_F(ApplicationScripts, FileCompaniesGetDbaScriptsAndABrokenCompanyIsPassedOv
     for (const auto& company : {first, second}) {
         EXPECT_EQ(sqliteRows(company, "SELECT Nm FROM Items"), std::vector<std::string>{"dba"});
     }
-    const std::string folder = sb.state.PatchFolder + "/POS_9_0_1_04/Script/";
+    const std::string folder = run.PatchFolder + "/POS_9_0_1_04/Script/";
     EXPECT_TRUE(logHasInOrder({
         "Started Application Database updation...",
         "Started Application Database updation for Pelvar Company: First",

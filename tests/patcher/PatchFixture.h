@@ -43,22 +43,22 @@ class PatchFixture : public DownloadFixture {
         useSecurityDatabase();
         state.mainWindow = nullptr;
         state.wizard = &wizard;
-        run.EditionCode = "POS";
+        run.edition = Edition::Pos;
         LoadWizard(run);
-        std::filesystem::create_directories(state.PatchFolder);
+        std::filesystem::create_directories(run.PatchFolder);
     }
 
     std::string product() const { return dir / "product"; }
     std::string inProduct(const std::string& relative) const { return product() + "/" + relative; }
     std::string progressFile() const { return inProduct("Process3.log"); }
     std::vector<std::string> lines(const std::string& path) const {
-        return files::fileExists(path) ? files::readLines(path) : std::vector<std::string>{};
+        return files::fileExists(path) ? files::readLines(path) : Texts{};
     }
     // An unpacked patch in PatchFolder, listed for the steps.
     void unpacked(const std::string& name,
                   const std::vector<std::pair<std::string, std::string>>& entries) {
         for (const auto& [file, content] : entries) {
-            writeFile(state.PatchFolder + "/" + name + "/" + file, content);
+            writeFile(run.PatchFolder + "/" + name + "/" + file, content);
         }
         run.PatchFolders.push_back(name);
     }

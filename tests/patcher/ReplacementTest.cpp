@@ -62,7 +62,7 @@ TEST_P(CopyError, AsksAndGoesOnOrAbandonsTheRun) {
     EXPECT_TRUE(state.RunFailed);
     if (row.answer == box::AnswerYes) {
         EXPECT_FALSE(ended);
-        EXPECT_EQ(lines(progressFile()), std::vector<std::string>{"Step8: Started"});
+        EXPECT_EQ(lines(progressFile()), Texts{"Step8: Started"});
         EXPECT_TRUE(row.cause == Cause::MissingSubfolder
                         ? logHas("Destination path mentioned in the Packing List is not available.")
                         : logHas("Trying to copy other files..."));
@@ -82,8 +82,8 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(PatchTest, AMissingPackingListIsAMissingFile) {
     unpacked("POS_9_0_1_05", {{"Till.exe", "new"}});
-    CopyPackedFile(run, "Till.exe", state.PatchFolder + "/POS_9_0_1_05", "9.0.1.05");
-    EXPECT_EQ(prompter.texts(), std::vector<std::string>{"53 File not found"});
+    CopyPackedFile(run, "Till.exe", run.PatchFolder + "/POS_9_0_1_05", "9.0.1.05");
+    EXPECT_EQ(prompter.texts(), Texts{"53 File not found"});
 }
 
 struct PlacementRow {

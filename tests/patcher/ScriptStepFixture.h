@@ -20,8 +20,8 @@ class ScriptStepFixture : public testing::Test {
     ScriptStepFixture() : run(sb.state) {
         std::filesystem::create_directories(product());
         sb.state.ProductAppPath = product();
-        sb.state.PatchRoot = product();
-        sb.state.PatchFolder = product() + "/PatchTemp";
+        run.PatchRoot = product();
+        run.PatchFolder = product() + "/PatchTemp";
         sb.state.DatabaseType = "ACCESS";
         sqlite(security(), "CREATE TABLE VaCompany (CompCode TEXT, Nm TEXT, DbProvider TEXT, "
                            "DbType TEXT, DbPath TEXT, DbName TEXT, DbPassWd TEXT, DbUserName TEXT, "
@@ -35,7 +35,7 @@ class ScriptStepFixture : public testing::Test {
     std::string security() const { return sb.dir / "security.db"; }
 
     void addScript(const std::string& patch, const std::string& name, const std::string& body) {
-        writeFile(sb.state.PatchFolder + "/" + patch + "/Script/" + name, body);
+        writeFile(run.PatchFolder + "/" + patch + "/Script/" + name, body);
         auto& patches = run.PatchFolders;
         if (std::find(patches.begin(), patches.end(), patch) == patches.end()) {
             patches.push_back(patch);

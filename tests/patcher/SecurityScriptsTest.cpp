@@ -43,21 +43,21 @@ TEST_F(SecurityScripts, RunsEachPatchsScriptsInOrderWithPassAndFailLines) {
     EXPECT_TRUE(logHasInOrder({
         "Started Security Database updation.",
         "Executed SQL statement :INSERT INTO Menu (Src) VALUES ('a2') : Pass",
-        "Script " + sb.state.PatchFolder +
+        "Script " + run.PatchFolder +
             "/POS_9_0_1_05/Script/B.MNA ends without a -GO- line: its last statement was not "
             "executed.",
         "Security Database updation over.",
     }));
     // The collection file holds both security scripts, each followed by CR LF.
     EXPECT_EQ(readFile(product() + "/Ini/SecuritySQL_999.INI"),
-              readFile(sb.state.PatchFolder + "/POS_9_0_1_04/Script/A.MNA") + "\r\n" +
-                  readFile(sb.state.PatchFolder + "/POS_9_0_1_05/Script/B.MNA") + "\r\n");
+              readFile(run.PatchFolder + "/POS_9_0_1_04/Script/A.MNA") + "\r\n" +
+                  readFile(run.PatchFolder + "/POS_9_0_1_05/Script/B.MNA") + "\r\n");
 }
 
 struct KindCase {
     const char* name;
     const char* databaseType;
-    int editionFlag;
+    Edition edition;
     const char* executed; // Src of the statement that runs
     std::vector<std::string> collected;
 };
@@ -67,7 +67,7 @@ class SecurityScriptKinds : public SecurityScripts, public testing::WithParamInt
 TEST_P(SecurityScriptKinds, DatabaseTypeAndEditionChooseScriptsAndCollections) {
     const auto& c = GetParam();
     sb.state.DatabaseType = c.databaseType;
-    sb.state.EditionFlag = c.editionFlag;
+    sb.state.edition = c.edition;
     addScript("P1", "x.mna", "INSERT INTO Menu (Src) VALUES ('mna')\n-GO-\n");
     addScript("P1", "y.MNS", "INSERT INTO Menu (Src) VALUES ('mns')\n-GO-\n");
     addScript("P1", "SecDbScripts.ini", "* no scripts\n");
@@ -90,13 +90,14 @@ TEST_P(SecurityScriptKinds, DatabaseTypeAndEditionChooseScriptsAndCollections) {
 
 INSTANTIATE_TEST_SUITE_P(
     Kinds, SecurityScriptKinds,
-    testing::Values(KindCase{"AccessPointOfSale", "ACCESS", 0, "mna", {"SecuritySQL_999.INI"}},
-                    KindCase{"ServerPointOfSale",
-                             "SQLSERVER",
-                             0,
-                             "mns",
-                             {"PelvarSecDBExtraScripts.ini", "SecuritySQL_999.INI", "menu.P9Q"}},
-                    KindCase{"ServerHeadOfficeCollectsNothing", "SQLSERVER", 1, "mns", {}}),
+    testing::Values(
+        KindCase{"AccessPointOfSale", "ACCESS", Edition::Pos, "mna", {"SecuritySQL_999.INI"}},
+        KindCase{"ServerPointOfSale",
+                 "SQLSERVER",
+                 Edition::Pos,
+                 "mns",
+                 {"PelvarSecDBExtraScripts.ini", "SecuritySQL_999.INI", "menu.P9Q"}},
+        KindCase{"ServerHeadOfficeCollectsNothing", "SQLSERVER", Edition::Ho, "mns", {}}),
     [](const testing::TestParamInfo<KindCase>& row) { return std::string(row.param.name); });
 
 TEST_F(SecurityScripts, RegisteredFrameworkRunsTheMenuListAndLogsWithoutThePassword) {
@@ -117,7 +118,7 @@ TEST_F(SecurityScripts, RegisteredFrameworkRunsTheMenuListAndLogsWithoutThePassw
     // The eleven properties in the order they were set, the password masked.
     EXPECT_TRUE(text::contains(
         frameworkLog,
-        "P9QProgType=L; P9QForPvVersion=9.13; P9QScriptFileName=" + sb.state.PatchFolder +
+        "P9QProgType=L; P9QForPvVersion=9.13; P9QScriptFileName=" + run.PatchFolder +
             "/P1/Script/SECDBSCRIPTS.INI; P9QScriptExecType=2; P9QConnectionString="
             "Provider=Microsoft.Jet.OLEDB.4.0;Persist Security Info=False;Data Source='" +
             security() +

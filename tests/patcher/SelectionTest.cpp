@@ -18,7 +18,7 @@ class Selection : public PatchTest {
         for (const auto& line : rawLines) {
             bytes += line + "\r\n";
         }
-        writeFile(state.PatchFolder + "/Pelvar9_POSHTTP.dat", bytes);
+        writeFile(run.PatchFolder + "/Pelvar9_POSHTTP.dat", bytes);
     }
     bool collectEndsTheRun() {
         try {
@@ -41,13 +41,13 @@ TEST_F(Selection, EntriesAreOrderedByPatchNumberAndAppliedCustomArchivesAreSkipp
                  "a:b:c:d:" + ScrambleLine("POSAPPAU_3.zip:y"),
                  "a:b:c:d:" + ScrambleLine("possecau_4.zip:z")});
     ASSERT_FALSE(collectEndsTheRun());
-    EXPECT_EQ(state.CustomPatchFiles, "POSSECAU_1.zip:POSAPPAU_3.zip");
+    EXPECT_EQ(state.CustomPatchFiles, (Texts{"POSSECAU_1.zip", "POSAPPAU_3.zip"}));
     // Only the exact upper-case prefix makes a custom entry; numbered patches come last, oldest
     // first.
-    EXPECT_EQ(state.PatchFiles, "possecau_4.zip:POS_9_0_1_06.zip");
-    EXPECT_EQ(state.UpdateEntries, (std::vector<std::string>{"PELVARPU.ZIP:9", "POSSECAU_4.ZIP:Z",
-                                                             "POS_9_0_1_06.ZIP:9.0.1"}));
-    EXPECT_FALSE(files::fileExists(state.PatchFolder + "/Pelvar9_POSHTTP.dat"));
+    EXPECT_EQ(state.PatchFiles, (Texts{"possecau_4.zip", "POS_9_0_1_06.zip"}));
+    EXPECT_EQ(state.UpdateEntries,
+              (Texts{"PELVARPU.ZIP:9", "POSSECAU_4.ZIP:Z", "POS_9_0_1_06.ZIP:9.0.1"}));
+    EXPECT_FALSE(files::fileExists(run.PatchFolder + "/Pelvar9_POSHTTP.dat"));
 }
 
 struct TamperRow {
@@ -87,19 +87,19 @@ struct ArchiveRow {
 class DamagedArchive : public ::testing::WithParamInterface<ArchiveRow>, public Selection {};
 
 TEST_P(DamagedArchive, EndsTheRunWithTheCorruptMessage) {
-    const std::string archive = state.PatchFolder + "/POS_9_0_1_05.zip";
+    const std::string archive = run.PatchFolder + "/POS_9_0_1_05.zip";
     if (GetParam().entries.empty()) {
         writeFile(archive, "not a zip");
     } else {
         makeZip(archive, GetParam().entries);
     }
-    state.PatchFiles = "POS_9_0_1_05.zip";
+    state.PatchFiles = {"POS_9_0_1_05.zip"};
     EXPECT_THROW(UnzipAndVerify(run, 1), RunStopped);
     EXPECT_TRUE(shown("The downloaded file POS_9_0_1_05.zip is either empty or corrupted.\n\n"
                       "Please check the connectivity to the download location and retry."));
     // Nothing lands outside the patch folder, and no half-unpacked patch folder remains.
     EXPECT_FALSE(files::fileExists(dir / "escaped.txt"));
-    EXPECT_FALSE(files::folderExists(state.PatchFolder + "/POS_9_0_1_05"));
+    EXPECT_FALSE(files::folderExists(run.PatchFolder + "/POS_9_0_1_05"));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -114,7 +114,7 @@ TEST_F(Selection, CopyingWithoutInformationFileEndsOnlyTheApplication) {
     CopyDownloadedUpdates(run, downloads() + "/");
     EXPECT_TRUE(shown("Updates Information Not Found!"));
     EXPECT_TRUE(logHas("Direct Copy from: " + downloads() + "/ failed"));
-    EXPECT_FALSE(state.UpdatesReady);
+    EXPECT_FALSE(run.UpdatesReady);
     EXPECT_EQ(host.terminations, 0);
 }
 
@@ -135,8 +135,8 @@ TEST_F(Selection, AMissingArchiveIsLoggedAndTheOthersAreCopied) {
     } catch (const RunStopped&) {
     }
     EXPECT_TRUE(logHas("File is not available: POS_9_0_1_05.zip. Skipped copying the same file."));
-    EXPECT_TRUE(files::fileExists(state.PatchFolder + "/POS_9_0_1_06.zip"));
-    EXPECT_TRUE(files::fileExists(state.PatchFolder + "/POSSECAU_1.zip"));
+    EXPECT_TRUE(files::fileExists(run.PatchFolder + "/POS_9_0_1_06.zip"));
+    EXPECT_TRUE(files::fileExists(run.PatchFolder + "/POSSECAU_1.zip"));
 }
 
 } // namespace

@@ -69,14 +69,14 @@ TEST_F(ServerDatabase, PasswordsQuotedByTheDriverNeverReachTheLogs) {
                   "'postgres', 'Hunter2x', 'Hunter2x', '127.0.0.1," +
                   std::to_string(port) + "')");
 
-    sb.state.EditionFlag = 1;
+    sb.state.edition = Edition::Ho;
     sb.state.ProductAppPath = sb.dir / "product";
-    sb.state.PatchFolder = sb.dir / "product/PatchTemp";
-    sb.state.SecurityConnectionString = sqloledb(port, name);
-    writeFile(sb.state.PatchFolder + "/HO_9_0_1_05/Script/APPDBSCRIPTS.INI", "menu.sql\r\n");
-    writeFile(sb.state.PatchFolder + "/HO_9_0_1_05/Script/menu.sql", "SELECT 1\r\n-GO-\r\n");
-    components::recordRegistration(sb.registry, sb.state.ProductAppPath + "/PLPRFW04.dll");
     PatchRun run(sb.state);
+    run.PatchFolder = sb.dir / "product/PatchTemp";
+    sb.state.SecurityConnectionString = sqloledb(port, name);
+    writeFile(run.PatchFolder + "/HO_9_0_1_05/Script/APPDBSCRIPTS.INI", "menu.sql\r\n");
+    writeFile(run.PatchFolder + "/HO_9_0_1_05/Script/menu.sql", "SELECT 1\r\n-GO-\r\n");
+    components::recordRegistration(sb.registry, sb.state.ProductAppPath + "/PLPRFW04.dll");
     run.PatchFolders = {"HO_9_0_1_05"};
     ASSERT_TRUE(OpenSecurityDatabase(sb.state)) << sb.logText();
 
@@ -113,7 +113,8 @@ TEST_P(ServerFinalTaskDates, AreStoredAsDates) {
                   "varchar(9), LookupNos varchar(50), ScriptName varchar(50), Rem1 varchar(9), "
                   "Rem2 varchar(9), Rem3 varchar(9), Flag1 int, Flag2 int, Flag3 int)");
     sb.state.DatabaseType = "SQLSERVER";
-    sb.state.PatchFolder = sb.dir / "PatchTemp";
+    PatchRun run(sb.state);
+    run.PatchFolder = sb.dir / "PatchTemp";
     sb.state.UpdateEntries = {"POS_9_0_1_04.ZIP:12/03/2026:9.0.1.04"};
     test::sqlite(sb.dir / "security.db",
                  "CREATE TABLE VaCompany (CompCode, Nm, DbProvider, DbType, DbPath, DbName, "
@@ -123,13 +124,12 @@ TEST_P(ServerFinalTaskDates, AreStoredAsDates) {
     sb.state.SecurityConnectionString =
         "Data Source=" + sb.dir / "security.db" + ";Jet OLEDB:Database Password=x";
     ASSERT_TRUE(OpenSecurityDatabase(sb.state)) << sb.logText();
-    PatchRun run(sb.state);
 
     runSingleStep(run, ResumeStep::FinalTask);
 
     EXPECT_EQ(
         test::rowsOf(sqloledb(port, name), "SELECT PatchDt, BusinessDt FROM VAPatchDtls", Postgres),
-        std::vector<std::string>{"2026-12-03|2026-11-30"})
+        Texts{"2026-12-03|2026-11-30"})
         << sb.logText();
 }
 
@@ -286,23 +286,21 @@ TEST(ApplyEndToEnd, HeadOfficeWithServerSecurityCompanyAndReplicationDatabases) 
         EXPECT_TRUE(text::contains(run.err, line)) << line << "\n" << run.err;
     }
 
-    EXPECT_EQ(rowsOf(connection(security), "SELECT Src FROM Menu", Postgres),
-              std::vector<std::string>{"mns"});
+    EXPECT_EQ(rowsOf(connection(security), "SELECT Src FROM Menu", Postgres), Texts{"mns"});
     auto items = rowsOf(connection(company), "SELECT Nm FROM Items", Postgres);
     std::sort(items.begin(), items.end());
-    EXPECT_EQ(items, (std::vector<std::string>{"dbs", "dbs2", "menu"}));
+    EXPECT_EQ(items, (Texts{"dbs", "dbs2", "menu"}));
     const std::string today = isoToday();
     EXPECT_EQ(rowsOf(connection(company), "SELECT * FROM VAPatchDtls ORDER BY PatchVer", Postgres),
-              (std::vector<std::string>{"H01|Smith's|9.0.1.06|2026-12-02|" + today + "|" + today +
-                                            "|9.2|1#2|app.DBS||||0|0|0",
-                                        "H01|Smith's|9.0.1.07|2026-12-04|" + today + "|" + today +
-                                            "|9.2|1#2|app2.DBS||||0|0|0"}));
-    EXPECT_EQ(rowsOf(connection(replica), "SELECT Qty FROM store1.Stock", Postgres),
-              std::vector<std::string>{"10"});
+              (Texts{"H01|Smith's|9.0.1.06|2026-12-02|" + today + "|" + today +
+                         "|9.2|1#2|app.DBS||||0|0|0",
+                     "H01|Smith's|9.0.1.07|2026-12-04|" + today + "|" + today +
+                         "|9.2|1#2|app2.DBS||||0|0|0"}));
+    EXPECT_EQ(rowsOf(connection(replica), "SELECT Qty FROM store1.Stock", Postgres), Texts{"10"});
     EXPECT_EQ(
         rowsOf(connection(replica), "SELECT * FROM ReplVaPatchDtls ORDER BY PatchVer", Postgres),
-        (std::vector<std::string>{"H01|9.0.1.06|2026-12-02|" + today + "|9.13|NODE7",
-                                  "H01|9.0.1.07|2026-12-04|" + today + "|9.13|NODE7"}));
+        (Texts{"H01|9.0.1.06|2026-12-02|" + today + "|9.13|NODE7",
+               "H01|9.0.1.07|2026-12-04|" + today + "|9.13|NODE7"}));
     EXPECT_EQ(ReadSetting(installation.registry, "PatchVer", keysel::Enterprise), "9.0.1.07");
     EXPECT_EQ(ReadSetting(installation.registry, "HODownLoadPath", keysel::LiveUpdate),
               installation.downloads());

@@ -15,7 +15,7 @@ namespace {
 LocationEntry typed(const std::string& type, const std::string& host,
                     const std::string& port = {}) {
     LocationEntry e;
-    e.edition = PosEdition;
+    e.edition = "Point of Sale";
     e.name = "Branch";
     e.type = type;
     e.remoteHost = host;
@@ -127,14 +127,14 @@ TEST_F(SaveLocationTest, AddingRegistersTheLocationInItsEditionsSettingsFile) {
     test::writeFile(app("HODownloadSettings.config"),
                     "Download path=/d\r\nDownload File=hohttp.ini\r\n");
     LocationEntry e = typed("HTTP", "host/patches");
-    e.edition = HoEdition;
+    e.edition = "Head Office";
     ASSERT_TRUE(SaveLocation(box.state, e, false).ok);
     EXPECT_EQ(readFile(app("HODownloadSettings.config")),
               "Download path=/d\r\nDownload File=hohttp.ini\r\nDownload File=Branch.ini\r\n");
     EXPECT_FALSE(files::fileExists(app("POSDownloadSettings.config")));
     // A first location of the other edition starts its file with the folder line.
     box.state.DownloadFolder = "/srv/patches";
-    e.edition = PosEdition;
+    e.edition = "Point of Sale";
     e.name = "Shop";
     ASSERT_TRUE(SaveLocation(box.state, e, false).ok);
     EXPECT_EQ(readFile(app("POSDownloadSettings.config")),
@@ -159,13 +159,13 @@ TEST_F(SaveLocationTest, ADuplicateNameIsRefusedAndNothingIsWritten) {
 TEST_F(SaveLocationTest, ModifyingRewritesTheFileOnlyAndKeepsUntouchedProxySettings) {
     test::writeFile(app("POSDownloadSettings.config"),
                     "Download path=/p\r\nDownload File=Branch.ini\r\n");
-    LocationRecord stored = test::location(PosEdition, "Branch", "HTTP", "http://old");
+    LocationRecord stored = test::location("Point of Sale", "Branch", "HTTP", "http://old");
     stored.ConnectToProxy = "1";
     stored.ProxyAddress = "proxy.local";
     stored.ProxyPort = "3128";
     test::writeFile(app("Branch.ini"), test::locationFileBytes(stored));
 
-    LocationEntry e = entryFromLocation(stored, PosEdition);
+    LocationEntry e = entryFromLocation(stored, "Point of Sale");
     e.remoteHost = "new.example/patches";
     ASSERT_TRUE(SaveLocation(box.state, e, true).ok);
     const auto lines = test::unscrambledLines(app("Branch.ini"));

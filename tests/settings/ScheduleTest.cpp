@@ -22,8 +22,8 @@ class ScheduleTest : public ::testing::Test {
   protected:
     ScheduleEntry entry(const std::string& frequency, const std::string& account = "root") const {
         ScheduleEntry e;
-        e.editionCode = "POS";
-        e.edition = PosEdition;
+        e.edition = Edition::Pos;
+        e.productLabel = "Point of Sale";
         e.startDate = day(2025, 6, 7); // a Saturday
         e.startTime = {1899, 12, 30, 14, 30, 0};
         e.frequency = frequency;
@@ -114,7 +114,7 @@ TEST_F(ScheduleTest, AnEmptyAccountIsAskedForAfterTheScheduleFileIsWritten) {
     EXPECT_EQ(box.prompter.boxes[0].text, "Please Enter Your Windows Login ID");
     EXPECT_EQ(box.prompter.boxes[0].title, "Pelvar 9 LiveUpdate");
     const ScheduleValues v = ReadScheduleFile(box.state, "POSSchedule.ini");
-    EXPECT_EQ(v.product, PosEdition);
+    EXPECT_EQ(v.product, "Point of Sale");
     EXPECT_EQ(v.startDate, "6/7/2025");
     EXPECT_EQ(v.startTime, "2:30:00 PM");
     EXPECT_EQ(v.frequency, "Once");
@@ -133,9 +133,9 @@ TEST_F(ScheduleTest, TurningOffRemovesTheTaskOnYesOnly) {
     const std::string schedule = readFile(scheduleFile());
     box.prompter.answers = {box::AnswerNo, box::AnswerYes};
 
-    EXPECT_FALSE(TurnOffSchedule(box.state, scheduler, "POS"));
+    EXPECT_FALSE(TurnOffSchedule(box.state, scheduler, Edition::Pos));
     EXPECT_TRUE(files::fileExists(taskFile()));
-    EXPECT_TRUE(TurnOffSchedule(box.state, scheduler, "POS"));
+    EXPECT_TRUE(TurnOffSchedule(box.state, scheduler, Edition::Pos));
     EXPECT_FALSE(files::fileExists(taskFile()));
     EXPECT_EQ(readFile(scheduleFile()), schedule);
     EXPECT_EQ(box.prompter.boxes[0].text,

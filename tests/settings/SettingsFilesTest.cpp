@@ -22,16 +22,16 @@ class SettingsFilesTest : public ::testing::Test {
     std::string app(const std::string& name) const { return box.appFolder() + "/" + name; }
 
     // A settings file of `edition` listing these names, each with a location file.
-    void install(const std::string& edition, const std::vector<std::string>& names) {
+    void install(Edition edition, const std::vector<std::string>& names) {
         std::vector<LocationRecord> records;
         for (const auto& n : names) {
-            records.push_back(test::location(edition, n, "HTTP", "http://" + n));
+            records.push_back(test::location(editionText(edition), n, "HTTP", "http://" + n));
         }
         test::installLocations(box, settingsFile(edition), "/srv/patches", records);
     }
 
-    static std::string settingsFile(const std::string& edition) {
-        return edition == HoEdition ? "HODownloadSettings.config" : "POSDownloadSettings.config";
+    static std::string settingsFile(Edition edition) {
+        return edition == Edition::Ho ? "HODownloadSettings.config" : "POSDownloadSettings.config";
     }
 
     test::Sandbox box;
@@ -39,7 +39,7 @@ class SettingsFilesTest : public ::testing::Test {
 
 struct DeleteCase {
     const char* name;
-    const char* edition;
+    Edition edition;
     const char* location;
     const char* refusal; // empty when the location may go
 };
@@ -75,17 +75,17 @@ TEST_P(ProtectedDelete, FollowsTheEditionsProtections) {
 
 INSTANTIATE_TEST_SUITE_P(
     Names, ProtectedDelete,
-    ::testing::Values(DeleteCase{"PosHttpDefault", PosEdition, "POShttp",
+    ::testing::Values(DeleteCase{"PosHttpDefault", Edition::Pos, "POShttp",
                                  "Pelvar 9 default http location can not be deleted."},
-                      DeleteCase{"PosHttpInCapitals", PosEdition, "POSHTTP", ""},
-                      DeleteCase{"HoHttpDefaultInShop", PosEdition, "hohttp",
+                      DeleteCase{"PosHttpInCapitals", Edition::Pos, "POSHTTP", ""},
+                      DeleteCase{"HoHttpDefaultInShop", Edition::Pos, "hohttp",
                                  "Pelvar 9 default http location can not be deleted."},
-                      DeleteCase{"PosFtpInShop", PosEdition, "posFTP",
+                      DeleteCase{"PosFtpInShop", Edition::Pos, "posFTP",
                                  "Pelvar 9 Default ftp location can not be deleted."},
-                      DeleteCase{"PosFtpInHeadOffice", HoEdition, "POSftp", ""},
-                      DeleteCase{"HoFtpInHeadOffice", HoEdition, "hoftp",
+                      DeleteCase{"PosFtpInHeadOffice", Edition::Ho, "POSftp", ""},
+                      DeleteCase{"HoFtpInHeadOffice", Edition::Ho, "hoftp",
                                  "Pelvar Default ftp location can not be deleted."},
-                      DeleteCase{"HoFtpInShop", PosEdition, "HOftp", ""}),
+                      DeleteCase{"HoFtpInShop", Edition::Pos, "HOftp", ""}),
     [](const auto& row) { return std::string(row.param.name); });
 
 TEST(ModifyRefusal, CoversOnlyTheHttpDefaults) {
@@ -96,11 +96,11 @@ TEST(ModifyRefusal, CoversOnlyTheHttpDefaults) {
 }
 
 TEST_F(SettingsFilesTest, DeletingARowWithoutItsFileStillRewritesTheList) {
-    install(PosEdition, {"First", "Gone"});
+    install(Edition::Pos, {"First", "Gone"});
     files::deleteFile(app("Gone.ini"));
     std::vector<std::string> rows = {"First", "Gone"};
     // The folder text goes in as currently typed.
-    EXPECT_TRUE(DeleteLocation(box.state, PosEdition, "/typed/now", rows, 1));
+    EXPECT_TRUE(DeleteLocation(box.state, Edition::Pos, "/typed/now", rows, 1));
     EXPECT_EQ(readFile(app("POSDownloadSettings.config")),
               "Download path=/typed/now\r\nDownload File=First.ini\r\n");
     ASSERT_EQ(box.prompter.boxes.size(), 1U);
@@ -110,26 +110,26 @@ TEST_F(SettingsFilesTest, DeletingARowWithoutItsFileStillRewritesTheList) {
 
 TEST_F(SettingsFilesTest, ListingShowsOnlyTheEditionsLocationsAndADeleteDropsTheOthers) {
     std::vector<LocationRecord> records = {
-        test::location(PosEdition, "Shop", "FTP", "ftp://shop", "/p", "s3cret"),
-        test::location(HoEdition, "Office", "HTTP", "http://office"),
-        test::location(PosEdition, "Spare", "HTTP", "http://spare")};
+        test::location("Point of Sale", "Shop", "FTP", "ftp://shop", "/p", "s3cret"),
+        test::location("Head Office", "Office", "HTTP", "http://office"),
+        test::location("Point of Sale", "Spare", "HTTP", "http://spare")};
     test::installLocations(box, "POSDownloadSettings.config", "/srv/patches", records);
 
-    LocationList list(PosEdition);
+    LocationList list(Edition::Pos);
     EXPECT_TRUE(ListLocations(box.state, list));
     EXPECT_EQ(list.rowNames(), (std::vector<std::string>{"Shop", "Spare"}));
 
     std::vector<std::string> rows = list.rowNames();
-    ASSERT_TRUE(DeleteLocation(box.state, PosEdition, "/srv/patches", rows, 1));
+    ASSERT_TRUE(DeleteLocation(box.state, Edition::Pos, "/srv/patches", rows, 1));
     EXPECT_EQ(readFile(app("POSDownloadSettings.config")),
               "Download path=/srv/patches\r\nDownload File=Shop.ini\r\n");
 }
 
 TEST_F(SettingsFilesTest, SavingRefusesAMissingFolderAndWritesNothing) {
-    install(PosEdition, {"First"});
+    install(Edition::Pos, {"First"});
     const std::string before = readFile(app("POSDownloadSettings.config"));
-    EXPECT_FALSE(
-        SaveDownloadSettings(box.state, PosEdition, PosEdition, box.dir / "missing", {"First"}));
+    EXPECT_FALSE(SaveDownloadSettings(box.state, Edition::Pos, Edition::Pos, box.dir / "missing",
+                                      {"First"}));
     ASSERT_EQ(box.prompter.boxes.size(), 1U);
     EXPECT_EQ(box.prompter.boxes[0].text, "Mentioned download path is not available.");
     EXPECT_EQ(readFile(app("POSDownloadSettings.config")), before);
@@ -139,8 +139,8 @@ TEST_F(SettingsFilesTest, SavingRefusesAMissingFolderAndWritesNothing) {
 TEST_F(SettingsFilesTest, SavingWritesEveryNamedRowAndTheMainWindowsRegistryValue) {
     WriteSetting(box.registry, "HODownloadPath", "/old", keysel::LiveUpdate);
     const std::string folder = box.downloads();
-    ASSERT_TRUE(
-        SaveDownloadSettings(box.state, HoEdition, HoEdition, folder, {"hohttp", "", "Office"}));
+    ASSERT_TRUE(SaveDownloadSettings(box.state, Edition::Ho, Edition::Ho, folder,
+                                     {"hohttp", "", "Office"}));
     EXPECT_EQ(readFile(app("HODownloadSettings.config")),
               "Download path=" + folder +
                   "\r\nDownload File=hohttp.ini\r\nDownload File=Office.ini\r\n");
@@ -153,7 +153,7 @@ TEST_F(SettingsFilesTest, SavingWritesEveryNamedRowAndTheMainWindowsRegistryValu
 // read them, from the moment they exist, and a file left readable by an older version is
 // narrowed when it is written again.
 TEST_F(SettingsFilesTest, LocationFilesArePrivate) {
-    const LocationRecord l = test::location(PosEdition, "POSftp", "FTP", "127.0.0.1");
+    const LocationRecord l = test::location("Point of Sale", "POSftp", "FTP", "127.0.0.1");
     WriteLocationFile(box.state, "POSftp.ini", l);
     EXPECT_EQ(test::fileMode(app("POSftp.ini")), 0600u);
     ASSERT_EQ(::chmod(app("POSftp.ini").c_str(), 0644), 0);
@@ -177,7 +177,7 @@ TEST_F(SettingsFilesTest, LocationFilesArePrivate) {
 // "н" is D0 BD in UTF-8, and BD scrambles to LF: written as it is, the password would be cut
 // and every later field lost. It is refused and no file is left behind.
 TEST_F(SettingsFilesTest, AFieldThatWouldBreakItsLineIsRefused) {
-    LocationRecord l = test::location(PosEdition, "POSftp", "FTP", "127.0.0.1");
+    LocationRecord l = test::location("Point of Sale", "POSftp", "FTP", "127.0.0.1");
     l.Password = "\xD0\xBD\xD0\xB0\xD0\xB4\xD0\xB5\xD0\xB6\xD0\xBD\xD0\xBE"; // "надежно"
     try {
         WriteLocationFile(box.state, "POSftp.ini", l);

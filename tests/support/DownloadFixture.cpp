@@ -14,7 +14,7 @@ DownloadFixture::DownloadFixture() {
     std::filesystem::create_directories(www());
     std::filesystem::create_directories(ftpRoot());
     state.mainWindow = &surface;
-    state.SelectedEdition = "Point of Sale";
+    state.edition = Edition::Pos;
 }
 
 void DownloadFixture::writeLocation(const std::string& name,
@@ -67,7 +67,7 @@ void DownloadFixture::useSecurityDatabase(const std::string& statements) {
         registry.write(key, "VASECDBNAME", "Security.mdb");
     }
     registry.write("Software\\Pelvar\\SetupType", "SetupType", "Server");
-    if (!LoadConnectionData(state, state.SelectedEdition)) {
+    if (!LoadConnectionData(state, state.edition)) {
         throw std::runtime_error("no connection data");
     }
 }

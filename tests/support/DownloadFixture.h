@@ -4,6 +4,7 @@
 #include "Servers.h"
 #include "ZipFiles.h"
 #include "download/DownloadRun.h"
+#include "download/DownloadWalk.h"
 #include "environment/Surfaces.h"
 
 #include <string>
@@ -15,13 +16,13 @@ namespace pelvar::test {
 // The main window as the engine writes it: every value kept for the test to read.
 class RecordingSurface : public MainSurface, public MainWindowControls {
   public:
-    std::string edition = "Point of Sale";
+    std::optional<Edition> edition = Edition::Pos;
     float value = 0;
     std::vector<std::string> statuses;
     std::string fileSize;
     bool buttonsEnabled = true;
 
-    std::string editionText() const override { return edition; }
+    std::optional<Edition> chosenEdition() const override { return edition; }
     float progress() const override { return value; }
     void setProgress(float v) override { value = v; }
     void setProgressVisible(bool) override {}
@@ -68,6 +69,7 @@ class DownloadFixture : public Sandbox {
     bool logHas(const std::string& message) const;
 
     RecordingSurface surface;
+    DownloadWalk walk{state};
 };
 
 } // namespace pelvar::test

@@ -12,6 +12,9 @@
 
 namespace pelvar::test {
 
+// A list of texts as the tests spell expected lists.
+using Texts = std::vector<std::string>;
+
 // A complete component in a temp folder: sandbox root (registry, common application data),
 // AppFolder "app", download folder "downloads", with a scripted prompter and a test host.
 class Sandbox {

@@ -110,13 +110,6 @@ KeyValue splitKeyValue(std::string_view line) {
     return kv;
 }
 
-void appendToList(std::string& list, std::string_view name) {
-    if (!list.empty()) {
-        list += ':';
-    }
-    list += name;
-}
-
 bool isNumeric(std::string_view s) {
     const std::string t = trim(s);
     if (t.empty()) {

@@ -38,9 +38,6 @@ struct KeyValue {
 };
 KeyValue splitKeyValue(std::string_view line);
 
-// Appends a name to a list joined with ":".
-void appendToList(std::string& list, std::string_view name);
-
 // Whether the text reads as a number (optional blanks, sign, digits, decimal point, exponent).
 bool isNumeric(std::string_view s);
 

@@ -28,7 +28,7 @@ QLabel* label(const char* text, QWidget* parent) {
 
 } // namespace
 
-frmMain::frmMain(AppState& state, QWidget* parent) : QDialog(parent), state_(state) {
+frmMain::frmMain(AppState& state, QWidget* parent) : QDialog(parent), state_(state), walk_(state) {
     setObjectName("frmMain");
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
@@ -47,7 +47,7 @@ frmMain::frmMain(AppState& state, QWidget* parent) : QDialog(parent), state_(sta
     lblProductnm = label("For", fmeProductInfo);
     cmbProdType = new QComboBox(fmeProductInfo);
     cmbProdType->setEditable(false);
-    cmbProdType->addItem(QString::fromLatin1(PosEdition));
+    cmbProdType->addItem(QString::fromLatin1(editionText(Edition::Pos)));
     cmbProdType->setMinimumContentsLength(14);
     // Keyboard search and arrow keys would change the edition without a selection event.
     cmbProdType->installEventFilter(this);
@@ -128,15 +128,15 @@ void frmMain::Form_Load() {
     PrepareMainWindowState(state_);
     setWindowTitle(qtText(state_.AppTitle));
     cmbProdType->clear();
-    cmbProdType->addItem(QString::fromLatin1(PosEdition));
-    cmbProdType->addItem(QString::fromLatin1(HoEdition));
+    cmbProdType->addItem(QString::fromLatin1(editionText(Edition::Pos)));
+    cmbProdType->addItem(QString::fromLatin1(editionText(Edition::Ho)));
     cmbProdType->setCurrentIndex(0);
     SetLables();
     MigratePatchVersions(state_);
 }
 
 void frmMain::SetLables() {
-    const EditionLabels labels = ReadEditionLabels(state_, editionText());
+    const EditionLabels labels = ReadEditionLabels(state_, chosenEdition());
     if (labels.known) {
         lblLastUpdated->setText(qtText(labels.lastUpdated));
         lblPatchNo->setText(qtText(labels.patchNo));
@@ -149,12 +149,12 @@ void frmMain::cmbProdType_Click() {
 }
 
 void frmMain::cmdDownload_Click() {
-    handle([this] { DownloadButtonClicked(state_, xZip, *this); });
+    handle([this] { DownloadButtonClicked(walk_, xZip, *this); });
 }
 
 void frmMain::cmdSettings_Click() {
     handle([this] {
-        PrepareSettingsOpen(state_, editionText());
+        PrepareSettingsOpen(state_, chosenEdition());
         settingsOpener();
     });
 }
@@ -207,8 +207,8 @@ void frmMain::setFileSize(const std::string& text) {
     lblDFileSize->setText(qtText(text));
 }
 
-std::string frmMain::editionText() const {
-    return stdText(cmbProdType->currentText());
+std::optional<Edition> frmMain::chosenEdition() const {
+    return editionFromText(stdText(cmbProdType->currentText()));
 }
 
 void frmMain::setStatus(const std::string& text) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "download/DownloadRun.h"
+#include "download/DownloadWalk.h"
 #include "environment/Surfaces.h"
 #include "platform/zip/ZipArchive.h"
 
@@ -45,7 +46,7 @@ class frmMain : public QDialog, public MainSurface, public MainWindowControls {
     void setProgress(float value) override;
     void setProgressVisible(bool visible) override;
     void setFileSize(const std::string& text) override;
-    std::string editionText() const override;
+    std::optional<Edition> chosenEdition() const override;
     void setStatus(const std::string& text) override;
 
     // MainWindowControls
@@ -88,6 +89,8 @@ class frmMain : public QDialog, public MainSurface, public MainWindowControls {
     void handle(const std::function<void()>& handler);
 
     AppState& state_;
+    // The downloads of this window: their counts and flags last as long as it does.
+    DownloadWalk walk_;
     float progress_ = 0;
     bool hostEnded_ = false;
 };

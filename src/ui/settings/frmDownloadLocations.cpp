@@ -28,8 +28,10 @@ QLabel* label(const char* text, QWidget* parent) {
 
 } // namespace
 
-frmDownloadLocations::frmDownloadLocations(AppState& state, frmSettings* settings, QWidget* parent)
-    : QDialog(parent), state_(state), settings_(settings) {
+frmDownloadLocations::frmDownloadLocations(AppState& state, frmSettings* settings,
+                                           std::string editedLocationFile, QWidget* parent)
+    : QDialog(parent), state_(state), settings_(settings),
+      editedLocationFile_(std::move(editedLocationFile)) {
     setObjectName("frmDownloadLocations");
     setWindowTitle("Download Locations");
 
@@ -119,16 +121,16 @@ void frmDownloadLocations::FillDownloadTypes() {
 void frmDownloadLocations::Form_Load() {
     runHandler([this] {
         FillDownloadTypes();
-        if (state_.EditMode == "Modify") {
+        if (!editedLocationFile_.empty()) {
             const std::string edition =
-                settings_ ? settings_->productName() : editionTextOf(state_.EditionCode);
+                settings_ ? settings_->productName() : editionText(state_.edition);
             lblProductName->setText(qtText(edition));
             state_.DownloadLocation.clear();
-            LoadDownloadLocation(state_, state_.EditedLocationFile);
+            LoadDownloadLocation(state_, editedLocationFile_);
             showEntry(entryFromLocation(state_.DownloadLocation, edition));
             txtLocCaption->setEnabled(false); // a location keeps its name
         } else {
-            lblProductName->setText(qtText(editionTextOf(state_.EditionCode)));
+            lblProductName->setText(qtText(editionText(state_.edition)));
             cmbDownLdType->setCurrentIndex(0);
             applyLayout("HTTP");
             chkProxyServer_Click();
@@ -241,7 +243,7 @@ void frmDownloadLocations::cmdOk_Click() {
         if (settings_ && !settings_->cmdModify->isEnabled()) {
             settings_->cmdModify->setEnabled(true);
         }
-        const EntryCheck check = SaveLocation(state_, entry(), state_.EditMode == "Modify");
+        const EntryCheck check = SaveLocation(state_, entry(), !editedLocationFile_.empty());
         locationSaved_ = check.ok;
         // The boxes the check emptied.
         txtLocCaption->setText(qtText(check.entry.name));

@@ -3,6 +3,7 @@
 #include "settings/LocationEntry.h"
 
 #include <QDialog>
+#include <string>
 
 class QCheckBox;
 class QComboBox;
@@ -16,14 +17,15 @@ namespace pelvar {
 struct AppState;
 class frmSettings;
 
-// Adds a download location (EditMode empty) or modifies the one named by EditedLocationFile
-// (EditMode "Modify"). `settings` is the settings window beneath when modifying; when adding
-// it has closed, and its opener shows it again afterwards.
+// Adds a download location (`editedLocationFile` empty) or modifies the one of that location
+// file. `settings` is the settings window beneath when modifying; when adding it has closed,
+// and its opener shows it again afterwards.
 class frmDownloadLocations : public QDialog {
     Q_OBJECT
 
   public:
-    frmDownloadLocations(AppState& state, frmSettings* settings, QWidget* parent = nullptr);
+    frmDownloadLocations(AppState& state, frmSettings* settings,
+                         std::string editedLocationFile = {}, QWidget* parent = nullptr);
 
     void Form_Load();
     void FillDownloadTypes();
@@ -72,6 +74,7 @@ class frmDownloadLocations : public QDialog {
 
     AppState& state_;
     frmSettings* settings_;
+    std::string editedLocationFile_;
     bool locationSaved_ = false;
 };
 

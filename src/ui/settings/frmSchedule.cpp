@@ -114,10 +114,9 @@ void frmSchedule::Form_Load() {
     runHandler([this] {
         cmbFrequency->clear();
         cmbFrequency->addItems({"Once", "Daily", "Weekly", "Monthly"});
-        const std::string fileName = scheduleFileName(state_.EditionCode);
-        if (!fileName.empty()) {
-            lblProductName->setText(qtText(editionTextOf(state_.EditionCode)));
-            opened_ = ReadScheduleFile(state_, fileName);
+        if (state_.edition) {
+            lblProductName->setText(qtText(editionText(*state_.edition)));
+            opened_ = ReadScheduleFile(state_, scheduleFileName(*state_.edition));
         }
         const auto now = datetext::now();
         const auto date =
@@ -136,8 +135,8 @@ void frmSchedule::Form_Load() {
 void frmSchedule::cmdOk_Click() {
     runHandler([this] {
         ScheduleEntry entry;
-        entry.editionCode = state_.EditionCode;
-        entry.edition = stdText(lblProductName->text());
+        entry.edition = state_.edition;
+        entry.productLabel = stdText(lblProductName->text());
         entry.startDate = dateOf(DTStartDate->date());
         entry.startTime = timeOf(DTStartTime->time());
         entry.frequency = stdText(cmbFrequency->currentText());
@@ -160,7 +159,7 @@ void frmSchedule::cmdOk_Click() {
 
 void frmSchedule::Command2_Click() {
     runHandler([this] {
-        if (TurnOffSchedule(state_, scheduler(), state_.EditionCode)) {
+        if (TurnOffSchedule(state_, scheduler(), state_.edition)) {
             done(QDialog::Accepted);
         }
     });

@@ -36,11 +36,10 @@ QPushButton* button(const char* text, QWidget* parent) {
 frmSettings::frmSettings(AppState& state, QWidget* parent)
     : QDialog(parent), state_(state), shownBefore_(state.settingsWindow) {
     setObjectName("frmSettings");
-    const std::string caption =
-        state.SettingsCaption.empty()
-            ? (state.EditionCode == "HO" ? state.HoProductName : state.PosProductName) +
-                  " LiveUpdate Settings"
-            : state.SettingsCaption;
+    const std::string caption = state.SettingsCaption.empty()
+                                    ? pelvar::productName(state.edition.value_or(Edition::Pos)) +
+                                          std::string(" LiveUpdate Settings")
+                                    : state.SettingsCaption;
     setWindowTitle(qtText(caption));
 
     lblProductType = new QLabel("Product:", this);
@@ -119,9 +118,8 @@ frmSettings::~frmSettings() {
 void frmSettings::Form_Load() {
     runHandler([this] {
         fpDownloadInfo->setRowCount(0);
-        const std::string edition = editionTextOf(state_.EditionCode);
-        if (!edition.empty()) {
-            lblProductName->setText(qtText(edition));
+        if (state_.edition) {
+            lblProductName->setText(qtText(editionText(*state_.edition)));
         }
         if (!ListLocations(state_, *this)) {
             cmdModify->setEnabled(false);
@@ -179,7 +177,6 @@ void frmSettings::setDownloadPath(const std::string& text) {
 }
 
 void frmSettings::cmdAdd_Click() {
-    state_.EditMode.clear();
     addRequested_ = true;
     done(QDialog::Rejected);
 }
@@ -190,13 +187,12 @@ void frmSettings::cmdModify_Click() {
         const auto names = rowNames();
         const std::string name =
             row >= 0 && row < int(names.size()) ? names[std::size_t(row)] : std::string();
-        state_.EditedLocationFile = name + ".ini";
-        if (const auto refusal = modifyRefusal(state_.EditedLocationFile)) {
+        const std::string locationFile = name + ".ini";
+        if (const auto refusal = modifyRefusal(locationFile)) {
             state_.services.prompter.show(*refusal, box::Information, DownloaderTitle);
             return;
         }
-        state_.EditMode = "Modify";
-        frmDownloadLocations editor(state_, this, this);
+        frmDownloadLocations editor(state_, this, locationFile, this);
         editor.Form_Load();
         editor.exec();
     });
@@ -206,7 +202,8 @@ void frmSettings::cmdDelete_Click() {
     runHandler([this] {
         std::vector<std::string> rows = rowNames();
         const int row = fpDownloadInfo->currentRow();
-        if (DeleteLocation(state_, productName(), downloadPath(), rows, row) && row >= 0) {
+        if (DeleteLocation(state_, editionFromText(productName()), downloadPath(), rows, row) &&
+            row >= 0) {
             fpDownloadInfo->removeRow(row);
         }
     });
@@ -215,10 +212,9 @@ void frmSettings::cmdDelete_Click() {
 void frmSettings::cmdSave_Click() {
     runHandler([this] {
         // The registry copy belongs to the edition chosen in the main window.
-        const std::string registryEdition =
-            state_.mainWindow ? state_.mainWindow->editionText() : productName();
-        if (!SaveDownloadSettings(state_, productName(), registryEdition, downloadPath(),
-                                  rowNames())) {
+        const auto shown = editionFromText(productName());
+        const auto registryEdition = state_.mainWindow ? state_.mainWindow->chosenEdition() : shown;
+        if (!SaveDownloadSettings(state_, shown, registryEdition, downloadPath(), rowNames())) {
             txtDownloadPath->clear();
             txtDownloadPath->setFocus();
             return;
@@ -256,7 +252,7 @@ void ShowSettingsWindow(AppState& state, QWidget* parent) {
         if (!adding) {
             return;
         }
-        frmDownloadLocations editor(state, nullptr, parent);
+        frmDownloadLocations editor(state, nullptr, {}, parent);
         editor.Form_Load();
         editor.exec();
     }

@@ -122,8 +122,8 @@ frmLU::~frmLU() {
 }
 
 void frmLU::Form_Load() {
-    setWindowTitle(qtText(WizardCaption(run_.EditionCode)));
-    lblLU->setText(qtText(WizardHeading(run_.EditionCode)));
+    setWindowTitle(qtText(WizardCaption(run_.edition)));
+    lblLU->setText(qtText(WizardHeading(run_.edition)));
     LoadWizard(run_);
     if (run_.Scheduled) {
         cmdNext->setVisible(false);

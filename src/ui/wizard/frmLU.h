@@ -24,7 +24,7 @@ class frmLU : public QDialog, public WizardSurface {
     Q_OBJECT
 
   public:
-    // `run.EditionCode` and `run.Scheduled` must be set before the window loads.
+    // `run.edition` and `run.Scheduled` must be set before the window loads.
     explicit frmLU(PatchRun& run, QWidget* parent = nullptr);
     ~frmLU() override;
 

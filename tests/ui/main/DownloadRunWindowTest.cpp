@@ -68,9 +68,10 @@ TEST_P(BusyPointer, IsResetBeforeTheBoxThatEndsTheRun) {
     PointerAtBox prompter;
     Services services(f.paths, f.registry, prompter, f.host);
     AppState state(services);
+    DownloadWalk walk(state);
     state.DownloadFolder = f.downloads();
-    state.PatchFiles = "POS_9_0_1_05.zip:";
-    state.PatchesDownloaded = true;
+    state.PatchFiles = {"POS_9_0_1_05.zip"};
+    walk.PatchesDownloaded = true;
     const std::string archive = f.downloaded("POS_9_0_1_05.zip");
     DownloadFixture::makePatch(archive);
     if (GetParam().damaged) {
@@ -85,7 +86,7 @@ TEST_P(BusyPointer, IsResetBeforeTheBoxThatEndsTheRun) {
 
     ZipArchive zip;
     try {
-        VerifyDownloadedPatches(state, zip);
+        VerifyDownloadedPatches(walk, zip);
     } catch (const RunStopped&) {
     }
     bool found = false;

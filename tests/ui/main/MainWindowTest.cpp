@@ -35,18 +35,18 @@ TEST_F(MainWindow, LoadShowsTheChosenEditionsValues) {
 
     // Point of Sale is shown first and has nothing in the registry.
     EXPECT_EQ(w.windowTitle().toStdString(), "Pelvar 9 LiveUpdate");
-    EXPECT_EQ(w.editionText(), "Point of Sale");
+    EXPECT_EQ(w.cmbProdType->currentText().toStdString(), "Point of Sale");
     EXPECT_EQ(text(w.lblPatchNo), "N/A");
     EXPECT_EQ(text(w.lblLastUpdated), "N/A");
     EXPECT_EQ(text(w.lblEngineVersion), "1.5");
-    EXPECT_EQ(s.state.EditionFlag, 0);
+    EXPECT_EQ(s.state.edition, Edition::Pos);
 
     ASSERT_EQ(w.cmbProdType->itemText(1).toStdString(), "Head Office");
     w.cmbProdType->setCurrentIndex(1);
     emit w.cmbProdType->activated(1);
     EXPECT_EQ(text(w.lblPatchNo), "9.3.1");
     EXPECT_EQ(text(w.lblLastUpdated), "3/4/2026 4:15:02 PM");
-    EXPECT_EQ(s.state.EditionFlag, 1);
+    EXPECT_EQ(s.state.edition, Edition::Ho);
 
     // A blank date reads as not available.
     set(keysel::Enterprise, "LastUpdated", "   ");
@@ -64,9 +64,9 @@ TEST_F(MainWindow, TypingIntoTheEditionListChangesNothing) {
         QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, key == Qt::Key_H ? "H" : "");
         QApplication::sendEvent(w.cmbProdType, &press);
     }
-    EXPECT_EQ(w.editionText(), "Point of Sale");
+    EXPECT_EQ(w.cmbProdType->currentText().toStdString(), "Point of Sale");
     EXPECT_EQ(text(w.lblPatchNo), "N/A");
-    EXPECT_EQ(s.state.EditionFlag, 0);
+    EXPECT_EQ(s.state.edition, Edition::Pos);
 }
 
 TEST_F(MainWindow, SettingsButtonPreparesTheSettingsWindow) {
@@ -76,14 +76,13 @@ TEST_F(MainWindow, SettingsButtonPreparesTheSettingsWindow) {
     w.settingsOpener = [&] { ++opened; };
     s.state.CurrentOperation = "Download";
 
-    // The list shows Head Office without a selection event, so EditionFlag is still 0.
+    // The list shows Head Office without a selection event.
     w.cmbProdType->setCurrentIndex(1);
     w.cmdSettings->click();
     EXPECT_EQ(opened, 1);
     EXPECT_EQ(s.state.CurrentOperation, " ");
-    EXPECT_EQ(s.state.EditionCode, "HO");
+    EXPECT_EQ(s.state.edition, Edition::Ho);
     EXPECT_EQ(s.state.SettingsCaption, "Pelvar 9 HO LiveUpdate Settings");
-    EXPECT_EQ(s.state.EditionFlag, 0);
 }
 
 TEST_F(MainWindow, ExitEndsTheHostAndClosesTheWindow) {

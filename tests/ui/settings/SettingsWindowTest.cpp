@@ -43,13 +43,13 @@ void driveModals(const std::function<void()>& open, const std::function<void(QWi
 class SettingsWindows : public ::testing::Test {
   protected:
     SettingsWindows() {
-        box.state.EditionCode = "POS";
+        box.state.edition = Edition::Pos;
         box.state.CurrentOperation = " ";
         test::installLocations(
             box, "POSDownloadSettings.config", "/srv/patches",
-            {test::location(PosEdition, "Shop", "FTP", ShopAddress, "/p", "s3cret"),
-             test::location(HoEdition, "Office", "HTTP", "http://office"),
-             test::location(PosEdition, "POShttp", "HTTP", "http://pelvar/patches")});
+            {test::location("Point of Sale", "Shop", "FTP", ShopAddress, "/p", "s3cret"),
+             test::location("Head Office", "Office", "HTTP", "http://office"),
+             test::location("Point of Sale", "POShttp", "HTTP", "http://pelvar/patches")});
     }
 
     static QString cell(const frmSettings& w, int row, int column) {
@@ -91,7 +91,7 @@ TEST_F(SettingsWindows, GridColumnsAreAsWideAsTheirContents) {
 }
 
 TEST_F(SettingsWindows, AnEditionWithoutLocationsCannotModify) {
-    box.state.EditionCode = "HO";
+    box.state.edition = Edition::Ho;
     test::writeFile(box.appFolder() + "/HODownloadSettings.config", "Download path=/ho\r\n");
     frmSettings window(box.state);
     window.Form_Load();
@@ -143,7 +143,6 @@ TEST_F(SettingsWindows, ModifyingReloadsTheListBeneath) {
                     editor->cmdOk->click();
                 });
     ASSERT_TRUE(editorSeen);
-    EXPECT_EQ(box.state.EditMode, "Modify");
     ASSERT_EQ(window.fpDownloadInfo->rowCount(), 2);
     EXPECT_EQ(cell(window, 0, 4), "uploads");
 }

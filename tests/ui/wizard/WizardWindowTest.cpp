@@ -55,8 +55,8 @@ class Wizard : public DownloadFixture {
     }
 
     // The window as PelvarPU opens it.
-    std::unique_ptr<frmLU> open(const std::string& code, bool scheduled = false) {
-        run.EditionCode = code;
+    std::unique_ptr<frmLU> open(Edition edition, bool scheduled = false) {
+        run.edition = edition;
         run.Scheduled = scheduled;
         auto window = std::make_unique<frmLU>(run);
         window->Form_Load();
@@ -79,7 +79,7 @@ class WizardOpens : public ::testing::TestWithParam<OpenCase> {};
 TEST_P(WizardOpens, WithTheEditionsTextsAndLayout) {
     const OpenCase& c = GetParam();
     Wizard w;
-    auto window = w.open(c.code, c.scheduled);
+    auto window = w.open(*editionFromCode(c.code), c.scheduled);
     const std::string caption = std::string("Pelvar 9 ") + c.code + " LiveUpdate";
     EXPECT_EQ(window->windowTitle().toStdString(), caption);
     EXPECT_EQ(text(window->lblLU), caption + " will check for available updates");
@@ -110,13 +110,13 @@ INSTANTIATE_TEST_SUITE_P(Editions, WizardOpens,
 class WizardChoice : public ::testing::Test, public Wizard {};
 
 TEST_F(WizardChoice, SkipAndCancelEndTheHostWithoutDownloading) {
-    auto window = open("POS");
+    auto window = open(Edition::Pos);
     window->optSkipUpdates->setChecked(true);
     window->cmdNext->click();
     EXPECT_EQ(host.terminations, 1);
     EXPECT_TRUE(window->hostEnded());
 
-    auto second = open("POS");
+    auto second = open(Edition::Pos);
     second->cmdCancel->click();
     EXPECT_EQ(host.terminations, 2);
 
@@ -126,7 +126,7 @@ TEST_F(WizardChoice, SkipAndCancelEndTheHostWithoutDownloading) {
 
 // Next without a choice, and the timer outside the scheduled run, change nothing.
 TEST_F(WizardChoice, NextWithoutAChoiceOrAnUnscheduledTimerDoesNothing) {
-    auto window = open("POS");
+    auto window = open(Edition::Pos);
     ASSERT_FALSE(window->optChkUpdates->isChecked());
     ASSERT_FALSE(window->optSkipUpdates->isChecked());
     window->cmdNext->click();
@@ -140,7 +140,7 @@ TEST_F(WizardChoice, NextWithoutAChoiceOrAnUnscheduledTimerDoesNothing) {
 }
 
 TEST_F(WizardChoice, CheckForUpdatesDownloadsAppliesAndEndsTheHost) {
-    auto window = open("POS");
+    auto window = open(Edition::Pos);
     window->optChkUpdates->setChecked(true);
     prompter.answers = {box::AnswerYes};
     window->cmdNext->click();
@@ -148,12 +148,12 @@ TEST_F(WizardChoice, CheckForUpdatesDownloadsAppliesAndEndsTheHost) {
     EXPECT_EQ(host.terminations, 1) << "the run ends the host when it is done";
     // The download's outcome, then the applied patches; a regular patch needs a company for
     // its database steps, which this installation does not have.
-    EXPECT_EQ(prompter.texts(),
-              (std::vector<std::string>{
-                  "Download of updates for Pelvar 9 completed",
-                  "Required file has been updated successfully.\nMore updates need to Apply which "
-                  "requires atleast one Pelvar Company.\nPlease Create a Pelvar Company and run "
-                  "the Pelvar LiveUpdate."}));
+    EXPECT_EQ(
+        prompter.texts(),
+        (Texts{"Download of updates for Pelvar 9 completed",
+               "Required file has been updated successfully.\nMore updates need to Apply which "
+               "requires atleast one Pelvar Company.\nPlease Create a Pelvar Company and run "
+               "the Pelvar LiveUpdate."}));
     EXPECT_TRUE(std::filesystem::exists(downloaded("POS_9_0_1_03.zip")));
     EXPECT_EQ(readFile(dir / "pos-product/Report.txt"), "new report of POS_9_0_1_03");
     EXPECT_FALSE(std::filesystem::exists(dir / "pos-product/Process3.log"))
@@ -161,7 +161,7 @@ TEST_F(WizardChoice, CheckForUpdatesDownloadsAppliesAndEndsTheHost) {
     EXPECT_TRUE(logHas("Verifying Files...")) << logText();
     EXPECT_GT(host.eventTurns, 0) << "the window repaints during the run";
     EXPECT_EQ(state.RunMode, "Installation");
-    EXPECT_EQ(state.SelectedEdition, "Point of Sale");
+    EXPECT_EQ(state.edition, Edition::Pos);
 }
 
 // A wizard whose user tries to close it, cancel and start again while the run is under way.
@@ -183,7 +183,7 @@ class ImpatientWizard : public frmLU {
 };
 
 TEST_F(WizardChoice, RunUnderWayIgnoresCloseCancelAndNext) {
-    run.EditionCode = "POS";
+    run.edition = Edition::Pos;
     ImpatientWizard window(run);
     window.Form_Load();
     window.show();
@@ -197,7 +197,7 @@ TEST_F(WizardChoice, RunUnderWayIgnoresCloseCancelAndNext) {
 }
 
 TEST_F(WizardChoice, ScheduledTimerDownloadsOnlyAndEndsTheHost) {
-    auto window = open("HO", true);
+    auto window = open(Edition::Ho, true);
     window->Timer1_Timer();
 
     EXPECT_EQ(host.terminations, 1);
@@ -207,7 +207,7 @@ TEST_F(WizardChoice, ScheduledTimerDownloadsOnlyAndEndsTheHost) {
     EXPECT_FALSE(window->ProgressBar1->isHidden());
     EXPECT_EQ(window->ProgressBar1->value(), 100);
     EXPECT_EQ(text(window->lblComplete), "All updates for Pelvar 9 is downloaded");
-    EXPECT_EQ(state.SelectedEdition, "Head Office");
+    EXPECT_EQ(state.edition, Edition::Ho);
 }
 
 // The main window's hand-over starts PelvarPU without arguments; the edition travels in
@@ -219,12 +219,12 @@ TEST_F(WizardChoice, DownloadRunHandsTheEditionToThePatcher) {
                                              ".tmp && mv " + report + ".tmp " + report + "\n");
     std::filesystem::permissions(appFolder() + "/PelvarPU", std::filesystem::perms::owner_all);
     RecordingSurface main;
-    main.edition = "Head Office";
+    main.edition = Edition::Ho;
     state.mainWindow = &main;
     ScopedEnv noEdition("PELVAR_EDITION", std::nullopt);
     ZipArchive zip;
     prompter.answers = {box::AnswerYes};
-    EXPECT_THROW(DownloadButtonClicked(state, zip, main), RunStopped);
+    EXPECT_THROW(DownloadButtonClicked(walk, zip, main), RunStopped);
     EXPECT_EQ(std::getenv("PELVAR_EDITION"), nullptr);
 
     EXPECT_TRUE(std::filesystem::exists(downloaded("HO_9_0_1_03.zip")));
