@@ -91,3 +91,31 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& row) { return std::string(row.param.name); });
 
 } // namespace
+
+namespace {
+
+// Patch SQL that attaches a file outside the installation fails as a statement of its own;
+// the script goes on and the run records the patch.
+TEST(HostilePatchSql, AttachOutsideTheInstallationFails) {
+    Installation installation;
+    installation.securityDatabase(keysel::Pos, "9.0.1.04", "CREATE TABLE Menu (Src);");
+    fs::create_directories(installation.dir / "elsewhere");
+    const std::string outside = installation.dir / "elsewhere/x.db";
+    installation.information("POSHTTP", {"POS_9_0_1_05.zip:12/03/2026:9.0.1.05"});
+    installation.patch(
+        "POS_9_0_1_05.zip",
+        {{"PackingList.ini", packingRecord("PRODUCT\\", "PRODUCT\\", "Report.txt", "N")},
+         {"Report.txt", "new"},
+         {"Script/sec.MNA",
+          "ATTACH DATABASE '" + outside +
+              "' AS x\r\n-GO-\r\nINSERT INTO Menu (Src) VALUES ('m')\r\n-GO-\r\n"}});
+    const CliRun run = installation.apply("POS");
+    EXPECT_FALSE(fs::exists(outside));
+    EXPECT_TRUE(installation.logHasInOrder(
+        {"Executed SQL statement :ATTACH DATABASE '" + outside + "' AS x : Fail",
+         "Executed SQL statement :INSERT INTO Menu (Src) VALUES ('m') : Pass"}))
+        << run.out;
+    EXPECT_EQ(ReadSetting(installation.registry, "PatchVer", keysel::Pos), "9.0.1.05");
+}
+
+} // namespace
