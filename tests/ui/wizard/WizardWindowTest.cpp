@@ -132,31 +132,6 @@ TEST_F(WizardChoice, OnlyCheckForUpdatesStartsARun) {
     EXPECT_EQ(readFile(dir / "pos-product/Report.txt"), "old report");
 }
 
-TEST_F(WizardChoice, CheckForUpdatesDownloadsAppliesAndEndsTheHost) {
-    auto window = open(Edition::Pos);
-    window->optChkUpdates->setChecked(true);
-    prompter.answers = {box::AnswerYes};
-    window->cmdNext->click();
-
-    EXPECT_EQ(host.terminations, 1) << "the run ends the host when it is done";
-    // The download's outcome, then the applied patches; a regular patch needs a company for
-    // its database steps, which this installation does not have.
-    EXPECT_EQ(
-        prompter.texts(),
-        (Texts{"Download of updates for Pelvar 9 completed",
-               "Required file has been updated successfully.\nMore updates need to Apply which "
-               "requires atleast one Pelvar Company.\nPlease Create a Pelvar Company and run "
-               "the Pelvar LiveUpdate."}));
-    EXPECT_TRUE(std::filesystem::exists(downloaded("POS_9_0_1_03.zip")));
-    EXPECT_EQ(readFile(dir / "pos-product/Report.txt"), "new report of POS_9_0_1_03");
-    EXPECT_FALSE(std::filesystem::exists(dir / "pos-product/Process3.log"))
-        << "a run that ended normally leaves no progress file";
-    EXPECT_TRUE(logHas("Verifying Files...")) << logText();
-    EXPECT_GT(host.eventTurns, 0) << "the window repaints during the run";
-    EXPECT_EQ(state.RunMode, "Installation");
-    EXPECT_EQ(state.edition, Edition::Pos);
-}
-
 // A wizard whose user tries to close it, cancel and start again while the run is under way.
 class ImpatientWizard : public frmLU {
   public:
@@ -175,18 +150,35 @@ class ImpatientWizard : public frmLU {
     bool visibleWhileBusy = false;
 };
 
-TEST_F(WizardChoice, RunUnderWayIgnoresCloseCancelAndNext) {
+// Closing, Cancel and Next while the run is under way change nothing.
+TEST_F(WizardChoice, CheckForUpdatesDownloadsAppliesAndEndsTheHost) {
     run.edition = Edition::Pos;
     ImpatientWizard window(run);
     window.Form_Load();
     window.show();
     window.optChkUpdates->setChecked(true);
+    prompter.answers = {box::AnswerYes};
     window.cmdNext->click();
 
     ASSERT_TRUE(window.tried) << "the run writes its status";
     EXPECT_TRUE(window.visibleWhileBusy);
     EXPECT_EQ(host.terminations, 1) << "only the finished run ends the host";
+    // The download's outcome, then the applied patches; a regular patch needs a company for
+    // its database steps, which this installation does not have.
+    EXPECT_EQ(
+        prompter.texts(),
+        (Texts{"Download of updates for Pelvar 9 completed",
+               "Required file has been updated successfully.\nMore updates need to Apply which "
+               "requires atleast one Pelvar Company.\nPlease Create a Pelvar Company and run "
+               "the Pelvar LiveUpdate."}));
+    EXPECT_TRUE(std::filesystem::exists(downloaded("POS_9_0_1_03.zip")));
     EXPECT_EQ(readFile(dir / "pos-product/Report.txt"), "new report of POS_9_0_1_03");
+    EXPECT_FALSE(std::filesystem::exists(dir / "pos-product/Process3.log"))
+        << "a run that ended normally leaves no progress file";
+    EXPECT_TRUE(logHas("Verifying Files...")) << logText();
+    EXPECT_GT(host.eventTurns, 0) << "the window repaints during the run";
+    EXPECT_EQ(state.RunMode, "Installation");
+    EXPECT_EQ(state.edition, Edition::Pos);
 }
 
 TEST_F(WizardChoice, ScheduledTimerDownloadsOnlyAndEndsTheHost) {
