@@ -44,11 +44,11 @@ class ScriptStepFixture : public testing::Test, public Installation {
     std::string addFileCompany(const std::string& code, const std::string& name,
                                const std::string& file) {
         sqlite(dir / file, "CREATE TABLE Items (Id INTEGER, Nm TEXT);"
-                              "CREATE TABLE VAPatchDtls (CompCode, CompName, PatchVer, PatchDt, "
-                              "AppliedDt, BusinessDt, ProductVer, LookupNos, ScriptName, Rem1, "
-                              "Rem2, Rem3, Flag1, Flag2, Flag3);"
-                              "CREATE TABLE GenLookup (RecID INTEGER, Code TEXT, Number TEXT);"
-                              "CREATE TABLE SysParam (ParamCode TEXT, Dt TEXT);");
+                           "CREATE TABLE VAPatchDtls (CompCode, CompName, PatchVer, PatchDt, "
+                           "AppliedDt, BusinessDt, ProductVer, LookupNos, ScriptName, Rem1, "
+                           "Rem2, Rem3, Flag1, Flag2, Flag3);"
+                           "CREATE TABLE GenLookup (RecID INTEGER, Code TEXT, Number TEXT);"
+                           "CREATE TABLE SysParam (ParamCode TEXT, Dt TEXT);");
         sqlite(security(), "INSERT INTO VaCompany VALUES ('" + code + "', '" + name +
                                "', 'Microsoft.Jet.OLEDB.4.0', 'VSPMSACCESSDB', '" + dir.path() +
                                "', '" + file + "', 'Zq9-comp', '', '');");
