@@ -17,7 +17,7 @@ TEST_F(ApplicationScripts, FileCompaniesGetDbaScriptsAndABrokenCompanyIsPassedOv
     const auto first = addFileCompany("C1", "First", "first.db");
     sqlite(security(), "INSERT INTO VaCompany VALUES ('C2', 'Broken', 'Microsoft.Jet.OLEDB.4.0', "
                        "'VSPMSACCESSDB', '" +
-                           sb.dir.path() + "', 'missing.db', 'Zq9-comp', '', '');");
+                           dir.path() + "', 'missing.db', 'Zq9-comp', '', '');");
     const auto second = addFileCompany("C3", "Second", "second.db");
     addScript("POS_9_0_1_04", "app.DBA",
               "-- file companies\r\n\r\nINSERT INTO Items VALUES (1, 'dba')\r\n-GO-\r\n"
@@ -47,7 +47,7 @@ TEST_F(ApplicationScripts, FileCompaniesGetDbaScriptsAndABrokenCompanyIsPassedOv
         "Started Application Database updation for Pelvar Company: Broken",
         "Database: MISSING.DB Could not updated due to Error No: -2147467259 And description: "
         "Could not find file '" +
-            sb.dir.path() + "/missing.db'.",
+            dir.path() + "/missing.db'.",
         // The menu scripts are still handed over for a company that did not open.
         "Calling Script Execution Framework to execute the Menu scripts.",
         "Application Script execution is over. Please see the logs availble.",
@@ -55,8 +55,8 @@ TEST_F(ApplicationScripts, FileCompaniesGetDbaScriptsAndABrokenCompanyIsPassedOv
         "Executed SQL statement :INSERT INTO Items VALUES (1, 'dba') : Pass",
         "Application Database updation Over...",
     }));
-    EXPECT_FALSE(text::contains(sb.logText(), "shell"));
-    EXPECT_FALSE(text::contains(sb.logText(), "Zq9-comp"));
+    EXPECT_FALSE(text::contains(logText(), "shell"));
+    EXPECT_FALSE(text::contains(logText(), "Zq9-comp"));
     // One record per statement, by company row; Point of Sale: no replication record; the
     // DBS scripts are collected.
     auto records = files::readLines(product() + "/Process3.log");

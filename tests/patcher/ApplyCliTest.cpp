@@ -1,17 +1,14 @@
-#include "CommandLine.h"
 #include "PatchFixture.h"
 #include "Servers.h"
+#include "ZipFiles.h"
 #include "patcher/PatchFiles.h"
 #include "platform/crypto/Sha256.h"
 #include "platform/process/EditionLock.h"
 #include "platform/registry/ComponentRegistry.h"
-#include "platform/zip/ZipArchive.h"
 
-#include <chrono>
 #include <gtest/gtest.h>
 #include <map>
 #include <optional>
-#include <thread>
 
 using namespace pelvar;
 using namespace pelvar::test;
@@ -26,10 +23,6 @@ class ApplyRun : public PatchTest {
         writeSettings("Point of Sale", {"POSHTTP.ini"});
     }
 
-    CliRun cli(std::vector<std::string> args) const {
-        args.insert(args.begin(), {"--root", root(), "--app-folder", appFolder()});
-        return runLiveupdate(args);
-    }
     // Both outputs of the run in `out`.
     CliRun apply(std::vector<std::string> extra = {}) const {
         extra.insert(extra.begin(), {"--yes", "apply", "--edition", "POS"});
@@ -38,16 +31,13 @@ class ApplyRun : public PatchTest {
         return finished;
     }
     bool waitForRegistrations(const std::vector<std::string>& names) {
-        const auto registered = [&](const std::string& n) {
-            return components::isRegistered(registry, n);
-        };
-        for (int i = 0; i < 150; ++i) {
-            if (std::all_of(names.begin(), names.end(), registered)) {
-                return true;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(100));
-        }
-        return false;
+        return waitUntil(
+            [&] {
+                return std::all_of(names.begin(), names.end(), [&](const std::string& n) {
+                    return components::isRegistered(registry, n);
+                });
+            },
+            15);
     }
 };
 
@@ -67,11 +57,12 @@ TEST_F(ApplyRun, CustomPatchFromALoopbackServer) {
     ASSERT_EQ(genUpdate.size(), 1U);
     EXPECT_TRUE(text::startsWith(genUpdate[0], "POSSECAU_9_0_1_04.zip:"));
     EXPECT_TRUE(text::endsWith(genUpdate[0], ":9.0")) << genUpdate[0];
+    // The installed version is kept in the day's backup.
     const auto backups = patchfiles::subfoldersIn(product() + "/Backup");
     ASSERT_EQ(backups.size(), 1U);
-    ZipArchive backup;
-    backup.setArchive(product() + "/Backup/" + backups.front() + "/POSSECAU_9_0_1_04.Zip");
-    EXPECT_TRUE(backup.test());
+    EXPECT_EQ(
+        zipContents(product() + "/Backup/" + backups[0] + "/POSSECAU_9_0_1_04.Zip").at("Till.exe"),
+        "till 1");
     EXPECT_TRUE(waitForRegistrations({"Till.exe", "Secu.dll"}));
 }
 
@@ -195,9 +186,6 @@ TEST_F(Rollback, PutsBackTheFilesOfTheLastPatchAndKeepsItsLevel) {
     ASSERT_EQ(readFile(grid()), "grid 3");
     EXPECT_EQ(readFile(inProduct("Reports/Day.rpt")), "day 3");
     EXPECT_EQ(readFile(inProduct("LiveUpdatePatches/9.0.1.06/bin/Grid.ocx")), "grid 3");
-    EXPECT_FALSE(files::fileExists(inProduct("POS9006.SY")));
-    EXPECT_FALSE(files::fileExists(progressFile()));
-    EXPECT_EQ(registry.read(components::ComponentsKey, "Grid.ocx"), grid());
     const auto registrations = [&] {
         const auto all = components::registered(registry);
         return std::map<std::string, std::string>(all.begin(), all.end());

@@ -68,10 +68,6 @@ TEST_F(PatchTest, StepThreeSavesTheInstalledVersionsOfWhatStepEightReplaces) {
                          {"print.dll", "old print"},
                          {"LiveUpdateBackup.lst",
                           "Till.exe|Y|AppPath\r\nprint.dll|Y|C:\\Shared\\bin\r\n"}}));
-    EXPECT_EQ(lines(run.RegBatch), (std::vector<std::string>{
-                                       "@echo off", "Echo Please wait! Registering Components...",
-                                       product() + "/Till.exe /REGSERVER",
-                                       "REGSVR32 " + root() + "/drive_c/Shared/bin/print.dll /S"}));
     // No temporary archive is left beside the backup.
     EXPECT_EQ(patchfiles::filesIn(run.BackupFolder), std::vector<std::string>{"POS_9_0_1_05.Zip"});
     const std::string today = isoToday(); // YYYY-MM-DD; the folder is named ddmmyy

@@ -18,9 +18,9 @@ namespace {
 class FinalTask : public test::ScriptStepFixture {
   protected:
     void SetUp() override {
-        sb.state.UpdateEntries = {"POS_9_0_1_04.ZIP:12/01/2026:9.0.1.04",
-                                  "POS_9_0_1_05.ZIP:12/03/2026:9.0.1.05"};
-        WriteSetting(sb.registry, "ProductVer", "9.13", keysel::Pos);
+        state.UpdateEntries = {"POS_9_0_1_04.ZIP:12/01/2026:9.0.1.04",
+                               "POS_9_0_1_05.ZIP:12/03/2026:9.0.1.05"};
+        WriteSetting(registry, "ProductVer", "9.13", keysel::Pos);
     }
 };
 
@@ -29,31 +29,32 @@ TEST_F(FinalTask, AnUnopenableCompanyKeepsItsLevelAndTheOthersAreRecorded) {
                        "'VSPMSACCESSDB', '/nonexistent', 'gone.db', 'Zq9-comp', '', '');");
     const auto kept = addFileCompany("C1", "First", "first.db");
     openSecurity();
+    // The level already recorded as installed is not recorded again.
+    WriteSetting(registry, "PatchVer", "9.0.1.04", keysel::Pos);
 
     runSingleStep(run, ResumeStep::FinalTask);
 
-    EXPECT_EQ(sqliteRows(kept, "SELECT PatchVer FROM VAPatchDtls ORDER BY PatchVer"),
-              (std::vector<std::string>{"9.0.1.04", "9.0.1.05"}));
+    EXPECT_EQ(sqliteRows(kept, "SELECT PatchVer FROM VAPatchDtls"), test::Texts{"9.0.1.05"});
     EXPECT_TRUE(logHasInOrder({"Database: GONE.DB Could not updated due to Error No: -2147467259 "
                                "And description: Could not find file '/nonexistent/gone.db'.",
                                "Registry Value Updated Successfully...."}));
-    EXPECT_EQ(ReadSetting(sb.registry, "PatchVer", keysel::Pos), "9.0.1.05");
+    EXPECT_EQ(ReadSetting(registry, "PatchVer", keysel::Pos), "9.0.1.05");
 }
 
 TEST_F(FinalTask, WithoutTheSecurityDatabaseNothingIsRecorded) {
     const auto company = addFileCompany("C1", "First", "first.db");
-    CreateSystemFileFromRegistry(sb.state.DatFileInfo, sb.paths, sb.registry, "1");
+    CreateSystemFileFromRegistry(state.DatFileInfo, paths, registry, "1");
 
     runSingleStep(run, ResumeStep::FinalTask);
 
-    EXPECT_EQ(sb.prompter.texts(),
+    EXPECT_EQ(prompter.texts(),
               std::vector<std::string>{"3709 The connection cannot be used to perform this "
                                        "operation. It is either closed or invalid in this "
                                        "context."});
-    EXPECT_TRUE(sb.state.RunFailed);
+    EXPECT_TRUE(state.RunFailed);
     EXPECT_TRUE(sqliteRows(company, "SELECT * FROM VAPatchDtls").empty());
-    EXPECT_EQ(ReadSetting(sb.registry, "PatchVer", keysel::Pos), "");
-    EXPECT_FALSE(text::contains(readFile(systemFilePath(sb.paths, 1)), "PATCHVER=9"));
+    EXPECT_EQ(ReadSetting(registry, "PatchVer", keysel::Pos), "");
+    EXPECT_FALSE(text::contains(readFile(systemFilePath(paths, 1)), "PATCHVER=9"));
     EXPECT_FALSE(logHasInOrder({"Creating Connection with Secutity Database."}));
 }
 
@@ -71,7 +72,7 @@ class FinalTaskDates : public FinalTask, public testing::WithParamInterface<Date
 
 TEST_P(FinalTaskDates, AreStoredAsDates) {
     const DateCase& c = GetParam();
-    sb.state.UpdateEntries = {std::string("POS_9_0_1_04.ZIP:") + c.entryDate + ":9.0.1.04"};
+    state.UpdateEntries = {std::string("POS_9_0_1_04.ZIP:") + c.entryDate + ":9.0.1.04"};
     const auto company = addFileCompany("C1", "First", "first.db");
     if (*c.businessDate) {
         sqlite(company, std::string("INSERT INTO SysParam VALUES ('PELVARSysDt', '") +
@@ -87,7 +88,7 @@ TEST_P(FinalTaskDates, AreStoredAsDates) {
     EXPECT_EQ(
         sqliteRows(company, "SELECT PatchDt, BusinessDt FROM VAPatchDtls"),
         std::vector<std::string>{stored(c.storedPatchDate) + "|" + stored(c.storedBusinessDate)})
-        << sb.logText();
+        << logText();
 }
 
 INSTANTIATE_TEST_SUITE_P(

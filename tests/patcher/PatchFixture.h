@@ -1,5 +1,6 @@
 #pragma once
 
+#include "CommandLine.h"
 #include "DownloadFixture.h"
 #include "environment/Surfaces.h"
 #include "patcher/PatchRun.h"
@@ -61,6 +62,11 @@ class PatchFixture : public DownloadFixture {
             writeFile(run.PatchFolder + "/" + name + "/" + file, content);
         }
         run.PatchFolders.push_back(name);
+    }
+    // The built command line against this sandbox.
+    CliRun cli(std::vector<std::string> args) const {
+        args.insert(args.begin(), {"--root", root(), "--app-folder", appFolder()});
+        return runLiveupdate(args);
     }
     bool shown(const std::string& text) const {
         const auto all = prompter.texts();

@@ -1,4 +1,3 @@
-#include "CommandLine.h"
 #include "Env.h"
 #include "PatchFixture.h"
 #include "Servers.h"
@@ -39,12 +38,6 @@ class Preflight : public PatchTest {
                "','" + path + "','" + CompanyPassword + "','sa','" + server + "','');";
     }
 
-    CliRun cli(const std::vector<std::string>& command) {
-        std::vector<std::string> args{"--root", root(), "--app-folder", appFolder(), "--yes"};
-        args.insert(args.end(), command.begin(), command.end());
-        return runLiveupdate(args);
-    }
-
     HttpServer server{www()};
     std::unique_ptr<FtpServer> ftp;
 };
@@ -61,14 +54,14 @@ class PreflightFault : public Preflight, public ::testing::WithParamInterface<Fa
 TEST_P(PreflightFault, FailsItsItemOnly) {
     const test::ScopedEnv driver("PELVAR_ODBC_DRIVER", "PostgreSQL Unicode");
     GetParam().make(*this);
-    const CliRun result = cli({"check", "--edition", "POS"});
+    const CliRun result = cli({"--yes", "check", "--edition", "POS"});
     ASSERT_EQ(result.exitCode, 1) << result.out << result.err;
     const auto failed = text::splitText("\n" + result.out, "\nFAIL ");
     ASSERT_EQ(failed.size(), 2U) << result.out;
     EXPECT_TRUE(text::startsWith(failed[1], GetParam().failingItem)) << result.out;
     EXPECT_EQ(result.out.find(CompanyPassword), std::string::npos) << result.out;
     // The same fault stops `apply --check-first` before anything is fetched.
-    EXPECT_EQ(cli({"apply", "--edition", "POS", "--check-first"}).exitCode, 1);
+    EXPECT_EQ(cli({"--yes", "apply", "--edition", "POS", "--check-first"}).exitCode, 1);
     EXPECT_FALSE(files::fileExists(downloaded("Pelvar9_POSHTTP.dat")));
 }
 
@@ -137,7 +130,7 @@ TEST_F(Preflight, WindowsInstallationMovedOver) {
         "\"VASECDBPATH\"=\"C:\\\\Pelvar9\\\\Data\"\r\n\"VASECDBNAME\"=\"Security.mdb\"\r\n"
         "\"PatchVer\"=\"9.0.1.03\"\r\n\r\n";
     writeFile(dir / "shop.reg", "\xFF\xFE" + regfile::utf8ToUtf16le(reg));
-    ASSERT_EQ(cli({"reg", "import", dir / "shop.reg"}).exitCode, 0);
+    ASSERT_EQ(cli({"--yes", "reg", "import", dir / "shop.reg"}).exitCode, 0);
     writeFile(root() + "/var/lib/Orken/Pelvar9/PelvarPOSSystem.DAT",
               "SERVERTYPE=ACCESS\r\nSETUPTYPE=Server\r\nPELVARAPPPATH=C:\\Pelvar9\\\r\n");
     writeFile(appFolder() + "/POSDownloadSettings.config",
@@ -145,7 +138,7 @@ TEST_F(Preflight, WindowsInstallationMovedOver) {
     makeZip(www() + "/POSSECAU_9_0_1_04.zip", {{"Till.exe", "till 2"}});
     publish(www() + "/Pelvar9_POSHTTP.dat", {"POSSECAU_9_0_1_04.zip:x"});
 
-    const CliRun result = cli({"apply", "--edition", "POS", "--check-first"});
+    const CliRun result = cli({"--yes", "apply", "--edition", "POS", "--check-first"});
     ASSERT_EQ(result.exitCode, 0) << result.out << result.err;
     EXPECT_EQ(readFile(product + "/Till.exe"), "till 2");
     EXPECT_TRUE(files::fileExists(root() + "/drive_d/Patches/POSSECAU_9_0_1_04.zip"));

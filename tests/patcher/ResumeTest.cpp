@@ -1,8 +1,11 @@
 #include "PatchFixture.h"
+#include "patcher/PatchFiles.h"
 #include "patcher/ResumeTable.h"
+#include "patcher/RunHygiene.h"
 #include "patcher/StatementJournal.h"
 #include "patcher/WizardProgress.h"
 
+#include <chrono>
 #include <gtest/gtest.h>
 
 using namespace pelvar;
@@ -120,6 +123,18 @@ TEST_F(PatchTest, APatchRecordLeavingThePatchFolderResumesNothing) {
     EXPECT_TRUE(logHas("No update was applied: the progress record names \"../../outside\", "
                        "which is no patch folder."));
     EXPECT_EQ(lines(progressFile()).size(), 2U);
+}
+
+// A killed run's scratch files (one may hold a password) go before the next run; the
+// product's own files stay.
+TEST_F(PatchTest, TheScratchFilesOfAKilledRunAreRemoved) {
+    const auto old = std::filesystem::file_time_type::clock::now() - std::chrono::hours(1);
+    for (const auto& path : {inProduct("Till.exe.lutmp.Ab12Cd"), inProduct("Till.exe")}) {
+        writeFile(path, "x");
+        std::filesystem::last_write_time(path, old);
+    }
+    RemoveLeftovers(run);
+    EXPECT_EQ(patchfiles::filesIn(product()), Texts{"Till.exe"});
 }
 
 TEST_F(PatchTest, TheCurrentVersionIsTheFirstSuchLineOfTheFile) {

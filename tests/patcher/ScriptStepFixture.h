@@ -2,7 +2,7 @@
 
 #include "DatabaseRows.h"
 #include "Env.h"
-#include "Sandbox.h"
+#include "Installation.h"
 #include "environment/Connections.h"
 #include "patcher/PatchRun.h"
 #include "platform/files/Files.h"
@@ -15,24 +15,22 @@
 namespace pelvar::test {
 
 // A product folder with unpacked patches, a SQLite security database and a run over them.
-class ScriptStepFixture : public testing::Test {
+class ScriptStepFixture : public testing::Test, public Installation {
   protected:
-    ScriptStepFixture() : run(sb.state) {
-        std::filesystem::create_directories(product());
-        sb.state.ProductAppPath = product();
+    ScriptStepFixture() : run(state) {
+        state.ProductAppPath = product();
         run.PatchRoot = product();
         run.PatchFolder = product() + "/PatchTemp";
-        sb.state.DatabaseType = "ACCESS";
+        state.DatabaseType = "ACCESS";
         sqlite(security(), "CREATE TABLE VaCompany (CompCode TEXT, Nm TEXT, DbProvider TEXT, "
                            "DbType TEXT, DbPath TEXT, DbName TEXT, DbPassWd TEXT, DbUserName TEXT, "
                            "DBServer TEXT);");
-        sb.state.SecurityConnectionString =
+        state.SecurityConnectionString =
             "Provider=Microsoft.Jet.OLEDB.4.0;Persist Security Info=False;Data Source='" +
             security() + "';Jet OLEDB:Database Password= 'Zq9-sec' ";
     }
 
-    std::string product() const { return sb.dir / "product"; }
-    std::string security() const { return sb.dir / "security.db"; }
+    std::string security() const { return dir / "security.db"; }
 
     void addScript(const std::string& patch, const std::string& name, const std::string& body) {
         writeFile(run.PatchFolder + "/" + patch + "/Script/" + name, body);
@@ -45,37 +43,21 @@ class ScriptStepFixture : public testing::Test {
     // A SQLite company database with the tables the steps touch.
     std::string addFileCompany(const std::string& code, const std::string& name,
                                const std::string& file) {
-        sqlite(sb.dir / file, "CREATE TABLE Items (Id INTEGER, Nm TEXT);"
-                              "CREATE TABLE VAPatchDtls (CompCode, CompName, PatchVer, PatchDt, "
-                              "AppliedDt, BusinessDt, ProductVer, LookupNos, ScriptName, Rem1, "
-                              "Rem2, Rem3, Flag1, Flag2, Flag3);"
-                              "CREATE TABLE GenLookup (RecID INTEGER, Code TEXT, Number TEXT);"
-                              "CREATE TABLE SysParam (ParamCode TEXT, Dt TEXT);");
+        sqlite(dir / file, "CREATE TABLE Items (Id INTEGER, Nm TEXT);"
+                           "CREATE TABLE VAPatchDtls (CompCode, CompName, PatchVer, PatchDt, "
+                           "AppliedDt, BusinessDt, ProductVer, LookupNos, ScriptName, Rem1, "
+                           "Rem2, Rem3, Flag1, Flag2, Flag3);"
+                           "CREATE TABLE GenLookup (RecID INTEGER, Code TEXT, Number TEXT);"
+                           "CREATE TABLE SysParam (ParamCode TEXT, Dt TEXT);");
         sqlite(security(), "INSERT INTO VaCompany VALUES ('" + code + "', '" + name +
-                               "', 'Microsoft.Jet.OLEDB.4.0', 'VSPMSACCESSDB', '" + sb.dir.path() +
+                               "', 'Microsoft.Jet.OLEDB.4.0', 'VSPMSACCESSDB', '" + dir.path() +
                                "', '" + file + "', 'Zq9-comp', '', '');");
-        return sb.dir / file;
+        return dir / file;
     }
 
-    void openSecurity() { ASSERT_TRUE(OpenSecurityDatabase(sb.state)) << sb.logText(); }
-
-    // Whether `expected` occurs in the log in this order (other lines may come between).
-    ::testing::AssertionResult logHasInOrder(const std::vector<std::string>& expected) const {
-        const auto log = sb.logMessages();
-        auto at = log.begin();
-        for (const auto& line : expected) {
-            at = std::find(at, log.end(), line);
-            if (at == log.end()) {
-                return ::testing::AssertionFailure() << "missing in order: " << line << "\n"
-                                                     << sb.logText();
-            }
-            ++at;
-        }
-        return ::testing::AssertionSuccess();
-    }
+    void openSecurity() { ASSERT_TRUE(OpenSecurityDatabase(state)) << logText(); }
 
     ScopedEnv noWait{"PELVAR_FRAMEWORK_WAIT_MS", "0"};
-    Sandbox sb;
     PatchRun run;
 };
 

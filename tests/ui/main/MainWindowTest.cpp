@@ -32,6 +32,12 @@ TEST_F(MainWindow, LoadShowsTheChosenEditionsValues) {
     set(keysel::Enterprise, "LASTUPDATED", "3/4/2026 4:15:02 PM");
     frmMain w(s.state);
     w.Form_Load();
+    w.show();
+    // Typing into the list changes nothing.
+    for (int key : {int(Qt::Key_H), int(Qt::Key_Down), int(Qt::Key_End), int(Qt::Key_PageDown)}) {
+        QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, key == Qt::Key_H ? "H" : "");
+        QApplication::sendEvent(w.cmbProdType, &press);
+    }
 
     // Point of Sale is shown first and has nothing in the registry.
     EXPECT_EQ(w.windowTitle().toStdString(), "Pelvar 9 LiveUpdate");
@@ -54,21 +60,6 @@ TEST_F(MainWindow, LoadShowsTheChosenEditionsValues) {
     EXPECT_EQ(text(w.lblLastUpdated), "N/A");
 }
 
-TEST_F(MainWindow, TypingIntoTheEditionListChangesNothing) {
-    set(keysel::Enterprise, "PatchVer", "9.3.1");
-    frmMain w(s.state);
-    w.Form_Load();
-    w.show();
-
-    for (int key : {int(Qt::Key_H), int(Qt::Key_Down), int(Qt::Key_End), int(Qt::Key_PageDown)}) {
-        QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, key == Qt::Key_H ? "H" : "");
-        QApplication::sendEvent(w.cmbProdType, &press);
-    }
-    EXPECT_EQ(w.cmbProdType->currentText().toStdString(), "Point of Sale");
-    EXPECT_EQ(text(w.lblPatchNo), "N/A");
-    EXPECT_EQ(s.state.edition, Edition::Pos);
-}
-
 TEST_F(MainWindow, SettingsButtonPreparesTheSettingsWindow) {
     frmMain w(s.state);
     w.Form_Load();
@@ -85,19 +76,7 @@ TEST_F(MainWindow, SettingsButtonPreparesTheSettingsWindow) {
     EXPECT_EQ(s.state.SettingsCaption, "Pelvar 9 HO LiveUpdate Settings");
 }
 
-TEST_F(MainWindow, ExitEndsTheHostAndClosesTheWindow) {
-    frmMain w(s.state);
-    w.Form_Load();
-    w.show();
-    w.cmdExit->click();
-
-    EXPECT_EQ(s.host.terminations, 1);
-    EXPECT_TRUE(w.hostEnded());
-    EXPECT_FALSE(w.isVisible());
-    EXPECT_TRUE(s.prompter.boxes.empty());
-}
-
-TEST_F(MainWindow, QtHostFindsOnlyAVisibleWindowWithTheExactTitle) {
+TEST_F(MainWindow, TheHostSeesOnlyTheOpenWindowByItsExactTitleUntilExit) {
     QtHost host;
     frmMain w(s.state);
     w.Form_Load();
@@ -105,8 +84,12 @@ TEST_F(MainWindow, QtHostFindsOnlyAVisibleWindowWithTheExactTitle) {
     w.show();
     EXPECT_TRUE(host.hasWindowTitled("Pelvar 9 LiveUpdate"));
     EXPECT_FALSE(host.hasWindowTitled("pelvar 9 liveupdate"));
-    w.hide();
+    // Exit ends the host and closes the window, without a question.
+    w.cmdExit->click();
+    EXPECT_EQ(s.host.terminations, 1);
+    EXPECT_TRUE(w.hostEnded());
     EXPECT_FALSE(host.hasWindowTitled("Pelvar 9 LiveUpdate"));
+    EXPECT_TRUE(s.prompter.boxes.empty());
 }
 
 } // namespace

@@ -73,6 +73,14 @@ TEST_F(SettingsWindows, OpeningListsTheEditionsLocationsWithTheirPasswordsMasked
                                  "patches", "******"}));
     EXPECT_EQ(cell(window, 1, 0), "POShttp");
     EXPECT_TRUE(window.cmdModify->isEnabled());
+
+    // An edition without locations cannot modify.
+    box.state.edition = Edition::Ho;
+    test::writeFile(box.appFolder() + "/HODownloadSettings.config", "Download path=/ho\r\n");
+    frmSettings office(box.state);
+    office.Form_Load();
+    EXPECT_EQ(office.fpDownloadInfo->rowCount(), 0);
+    EXPECT_FALSE(office.cmdModify->isEnabled());
 }
 
 // Every header and cell of the location grid can be read whole, even in a small window.
@@ -88,15 +96,6 @@ TEST_F(SettingsWindows, GridColumnsAreAsWideAsTheirContents) {
         EXPECT_GE(grid->columnWidth(column), grid->horizontalHeader()->sectionSizeHint(column));
         EXPECT_GE(grid->columnWidth(column), cells.horizontalAdvance(cell(window, 0, column)));
     }
-}
-
-TEST_F(SettingsWindows, AnEditionWithoutLocationsCannotModify) {
-    box.state.edition = Edition::Ho;
-    test::writeFile(box.appFolder() + "/HODownloadSettings.config", "Download path=/ho\r\n");
-    frmSettings window(box.state);
-    window.Form_Load();
-    EXPECT_EQ(window.fpDownloadInfo->rowCount(), 0);
-    EXPECT_FALSE(window.cmdModify->isEnabled());
 }
 
 TEST_F(SettingsWindows, TheEditorShowsItsRefusalAndFocusesTheBox) {

@@ -1,3 +1,4 @@
+#include "CommandLine.h"
 #include "DownloadFixture.h"
 #include "Env.h"
 #include "download/DownloadRun.h"
@@ -109,59 +110,26 @@ INSTANTIATE_TEST_SUITE_P(Editions, WizardOpens,
 
 class WizardChoice : public ::testing::Test, public Wizard {};
 
-TEST_F(WizardChoice, SkipAndCancelEndTheHostWithoutDownloading) {
+// Next without a choice, and the timer outside the scheduled run, change nothing; Skip and
+// Cancel end the host. None of them downloads or applies.
+TEST_F(WizardChoice, OnlyCheckForUpdatesStartsARun) {
     auto window = open(Edition::Pos);
+    window->cmdNext->click();
+    window->Timer1_Timer();
+    EXPECT_TRUE(window->isVisible() && window->cmdNext->isEnabled());
+    EXPECT_FALSE(window->Timer1->isActive());
+    EXPECT_EQ(host.terminations, 0);
+    EXPECT_TRUE(prompter.boxes.empty());
+
     window->optSkipUpdates->setChecked(true);
     window->cmdNext->click();
     EXPECT_EQ(host.terminations, 1);
     EXPECT_TRUE(window->hostEnded());
-
-    auto second = open(Edition::Pos);
-    second->cmdCancel->click();
+    open(Edition::Pos)->cmdCancel->click();
     EXPECT_EQ(host.terminations, 2);
 
     EXPECT_FALSE(std::filesystem::exists(downloaded("POS_9_0_1_03.zip")));
     EXPECT_EQ(readFile(dir / "pos-product/Report.txt"), "old report");
-}
-
-// Next without a choice, and the timer outside the scheduled run, change nothing.
-TEST_F(WizardChoice, NextWithoutAChoiceOrAnUnscheduledTimerDoesNothing) {
-    auto window = open(Edition::Pos);
-    ASSERT_FALSE(window->optChkUpdates->isChecked());
-    ASSERT_FALSE(window->optSkipUpdates->isChecked());
-    window->cmdNext->click();
-    EXPECT_TRUE(window->isVisible());
-    EXPECT_TRUE(window->cmdNext->isEnabled());
-    window->Timer1_Timer();
-    EXPECT_FALSE(window->Timer1->isActive());
-    EXPECT_EQ(host.terminations, 0);
-    EXPECT_TRUE(prompter.boxes.empty());
-    EXPECT_FALSE(std::filesystem::exists(downloaded("POS_9_0_1_03.zip")));
-}
-
-TEST_F(WizardChoice, CheckForUpdatesDownloadsAppliesAndEndsTheHost) {
-    auto window = open(Edition::Pos);
-    window->optChkUpdates->setChecked(true);
-    prompter.answers = {box::AnswerYes};
-    window->cmdNext->click();
-
-    EXPECT_EQ(host.terminations, 1) << "the run ends the host when it is done";
-    // The download's outcome, then the applied patches; a regular patch needs a company for
-    // its database steps, which this installation does not have.
-    EXPECT_EQ(
-        prompter.texts(),
-        (Texts{"Download of updates for Pelvar 9 completed",
-               "Required file has been updated successfully.\nMore updates need to Apply which "
-               "requires atleast one Pelvar Company.\nPlease Create a Pelvar Company and run "
-               "the Pelvar LiveUpdate."}));
-    EXPECT_TRUE(std::filesystem::exists(downloaded("POS_9_0_1_03.zip")));
-    EXPECT_EQ(readFile(dir / "pos-product/Report.txt"), "new report of POS_9_0_1_03");
-    EXPECT_FALSE(std::filesystem::exists(dir / "pos-product/Process3.log"))
-        << "a run that ended normally leaves no progress file";
-    EXPECT_TRUE(logHas("Verifying Files...")) << logText();
-    EXPECT_GT(host.eventTurns, 0) << "the window repaints during the run";
-    EXPECT_EQ(state.RunMode, "Installation");
-    EXPECT_EQ(state.edition, Edition::Pos);
 }
 
 // A wizard whose user tries to close it, cancel and start again while the run is under way.
@@ -182,18 +150,35 @@ class ImpatientWizard : public frmLU {
     bool visibleWhileBusy = false;
 };
 
-TEST_F(WizardChoice, RunUnderWayIgnoresCloseCancelAndNext) {
+// Closing, Cancel and Next while the run is under way change nothing.
+TEST_F(WizardChoice, CheckForUpdatesDownloadsAppliesAndEndsTheHost) {
     run.edition = Edition::Pos;
     ImpatientWizard window(run);
     window.Form_Load();
     window.show();
     window.optChkUpdates->setChecked(true);
+    prompter.answers = {box::AnswerYes};
     window.cmdNext->click();
 
     ASSERT_TRUE(window.tried) << "the run writes its status";
     EXPECT_TRUE(window.visibleWhileBusy);
     EXPECT_EQ(host.terminations, 1) << "only the finished run ends the host";
+    // The download's outcome, then the applied patches; a regular patch needs a company for
+    // its database steps, which this installation does not have.
+    EXPECT_EQ(
+        prompter.texts(),
+        (Texts{"Download of updates for Pelvar 9 completed",
+               "Required file has been updated successfully.\nMore updates need to Apply which "
+               "requires atleast one Pelvar Company.\nPlease Create a Pelvar Company and run "
+               "the Pelvar LiveUpdate."}));
+    EXPECT_TRUE(std::filesystem::exists(downloaded("POS_9_0_1_03.zip")));
     EXPECT_EQ(readFile(dir / "pos-product/Report.txt"), "new report of POS_9_0_1_03");
+    EXPECT_FALSE(std::filesystem::exists(dir / "pos-product/Process3.log"))
+        << "a run that ended normally leaves no progress file";
+    EXPECT_TRUE(logHas("Verifying Files...")) << logText();
+    EXPECT_GT(host.eventTurns, 0) << "the window repaints during the run";
+    EXPECT_EQ(state.RunMode, "Installation");
+    EXPECT_EQ(state.edition, Edition::Pos);
 }
 
 TEST_F(WizardChoice, ScheduledTimerDownloadsOnlyAndEndsTheHost) {
@@ -233,10 +218,8 @@ TEST_F(WizardChoice, DownloadRunHandsTheEditionToThePatcher) {
     EXPECT_EQ(readFile(report), "0:HO\n") << "no arguments, the edition inherited";
 }
 
-struct Finished {
-    int exitCode = -1; // -1: it crashed or was still running after the wait
-    std::string out;
-    std::string err;
+// exitCode -1: it crashed or was still running after the wait.
+struct Finished : CliRun {
     bool timedOut = false; // still running after the wait, then killed
 };
 
@@ -264,9 +247,10 @@ Finished launch(const char* program, const QStringList& args, const Sandbox& san
         process.kill();
         process.waitForFinished(5000);
     }
-    return {ended && process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
-            process.readAllStandardOutput().toStdString(),
-            process.readAllStandardError().toStdString(), !ended};
+    return {{ended && process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
+             process.readAllStandardOutput().toStdString(),
+             process.readAllStandardError().toStdString()},
+            !ended};
 }
 
 struct BadLaunch {
@@ -290,13 +274,12 @@ TEST_P(PelvarPUArguments, RefusesWithOneLineAndExitCode2) {
 
 INSTANTIATE_TEST_SUITE_P(
     Launches, PelvarPUArguments,
-    ::testing::Values(
-        BadLaunch{"UnknownEdition", {"XX"}, nullptr, "unknown argument 'XX'"},
-        BadLaunch{"UnknownScheduledEdition", {"Scheduled,XX"}, "POS", "unknown argument"},
-        BadLaunch{"ScheduledWithoutEdition", {"Scheduled,"}, nullptr, "unknown argument"},
-        BadLaunch{"TwoArguments", {"POS", "HO"}, nullptr, "too many arguments"},
-        BadLaunch{"NoArgumentNoEdition", {}, nullptr, "PELVAR_EDITION"},
-        BadLaunch{"NoArgumentBadEdition", {}, "Enterprise", "PELVAR_EDITION"}),
+    ::testing::Values(BadLaunch{"UnknownEdition", {"XX"}, nullptr, "unknown argument 'XX'"},
+                      BadLaunch{
+                          "UnknownScheduledEdition", {"Scheduled,XX"}, "POS", "unknown argument"},
+                      BadLaunch{"TwoArguments", {"POS", "HO"}, nullptr, "too many arguments"},
+                      BadLaunch{"NoArgumentNoEdition", {}, nullptr, "PELVAR_EDITION"},
+                      BadLaunch{"NoArgumentBadEdition", {}, "Enterprise", "PELVAR_EDITION"}),
     [](const auto& row) { return std::string(row.param.name); });
 
 // The hand-over's launch: no argument, the edition inherited. The wizard then waits for the
