@@ -134,6 +134,21 @@ TEST_F(KillMatrix, ASecondApplyChangesNothing) {
     EXPECT_EQ(installation.endState(), *expected);
 }
 
+// Killed in step 8, with the unpacked folders gone before the resume (a cleaned PatchTemp): the
+// resume unpacks the interrupted run's patches again from their archives and ends as usual.
+TEST_F(KillMatrix, AResumeUnpacksTheInterruptedPatchesAgain) {
+    KilledInstallation installation;
+    {
+        const ScopedEnv crash("LIVEUPDATE_TEST_CRASH_AT", "Step8: Started");
+        ASSERT_EQ(installation.apply("POS").exitCode, -1);
+    }
+    for (const char* folder : {"POS_9_0_1_04", "POS_9_0_1_05"}) {
+        fs::remove_all(installation.product() + "/PatchTemp/" + folder);
+    }
+    installation.apply("POS");
+    EXPECT_EQ(installation.endState(), *expected);
+}
+
 // A final task that fails shows the error, records nothing and keeps the progress file for the
 // next run.
 TEST_F(KillMatrix, AFailedFinalTaskKeepsTheProgressFile) {
