@@ -7,26 +7,30 @@
 
 namespace pelvar {
 
-StepResult UnregisterComponents(PatchRun& run) {
-    AppState& state = run.state;
-    NudgeProgress(state, 2);
-    LogWrite(state, "Started un-registering Component(s)");
-    if (files::fileExists(run.UnregBatch)) {
-        state.services.launcher.start(run.UnregBatch, true);
+namespace {
+
+// Hands the step's batch file, when the backup step wrote one, to the batch runner.
+StepResult runBatchStep(PatchRun& run, const std::string& batch, const char* started,
+                        const char* over) {
+    NudgeProgress(run.state, 2);
+    LogWrite(run.state, started);
+    if (files::fileExists(batch)) {
+        run.state.services.launcher.start(batch, true);
     }
-    LogWrite(state, "Un-registering Component(s) over");
+    LogWrite(run.state, over);
     return StepResult::Continue;
 }
 
+} // namespace
+
+StepResult UnregisterComponents(PatchRun& run) {
+    return runBatchStep(run, run.UnregBatch, "Started un-registering Component(s)",
+                        "Un-registering Component(s) over");
+}
+
 StepResult RegisterComponents(PatchRun& run) {
-    AppState& state = run.state;
-    NudgeProgress(state, 2);
-    LogWrite(state, "Started registering components.");
-    if (files::fileExists(run.RegBatch)) {
-        state.services.launcher.start(run.RegBatch, true);
-    }
-    LogWrite(state, "Registering components Over.");
-    return StepResult::Continue;
+    return runBatchStep(run, run.RegBatch, "Started registering components.",
+                        "Registering components Over.");
 }
 
 } // namespace pelvar
